@@ -1,0 +1,32 @@
+# Convenience front end over CMake. `make run` starts the calculator on the
+# default rate database; `make test` builds everything and runs every test.
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run cli test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: $(BUILD)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD)
+
+run: build
+	@scripts/seed-sample.sh $(BUILD)/bin
+	$(BUILD)/bin/kuaidi
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure
+
+bench: build
+	@for b in $(BUILD)/bin/bench_*; do $$b; done
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace Kuaidi {
+
+/// Reads the leading decimal number of a stored value. "12.5元" reads 12.5;
+/// full-width digits, signs and "．" read like their ASCII forms; a text that
+/// does not begin with a number ("未填", "空", empty) reads 0.
+double textToNumber(QStringView text);
+
+/// Writes a number the way every stored value and every shown fee is written:
+/// integral values without a decimal part, others with at most 15 significant
+/// digits, never with an exponent and never with trailing zeros.
+QString numberToText(double value);
+
+/// Strict reading of a typed parcel weight: the whole text (blanks around it
+/// aside) must be a decimal number greater than zero. Returns nothing otherwise.
+std::optional<double> parseWeight(QStringView text);
+
+} // namespace Kuaidi

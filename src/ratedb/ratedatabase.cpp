@@ -1,0 +1,390 @@
+#include "ratedatabase.h"
+
+#include "schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStandardPaths>
+#include <QUuid>
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcRateDb, "kuaidi.ratedb")
+
+namespace Kuaidi {
+
+namespace {
+
+constexpr auto DatabaseFileName = "kuaidishuju.db"_L1;
+
+// The engine's catalogue: user tables only, in creation order. SQLite keeps
+// its own tables under the reserved "sqlite_" prefix.
+constexpr auto ListTablesSql =
+    "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+    "ORDER BY rowid"_L1;
+constexpr auto ProbeSql = "SELECT count(*) FROM sqlite_master"_L1;
+constexpr auto SelectAllSql = "SELECT * FROM %1"_L1;
+constexpr auto SelectByRegionSql = "SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'"_L1;
+constexpr auto CreateTableSql = "CREATE TABLE %1 (%2)"_L1;
+constexpr auto InsertSql = "INSERT INTO %1 (%2) VALUES (%3)"_L1;
+constexpr auto UpdateSql = "UPDATE %1 SET %2"_L1;
+constexpr auto WhereIdSql = " WHERE %1 = ?"_L1;
+constexpr auto DeleteSql = "DELETE FROM %1 WHERE %2 = ?"_L1;
+constexpr auto RenameSql = "ALTER TABLE %1 RENAME TO %2"_L1;
+
+QString likeContainsPattern(QString text)
+{
+    text.replace(u'\\', "\\\\"_L1);
+    text.replace(u'%', "\\%"_L1);
+    text.replace(u'_', "\\_"_L1);
+    return u'%' + text + u'%';
+}
+
+QString placeholders(qsizetype count)
+{
+    QStringList marks;
+    marks.fill(u"?"_s, count);
+    return marks.join(u", ");
+}
+
+bool isQuoteOrBracket(QChar c)
+{
+    static const QString forbidden = u"'\"`‘’“”[]()（）【】{}<>《》"_s;
+    return forbidden.contains(c);
+}
+
+} // namespace
+
+QString checkTemplateName(QStringView name)
+{
+    if (name.isEmpty())
+        return u"模板名称不能为空，请输入模板名称！"_s;
+    for (const QChar c : name) {
+        if (c.isSpace())
+            return u"模板名称不能包含空格，请去掉空格后再试！"_s;
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return u"模板名称不能包含控制字符！"_s;
+        if (isQuoteOrBracket(c))
+            return u"模板名称不能包含引号或括号，请修改后再试！"_s;
+    }
+    if (name.startsWith(u"sqlite_", Qt::CaseInsensitive))
+        return u"模板名称不能以 sqlite_ 开头！"_s;
+    return {};
+}
+
+RateDatabase::RateDatabase(const QString &path)
+    : m_path(path), m_connectionName(u"kuaidi-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+}
+
+RateDatabase::~RateDatabase()
+{
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+QString RateDatabase::defaultPath()
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QFileInfo inProgramDir(QDir(programDir).filePath(DatabaseFileName));
+    const bool usable = inProgramDir.exists() ? inProgramDir.isWritable() : QFileInfo(programDir).isWritable();
+    if (usable)
+        return inProgramDir.filePath();
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dataDir);
+    return QDir(dataDir).filePath(DatabaseFileName);
+}
+
+QSqlDatabase RateDatabase::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool RateDatabase::isOpen() const
+{
+    return database().isOpen();
+}
+
+bool RateDatabase::fail(const QString &what, const QString &detail)
+{
+    m_lastError = detail.isEmpty() ? what : what + u"（"_s + detail + u"）"_s;
+    qCWarning(lcRateDb) << m_path << m_lastError;
+    return false;
+}
+
+bool RateDatabase::open()
+{
+    m_lastError.clear();
+    if (isOpen())
+        return true;
+    const QFileInfo file(m_path);
+    if (file.exists() && !file.isFile())
+        return fail(u"无法打开数据库文件 %1：这不是一个文件"_s.arg(m_path), {});
+    if (file.exists() && !file.isReadable())
+        return fail(u"无法打开数据库文件 %1：没有读取权限"_s.arg(m_path), {});
+    if (!file.exists() && !file.dir().exists())
+        return fail(u"无法创建数据库文件 %1：所在文件夹不存在"_s.arg(m_path), {});
+
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
+    db.setDatabaseName(m_path);
+    if (!db.open())
+        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), db.lastError().text());
+
+    // SQLite reads the file lazily: only a first query tells a database from
+    // any other file. Nothing has been written to it at this point.
+    QSqlQuery probe(db);
+    if (!probe.exec(ProbeSql)) {
+        const QString detail = probe.lastError().text();
+        probe = QSqlQuery();
+        db.close();
+        return fail(u"无法打开数据库文件 %1：它不是快递模板数据库"_s.arg(m_path), detail);
+    }
+    return true;
+}
+
+void RateDatabase::close()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+}
+
+// The driver's escapeIdentifier() passes names holding brackets through as
+// they are and splits table names at dots; a template name is always one
+// identifier, so quote it the standard way.
+QString RateDatabase::quoted(const QString &identifier) const
+{
+    QString q = identifier;
+    q.replace(u'"', "\"\""_L1);
+    return u'"' + q + u'"';
+}
+
+QStringList RateDatabase::templateNames()
+{
+    m_lastError.clear();
+    QStringList names;
+    if (!open())
+        return names;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(ListTablesSql)) {
+        fail(u"读取模板列表失败"_s, query.lastError().text());
+        return names;
+    }
+    while (query.next())
+        names << query.value(0).toString();
+    return names;
+}
+
+bool RateDatabase::hasTemplate(const QString &name)
+{
+    const QStringList names = templateNames();
+    return names.contains(name, Qt::CaseInsensitive); // SQLite table names ignore case
+}
+
+std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
+{
+    m_lastError.clear();
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QString(SelectAllSql).arg(quoted(name)))) {
+        fail(u"读取模板“%1”失败"_s.arg(name), query.lastError().text());
+        return std::nullopt;
+    }
+    TextTable table;
+    const QSqlRecord record = query.record();
+    const int fieldCount = record.count();
+    for (int i = 0; i < fieldCount; ++i)
+        table.columns << record.fieldName(i);
+    while (query.next()) {
+        QStringList row;
+        row.reserve(fieldCount);
+        for (int i = 0; i < fieldCount; ++i)
+            row << query.value(i).toString();
+        table.rows << row;
+    }
+    return table;
+}
+
+std::optional<QList<QStringList>> RateDatabase::findRowsByRegion(const QString &name,
+                                                                 const QString &destination)
+{
+    m_lastError.clear();
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QString(SelectByRegionSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion))))) {
+        fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
+        return std::nullopt;
+    }
+    query.addBindValue(likeContainsPattern(destination));
+    if (!query.exec()) {
+        fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
+        return std::nullopt;
+    }
+
+    // Map the table's fields onto the 41 rate columns once; a missing column
+    // stays empty in every row.
+    const QSqlRecord record = query.record();
+    std::array<int, RateColumnCount> fieldOf{};
+    for (int k = 0; k < RateColumnCount; ++k)
+        fieldOf[k] = record.indexOf(RateColumns().at(k));
+
+    QList<QStringList> rows;
+    while (query.next()) {
+        QStringList row;
+        row.reserve(RateColumnCount);
+        for (const int field : fieldOf)
+            row << (field < 0 ? QString() : query.value(field).toString());
+        rows << row;
+    }
+    return rows;
+}
+
+bool RateDatabase::createTemplate(const QString &name, const QStringList &columns,
+                                  const QList<QStringList> &rows)
+{
+    m_lastError.clear();
+    if (const QString problem = checkTemplateName(name); !problem.isEmpty())
+        return fail(problem, {});
+    if (columns.isEmpty())
+        return fail(u"模板没有任何列"_s, {});
+    if (!open())
+        return false;
+
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return fail(u"保存模板“%1”失败"_s.arg(name), db.lastError().text());
+
+    QStringList definitions;
+    QStringList quotedColumns;
+    for (const QString &column : columns) {
+        quotedColumns << quoted(column);
+        definitions << quoted(column) + " TEXT"_L1;
+    }
+
+    QString error;
+    {
+        QSqlQuery create(db);
+        if (!create.exec(QString(CreateTableSql).arg(quoted(name), definitions.join(u", "))))
+            error = create.lastError().text();
+    }
+    if (error.isEmpty()) {
+        QSqlQuery insert(db);
+        if (!insert.prepare(
+                QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "), placeholders(columns.size())))) {
+            error = insert.lastError().text();
+        }
+        for (qsizetype r = 0; error.isEmpty() && r < rows.size(); ++r) {
+            const QStringList &row = rows.at(r);
+            for (qsizetype c = 0; c < columns.size(); ++c)
+                insert.bindValue(int(c), c < row.size() ? row.at(c) : QString());
+            if (!insert.exec())
+                error = insert.lastError().text();
+        }
+    }
+    if (!error.isEmpty()) {
+        db.rollback();
+        return fail(u"保存模板“%1”失败"_s.arg(name), error);
+    }
+    if (!db.commit()) {
+        const QString detail = db.lastError().text();
+        db.rollback();
+        return fail(u"保存模板“%1”失败"_s.arg(name), detail);
+    }
+    return true;
+}
+
+bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &values,
+                              const std::optional<QString> &id, int *rowsChanged)
+{
+    m_lastError.clear();
+    if (rowsChanged)
+        *rowsChanged = 0;
+    if (values.isEmpty())
+        return fail(u"没有需要修改的列"_s, {});
+    if (!open())
+        return false;
+    QStringList assignments;
+    for (const ColumnValue &v : values)
+        assignments << quoted(v.column) + " = ?"_L1;
+    QString sql = QString(UpdateSql).arg(quoted(name), assignments.join(u", "));
+    if (id)
+        sql += QString(WhereIdSql).arg(quoted(RateColumns().at(ColumnId)));
+
+    QSqlQuery query(database());
+    if (!query.prepare(sql))
+        return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
+    for (const ColumnValue &v : values)
+        query.addBindValue(v.value);
+    if (id)
+        query.addBindValue(*id);
+    if (!query.exec())
+        return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
+    if (rowsChanged)
+        *rowsChanged = query.numRowsAffected();
+    return true;
+}
+
+bool RateDatabase::insertRow(const QString &name, const QStringList &columns, const QStringList &values)
+{
+    m_lastError.clear();
+    if (!open())
+        return false;
+    QStringList quotedColumns;
+    for (const QString &column : columns)
+        quotedColumns << quoted(column);
+    QSqlQuery query(database());
+    if (!query.prepare(
+            QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "), placeholders(columns.size()))))
+        return fail(u"增加记录失败"_s, query.lastError().text());
+    for (qsizetype c = 0; c < columns.size(); ++c)
+        query.addBindValue(c < values.size() ? values.at(c) : QString());
+    if (!query.exec())
+        return fail(u"增加记录失败"_s, query.lastError().text());
+    return true;
+}
+
+bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsDeleted)
+{
+    m_lastError.clear();
+    if (rowsDeleted)
+        *rowsDeleted = 0;
+    if (!open())
+        return false;
+    QSqlQuery query(database());
+    if (!query.prepare(QString(DeleteSql).arg(quoted(name), quoted(RateColumns().at(ColumnId)))))
+        return fail(u"删除记录失败"_s, query.lastError().text());
+    query.addBindValue(id);
+    if (!query.exec())
+        return fail(u"删除记录失败"_s, query.lastError().text());
+    if (rowsDeleted)
+        *rowsDeleted = query.numRowsAffected();
+    return true;
+}
+
+bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName)
+{
+    m_lastError.clear();
+    if (const QString problem = checkTemplateName(newName); !problem.isEmpty())
+        return fail(problem, {});
+    if (!open())
+        return false;
+    QSqlQuery query(database());
+    if (!query.exec(QString(RenameSql).arg(quoted(oldName), quoted(newName))))
+        return fail(u"模板“%1”改名失败"_s.arg(oldName), query.lastError().text());
+    return true;
+}
+
+} // namespace Kuaidi

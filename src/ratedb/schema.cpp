@@ -1,0 +1,71 @@
+#include "schema.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+const QStringList &LevelNames()
+{
+    static const QStringList names{u"原参数价格"_s, u"一星客户"_s, u"二星客户"_s,
+                                   u"三星客户"_s,   u"四星客户"_s, u"五星客户"_s};
+    return names;
+}
+
+const QStringList &PriceFieldNames()
+{
+    static const QStringList names{u"首重价格"_s, u"续重价格"_s, u"二十至三十KG手续费"_s,
+                                   u"三十至五十KG手续费"_s, u"其他手续费"_s};
+    return names;
+}
+
+QString priceSetColumnName(int level, int field)
+{
+    return LevelNames().at(level) + PriceFieldNames().at(field);
+}
+
+int levelIndex(QStringView levelName)
+{
+    const QStringList &names = LevelNames();
+    for (int i = 0; i < names.size(); ++i) {
+        if (names.at(i) == levelName)
+            return i;
+    }
+    return -1;
+}
+
+const QStringList &RateColumns()
+{
+    static const QStringList columns = [] {
+        QStringList c{u"ID"_s,           u"地区"_s,
+                      u"省区"_s,         u"市等级"_s,
+                      u"首重价格"_s,     u"续重价格"_s,
+                      u"二十至三十KG手续费"_s, u"三十至五十KG手续费"_s,
+                      u"其他手续费"_s,   u"联系方式"_s};
+        for (int level = 0; level < LevelCount; ++level) {
+            for (int field = 0; field < PriceFieldCount; ++field)
+                c << priceSetColumnName(level, field);
+        }
+        c << u"到达时间"_s;
+        return c;
+    }();
+    return columns;
+}
+
+const QStringList &RateColumnShortTitles()
+{
+    static const QStringList titles = [] {
+        QStringList t{u"ID"_s,       u"地区"_s,    u"省区"_s,    u"市等级"_s, u"首重价格"_s,
+                      u"续重价格"_s, u"20-30费"_s, u"30-50费"_s, u"其他"_s,   u"联系方式"_s,
+                      u"原首重"_s,   u"原续重"_s,  u"原20-30KG费"_s, u"原30-50KG费"_s, u"原其他"_s};
+        const QStringList fields{u"首重"_s, u"续重"_s, u"20-30KG费"_s, u"30-50KG费"_s, u"其他"_s};
+        for (int level = 1; level < LevelCount; ++level) {
+            for (const QString &field : fields)
+                t << QString::number(level) + u"星"_s + field;
+        }
+        t << u"到达时间"_s;
+        return t;
+    }();
+    return titles;
+}
+
+} // namespace Kuaidi

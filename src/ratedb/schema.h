@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Kuaidi {
+
+/// Column positions of a rate template, also the cell positions of every list
+/// that shows a whole row.
+enum RateColumn : int {
+    ColumnId = 0,
+    ColumnRegion = 1,
+    ColumnProvince = 2,
+    ColumnCityGrade = 3,
+    ColumnFirstWeight = 4,
+    ColumnAdditionalWeight = 5,
+    ColumnSurcharge20To30 = 6,
+    ColumnSurcharge30To50 = 7,
+    ColumnOtherFee = 8,
+    ColumnContact = 9,
+    ColumnFirstPriceSet = 10,
+    ColumnArrivalTime = 40,
+    RateColumnCount = 41
+};
+
+/// The fields of one price set, in column order.
+enum PriceField : int {
+    FieldFirstWeight = 0,
+    FieldAdditionalWeight = 1,
+    FieldSurcharge20To30 = 2,
+    FieldSurcharge30To50 = 3,
+    FieldOtherFee = 4,
+    PriceFieldCount = 5
+};
+
+inline constexpr int LevelCount = 6;
+
+/// The 41 column names of a rate template, in table order.
+const QStringList &RateColumns();
+
+/// The short titles the calculator shows above a whole rate row.
+const QStringList &RateColumnShortTitles();
+
+/// "原参数价格" (the base set, level 0), then "一星客户" … "五星客户".
+const QStringList &LevelNames();
+
+/// "首重价格", "续重价格", "二十至三十KG手续费", "三十至五十KG手续费", "其他手续费".
+const QStringList &PriceFieldNames();
+
+/// Level index 0–5 of a level name, or -1 when the text names no level.
+int levelIndex(QStringView levelName);
+
+/// Column name of a price-set field: the level name directly followed by the field name.
+QString priceSetColumnName(int level, int field);
+
+constexpr int priceSetColumnIndex(int level, int field)
+{
+    return ColumnFirstPriceSet + PriceFieldCount * level + field;
+}
+
+} // namespace Kuaidi
