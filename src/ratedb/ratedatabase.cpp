@@ -12,6 +12,9 @@
 #include <QStandardPaths>
 #include <QUuid>
 
+#include <algorithm>
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcRateDb, "kuaidi.ratedb")
@@ -30,6 +33,12 @@ constexpr auto ListTablesSql =
 constexpr auto ProbeSql = "SELECT count(*) FROM sqlite_master"_L1;
 constexpr auto SelectAllSql = "SELECT * FROM %1"_L1;
 constexpr auto SelectByRegionSql = "SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'"_L1;
+// Row keys and the data version are SQLite's; they serve the in-memory
+// region search only, which falls back to LIKE where they are missing.
+constexpr auto DataVersionSql = "PRAGMA data_version"_L1;
+constexpr auto RegionIndexSql = "SELECT rowid, %2 FROM %1"_L1;
+constexpr auto SelectRowsByKeySql = "SELECT * FROM %1 WHERE rowid IN (%2) ORDER BY rowid"_L1;
+constexpr auto SelectAllByKeySql = "SELECT * FROM %1 ORDER BY rowid"_L1;
 constexpr auto CreateTableSql = "CREATE TABLE %1 (%2)"_L1;
 constexpr auto InsertSql = "INSERT INTO %1 (%2) VALUES (%3)"_L1;
 constexpr auto UpdateSql = "UPDATE %1 SET %2"_L1;
@@ -43,6 +52,40 @@ QString likeContainsPattern(QString text)
     text.replace(u'%', "\\%"_L1);
     text.replace(u'_', "\\_"_L1);
     return u'%' + text + u'%';
+}
+
+QString asciiLower(const QString &text)
+{
+    const auto isUpper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    if (std::none_of(text.cbegin(), text.cend(), isUpper))
+        return text;
+    QString lowered = text;
+    for (QChar &c : lowered) {
+        if (isUpper(c))
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return lowered;
+}
+
+// Where each of the 41 rate columns is in a result; -1 for a column the
+// table lacks, which then reads as empty in every row.
+std::array<int, RateColumnCount> rateFieldsOf(const QSqlRecord &record)
+{
+    std::array<int, RateColumnCount> fieldOf{};
+    for (int k = 0; k < RateColumnCount; ++k)
+        fieldOf[k] = record.indexOf(RateColumns().at(k));
+    return fieldOf;
+}
+
+void appendRateRows(QSqlQuery &query, const std::array<int, RateColumnCount> &fieldOf, QList<QStringList> &rows)
+{
+    while (query.next()) {
+        QStringList row;
+        row.reserve(RateColumnCount);
+        for (const int field : fieldOf)
+            row << (field < 0 ? QString() : query.value(field).toString());
+        rows << row;
+    }
 }
 
 QString placeholders(qsizetype count)
@@ -219,9 +262,125 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
 std::optional<QList<QStringList>> RateDatabase::findRowsByRegion(const QString &name,
                                                                  const QString &destination)
 {
-    m_lastError.clear();
-    if (!open())
+    const QList<RegionSearchResult> results = findRowsByRegion(QStringList{name}, destination);
+    if (results.isEmpty() || results.first().failed)
         return std::nullopt;
+    return results.first().rows;
+}
+
+QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &names, const QString &destination)
+{
+    m_lastError.clear();
+    QList<RegionSearchResult> results;
+    if (!open()) {
+        for (const QString &name : names)
+            results.append({name, {}, true});
+        return results;
+    }
+    QSqlDatabase db = database();
+    const bool inTransaction = db.transaction(); // one lock of the file, not one per statement
+    forgetIndexesIfChangedElsewhere();
+    const QString needle = asciiLower(destination);
+    QString firstError;
+    for (const QString &name : names) {
+        std::optional<QList<QStringList>> rows = searchTemplate(name, needle, destination);
+        if (!rows && firstError.isEmpty())
+            firstError = m_lastError;
+        results.append({name, rows.value_or(QList<QStringList>()), !rows.has_value()});
+    }
+    if (inTransaction)
+        db.commit();
+    m_lastError = firstError;
+    return results;
+}
+
+std::optional<QList<QStringList>> RateDatabase::searchTemplate(const QString &name, const QString &needle,
+                                                               const QString &destination)
+{
+    RegionIndex *index = regionIndex(name);
+    if (!index)
+        return findRowsByRegionWithLike(name, destination);
+    QList<qint64> keys;
+    for (qsizetype i = 0; i < index->regions.size(); ++i) {
+        if (index->regions.at(i).contains(needle))
+            keys.append(index->rowKeys.at(i));
+    }
+    if (keys.isEmpty())
+        return QList<QStringList>();
+    return fetchRateRows(name, *index, keys);
+}
+
+void RateDatabase::forgetIndexesIfChangedElsewhere()
+{
+    QSqlQuery query(database());
+    if (!query.exec(DataVersionSql) || !query.next()) {
+        m_regionIndexes.clear();
+        return;
+    }
+    const qint64 version = query.value(0).toLongLong();
+    if (version != m_dataVersion)
+        m_regionIndexes.clear();
+    m_dataVersion = version;
+}
+
+RateDatabase::RegionIndex *RateDatabase::regionIndex(const QString &name)
+{
+    if (const auto it = m_regionIndexes.find(name); it != m_regionIndexes.end())
+        return &it.value();
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QString(RegionIndexSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion)))))
+        return nullptr;
+    RegionIndex index;
+    while (query.next()) {
+        if (query.isNull(1)) // NULL is LIKE nothing, not even ''
+            continue;
+        index.rowKeys.append(query.value(0).toLongLong());
+        index.regions.append(asciiLower(query.value(1).toString()));
+    }
+    return &m_regionIndexes.insert(name, std::move(index)).value();
+}
+
+std::optional<QList<QStringList>> RateDatabase::fetchRateRows(const QString &name, RegionIndex &index,
+                                                              const QList<qint64> &rowKeys)
+{
+    constexpr qsizetype Chunk = 500;
+    const bool allRows = rowKeys.size() == index.rowKeys.size();
+    QList<QStringList> rows;
+    rows.reserve(rowKeys.size());
+    for (qsizetype from = 0; from < rowKeys.size(); from += Chunk) {
+        const QList<qint64> chunk = rowKeys.mid(from, Chunk);
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        const QString sql = allRows ? QString(SelectAllByKeySql).arg(quoted(name))
+                                    : QString(SelectRowsByKeySql).arg(quoted(name), placeholders(chunk.size()));
+        if (!query.prepare(sql)) {
+            fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
+            return std::nullopt;
+        }
+        if (!allRows) {
+            for (const qint64 key : chunk)
+                query.addBindValue(key);
+        }
+        if (!query.exec()) {
+            fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
+            return std::nullopt;
+        }
+        if (!index.fieldsKnown) {
+            index.fieldOf = rateFieldsOf(query.record());
+            index.fieldsKnown = true;
+        }
+        appendRateRows(query, index.fieldOf, rows);
+        if (allRows)
+            break;
+    }
+    return rows;
+}
+
+// Tables without row keys, or an engine without them, are searched the plain way.
+std::optional<QList<QStringList>> RateDatabase::findRowsByRegionWithLike(const QString &name,
+                                                                         const QString &destination)
+{
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(QString(SelectByRegionSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion))))) {
@@ -233,22 +392,8 @@ std::optional<QList<QStringList>> RateDatabase::findRowsByRegion(const QString &
         fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
         return std::nullopt;
     }
-
-    // Map the table's fields onto the 41 rate columns once; a missing column
-    // stays empty in every row.
-    const QSqlRecord record = query.record();
-    std::array<int, RateColumnCount> fieldOf{};
-    for (int k = 0; k < RateColumnCount; ++k)
-        fieldOf[k] = record.indexOf(RateColumns().at(k));
-
     QList<QStringList> rows;
-    while (query.next()) {
-        QStringList row;
-        row.reserve(RateColumnCount);
-        for (const int field : fieldOf)
-            row << (field < 0 ? QString() : query.value(field).toString());
-        rows << row;
-    }
+    appendRateRows(query, rateFieldsOf(query.record()), rows);
     return rows;
 }
 
@@ -303,6 +448,7 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
         db.rollback();
         return fail(u"保存模板“%1”失败"_s.arg(name), detail);
     }
+    m_regionIndexes.remove(name);
     return true;
 }
 
@@ -332,6 +478,7 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         query.addBindValue(*id);
     if (!query.exec())
         return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
+    m_regionIndexes.remove(name);
     if (rowsChanged)
         *rowsChanged = query.numRowsAffected();
     return true;
@@ -353,6 +500,7 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
         query.addBindValue(c < values.size() ? values.at(c) : QString());
     if (!query.exec())
         return fail(u"增加记录失败"_s, query.lastError().text());
+    m_regionIndexes.remove(name);
     return true;
 }
 
@@ -369,6 +517,7 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
     query.addBindValue(id);
     if (!query.exec())
         return fail(u"删除记录失败"_s, query.lastError().text());
+    m_regionIndexes.remove(name);
     if (rowsDeleted)
         *rowsDeleted = query.numRowsAffected();
     return true;
@@ -384,6 +533,8 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
     QSqlQuery query(database());
     if (!query.exec(QString(RenameSql).arg(quoted(oldName), quoted(newName))))
         return fail(u"模板“%1”改名失败"_s.arg(oldName), query.lastError().text());
+    m_regionIndexes.remove(oldName);
+    m_regionIndexes.remove(newName);
     return true;
 }
 

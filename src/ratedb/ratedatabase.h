@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
+#include <array>
 #include <optional>
 
 namespace Kuaidi {
@@ -15,6 +18,14 @@ struct TextTable
 {
     QStringList columns;
     QList<QStringList> rows;
+};
+
+/// The rows of one template that a region search found.
+struct RegionSearchResult
+{
+    QString templateName;
+    QList<QStringList> rows; ///< 41 cells each, in table order
+    bool failed = false;     ///< the template could not be searched
 };
 
 /// One column assignment of an UPDATE.
@@ -67,6 +78,11 @@ public:
     /// as empty. '%', '_' and quotes in the destination are plain characters.
     std::optional<QList<QStringList>> findRowsByRegion(const QString &name, const QString &destination);
 
+    /// The same over several templates at once, in the order given: one read
+    /// of a consistent state of the file, as one keystroke of the calculator
+    /// needs it.
+    QList<RegionSearchResult> findRowsByRegion(const QStringList &names, const QString &destination);
+
     /// Creates a template with the given columns (all TEXT) and rows, all in
     /// one transaction: either the whole template is stored or nothing is.
     bool createTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
@@ -87,12 +103,32 @@ public:
     QSqlDatabase database() const;
 
 private:
+    /// The 地区 texts of one template in table order, with the row keys to
+    /// fetch whole rows by. Searching these in memory keeps a keystroke in
+    /// the calculator fast with many large templates.
+    struct RegionIndex
+    {
+        QList<qint64> rowKeys;
+        QStringList regions; // ASCII letters lowered, as LIKE compares them
+        std::array<int, 41> fieldOf{}; // rate column → field of "SELECT *"
+        bool fieldsKnown = false;
+    };
+
     QString quoted(const QString &identifier) const;
     bool fail(const QString &what, const QString &detail);
+    void forgetIndexesIfChangedElsewhere();
+    RegionIndex *regionIndex(const QString &name);
+    std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &needle,
+                                                     const QString &destination);
+    std::optional<QList<QStringList>> fetchRateRows(const QString &name, RegionIndex &index,
+                                                    const QList<qint64> &rowKeys);
+    std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name, const QString &destination);
 
     QString m_path;
     QString m_connectionName;
     QString m_lastError;
+    QHash<QString, RegionIndex> m_regionIndexes;
+    qint64 m_dataVersion = -1;
 };
 
 } // namespace Kuaidi

@@ -1,0 +1,288 @@
+#include "cli.h"
+
+#include <editor/regiontable.h>
+#include <fees/feequery.h>
+#include <ratedb/numbertext.h>
+#include <ratedb/ratedatabase.h>
+#include <ratedb/schema.h>
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+constexpr auto Usage = R"(用法:
+  kuaidi-cli [--db PATH] templates
+  kuaidi-cli [--db PATH] quote DESTINATION WEIGHT [--level LEVEL] [--json]
+  kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--row K]
+  kuaidi-cli [--db PATH] rows TEMPLATE [--json]
+  kuaidi-cli region TEXT
+)"_L1;
+
+struct CliOptions
+{
+    QString command;
+    QStringList arguments; // positional arguments after the command
+    QString databasePath;
+    QString level;
+    bool json = false;
+    int row = 0;
+};
+
+/// The parsed command line, or the message for a usage error.
+struct ParsedCommandLine
+{
+    CliOptions options;
+    QString error;
+};
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption db(u"db"_s, u"rate database file"_s, u"PATH"_s);
+    const QCommandLineOption level(u"level"_s, u"customer star level"_s, u"LEVEL"_s, LevelNames().first());
+    const QCommandLineOption json(u"json"_s, u"JSON output"_s);
+    const QCommandLineOption row(u"row"_s, u"result row, from 0"_s, u"K"_s, u"0"_s);
+    parser.addOptions({db, level, json, row});
+    parser.addPositionalArgument(u"command"_s, u"command"_s);
+
+    ParsedCommandLine parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    CliOptions &o = parsed.options;
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        parsed.error = u"缺少命令"_s;
+        return parsed;
+    }
+    o.command = positional.takeFirst();
+    o.arguments = positional;
+    o.databasePath = parser.isSet(db) ? parser.value(db) : RateDatabase::defaultPath();
+    o.level = parser.value(level);
+    o.json = parser.isSet(json);
+    bool rowOk = false;
+    o.row = parser.value(row).toInt(&rowOk);
+    if (!rowOk || o.row < 0)
+        parsed.error = u"--row 需要一个不小于 0 的整数"_s;
+    else if (levelIndex(o.level) < 0)
+        parsed.error = u"未知的收费级别“%1”，可选：%2"_s.arg(o.level, LevelNames().join(u"、"));
+    return parsed;
+}
+
+// One line of tab-separated cells; tabs and line breaks inside a cell would
+// break the columns, so they become blanks.
+QString tsvLine(const QStringList &cells)
+{
+    QStringList clean;
+    clean.reserve(cells.size());
+    for (QString cell : cells) {
+        cell.replace(u'\t', u' ').replace(u'\r', u' ').replace(u'\n', u' ');
+        clean << cell;
+    }
+    return clean.join(u'\t');
+}
+
+QString jsonString(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// Objects keep the column order, which QJsonObject would sort away.
+void writeJson(QTextStream &out, const QStringList &titles, const QList<QStringList> &rows)
+{
+    out << u'[';
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (r > 0)
+            out << u',';
+        out << "\n  {"_L1;
+        for (qsizetype c = 0; c < titles.size(); ++c) {
+            if (c > 0)
+                out << ", "_L1;
+            out << jsonString(titles.at(c)) << ": "_L1
+                << jsonString(c < rows.at(r).size() ? rows.at(r).at(c) : QString());
+        }
+        out << u'}';
+    }
+    out << (rows.isEmpty() ? "]\n"_L1 : "\n]\n"_L1);
+}
+
+void writeTable(QTextStream &out, bool json, const QStringList &titles, const QList<QStringList> &rows)
+{
+    if (json) {
+        writeJson(out, titles, rows);
+        return;
+    }
+    out << tsvLine(titles) << u'\n';
+    for (const QStringList &row : rows)
+        out << tsvLine(row) << u'\n';
+}
+
+class Cli
+{
+public:
+    Cli(const CliOptions &options, QTextStream &out, QTextStream &err) : m_o(options), m_out(out), m_err(err) {}
+
+    int run()
+    {
+        struct Command
+        {
+            QLatin1StringView name;
+            int arguments;
+            int (Cli::*handler)();
+        };
+        static constexpr Command commands[] = {
+            {"templates"_L1, 0, &Cli::templates}, {"quote"_L1, 2, &Cli::quote},
+            {"breakdown"_L1, 2, &Cli::breakdown}, {"rows"_L1, 1, &Cli::rows},
+            {"region"_L1, 1, &Cli::region},
+        };
+        for (const Command &command : commands) {
+            if (m_o.command != command.name)
+                continue;
+            if (m_o.arguments.size() != command.arguments)
+                return usageError(u"命令 %1 需要 %2 个参数"_s.arg(m_o.command).arg(command.arguments));
+            return (this->*command.handler)();
+        }
+        return usageError(u"未知命令“%1”"_s.arg(m_o.command));
+    }
+
+    int usageError(const QString &message)
+    {
+        m_err << message << u'\n' << Usage;
+        return CliBadInput;
+    }
+
+private:
+    int badInput(const QString &message)
+    {
+        m_err << message << u'\n';
+        return CliBadInput;
+    }
+
+    int databaseError(const RateDatabase &db)
+    {
+        m_err << db.lastError() << u'\n';
+        return CliDatabaseError;
+    }
+
+    int templates()
+    {
+        RateDatabase db(m_o.databasePath);
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        for (const QString &name : names)
+            m_out << name << u'\n';
+        return CliOk;
+    }
+
+    /// The calculator's query: search, then price. Fills @p quotes.
+    int runQuery(QList<FeeQuote> &quotes)
+    {
+        const std::optional<double> weight = parseWeight(m_o.arguments.at(1));
+        if (!weight)
+            return badInput(u"请输入正确的货物重量：“%1”不是大于 0 的数字"_s.arg(m_o.arguments.at(1)));
+        RateDatabase db(m_o.databasePath);
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        QStringList failed;
+        const QList<MatchedRateRow> rows = DestinationSearch(db, names, m_o.arguments.at(0), &failed);
+        for (const QString &name : failed)
+            m_err << u"模板“%1”无法查询，已跳过\n"_s.arg(name);
+        quotes = ComputeFees(rows, *weight, m_o.level);
+        if (rows.isEmpty())
+            m_err << u"没有找到目的地包含“%1”的快递\n"_s.arg(m_o.arguments.at(0));
+        else if (quotes.isEmpty())
+            m_err << u"货物重量超过 %1KG，不能计算运费\n"_s.arg(numberToText(MaximumWeight));
+        return CliOk;
+    }
+
+    int quote()
+    {
+        QList<FeeQuote> quotes;
+        if (const int status = runQuery(quotes); status != CliOk)
+            return status;
+        QList<QStringList> rows;
+        for (const FeeQuote &q : std::as_const(quotes))
+            rows << q.toCells();
+        writeTable(m_out, m_o.json, FeeQuote::titles(), rows);
+        return CliOk;
+    }
+
+    int breakdown()
+    {
+        QList<FeeQuote> quotes;
+        if (const int status = runQuery(quotes); status != CliOk)
+            return status;
+        if (quotes.isEmpty())
+            return CliOk;
+        if (m_o.row >= quotes.size())
+            return badInput(u"只有 %1 行结果，没有第 %2 行（从 0 数起）"_s.arg(quotes.size()).arg(m_o.row));
+        const QString &weightText = m_o.arguments.at(1);
+        m_out << FeeBreakdownText(quotes.at(m_o.row), weightText, *parseWeight(weightText)) << u'\n';
+        return CliOk;
+    }
+
+    int rows()
+    {
+        const QString &name = m_o.arguments.at(0);
+        RateDatabase db(m_o.databasePath);
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        if (!names.contains(name))
+            return badInput(u"没有名为“%1”的快递模板"_s.arg(name));
+        const std::optional<TextTable> table = db.readTemplate(name);
+        if (!table)
+            return databaseError(db);
+        // Cells follow the 41 rate columns by name, whatever order the table has.
+        QList<QStringList> rows;
+        for (const QStringList &stored : table->rows) {
+            QStringList row;
+            for (const QString &column : RateColumns()) {
+                const qsizetype at = table->columns.indexOf(column);
+                row << (at < 0 ? QString() : stored.value(at));
+            }
+            rows << row;
+        }
+        writeTable(m_out, m_o.json, RateColumns(), rows);
+        return CliOk;
+    }
+
+    int region()
+    {
+        const std::optional<RegionMatch> match = MatchRegion(m_o.arguments.at(0));
+        if (!match)
+            return CliNoRegionMatch;
+        m_out << tsvLine({match->entry->name.toString(), match->entry->province.toString(),
+                          match->entry->elementId.toString(), QString::number(match->row)})
+              << u'\n';
+        return CliOk;
+    }
+
+    const CliOptions &m_o;
+    QTextStream &m_out;
+    QTextStream &m_err;
+};
+
+} // namespace
+
+int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const ParsedCommandLine parsed = parseCommandLine(arguments);
+    Cli cli(parsed.options, out, err);
+    if (!parsed.error.isEmpty())
+        return cli.usageError(parsed.error);
+    return cli.run();
+}
+
+} // namespace Kuaidi

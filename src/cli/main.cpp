@@ -1,0 +1,21 @@
+#include "cli.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Failures reach the user as messages on stderr; the log would repeat them.
+    QLoggingCategory::setFilterRules(QStringLiteral("kuaidi.*.warning=false"));
+    QCoreApplication::setApplicationName(QStringLiteral("kuaidi"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int status = Kuaidi::runCli(QCoreApplication::arguments(), out, err);
+    out.flush();
+    err.flush();
+    return status;
+}

@@ -1,0 +1,187 @@
+#include "../common/sampledb.h"
+
+#include <cli/cli.h>
+#include <fees/feequote.h>
+#include <ratedb/schema.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+using namespace Kuaidi;
+using namespace KuaidiTest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    CliRun run(QStringList arguments, bool withDb = true)
+    {
+        if (withDb)
+            arguments = QStringList{u"--db"_s, m_path} + arguments;
+        arguments.prepend(u"kuaidi-cli"_s);
+        CliRun result;
+        QTextStream out(&result.out);
+        QTextStream err(&result.err);
+        result.status = runCli(arguments, out, err);
+        out.flush();
+        err.flush();
+        return result;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_path = m_dir.filePath(u"kuaidishuju.db"_s);
+        createRateTemplate(m_path, u"圆通快递"_s,
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"张三\t010"_s, u"次日"_s),
+                            rateRow(u"2"_s, u"O'Hare_100%"_s, u"9"_s, u"5"_s)});
+        createRateTemplate(m_path, u"中通快递"_s, {rateRow(u"1"_s, u"北京郊区"_s, u"8"_s, u"4"_s)});
+    }
+
+    void templates_inCreationOrder()
+    {
+        const CliRun r = run({u"templates"_s});
+        QCOMPARE(r.status, int(CliOk));
+        QCOMPARE(r.out, u"圆通快递\n中通快递\n"_s);
+    }
+
+    void quote_tabSeparated()
+    {
+        const CliRun r = run({u"quote"_s, u"北京"_s, u"3"_s});
+        QCOMPARE(r.status, int(CliOk));
+        QCOMPARE(r.out, u"快递名称\t目的地名\t快递费用\t首重价格\t续重价格\t价格区间手续费\t其他手续费\t联系方式\t到达时间\n"
+                        "圆通快递\t北京\t23\t10\t5\t1\t3\t张三 010\t次日\n"
+                        "中通快递\t北京郊区\t19\t8\t4\t1\t3\t\t\n"_s);
+    }
+
+    void quote_json()
+    {
+        const CliRun r = run({u"quote"_s, u"'"_s, u"25"_s, u"--level"_s, u"二星客户"_s, u"--json"_s});
+        QCOMPARE(r.status, int(CliOk));
+        const QJsonArray array = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QCOMPARE(array.size(), 1);
+        const QJsonObject quote = array.first().toObject();
+        QCOMPARE(quote.size(), 9);
+        QCOMPARE(quote.value(u"目的地名"_s).toString(), u"O'Hare_100%"_s);
+        QCOMPARE(quote.value(u"快递费用"_s).toString(), u"157"_s);
+    }
+
+    void quote_nothingToShow_headerAloneAndReason_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        const QString header = FeeQuote::titles().join(u'\t') + u'\n';
+        QTest::newRow("no match") << QStringList{u"quote"_s, u"上海"_s, u"3"_s} << header;
+        QTest::newRow("over 50 kg") << QStringList{u"quote"_s, u"北京"_s, u"60"_s} << header;
+        QTest::newRow("no match, json") << QStringList{u"quote"_s, u"上海"_s, u"3"_s, u"--json"_s} << u"[]\n"_s;
+    }
+    void quote_nothingToShow_headerAloneAndReason()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const CliRun r = run(arguments);
+        QCOMPARE(r.status, int(CliOk));
+        QCOMPARE(r.out, out);
+        QVERIFY(!r.err.isEmpty());
+    }
+
+    void breakdown_ofChosenRow()
+    {
+        const CliRun r = run({u"breakdown"_s, u"北京"_s, u"25"_s, u"--row"_s, u"1"_s});
+        QCOMPARE(r.status, int(CliOk));
+        QVERIFY(r.out.startsWith(u"物流快递名称：中通快递   送达地点：北京郊区\r\n\r\n"_s));
+        QVERIFY(r.out.contains(u"货物重量为：25KG\r\n\r\n20-30KG 每KG增加1元"_s));
+        QCOMPARE(run({u"breakdown"_s, u"北京"_s, u"25"_s, u"--row"_s, u"2"_s}).status, int(CliBadInput));
+    }
+
+    void rows_inRateColumnOrder()
+    {
+        const CliRun r = run({u"rows"_s, u"中通快递"_s});
+        QCOMPARE(r.status, int(CliOk));
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0).split(u'\t'), RateColumns());
+        QCOMPARE(lines.at(1).split(u'\t').mid(0, 3), (QStringList{u"1"_s, u"北京郊区"_s, u""_s}));
+        QCOMPARE(run({u"rows"_s, u"中通快递"_s, u"--json"_s}).status, int(CliOk));
+        QCOMPARE(run({u"rows"_s, u"不存在"_s}).status, int(CliBadInput));
+    }
+
+    void region()
+    {
+        const CliRun hit = run({u"region"_s, u"江苏南京"_s}, false);
+        QCOMPARE(hit.status, int(CliOk));
+        QCOMPARE(hit.out, u"南京\t江苏\tJ_City_320100\t3\n"_s);
+        const CliRun miss = run({u"region"_s, u"国外"_s}, false);
+        QCOMPARE(miss.status, int(CliNoRegionMatch));
+        QVERIFY(miss.out.isEmpty());
+    }
+
+    void badUsageAndInput_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{u"fly"_s};
+        QTest::newRow("missing argument") << QStringList{u"quote"_s, u"北京"_s};
+        QTest::newRow("unknown option") << QStringList{u"templates"_s, u"--colour"_s};
+        QTest::newRow("weight not a number") << QStringList{u"quote"_s, u"北京"_s, u"abc"_s};
+        QTest::newRow("weight zero") << QStringList{u"quote"_s, u"北京"_s, u"0"_s};
+        QTest::newRow("unknown level") << QStringList{u"quote"_s, u"北京"_s, u"3"_s, u"--level"_s, u"VIP"_s};
+        QTest::newRow("negative row") << QStringList{u"breakdown"_s, u"北京"_s, u"3"_s, u"--row"_s, u"-1"_s};
+    }
+    void badUsageAndInput()
+    {
+        QFETCH(QStringList, arguments);
+        const CliRun r = run(arguments);
+        QCOMPARE(r.status, int(CliBadInput));
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.isEmpty());
+    }
+
+    void databaseError_namesTheFile()
+    {
+        const QString bogus = m_dir.filePath(u"bogus.db"_s);
+        QFile f(bogus);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a database at all, but long enough to look like a header.....");
+        f.close();
+        const CliRun r = run({u"--db"_s, bogus, u"quote"_s, u"北京"_s, u"3"_s}, false);
+        QCOMPARE(r.status, int(CliDatabaseError));
+        QVERIFY(r.err.contains(bogus));
+    }
+
+    void executable_writesUtf8AndExitStatus()
+    {
+        QProcess p;
+        p.start(QStringLiteral(KUAIDI_CLI_PATH), {u"--db"_s, m_path, u"quote"_s, u"北京郊区"_s, u"2"_s});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().contains("中通快递\t北京郊区\t15"));
+        p.start(QStringLiteral(KUAIDI_CLI_PATH), {u"region"_s, u"火星"_s});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,229 @@
+#include "../common/sampledb.h"
+
+#include <ratedb/ratedatabase.h>
+#include <ratedb/schema.h>
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Kuaidi;
+using namespace KuaidiTest;
+using namespace Qt::StringLiterals;
+
+class TestRateDatabase : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString dbPath() const { return m_dir.filePath(u"kuaidishuju.db"_s); }
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void cleanup() { QFile::remove(dbPath()); }
+
+    void open_missingFile_createsEmptyDatabase()
+    {
+        RateDatabase db(dbPath());
+        QVERIFY2(db.open(), qPrintable(db.lastError()));
+        QVERIFY(QFile::exists(dbPath()));
+        QVERIFY(db.templateNames().isEmpty());
+        QVERIFY(db.lastError().isEmpty());
+    }
+
+    void open_fileThatIsNoDatabase_isRefusedAndLeftUntouched()
+    {
+        const QByteArray content = "地区,首重价格\n北京,10\n"_ba;
+        {
+            QFile f(dbPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        RateDatabase db(dbPath());
+        QVERIFY(!db.open());
+        QVERIFY2(db.lastError().contains(dbPath()), qPrintable(db.lastError()));
+        QVERIFY(db.templateNames().isEmpty());
+        QVERIFY(!db.createTemplate(u"汇通快递"_s, {u"ID"_s}, {}));
+        QFile f(dbPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+    }
+
+    void open_inMissingFolder_fails()
+    {
+        RateDatabase db(m_dir.filePath(u"nowhere/kuaidishuju.db"_s));
+        QVERIFY(!db.open());
+        QVERIFY(db.lastError().contains(u"nowhere"_s));
+    }
+
+    void templateNames_userTablesInCreationOrder()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {});
+        createRateTemplate(dbPath(), u"中通"_s, {});
+        createRateTemplate(dbPath(), u"申通"_s, {});
+        {
+            // An AUTOINCREMENT table makes the engine keep a table of its own.
+            createTable(dbPath(), u"汇通"_s, {u"ID"_s}, {});
+            RateDatabase raw(dbPath());
+            QVERIFY(raw.open());
+            QSqlQuery q(raw.database());
+            QVERIFY(q.exec(u"CREATE TABLE 顺丰 (n INTEGER PRIMARY KEY AUTOINCREMENT, 地区 TEXT)"_s));
+            QVERIFY(q.exec(u"INSERT INTO 顺丰 (地区) VALUES ('北京')"_s));
+        }
+        RateDatabase db(dbPath());
+        QCOMPARE(db.templateNames(), (QStringList{u"圆通"_s, u"中通"_s, u"申通"_s, u"汇通"_s, u"顺丰"_s}));
+        QVERIFY(db.renameTemplate(u"圆通"_s, u"圆通速递"_s));
+        QCOMPARE(db.templateNames().first(), u"圆通速递"_s);
+    }
+
+    void findRowsByRegion_treatsQuotesAndWildcardsAsText_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QStringList>("regions");
+        QTest::newRow("substring") << u"北京"_s << QStringList{u"北京"_s, u"北京郊区"_s};
+        QTest::newRow("empty matches all")
+            << QString() << QStringList{u"北京"_s, u"北京郊区"_s, u"O'Hare"_s, u"满100%"_s, u"A_B"_s, u"AxB"_s};
+        QTest::newRow("single quote") << u"'"_s << QStringList{u"O'Hare"_s};
+        QTest::newRow("percent") << u"%"_s << QStringList{u"满100%"_s};
+        QTest::newRow("underscore") << u"_"_s << QStringList{u"A_B"_s};
+        QTest::newRow("injection attempt") << u"' OR '1'='1"_s << QStringList{};
+        QTest::newRow("backslash") << u"\\"_s << QStringList{};
+    }
+    void findRowsByRegion_treatsQuotesAndWildcardsAsText()
+    {
+        QFETCH(QString, destination);
+        QFETCH(QStringList, regions);
+        createRateTemplate(dbPath(), u"圆通"_s,
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"北京郊区"_s, u"12"_s, u"5"_s),
+                            rateRow(u"3"_s, u"O'Hare"_s, u"9"_s, u"5"_s), rateRow(u"4"_s, u"满100%"_s, u"9"_s, u"5"_s),
+                            rateRow(u"5"_s, u"A_B"_s, u"9"_s, u"5"_s), rateRow(u"6"_s, u"AxB"_s, u"9"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        const auto rows = db.findRowsByRegion(u"圆通"_s, destination);
+        QVERIFY2(rows, qPrintable(db.lastError()));
+        QStringList found;
+        for (const QStringList &row : *rows) {
+            QCOMPARE(row.size(), int(RateColumnCount));
+            found << row.at(ColumnRegion);
+        }
+        QCOMPARE(found, regions);
+    }
+
+    void findRowsByRegion_missingColumnsReadEmpty()
+    {
+        createTable(dbPath(), u"旧模板"_s, {u"地区"_s, u"ID"_s, u"首重价格"_s}, {{u"北京"_s, u"7"_s, u"10"_s}});
+        RateDatabase db(dbPath());
+        const auto rows = db.findRowsByRegion(u"旧模板"_s, u"北京"_s);
+        QVERIFY(rows && rows->size() == 1);
+        QCOMPARE(rows->first().at(ColumnId), u"7"_s);
+        QCOMPARE(rows->first().at(ColumnFirstWeight), u"10"_s);
+        QCOMPARE(rows->first().at(ColumnArrivalTime), QString());
+        QVERIFY(!db.findRowsByRegion(u"不存在"_s, u"北京"_s));
+    }
+
+    void findRowsByRegion_seesEveryChange()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"北京"_s)->size(), 1);
+
+        // Written through this connection…
+        QVERIFY(db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"北京郊区"_s, u"1"_s, u"1"_s)));
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"北京"_s)->size(), 2);
+
+        // …and by another program meanwhile.
+        RateDatabase other(dbPath());
+        QVERIFY(other.updateRows(u"圆通"_s, {{u"地区"_s, u"天津"_s}}, u"1"_s));
+        const QList<QStringList> rows = *db.findRowsByRegion(u"圆通"_s, u"北京"_s);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(ColumnRegion), u"北京郊区"_s);
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"天津"_s)->size(), 1);
+    }
+
+    void findRowsByRegion_asciiCaseIgnoredLikeLike()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"Hong Kong 香港"_s, u"10"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"hong KONG"_s)->size(), 1);
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"HONGKONG"_s)->size(), 0);
+    }
+
+    void createTemplate_storesEveryRowAsGiven()
+    {
+        RateDatabase db(dbPath());
+        const QList<QStringList> rows{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"王'五"_s),
+                                      rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s)};
+        QVERIFY2(db.createTemplate(u"汇通快递"_s, RateColumns(), rows), qPrintable(db.lastError()));
+        const auto table = db.readTemplate(u"汇通快递"_s);
+        QVERIFY(table);
+        QCOMPARE(table->columns, RateColumns());
+        QCOMPARE(table->rows, rows);
+    }
+
+    void createTemplate_failure_leavesNothingBehind()
+    {
+        RateDatabase db(dbPath());
+        const QList<QStringList> original{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)};
+        QVERIFY(db.createTemplate(u"汇通快递"_s, RateColumns(), original));
+
+        // Same name: refused, the stored template keeps its rows.
+        QVERIFY(!db.createTemplate(u"汇通快递"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"1"_s, u"1"_s)}));
+        QCOMPARE(db.readTemplate(u"汇通快递"_s)->rows, original);
+
+        // Two columns of one name: nothing of the new template may remain.
+        QVERIFY(!db.createTemplate(u"申通快递"_s, {u"ID"_s, u"地区"_s, u"地区"_s}, {{u"1"_s, u"a"_s, u"b"_s}}));
+        QVERIFY(!db.hasTemplate(u"申通快递"_s));
+
+        // A bad name is refused before any statement runs.
+        QVERIFY(!db.createTemplate(u"申通 快递"_s, RateColumns(), original));
+        QVERIFY(db.lastError().contains(u"空格"_s));
+        QCOMPARE(db.templateNames(), QStringList{u"汇通快递"_s});
+    }
+
+    void updateRows_byIdOrEveryRow()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s,
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"12"_s, u"5"_s),
+                            rateRow(u"2"_s, u"天津"_s, u"12"_s, u"5"_s), rateRow(u"abc"_s, u"海外"_s, u"99"_s, u"9"_s)});
+        RateDatabase db(dbPath());
+        int changed = -1;
+        QVERIFY(db.updateRows(u"圆通"_s, {{u"联系方式"_s, u"张'三"_s}}, u"2"_s, &changed));
+        QCOMPARE(changed, 2);
+        QVERIFY(db.updateRows(u"圆通"_s, {{u"一星客户首重价格"_s, u"1"_s}, {u"一星客户续重价格"_s, u"0.5"_s}},
+                              std::nullopt, &changed));
+        QCOMPARE(changed, 4);
+        const TextTable table = *db.readTemplate(u"圆通"_s);
+        QCOMPARE(table.rows.at(0).at(ColumnContact), QString());
+        QCOMPARE(table.rows.at(1).at(ColumnContact), u"张'三"_s);
+        QCOMPARE(table.rows.at(2).at(ColumnContact), u"张'三"_s);
+        for (const QStringList &row : table.rows)
+            QCOMPARE(row.at(16), u"0.5"_s);
+        QVERIFY(!db.updateRows(u"圆通"_s, {{u"没有这列"_s, u"1"_s}}, std::nullopt));
+    }
+
+    void insertDeleteAndRename()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        createRateTemplate(dbPath(), u"中通"_s, {});
+        RateDatabase db(dbPath());
+        QVERIFY(db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"上海'"_s, u"未填"_s, u"未填"_s)));
+        int deleted = -1;
+        QVERIFY(db.deleteRows(u"圆通"_s, u"1"_s, &deleted));
+        QCOMPARE(deleted, 1);
+        QVERIFY(db.deleteRows(u"圆通"_s, u"99"_s, &deleted));
+        QCOMPARE(deleted, 0);
+        QCOMPARE(db.readTemplate(u"圆通"_s)->rows.size(), 1);
+        QCOMPARE(db.readTemplate(u"圆通"_s)->rows.first().at(ColumnRegion), u"上海'"_s);
+
+        QVERIFY(!db.renameTemplate(u"圆通"_s, u"中通"_s));
+        QVERIFY(!db.renameTemplate(u"圆通"_s, u"中通[1]"_s));
+        QVERIFY(!db.renameTemplate(u"没有"_s, u"韵达"_s));
+        QVERIFY(db.renameTemplate(u"圆通"_s, u"圆通速递"_s));
+        QCOMPARE(db.templateNames(), (QStringList{u"圆通速递"_s, u"中通"_s}));
+        QCOMPARE(db.readTemplate(u"圆通速递"_s)->rows.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRateDatabase)
+#include "tst_ratedatabase.moc"
