@@ -1,0 +1,345 @@
+#include "webformfiller.h"
+
+#include "elementidentifier.h"
+#include "pagefilllogging.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+// A static library's resources are not registered unless asked for.
+static void initPagefillResources()
+{
+    Q_INIT_RESOURCE(pagefill);
+}
+
+namespace Kuaidi {
+
+namespace {
+
+// A page that takes longer than this to answer a script counts as hung.
+constexpr int AnswerTimeoutMs = 1000;
+constexpr int DefaultLoadTimeoutMs = 20000;
+constexpr int EndlessLoadTimeoutMs = 9999999;
+
+constexpr QStringView ViewGoneText = u"浏览器句柄无效，可能已被关闭。";
+constexpr QStringView NotLoadedText = u"初始化失败 - 必须网页载入完毕后才能初始化";
+constexpr auto ScriptResource = ":/kuaidi/pagefill/pagefill.js"_L1;
+constexpr auto Complete = "complete"_L1;
+
+const QString &pageScript()
+{
+    static const QString script = [] {
+        initPagefillResources();
+        QFile file(ScriptResource);
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCCritical(lcPagefill) << "page script missing:" << ScriptResource;
+            return QString();
+        }
+        return QString::fromUtf8(file.readAll());
+    }();
+    return script;
+}
+
+// Waits while letting every event run, user input included, as a wait for a
+// page to load always has.
+void pumpedDelay(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs one request of the page script and waits for its answer. The script
+// runs in an isolated world: it shares the page's DOM (and clicks reach the
+// page's own handlers) but not its JavaScript globals, so a page that
+// redefines click(), JSON or atob cannot disturb it or see it.
+QVariantMap askPage(QWebEnginePage *page, QJsonObject request)
+{
+    if (!page || pageScript().isEmpty())
+        return {};
+    const QString operation = request.value("op"_L1).toString();
+    request.insert("deadline"_L1, double(QDateTime::currentMSecsSinceEpoch() + AnswerTimeoutMs));
+    const QByteArray payload = QJsonDocument(request).toJson(QJsonDocument::Compact).toBase64();
+    const QString source = pageScript() % "\nkuaidiPagefill('"_L1 % QString::fromLatin1(payload) % "');\n"_L1;
+
+    // The answer may come after we stopped waiting, or never; the callback
+    // keeps its own state alive for that case.
+    struct Pending
+    {
+        QVariant answer;
+        bool answered = false;
+        QPointer<QEventLoop> loop;
+    };
+    auto pending = std::make_shared<Pending>();
+    QEventLoop loop;
+    pending->loop = &loop;
+    QTimer::singleShot(AnswerTimeoutMs, &loop, &QEventLoop::quit);
+    QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
+    page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [pending](const QVariant &answer) {
+        pending->answer = answer;
+        pending->answered = true;
+        if (pending->loop)
+            pending->loop->quit();
+    });
+    // Waiting for a script is not waiting for the user: keep clicks out of it.
+    if (!pending->answered)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    if (!pending->answered) {
+        qCWarning(lcPagefill) << "page did not answer" << operation << "within" << AnswerTimeoutMs << "ms";
+        return {};
+    }
+    QVariantMap answer = pending->answer.toMap();
+    if (answer.contains("error"_L1)) {
+        qCWarning(lcPagefill) << "page script failed:" << operation << answer.value("error"_L1).toString();
+        return {};
+    }
+    if (answer.contains("late"_L1))
+        return {};
+    return answer;
+}
+
+QJsonObject elementRequest(const PageElement &element)
+{
+    return {{"element"_L1, QJsonObject{{"key"_L1, element.key}}}};
+}
+
+} // namespace
+
+bool WebFormFiller::Initialise(QWebEngineView *view, QString *errorText)
+{
+    // The view can go away while we wait for its page.
+    const QPointer<QWebEngineView> guard(view);
+    QString error;
+    if (!view) {
+        error = ViewGoneText.toString();
+    } else if (!bind(view)) {
+        error = guard ? NotLoadedText.toString() : ViewGoneText.toString();
+    } else if (!guard) {
+        error = ViewGoneText.toString();
+    }
+    if (!error.isEmpty()) {
+        if (errorText)
+            *errorText = error;
+        return false;
+    }
+    m_boundView = view;
+    return true;
+}
+
+QWebEngineView *WebFormFiller::boundWindowHandle() const
+{
+    return m_boundView.data();
+}
+
+void WebFormFiller::EnsureBound()
+{
+    if (m_documents.isEmpty())
+        Initialise(m_boundView.data());
+}
+
+int WebFormFiller::DocumentCount() const
+{
+    return int(m_documents.size());
+}
+
+void WebFormFiller::SelectFrame(int frame)
+{
+    m_frameSelector = frame;
+}
+
+void WebFormFiller::ClearFrameSelection()
+{
+    m_frameSelector = 0;
+}
+
+int WebFormFiller::frameSelector() const
+{
+    return m_frameSelector;
+}
+
+QString WebFormFiller::pageFingerprint() const
+{
+    return m_pageFingerprint;
+}
+
+bool WebFormFiller::bind(QWebEngineView *view)
+{
+    const QPointer<QWebEnginePage> page = view->page();
+    // Before its first load a view has no document to bind to.
+    if (!page || page->url().isEmpty())
+        return false;
+    QString bodyTexts;
+    const QList<BoundDocument> documents = liveDocuments(page, &bodyTexts);
+    if (documents.isEmpty() || !page)
+        return false;
+    m_page = page;
+    m_documents = documents;
+    m_pageFingerprint =
+        QString::fromLatin1(QCryptographicHash::hash(bodyTexts.toUtf8(), QCryptographicHash::Md5).toHex());
+    return true;
+}
+
+QList<WebFormFiller::BoundDocument> WebFormFiller::liveDocuments(QWebEnginePage *page,
+                                                                 QString *bodyTexts) const
+{
+    const QVariantMap answer = askPage(page, {{"op"_L1, "describe"_L1}});
+    QList<BoundDocument> documents;
+    const QVariantList list = answer.value("documents"_L1).toList();
+    for (const QVariant &entry : list) {
+        const QVariantMap map = entry.toMap();
+        const QString text = map.value("text"_L1).toString();
+        documents.append({map.value("readyState"_L1).toString(), !text.isEmpty()});
+        if (bodyTexts)
+            bodyTexts->append(text);
+    }
+    return documents;
+}
+
+bool WebFormFiller::WaitUntilLoaded(QWebEngineView *view, int timeoutMs)
+{
+    const qint64 timeout = timeoutMs == -1  ? EndlessLoadTimeoutMs
+                           : timeoutMs == 0 ? DefaultLoadTimeoutMs
+                                            : timeoutMs;
+    QElapsedTimer clock;
+    clock.start();
+    const auto expired = [&] { return clock.elapsed() > timeout; };
+    // A view that is gone will never load; don't wait out the time-out for it.
+    const QPointer<QWebEngineView> guard(view);
+
+    for (;;) {
+        while (!Initialise(guard.data())) {
+            if (!guard)
+                return false;
+            pumpedDelay(200);
+            if (expired())
+                return false;
+        }
+        // Until a new page's document arrives the old one answers, complete;
+        // only the browser knows that a load is under way.
+        const bool loading = m_page && m_page->action(QWebEnginePage::Stop)->isEnabled();
+        if (!loading && m_documents.first().readyState == Complete)
+            break;
+        if (expired())
+            return false;
+        pumpedDelay(500);
+    }
+    if (m_documents.size() == 1) {
+        pumpedDelay(100);
+        return true;
+    }
+    // Frames without text are not waited for: they are often empty
+    // placeholders that never finish.
+    for (qsizetype i = 1; i < m_documents.size(); ++i) {
+        if (!m_documents.at(i).hasText)
+            continue;
+        for (;;) {
+            const QList<BoundDocument> live = liveDocuments(m_page);
+            if (i < live.size() && live.at(i).readyState == Complete)
+                break;
+            if (!guard || expired())
+                return false;
+            pumpedDelay(200);
+        }
+    }
+    return true;
+}
+
+QJsonObject WebFormFiller::searchRequest(const QString &type, const QString &identifier, int occurrence,
+                                         bool counted, int frame) const
+{
+    const ElementIdentifier parsed = ElementIdentifier::parse(identifier);
+    return {{"type"_L1, type},
+            {"attribute"_L1, parsed.attribute},
+            {"value"_L1, parsed.value},
+            {"ordinal"_L1, parsed.ordinal},
+            {"occurrence"_L1, occurrence},
+            {"counted"_L1, counted},
+            {"counter"_L1, 0},
+            {"frame"_L1, frame},
+            {"frameSelector"_L1, m_frameSelector}};
+}
+
+QVariantMap WebFormFiller::callPage(QJsonObject request)
+{
+    EnsureBound();
+    // A failed re-bind leaves nothing to search.
+    if (m_documents.isEmpty())
+        return {};
+    return askPage(m_page, std::move(request));
+}
+
+PageElement WebFormFiller::FindInputElement(const QString &type, const QString &identifier, int occurrence,
+                                            int *matchCounter, int frame)
+{
+    QJsonObject request = searchRequest(type, identifier, occurrence, matchCounter != nullptr, frame);
+    request.insert("op"_L1, "find"_L1);
+    if (matchCounter)
+        request.insert("counter"_L1, *matchCounter);
+    const QVariantMap answer = callPage(request);
+
+    PageElement element;
+    element.key = answer.value("key"_L1).toString();
+    if (!element.isNull())
+        element.frame = answer.value("frame"_L1).toInt();
+    if (matchCounter)
+        *matchCounter = element.isNull() ? -1 : answer.value("counter"_L1).toInt();
+    return element;
+}
+
+PageElement WebFormFiller::FindCheckBox(const QString &identifier, int occurrence, int frame)
+{
+    return FindInputElement(u"checkbox"_s, identifier, occurrence, nullptr, frame);
+}
+
+bool WebFormFiller::SetCheckBoxChecked(const QString &identifier, bool checked, int occurrence, int frame)
+{
+    QJsonObject request = searchRequest(u"checkbox"_s, identifier, occurrence, false, frame);
+    request.insert("op"_L1, "check"_L1);
+    request.insert("checked"_L1, checked);
+    return callPage(request).value("done"_L1).toBool();
+}
+
+bool WebFormFiller::SetCheckBoxChecked(const PageElement &element, bool checked)
+{
+    if (element.isNull())
+        return false;
+    QJsonObject request = elementRequest(element);
+    request.insert("op"_L1, "check"_L1);
+    request.insert("checked"_L1, checked);
+    return callPage(request).value("done"_L1).toBool();
+}
+
+bool WebFormFiller::SetCheckBoxDisplay(const QString &identifier, bool shown, int occurrence, int frame)
+{
+    QJsonObject request = searchRequest(u"checkbox"_s, identifier, occurrence, false, frame);
+    request.insert("op"_L1, "display"_L1);
+    request.insert("shown"_L1, shown);
+    return callPage(request).value("done"_L1).toBool();
+}
+
+bool WebFormFiller::FireElementEvent(const PageElement &element, const QString &eventName)
+{
+    if (element.isNull())
+        return false;
+    QJsonObject request = elementRequest(element);
+    request.insert("op"_L1, "fire"_L1);
+    request.insert("event"_L1, eventName);
+    return callPage(request).value("done"_L1).toBool();
+}
+
+} // namespace Kuaidi

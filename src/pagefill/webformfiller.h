@@ -1,0 +1,92 @@
+#pragma once
+
+#include <pagefill/pageelement.h>
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+class QJsonObject;
+class QWebEnginePage;
+class QWebEngineView;
+
+namespace Kuaidi {
+
+/// Finds, ticks and hides check boxes on the page shown in a browser view.
+///
+/// Initialise() binds to the view's page and takes stock of its documents: the
+/// top document, then those of its frames and inline frames, depth-first
+/// (frames of another origin are out of reach and left out). The element
+/// operations search those documents, or only the one that a frame number or
+/// SelectFrame() names, and re-bind first when nothing is bound.
+///
+/// The page answers scripts asynchronously; every operation waits for the
+/// answer on a local event loop, letting other events run, for about a second
+/// at most. A page that does not answer in time yields an empty result.
+/// Nothing here talks to the user: failures are results and error texts.
+class WebFormFiller final
+{
+public:
+    /// Binds to the page shown in @p view. On failure the previous binding
+    /// stays and @p errorText says why.
+    bool Initialise(QWebEngineView *view, QString *errorText = nullptr);
+    /// The view of the last successful Initialise(), or null once it is gone.
+    QWebEngineView *boundWindowHandle() const;
+    /// Binds to boundWindowHandle() again when no document is bound.
+    void EnsureBound();
+
+    int DocumentCount() const;
+    /// Limits the element searches to the @p frame -th document (1-based);
+    /// 0 searches them all. Survives binding.
+    void SelectFrame(int frame);
+    void ClearFrameSelection();
+    int frameSelector() const;
+
+    /// Lowercase hex MD5 of the UTF-8 body texts of all bound documents, in
+    /// document order, as of the last bind.
+    QString pageFingerprint() const;
+
+    /// Binds to @p view and waits until its page and the frames that show
+    /// text have loaded. @p timeoutMs 0 waits 20 s, -1 practically forever.
+    bool WaitUntilLoaded(QWebEngineView *view, int timeoutMs = 0);
+
+    /// Ticks (or unticks) a check box and runs the page's click handlers for
+    /// it once. False when no check box is found or the page does not answer.
+    bool SetCheckBoxChecked(const QString &identifier, bool checked, int occurrence = 0, int frame = 0);
+    bool SetCheckBoxChecked(const PageElement &element, bool checked);
+    /// Hides a check box (display "none") or shows it ("block").
+    bool SetCheckBoxDisplay(const QString &identifier, bool shown = false, int occurrence = 0, int frame = 0);
+
+    PageElement FindCheckBox(const QString &identifier, int occurrence = 0, int frame = 0);
+    /// Finds an input element of @p type (e.g. "checkbox") by identifier; see
+    /// ElementIdentifier. @p occurrence matches are skipped first, counted over
+    /// all searched documents. @p matchCounter, when given, counts the inputs
+    /// of that type up to the one found (-1 when none is).
+    PageElement FindInputElement(const QString &type, const QString &identifier, int occurrence = 0,
+                                 int *matchCounter = nullptr, int frame = 0);
+    /// Dispatches @p eventName ("onclick" or "click") to the element without
+    /// its default action; false when it was cancelled or nothing was found.
+    bool FireElementEvent(const PageElement &element, const QString &eventName);
+
+private:
+    struct BoundDocument
+    {
+        QString readyState;
+        bool hasText = false;
+    };
+
+    bool bind(QWebEngineView *view);
+    QList<BoundDocument> liveDocuments(QWebEnginePage *page, QString *bodyTexts = nullptr) const;
+    QJsonObject searchRequest(const QString &type, const QString &identifier, int occurrence, bool counted,
+                              int frame) const;
+    QVariantMap callPage(QJsonObject request);
+
+    QPointer<QWebEngineView> m_boundView;
+    QPointer<QWebEnginePage> m_page;
+    QList<BoundDocument> m_documents;
+    int m_frameSelector = 0;
+    QString m_pageFingerprint;
+};
+
+} // namespace Kuaidi

@@ -1,0 +1,475 @@
+#include <pagefill/browserpage.h>
+#include <pagefill/webformfiller.h>
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <memory>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using namespace Kuaidi;
+
+namespace {
+
+// Chromium shares two cores with other builds here: be patient.
+constexpr int PageTimeoutMs = 60000;
+
+const QString ViewGoneText = u"浏览器句柄无效，可能已被关闭。"_s;
+const QString NotLoadedText = u"初始化失败 - 必须网页载入完毕后才能初始化"_s;
+
+// Records alerts instead of showing them: an alert is how injected script
+// would give itself away.
+class RecordingPage final : public BrowserPage
+{
+public:
+    using BrowserPage::BrowserPage;
+    QStringList alerts;
+
+protected:
+    void javaScriptAlert(const QUrl &, const QString &message) override { alerts.append(message); }
+};
+
+QStringList pagefillLog;
+QtMessageHandler defaultHandler = nullptr;
+
+void recordPagefillLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && qstrcmp(context.category, "kuaidi.pagefill") == 0)
+        pagefillLog.append(message);
+    defaultHandler(type, context, message);
+}
+
+} // namespace
+
+class TestWebFormFiller final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void checkBox_hideTickShowUntick_data();
+    void checkBox_hideTickShowUntick();
+    void missingCheckBox_findsNothingAndTouchesNothing_data();
+    void missingCheckBox_findsNothingAndTouchesNothing();
+    void pageElement_actsOnFoundBoxUntilPageReloads();
+    void frames_selectionNarrowsSearch_data();
+    void frames_selectionNarrowsSearch();
+    void waitUntilLoaded_fingerprintCoversDocumentsInOrder_data();
+    void waitUntilLoaded_fingerprintCoversDocumentsInOrder();
+    void initialise_withoutLoadedPage_failsAndKeepsBinding_data();
+    void initialise_withoutLoadedPage_failsAndKeepsBinding();
+    void boundViewDeleted_operationsFindNothing();
+    void waitUntilLoaded_busyLoadingPage_timesOutThenLoads();
+    void busyPage_operationsGiveUpAndNeverActLate();
+    void brokenPage_checkBoxesStillWorkAndErrorsAreLogged();
+    void identifierWithScript_isOnlyData_data();
+    void identifierWithScript_isOnlyData();
+#ifdef Q_OS_UNIX
+    void rendererKilled_pageReloads();
+#endif
+
+private:
+    bool open(const QString &page, const QString &query = {});
+    bool bind(WebFormFiller &filler, const QString &page);
+    QVariant evaluate(const QString &script);
+    QString regionState();
+
+    std::unique_ptr<QWebEngineProfile> m_profile;
+    std::unique_ptr<QWebEngineView> m_view;
+    RecordingPage *m_page = nullptr;
+};
+
+void TestWebFormFiller::initTestCase()
+{
+    defaultHandler = qInstallMessageHandler(recordPagefillLog);
+    // Off the record: the tests leave nothing in the home directory.
+    m_profile = std::make_unique<QWebEngineProfile>();
+}
+
+void TestWebFormFiller::cleanup()
+{
+    m_view.reset();
+    m_page = nullptr;
+}
+
+void TestWebFormFiller::cleanupTestCase()
+{
+    m_profile.reset();
+    qInstallMessageHandler(defaultHandler);
+}
+
+// Loads a fixture page into a new view; with a query, does not wait for it.
+bool TestWebFormFiller::open(const QString &page, const QString &query)
+{
+    if (!m_view) {
+        m_view = std::make_unique<QWebEngineView>();
+        m_page = new RecordingPage(m_profile.get(), m_view.get());
+        m_view->setPage(m_page);
+        m_view->resize(800, 600);
+        m_view->show();
+    }
+    QUrl url = QUrl::fromLocalFile(QString::fromUtf8(KUAIDI_TEST_DATA) % "/pages/"_L1 % page);
+    url.setQuery(query);
+    QSignalSpy loaded(m_page, &QWebEnginePage::loadFinished);
+    m_view->load(url);
+    return !query.isEmpty() || (loaded.wait(PageTimeoutMs) && loaded.first().first().toBool());
+}
+
+bool TestWebFormFiller::bind(WebFormFiller &filler, const QString &page)
+{
+    return open(page) && filler.Initialise(m_view.get());
+}
+
+// Runs a script of the test's own in the page's world.
+QVariant TestWebFormFiller::evaluate(const QString &script)
+{
+    auto result = std::make_shared<std::optional<QVariant>>();
+    m_page->runJavaScript(script, QWebEngineScript::MainWorld,
+                          [result](const QVariant &value) { *result = value; });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, PageTimeoutMs))
+        return u"no answer"_s;
+    return **result;
+}
+
+// What regions.html shows and has recorded, one aspect after another: the
+// ids of ticked boxes, of boxes with a "checked" attribute, of hidden and of
+// shown boxes, the page's list of chosen regions, and "id:runs" of its inline
+// and its added click handlers.
+QString TestWebFormFiller::regionState()
+{
+    return evaluate(u"(() => {"
+                    " const ids = (css, keep = () => true) =>"
+                    "     Array.from(document.querySelectorAll(css)).filter(keep).map(b => b.id).join();"
+                    " const runs = clicks => Object.entries(clicks).map(([id, n]) => id + ':' + n).join();"
+                    " return ['ticked ' + ids('input:checked'), 'attribute ' + ids('input[checked]'),"
+                    "         'hidden ' + ids('input', b => b.style.display === 'none'),"
+                    "         'shown ' + ids('input', b => b.style.display === 'block'),"
+                    "         'chosen ' + chosen.join(), 'inline ' + runs(inlineClicks),"
+                    "         'listener ' + runs(listenerClicks)].join('|');"
+                    "})()"_s)
+        .toString();
+}
+
+void TestWebFormFiller::checkBox_hideTickShowUntick_data()
+{
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<QString>("expectedId");
+    QTest::addColumn<int>("position"); // among the page's check boxes
+
+    QTest::newRow("plain id") << u"J_City_320100"_s << 0 << u"J_City_320100"_s << 3;
+    QTest::newRow("id==") << u"id==J_City_220200"_s << 0 << u"J_City_220200"_s << 6;
+    QTest::newRow("attribute in capitals, value padded") << u"ID==  J_Group_3 "_s << 0 << u"J_Group_3"_s << 1;
+    QTest::newRow("name==") << u"name==province"_s << 0 << u"J_Province_320000"_s << 2;
+    QTest::newRow("classname== with occurrence") << u"classname==J_City"_s << 1 << u"J_City_320200"_s << 4;
+    QTest::newRow("ordinal counts check boxes only") << u"3"_s << 0 << u"J_City_320100"_s << 3;
+    QTest::newRow("title with occurrence") << u"江苏"_s << 1 << u"J_Province_320000_dup"_s << 8;
+    QTest::newRow("handler cancels the click") << u"J_Province_990000"_s << 0 << u"J_Province_990000"_s << 7;
+}
+
+void TestWebFormFiller::checkBox_hideTickShowUntick()
+{
+    QFETCH(QString, identifier);
+    QFETCH(int, occurrence);
+    QFETCH(QString, expectedId);
+    QFETCH(int, position);
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+
+    // Counting walks the page instead of taking the quick lookup; both must
+    // arrive at the same box.
+    int counter = 0;
+    QVERIFY(!filler.FindInputElement(u"checkbox"_s, identifier, occurrence, &counter).isNull());
+    QCOMPARE(counter, position);
+
+    // The page's handlers each ran once and saw the box ticked.
+    QVERIFY(filler.SetCheckBoxDisplay(identifier, false, occurrence));
+    QVERIFY(filler.SetCheckBoxChecked(identifier, true, occurrence));
+    QCOMPARE(
+        regionState(),
+        u"ticked %1|attribute %1|hidden %1|shown |chosen %1|inline %1:1|listener %1:1"_s.arg(expectedId));
+
+    QVERIFY(filler.SetCheckBoxDisplay(identifier, true, occurrence));
+    QVERIFY(filler.SetCheckBoxChecked(identifier, false, occurrence));
+    QCOMPARE(regionState(),
+             u"ticked |attribute |hidden |shown %1|chosen |inline %1:2|listener %1:2"_s.arg(expectedId));
+}
+
+void TestWebFormFiller::missingCheckBox_findsNothingAndTouchesNothing_data()
+{
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<int>("frame");
+
+    QTest::newRow("unknown id") << u"J_City_999999"_s << 0 << 0;
+    QTest::newRow("empty") << QString() << 0 << 0;
+    QTest::newRow("spaces") << u"   "_s << 0 << 0;
+    QTest::newRow("id== with empty value") << u"id==  "_s << 0 << 0;
+    QTest::newRow("ordinal past the last box") << u"10"_s << 0 << 0;
+    QTest::newRow("text box is no check box") << u"J_Search"_s << 0 << 0;
+    QTest::newRow("occurrence past the last match") << u"J_City_320100"_s << 1 << 0;
+    QTest::newRow("frame past the last document") << u"J_City_320100"_s << 0 << 2;
+}
+
+void TestWebFormFiller::missingCheckBox_findsNothingAndTouchesNothing()
+{
+    QFETCH(QString, identifier);
+    QFETCH(int, occurrence);
+    QFETCH(int, frame);
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+
+    int counter = 0;
+    QVERIFY(filler.FindInputElement(u"checkbox"_s, identifier, occurrence, &counter, frame).isNull());
+    QCOMPARE(counter, -1);
+    QVERIFY(filler.FindCheckBox(identifier, occurrence, frame).isNull());
+    QVERIFY(!filler.SetCheckBoxDisplay(identifier, false, occurrence, frame));
+    QVERIFY(!filler.SetCheckBoxChecked(identifier, true, occurrence, frame));
+    QCOMPARE(regionState(), u"ticked |attribute |hidden |shown |chosen |inline |listener "_s);
+}
+
+void TestWebFormFiller::pageElement_actsOnFoundBoxUntilPageReloads()
+{
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+    const PageElement box = filler.FindCheckBox(u"J_City_220200"_s);
+    QCOMPARE(box.frame, 1);
+
+    QVERIFY(filler.SetCheckBoxChecked(box, true));
+    // A fired click runs the handlers again but leaves the box as it is.
+    QVERIFY(filler.FireElementEvent(box, u"onclick"_s));
+    QVERIFY(regionState().startsWith(u"ticked J_City_220200|"_s));
+    QCOMPARE(evaluate(u"inlineClicks.J_City_220200"_s).toInt(), 2);
+
+    QVERIFY(open(u"regions.html"_s));
+    QVERIFY(!filler.SetCheckBoxChecked(box, true));
+    QVERIFY(!filler.FireElementEvent(box, u"onclick"_s));
+    QCOMPARE(regionState(), u"ticked |attribute |hidden |shown |chosen |inline |listener "_s);
+}
+
+void TestWebFormFiller::frames_selectionNarrowsSearch_data()
+{
+    // Documents: 1 top (frameset), 2 a, 3 a1, 4 a1a, 5 b, 6 b1; every frame
+    // document holds one box with id "box".
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<int>("selector");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("expectedFrame");
+    QTest::addColumn<QStringList>("clicked"); // titles of the documents whose box was clicked
+
+    QTest::newRow("first match over all") << u"box"_s << 0 << 0 << 0 << 2 << QStringList{u"a"_s};
+    QTest::newRow("occurrence spans documents") << u"box"_s << 2 << 0 << 0 << 4 << QStringList{u"a1a"_s};
+    QTest::newRow("selected frame") << u"box"_s << 0 << 5 << 0 << 5 << QStringList{u"b"_s};
+    QTest::newRow("frame number overrides selection") << u"box"_s << 0 << 3 << 6 << 6 << QStringList{u"b1"_s};
+    QTest::newRow("ordinal spans documents") << u"4"_s << 0 << 0 << 0 << 5 << QStringList{u"b"_s};
+    QTest::newRow("ordinal within a frame") << u"1"_s << 0 << 0 << 3 << 3 << QStringList{u"a1"_s};
+    QTest::newRow("id== in selected frame") << u"id==box"_s << 0 << 4 << 0 << 4 << QStringList{u"a1a"_s};
+    QTest::newRow("top document has no box") << u"box"_s << 0 << 1 << 0 << 0 << QStringList();
+    QTest::newRow("frame past the last document") << u"box"_s << 0 << 0 << 7 << 0 << QStringList();
+}
+
+void TestWebFormFiller::frames_selectionNarrowsSearch()
+{
+    QFETCH(QString, identifier);
+    QFETCH(int, occurrence);
+    QFETCH(int, selector);
+    QFETCH(int, frame);
+    QFETCH(int, expectedFrame);
+    QFETCH(QStringList, clicked);
+    WebFormFiller filler;
+    filler.SelectFrame(selector);
+    QVERIFY(bind(filler, u"frameset.html"_s));
+    QCOMPARE(filler.frameSelector(), selector);
+
+    QCOMPARE(filler.FindCheckBox(identifier, occurrence, frame).frame, expectedFrame);
+    QCOMPARE(filler.SetCheckBoxChecked(identifier, true, occurrence, frame), expectedFrame > 0);
+    QCOMPARE(evaluate(u"clicked"_s).toStringList(), clicked);
+}
+
+void TestWebFormFiller::waitUntilLoaded_fingerprintCoversDocumentsInOrder_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("bodyTexts");
+
+    // The frame of another origin inside b is left out; a frameset has no text.
+    QTest::newRow("frames depth-first")
+        << u"frameset.html"_s
+        << QStringList{QString(), u"框架A"_s, u"框架A1"_s, u"框架A1a"_s, u"框架B"_s, u"框架B1"_s};
+    QTest::newRow("no text") << u"empty.html"_s << QStringList{QString()};
+}
+
+void TestWebFormFiller::waitUntilLoaded_fingerprintCoversDocumentsInOrder()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, bodyTexts);
+    QVERIFY(open(page));
+    WebFormFiller filler;
+    QVERIFY(filler.WaitUntilLoaded(m_view.get()));
+
+    QCOMPARE(filler.DocumentCount(), bodyTexts.size());
+    const QByteArray md5 =
+        QCryptographicHash::hash(bodyTexts.join(QString()).toUtf8(), QCryptographicHash::Md5);
+    QCOMPARE(filler.pageFingerprint(), QString::fromLatin1(md5.toHex())); // 32 lowercase hex digits
+}
+
+void TestWebFormFiller::initialise_withoutLoadedPage_failsAndKeepsBinding_data()
+{
+    QTest::addColumn<bool>("withView");
+    QTest::addColumn<QString>("expectedError");
+    QTest::newRow("no view") << false << ViewGoneText;
+    QTest::newRow("nothing loaded yet") << true << NotLoadedText;
+}
+
+void TestWebFormFiller::initialise_withoutLoadedPage_failsAndKeepsBinding()
+{
+    QFETCH(bool, withView);
+    QFETCH(QString, expectedError);
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+    const QString fingerprint = filler.pageFingerprint();
+
+    QWebEngineView unloaded;
+    unloaded.setPage(new QWebEnginePage(m_profile.get(), &unloaded));
+    QString error;
+    QVERIFY(!filler.Initialise(withView ? &unloaded : nullptr, &error));
+    QCOMPARE(error, expectedError);
+    QCOMPARE(filler.boundWindowHandle(), m_view.get());
+    QCOMPARE(filler.DocumentCount(), 1);
+    QCOMPARE(filler.pageFingerprint(), fingerprint);
+    QVERIFY(filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+}
+
+void TestWebFormFiller::boundViewDeleted_operationsFindNothing()
+{
+    WebFormFiller unbound;
+    QVERIFY(!unbound.SetCheckBoxChecked(u"1"_s, true));
+
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+    cleanup();
+    QCOMPARE(filler.boundWindowHandle(), nullptr);
+    QString error;
+    QVERIFY(!filler.Initialise(filler.boundWindowHandle(), &error));
+    QCOMPARE(error, ViewGoneText);
+    QVERIFY(!filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+    // A view that is gone never loads: no waiting out the default 20 s.
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!filler.WaitUntilLoaded(nullptr));
+    QVERIFY(clock.elapsed() < 10000);
+}
+
+void TestWebFormFiller::waitUntilLoaded_busyLoadingPage_timesOutThenLoads()
+{
+    // The page shown before answers until the busy one arrives; it must not
+    // pass for the page being loaded.
+    QVERIFY(open(u"empty.html"_s));
+    QVERIFY(open(u"slow.html"_s, u"4000"_s));
+    WebFormFiller filler;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!filler.WaitUntilLoaded(m_view.get(), 500));
+    QVERIFY2(clock.elapsed() >= 450 && clock.elapsed() < 3500, qPrintable(QString::number(clock.elapsed())));
+
+    QVERIFY(filler.WaitUntilLoaded(m_view.get()));
+    QCOMPARE(filler.DocumentCount(), 1);
+    QVERIFY(filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+    QCOMPARE(evaluate(u"window.clicks"_s).toInt(), 1);
+}
+
+void TestWebFormFiller::busyPage_operationsGiveUpAndNeverActLate()
+{
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+
+    m_page->runJavaScript(u"const end = Date.now() + 8000; while (Date.now() < end) {}"_s);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+    QString error;
+    QVERIFY(!filler.Initialise(m_view.get(), &error));
+    QCOMPARE(error, NotLoadedText);
+    // Two waits of about a second each, well before the page is free again.
+    QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(filler.DocumentCount(), 1);
+
+    // Once the page is free, the request it was sent must not tick the box.
+    QCOMPARE(regionState(), u"ticked |attribute |hidden |shown |chosen |inline |listener "_s);
+}
+
+void TestWebFormFiller::brokenPage_checkBoxesStillWorkAndErrorsAreLogged()
+{
+    pagefillLog.clear();
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"broken.html"_s));
+
+    QVERIFY(filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+    QCOMPARE(evaluate(u"document.getElementById('J_City_320100').checked"_s).toBool(), true);
+    // The page's console reaches our log: its syntax error, and the error of
+    // its click handler, which shows that the handler ran.
+    QTRY_VERIFY_WITH_TIMEOUT(pagefillLog.join(u'\n').contains("SyntaxError"_L1), PageTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(pagefillLog.join(u'\n').contains("undefinedRegionPicker"_L1), PageTimeoutMs);
+}
+
+void TestWebFormFiller::identifierWithScript_isOnlyData_data()
+{
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("double quotes") << u"\"+alert(1)+\""_s << false;
+    QTest::newRow("single quotes, backslash") << u"\\');alert(2);//"_s << false;
+    QTest::newRow("script end tag") << u"</script><script>alert(3)</script>"_s << false;
+    QTest::newRow("template literal, line separator") << u"`${alert(4)}`\u2028alert(5)"_s << false;
+    QTest::newRow("box whose id holds quotes") << u"J_\"'</script>`"_s << true;
+}
+
+void TestWebFormFiller::identifierWithScript_isOnlyData()
+{
+    QFETCH(QString, identifier);
+    QFETCH(bool, found);
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+
+    QCOMPARE(filler.SetCheckBoxChecked(identifier, true), found);
+    QCOMPARE(!filler.FindCheckBox(u"id=="_s + identifier).isNull(), found);
+    QCOMPARE(evaluate(u"chosen"_s).toStringList(), found ? QStringList{identifier} : QStringList());
+    // The control alert proves that alerts are recorded at all.
+    evaluate(u"alert('control')"_s);
+    QCOMPARE(m_page->alerts, QStringList{u"control"_s});
+}
+
+#ifdef Q_OS_UNIX
+void TestWebFormFiller::rendererKilled_pageReloads()
+{
+    QVERIFY(open(u"regions.html"_s));
+    evaluate(u"window.marker = 'before'"_s);
+    const qint64 pid = m_page->renderProcessPid();
+    QVERIFY(pid > 0);
+
+    QSignalSpy loaded(m_page, &QWebEnginePage::loadFinished);
+    QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), PageTimeoutMs);
+    QVERIFY(loaded.last().first().toBool());
+    QCOMPARE(evaluate(u"typeof window.marker"_s).toString(), u"undefined"_s);
+    WebFormFiller filler;
+    QVERIFY(filler.Initialise(m_view.get()));
+    QVERIFY(filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+}
+#endif
+
+QTEST_MAIN(TestWebFormFiller)
+#include "tst_webformfiller.moc"
