@@ -1,0 +1,23 @@
+#include "sheetreader.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+QString SheetReader::damagedMessage()
+{
+    return u"文件已损坏或不完整，无法作为 Excel 工作簿读取"_s;
+}
+
+QString SheetReader::tooLargeMessage()
+{
+    return u"工作表太大（超过 %1 万个单元格），无法导入"_s.arg(MaxSheetCells / 10'000);
+}
+
+bool SheetReader::fail(const QString &message)
+{
+    m_error = message;
+    return false;
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace Kuaidi {
+
+/// The cells of one sheet as stored, row by row. Rows may differ in length and
+/// may be blank; turning them into fields and records is sheettable's job.
+using SheetRows = QList<QStringList>;
+
+/// Most cells one sheet may expand to. A hostile or runaway file is refused
+/// with a message instead of exhausting memory.
+inline constexpr qsizetype MaxSheetCells = 5'000'000;
+
+/// One file format behind Workbook. A reader opens one file and hands out the
+/// raw rows of its sheets; failures leave a Chinese message in lastError().
+class SheetReader
+{
+public:
+    virtual ~SheetReader() = default;
+    Q_DISABLE_COPY_MOVE(SheetReader)
+
+    virtual bool open(const QString &path) = 0;
+    virtual QStringList sheetNames() const = 0;
+    /// Rows of the sheet at @p index in sheetNames().
+    virtual std::optional<SheetRows> readSheet(qsizetype index) = 0;
+
+    QString lastError() const { return m_error; }
+
+    static QString damagedMessage();
+    static QString tooLargeMessage();
+
+protected:
+    SheetReader() = default;
+    bool fail(const QString &message);
+
+private:
+    QString m_error;
+};
+
+} // namespace Kuaidi

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "sheetreader.h"
+
+#include <ratedb/ratedatabase.h>
+
+namespace Kuaidi {
+
+/// Turns raw sheet rows into fields and records. The first non-blank row names
+/// the fields (trimmed; a blank name over a used column becomes "F" + its
+/// 1-based number); columns right of the last used one are dropped; blank rows
+/// are skipped; every record is padded or cut to the field count. A cell is
+/// blank when it holds nothing but white space. Returns nothing when the
+/// result would exceed MaxSheetCells.
+std::optional<TextTable> tableFromRows(const SheetRows &rows);
+
+} // namespace Kuaidi

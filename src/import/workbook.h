@@ -1,0 +1,56 @@
+#pragma once
+
+#include <ratedb/ratedatabase.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace Kuaidi {
+
+class SheetReader;
+
+/// One spreadsheet file opened for import: an Excel 97–2003 workbook (.xls),
+/// an Excel workbook (.xlsx) or comma-separated text (.csv, .txt). The format
+/// is told from the file's first bytes; only plain text falls back on the
+/// extension.
+///
+/// A sheet reads as a table of texts: the first non-blank row names the
+/// fields, every later non-blank row is a record with exactly one text per
+/// field. Numbers are written by numberToText(), TRUE/FALSE stay as such,
+/// formula cells give their stored result and error cells their text (#DIV/0!).
+/// Dates read as text ("2024-01-15") from .xls and as day numbers from .xlsx.
+class Workbook final
+{
+public:
+    Workbook();
+    ~Workbook();
+    Q_DISABLE_COPY_MOVE(Workbook)
+
+    /// Opens @p path, closing any workbook opened before. On failure returns
+    /// false and lastError() tells why.
+    bool open(const QString &path);
+    void close();
+    bool isOpen() const;
+
+    /// Why the last open() or readSheet() failed, in Chinese, starting with the
+    /// reason (callers put "无法读取该文件：" in front).
+    QString lastError() const;
+
+    /// Worksheet names in workbook order; a text file has one sheet named
+    /// after the file without its extension.
+    QStringList sheetNames() const;
+
+    /// Fields and records of the sheet called @p sheetName; nothing when there
+    /// is no such sheet or it cannot be read.
+    std::optional<TextTable> readSheet(const QString &sheetName);
+
+private:
+    std::unique_ptr<SheetReader> m_reader;
+    QStringList m_sheetNames;
+    QString m_error;
+};
+
+} // namespace Kuaidi

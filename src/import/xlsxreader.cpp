@@ -1,0 +1,414 @@
+#include "xlsxreader.h"
+
+#include <ratedb/numbertext.h>
+
+#include <QFile>
+#include <QHash>
+#include <QMap>
+#include <QXmlStreamReader>
+
+#include <zip.h>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+// Larger parts are refused before they are inflated, so a small archive
+// cannot expand into gigabytes of XML.
+constexpr zip_uint64_t MaxPartBytes = 256 * 1024 * 1024;
+constexpr int MaxRows = 1'048'576;
+constexpr int MaxColumns = 16'384;
+
+struct Relationship
+{
+    QString type;
+    QString target;
+};
+
+QString folderOf(const QString &part)
+{
+    return part.left(part.lastIndexOf(u'/') + 1);
+}
+
+QString relsPartOf(const QString &part)
+{
+    return folderOf(part) + u"_rels/"_s + part.mid(part.lastIndexOf(u'/') + 1) + u".rels"_s;
+}
+
+// Targets are relative to the folder of the part that names them unless they
+// start with '/'. Anything climbing out of the archive is refused.
+QString resolveTarget(const QString &folder, const QString &target)
+{
+    QString path = target.startsWith(u'/') ? target.mid(1) : folder + target;
+    QStringList parts;
+    for (const QString &segment : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (segment == u"..") {
+            if (parts.isEmpty())
+                return {};
+            parts.removeLast();
+        } else if (segment != u".") {
+            parts.append(segment);
+        }
+    }
+    return parts.join(u'/');
+}
+
+QHash<QString, Relationship> parseRelationships(const QByteArray &xml, const QString &folder)
+{
+    QHash<QString, Relationship> rels;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement() || reader.name() != u"Relationship")
+            continue;
+        const QXmlStreamAttributes attrs = reader.attributes();
+        if (attrs.value("TargetMode"_L1) == u"External")
+            continue;
+        rels.insert(
+            attrs.value("Id"_L1).toString(),
+            {attrs.value("Type"_L1).toString(), resolveTarget(folder, attrs.value("Target"_L1).toString())});
+    }
+    return rels;
+}
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+// Excel writes characters XML cannot hold, such as a carriage return, as
+// _xHHHH_; a literal "_x" sequence is itself escaped as _x005F_.
+QString unescapeOoxml(const QString &text)
+{
+    if (!text.contains(u"_x"))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            int code = 0;
+            for (qsizetype k = i + 2; k < i + 6 && code >= 0; ++k) {
+                const int digit = hexDigit(text[k]);
+                code = digit < 0 ? -1 : code * 16 + digit;
+            }
+            if (code >= 0) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Text of an <si> or <is> element: its own <t> plus the <t> of every rich-text
+// run, leaving out phonetic guides (<rPh>), which are not part of the value.
+QString readRichText(QXmlStreamReader &reader)
+{
+    QString text;
+    const QString endName = reader.name().toString();
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            if (reader.name() == u"t")
+                text += reader.readElementText(QXmlStreamReader::IncludeChildElements);
+            else if (reader.name() == u"rPh")
+                reader.skipCurrentElement();
+        } else if (reader.isEndElement() && reader.name() == endName) {
+            break;
+        }
+    }
+    return unescapeOoxml(text);
+}
+
+// "BC12" -> 54 (0-based column), or -1 when there are no letters or the
+// column lies beyond the last one a worksheet can have.
+int columnOfReference(QStringView ref)
+{
+    int column = 0;
+    qsizetype i = 0;
+    for (; i < ref.size() && i < 4; ++i) {
+        const char16_t c = ref[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            column = column * 26 + (c - u'A' + 1);
+        else if (c >= u'a' && c <= u'z')
+            column = column * 26 + (c - u'a' + 1);
+        else
+            break;
+    }
+    if (i == 0 || column > MaxColumns)
+        return -1;
+    return column - 1;
+}
+
+QString numberCell(const QString &raw)
+{
+    bool ok = false;
+    const double value = raw.toDouble(&ok);
+    return ok && std::isfinite(value) ? numberToText(value) : raw;
+}
+
+} // namespace
+
+XlsxReader::~XlsxReader()
+{
+    if (m_zip)
+        zip_discard(m_zip);
+}
+
+std::optional<QByteArray> XlsxReader::readPart(const QString &part, bool required)
+{
+    const zip_int64_t index = zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE);
+    if (index < 0) {
+        if (required)
+            fail(damagedMessage() + u"（缺少 %1）"_s.arg(part));
+        return std::nullopt;
+    }
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
+        fail(damagedMessage());
+        return std::nullopt;
+    }
+    if (stat.size > MaxPartBytes) {
+        fail(tooLargeMessage());
+        return std::nullopt;
+    }
+    zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
+    if (!file) {
+        fail(damagedMessage());
+        return std::nullopt;
+    }
+    QByteArray data(qsizetype(stat.size), Qt::Uninitialized);
+    qsizetype total = 0;
+    zip_int64_t n = 0;
+    while (total < data.size() &&
+           (n = zip_fread(file, data.data() + total, zip_uint64_t(data.size() - total))) > 0)
+        total += n;
+    // One more read must report the end, which is also when libzip checks the CRC.
+    char extra;
+    const bool complete = n >= 0 && total == data.size() && zip_fread(file, &extra, 1) == 0;
+    zip_fclose(file);
+    if (!complete) {
+        fail(damagedMessage());
+        return std::nullopt;
+    }
+    return data;
+}
+
+bool XlsxReader::open(const QString &path)
+{
+    int error = 0;
+    m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!m_zip) {
+        if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
+            return fail(u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s);
+        return fail(damagedMessage());
+    }
+
+    // The workbook part is normally xl/workbook.xml, but the package
+    // relationships have the last word.
+    QString workbookPart = u"xl/workbook.xml"_s;
+    if (const std::optional<QByteArray> rootRels = readPart(u"_rels/.rels"_s, false)) {
+        for (const Relationship &rel : parseRelationships(*rootRels, QString())) {
+            if (rel.type.endsWith(u"/officeDocument") && !rel.target.isEmpty())
+                workbookPart = rel.target;
+        }
+    }
+    const std::optional<QByteArray> workbook = readPart(workbookPart, true);
+    if (!workbook)
+        return false;
+    const std::optional<QByteArray> workbookRels = readPart(relsPartOf(workbookPart), true);
+    if (!workbookRels)
+        return false;
+    const QHash<QString, Relationship> rels = parseRelationships(*workbookRels, folderOf(workbookPart));
+
+    QXmlStreamReader reader(*workbook);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement() || reader.name() != u"sheet")
+            continue;
+        QString name;
+        QString id;
+        for (const QXmlStreamAttribute &attr : reader.attributes()) {
+            if (attr.name() == u"name")
+                name = attr.value().toString();
+            else if (attr.name() == u"id" && !attr.namespaceUri().isEmpty())
+                id = attr.value().toString();
+        }
+        const auto rel = rels.constFind(id);
+        if (rel == rels.cend() || rel->target.isEmpty())
+            return fail(damagedMessage() + u"（找不到工作表“%1”的数据）"_s.arg(name));
+        // Chart sheets and macro sheets hold no table.
+        if (rel->type.endsWith(u"/worksheet"))
+            m_sheets.append({name, rel->target});
+    }
+    if (reader.hasError())
+        return fail(damagedMessage());
+
+    QString sharedStringsPart = folderOf(workbookPart) + u"sharedStrings.xml"_s;
+    for (const Relationship &rel : rels) {
+        if (rel.type.endsWith(u"/sharedStrings"))
+            sharedStringsPart = rel.target;
+    }
+    return readSharedStrings(sharedStringsPart);
+}
+
+bool XlsxReader::readSharedStrings(const QString &part)
+{
+    // A workbook without text cells may have no shared strings at all.
+    if (zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE) < 0)
+        return true;
+    const std::optional<QByteArray> xml = readPart(part, true);
+    if (!xml)
+        return false;
+    QXmlStreamReader reader(*xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"si")
+            m_sharedStrings.append(readRichText(reader));
+    }
+    if (reader.hasError())
+        return fail(damagedMessage());
+    return true;
+}
+
+QStringList XlsxReader::sheetNames() const
+{
+    QStringList names;
+    names.reserve(m_sheets.size());
+    for (const Sheet &sheet : m_sheets)
+        names.append(sheet.name);
+    return names;
+}
+
+std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
+{
+    if (index < 0 || index >= m_sheets.size())
+        return std::nullopt;
+    const std::optional<QByteArray> xml = readPart(m_sheets.at(index).part, true);
+    if (!xml)
+        return std::nullopt;
+
+    const auto damaged = [this] {
+        fail(damagedMessage());
+        return std::nullopt;
+    };
+
+    // Rows may come out of order or repeat in a hand-made file; keyed by row
+    // number they still come out in sheet order.
+    QMap<int, QStringList> rows;
+    qsizetype cells = 0;
+    int rowNumber = -1;
+    QStringList *row = nullptr;
+    int column = -1;
+
+    QXmlStreamReader reader(*xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isEndElement() && reader.name() == u"row")
+            row = nullptr;
+        if (!reader.isStartElement())
+            continue;
+        const QStringView element = reader.name();
+        if (element == u"row") {
+            const QXmlStreamAttributes attrs = reader.attributes();
+            const QStringView r = attrs.value("r"_L1);
+            if (r.isEmpty()) {
+                ++rowNumber;
+            } else {
+                bool ok = false;
+                rowNumber = r.toInt(&ok) - 1;
+                if (!ok)
+                    return damaged();
+            }
+            if (rowNumber < 0 || rowNumber >= MaxRows)
+                return damaged();
+            row = &rows[rowNumber];
+            column = -1;
+        } else if (element == u"c") {
+            if (!row)
+                return damaged();
+            const QXmlStreamAttributes attrs = reader.attributes();
+            const QStringView ref = attrs.value("r"_L1);
+            column = ref.isEmpty() ? column + 1 : columnOfReference(ref);
+            if (column < 0 || column >= MaxColumns)
+                return damaged();
+            const QString type = attrs.value("t"_L1).toString();
+
+            QString value;
+            bool hasValue = false;
+            bool fromInline = false; // <is> text arrives unescaped already
+            while (!reader.atEnd()) {
+                reader.readNext();
+                if (reader.isEndElement() && reader.name() == u"c")
+                    break;
+                if (!reader.isStartElement())
+                    continue;
+                if (reader.name() == u"v") {
+                    value = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+                    hasValue = true;
+                } else if (reader.name() == u"is") {
+                    value = readRichText(reader);
+                    hasValue = true;
+                    fromInline = true;
+                } else {
+                    reader.skipCurrentElement();
+                }
+            }
+            if (!hasValue)
+                continue;
+
+            QString text;
+            if (type == u"s") {
+                bool ok = false;
+                const qsizetype i = value.trimmed().toLongLong(&ok);
+                if (!ok || i < 0 || i >= m_sharedStrings.size())
+                    return damaged();
+                text = m_sharedStrings.at(i);
+            } else if (type == u"b") {
+                text = (value.trimmed() == u"1" || value.trimmed() == u"true") ? u"TRUE"_s : u"FALSE"_s;
+            } else if (type == u"str" || type == u"inlineStr") {
+                text = fromInline ? value : unescapeOoxml(value);
+            } else if (type.isEmpty() || type == u"n") {
+                text = numberCell(value.trimmed());
+            } else {
+                // "e" (error text such as #DIV/0!) and "d" (ISO date text).
+                text = value;
+            }
+            if (text.isEmpty())
+                continue;
+            if (column >= row->size()) {
+                cells += column + 1 - row->size();
+                if (cells > MaxSheetCells) {
+                    fail(tooLargeMessage());
+                    return std::nullopt;
+                }
+                row->resize(column + 1);
+            }
+            (*row)[column] = text;
+        }
+    }
+    if (reader.hasError())
+        return damaged();
+
+    SheetRows result;
+    result.reserve(rows.size());
+    for (QStringList &r : rows)
+        result.append(std::move(r));
+    return result;
+}
+
+} // namespace Kuaidi

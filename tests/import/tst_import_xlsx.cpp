@@ -1,0 +1,248 @@
+#include <import/workbook.h>
+
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zip.h>
+
+using namespace Kuaidi;
+using namespace Qt::StringLiterals;
+
+using Rows = QList<QStringList>;
+using Parts = QMap<QString, QByteArray>;
+
+namespace {
+
+const QByteArray Main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray RelType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+// Shared strings 0 and 1 name the fields; 2 is rich text with a phonetic
+// guide; 3 holds an escaped carriage return.
+const QByteArray SharedStrings = "<si><t>地区</t></si><si><t>价格</t></si>"
+                                 "<si><r><t>江</t></r><r><rPr/><t>苏</t></r><rPh><t>jiangsu</t></rPh></si>"
+                                 "<si><t>a_x000D_b</t></si>";
+const QByteArray Header = R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)";
+
+QByteArray relationships(const QList<QByteArrayList> &rels)
+{
+    QByteArray xml =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+    for (const QByteArrayList &rel : rels)
+        xml += R"(<Relationship Id=")" + rel[0] + R"(" Type=")" + RelType + rel[1] + R"(" Target=")" +
+               rel[2] + "\"/>";
+    return xml + "</Relationships>";
+}
+
+QByteArray workbook(const QByteArray &sheets)
+{
+    return R"(<workbook xmlns=")" + Main + R"(" xmlns:r=")" + RelType.chopped(1) + R"("><sheets>)" + sheets +
+           "</sheets></workbook>";
+}
+
+Parts package(const QByteArray &sheetData, bool withSharedStrings = true)
+{
+    Parts parts;
+    parts[u"xl/workbook.xml"_s] = workbook(R"(<sheet name="表" sheetId="1" r:id="rId1"/>)");
+    parts[u"xl/_rels/workbook.xml.rels"_s] = relationships(
+        {{"rId1", "worksheet", "worksheets/sheet1.xml"}, {"rId2", "sharedStrings", "sharedStrings.xml"}});
+    parts[u"xl/worksheets/sheet1.xml"_s] =
+        R"(<worksheet xmlns=")" + Main + R"("><sheetData>)" + sheetData + "</sheetData></worksheet>";
+    if (withSharedStrings)
+        parts[u"xl/sharedStrings.xml"_s] = R"(<sst xmlns=")" + Main + R"(">)" + SharedStrings + "</sst>";
+    return parts;
+}
+
+bool writeZip(const QString &path, const Parts &parts)
+{
+    int error = 0;
+    zip_t *zip = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!zip)
+        return false;
+    for (auto it = parts.cbegin(); it != parts.cend(); ++it) {
+        zip_source_t *source =
+            zip_source_buffer(zip, it.value().constData(), zip_uint64_t(it.value().size()), 0);
+        if (zip_file_add(zip, it.key().toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(source);
+            zip_discard(zip);
+            return false;
+        }
+    }
+    return zip_close(zip) == 0;
+}
+
+} // namespace
+
+class TestImportXlsx : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString write(const Parts &parts)
+    {
+        const QString path = m_dir.filePath(u"表.xlsx"_s);
+        return writeZip(path, parts) ? path : QString();
+    }
+
+private Q_SLOTS:
+    void cells_data()
+    {
+        QTest::addColumn<QByteArray>("rowsXml");
+        QTest::addColumn<QStringList>("columns");
+        QTest::addColumn<Rows>("rows");
+        const QStringList two{u"地区"_s, u"价格"_s};
+        QTest::newRow("numbers") << QByteArray(R"(<row r="2"><c r="A2"><v>0.30000000000000004</v></c>)"
+                                               R"(<c r="B2" t="n"><v>1.25E-2</v></c></row>)")
+                                 << two << Rows{{u"0.3"_s, u"0.0125"_s}};
+        QTest::newRow("booleans and errors")
+            << QByteArray(R"(<row r="2"><c r="A2" t="b"><v>1</v></c><c r="B2" t="e"><v>#N/A</v></c></row>)"
+                          R"(<row r="3"><c r="A3" t="b"><f>1=2</f><v>0</v></c></row>)")
+            << two << Rows{{u"TRUE"_s, u"#N/A"_s}, {u"FALSE"_s, QString()}};
+        QTest::newRow("formula and inline text")
+            << QByteArray(
+                   R"(<row r="2"><c r="A2" t="str"><f>"公"&amp;"式"</f><v>公式</v></c>)"
+                   R"(<c r="B2" t="inlineStr"><is><r><t>江</t></r><r><t xml:space="preserve">苏 </t></r></is></c></row>)")
+            << two << Rows{{u"公式"_s, u"江苏 "_s}};
+        QTest::newRow("shared rich text, escapes")
+            << QByteArray(R"(<row r="2"><c r="A2" t="s"><v>2</v></c><c r="B2" t="s"><v>3</v></c></row>)")
+            << two << Rows{{u"江苏"_s, u"a\rb"_s}};
+        QTest::newRow("cells and rows without r")
+            << QByteArray(R"(<row><c t="inlineStr"><is><t>x</t></is></c><c><v>2</v></c></row>)"
+                          R"(<row><c r="B3"><v>5</v></c></row>)")
+            << two << Rows{{u"x"_s, u"2"_s}, {QString(), u"5"_s}};
+        QTest::newRow("rows out of order")
+            << QByteArray(R"(<row r="4"><c r="A4"><v>4</v></c></row><row r="3"><c r="A3"><v>3</v></c></row>)")
+            << two << Rows{{u"3"_s, QString()}, {u"4"_s, QString()}};
+        QTest::newRow("formula never computed")
+            << QByteArray(R"(<row r="2"><c r="A2"><f>1+1</f></c><c r="B2"><v>7</v></c></row>)") << two
+            << Rows{{QString(), u"7"_s}};
+        QTest::newRow("value beyond the header") << QByteArray(R"(<row r="2"><c r="D2"><v>4</v></c></row>)")
+                                                 << QStringList{u"地区"_s, u"价格"_s, u"F3"_s, u"F4"_s}
+                                                 << Rows{{QString(), QString(), QString(), u"4"_s}};
+    }
+    void cells()
+    {
+        QFETCH(QByteArray, rowsXml);
+        QFETCH(QStringList, columns);
+        QFETCH(Rows, rows);
+        Workbook book;
+        QVERIFY2(book.open(write(package(Header + rowsXml))), qPrintable(book.lastError()));
+        const std::optional<TextTable> table = book.readSheet(u"表"_s);
+        QVERIFY2(table, qPrintable(book.lastError()));
+        QCOMPARE(table->columns, columns);
+        QCOMPARE(table->rows, rows);
+    }
+
+    void hostileSheet_data()
+    {
+        QTest::addColumn<QByteArray>("rowsXml");
+        QTest::addColumn<QString>("message");
+        const QString damaged = u"已损坏"_s;
+        QTest::newRow("shared string past the end")
+            << QByteArray(R"(<row><c t="s"><v>4</v></c></row>)") << damaged;
+        QTest::newRow("negative shared string")
+            << QByteArray(R"(<row><c t="s"><v>-1</v></c></row>)") << damaged;
+        QTest::newRow("column past XFD") << QByteArray(R"(<row><c r="XFE2"><v>1</v></c></row>)") << damaged;
+        QTest::newRow("column letters overflow")
+            << QByteArray(R"(<row><c r="ZZZZZZZZZZZZZZZZ2"><v>1</v></c></row>)") << damaged;
+        QTest::newRow("row zero") << QByteArray(R"(<row r="0"><c><v>1</v></c></row>)") << damaged;
+        QTest::newRow("row overflows")
+            << QByteArray(R"(<row r="99999999999"><c><v>1</v></c></row>)") << damaged;
+        QTest::newRow("cell outside a row") << QByteArray(R"(<c r="A2"><v>1</v></c>)") << damaged;
+        QTest::newRow("broken xml") << QByteArray(R"(<row><c><v>1</v></row>)") << damaged;
+
+        QByteArray farCells;
+        for (int row = 2; row < 400; ++row)
+            farCells += "<row><c r=\"XFD" + QByteArray::number(row) + "\"><v>1</v></c></row>";
+        QTest::newRow("cells far right in every row") << farCells << u"太大"_s;
+        // Few stored cells, but padding every record to the header's width would not fit.
+        QByteArray wide = R"(<row><c r="XFD1"><v>1</v></c></row>)";
+        for (int row = 2; row < 400; ++row)
+            wide += "<row><c><v>1</v></c></row>";
+        QTest::newRow("wide header, many rows") << wide << u"太大"_s;
+    }
+    void hostileSheet()
+    {
+        QFETCH(QByteArray, rowsXml);
+        QFETCH(QString, message);
+        Workbook book;
+        QVERIFY2(book.open(write(package(Header + rowsXml))), qPrintable(book.lastError()));
+        QVERIFY(!book.readSheet(u"表"_s));
+        QVERIFY2(book.lastError().contains(message), qPrintable(book.lastError()));
+    }
+
+    // Where the parts live is up to the package's relationships.
+    void packageLayout_data()
+    {
+        QTest::addColumn<Parts>("parts");
+        QTest::addColumn<QStringList>("sheets"); // empty: open() must fail
+        QTest::addColumn<bool>("readable");
+        const QByteArray data = Header + R"(<row><c><v>1</v></c></row>)";
+
+        Parts absolute = package(data);
+        absolute[u"xl/_rels/workbook.xml.rels"_s] =
+            relationships({{"rId1", "worksheet", "/xl/worksheets/sheet1.xml"},
+                           {"rId2", "sharedStrings", "/xl/sharedStrings.xml"}});
+        QTest::newRow("absolute targets") << absolute << QStringList{u"表"_s} << true;
+
+        Parts moved = package(data);
+        moved[u"_rels/.rels"_s] = relationships({{"rId1", "officeDocument", "book/main.xml"}});
+        moved[u"book/main.xml"_s] = moved.take(u"xl/workbook.xml"_s);
+        moved[u"book/_rels/main.xml.rels"_s] =
+            relationships({{"rId1", "worksheet", "../xl/worksheets/sheet1.xml"},
+                           {"rId2", "sharedStrings", "../xl/sharedStrings.xml"}});
+        moved.remove(u"xl/_rels/workbook.xml.rels"_s);
+        QTest::newRow("workbook found through package relationships")
+            << moved << QStringList{u"表"_s} << true;
+
+        Parts chart = package(data);
+        chart[u"xl/workbook.xml"_s] = workbook(R"(<sheet name="图" sheetId="2" r:id="rId3"/>)"
+                                               R"(<sheet name="表" sheetId="1" r:id="rId1"/>)");
+        chart[u"xl/_rels/workbook.xml.rels"_s] =
+            relationships({{"rId1", "worksheet", "worksheets/sheet1.xml"},
+                           {"rId2", "sharedStrings", "sharedStrings.xml"},
+                           {"rId3", "chartsheet", "chartsheets/sheet1.xml"}});
+        QTest::newRow("chart sheet left out") << chart << QStringList{u"表"_s} << true;
+
+        QTest::newRow("no shared strings")
+            << package(R"(<row><c t="inlineStr"><is><t>地区</t></is></c></row>)", false)
+            << QStringList{u"表"_s} << true;
+
+        Parts escape = package(data);
+        escape[u"xl/_rels/workbook.xml.rels"_s] = relationships({{"rId1", "worksheet", "../../sheet1.xml"}});
+        QTest::newRow("target outside the package") << escape << QStringList() << false;
+
+        Parts noSheet = package(data);
+        noSheet.remove(u"xl/worksheets/sheet1.xml"_s);
+        QTest::newRow("worksheet part missing") << noSheet << QStringList{u"表"_s} << false;
+
+        Parts dangling = package(data);
+        dangling[u"xl/workbook.xml"_s] = workbook(R"(<sheet name="表" sheetId="1" r:id="rId9"/>)");
+        QTest::newRow("sheet without relationship") << dangling << QStringList() << false;
+    }
+    void packageLayout()
+    {
+        QFETCH(Parts, parts);
+        QFETCH(QStringList, sheets);
+        QFETCH(bool, readable);
+        Workbook book;
+        if (sheets.isEmpty()) {
+            QVERIFY(!book.open(write(parts)));
+            QVERIFY2(book.lastError().contains(u"已损坏"), qPrintable(book.lastError()));
+            return;
+        }
+        QVERIFY2(book.open(write(parts)), qPrintable(book.lastError()));
+        QCOMPARE(book.sheetNames(), sheets);
+        const std::optional<TextTable> table = book.readSheet(sheets.first());
+        QCOMPARE(bool(table), readable);
+        if (table)
+            QCOMPARE(table->columns.first(), u"地区"_s);
+        else
+            QVERIFY(!book.lastError().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportXlsx)
+#include "tst_import_xlsx.moc"
