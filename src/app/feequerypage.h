@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace Kuaidi {
+
+class RateDatabase;
+class ReportList;
+
+/// "快递费用查询和计算": type a destination and a weight, pick a star level,
+/// and compare what every matching courier row charges.
+class FeeQueryPage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FeeQueryPage(RateDatabase &database, QWidget *parent = nullptr);
+
+    /// The hidden courier list: the templates the destination search walks.
+    void setCourierNames(const QStringList &names);
+    QStringList courierNames() const;
+
+    void clearDestination();
+
+    /// Rebuilds the matched-rows list for the destination box's text.
+    void DestinationSearch();
+    /// Prices every matched row into the result list.
+    void ComputeFees();
+    /// Explains the selected result in the breakdown box.
+    void ShowFeeBreakdown();
+    /// Puts the breakdown box's text on the clipboard.
+    void CopyFeeBreakdown();
+
+private:
+    void showStatus(const QString &text);
+
+    RateDatabase &m_database;
+    QLineEdit *m_weight = nullptr;
+    QLineEdit *m_volume = nullptr;
+    QLineEdit *m_destination = nullptr;
+    QComboBox *m_level = nullptr;
+    QPushButton *m_compute = nullptr;
+    ReportList *m_results = nullptr;
+    ReportList *m_matched = nullptr;
+    ReportList *m_couriers = nullptr;
+    QPlainTextEdit *m_breakdown = nullptr;
+    QPushButton *m_copy = nullptr;
+    QLabel *m_status = nullptr;
+};
+
+} // namespace Kuaidi

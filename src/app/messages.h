@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace Kuaidi {
+
+/// Every message box of the program goes through here, so that tests can
+/// record the messages instead of blocking on a modal dialog.
+namespace Messages {
+
+enum class Icon { None, Information, Warning, Critical };
+
+struct Message
+{
+    QString text;
+    QString title;
+    Icon icon = Icon::None;
+    bool question = false; ///< OK and Cancel instead of OK alone
+};
+
+/// Shows @p text with an OK button.
+void show(QWidget *parent, const QString &text, const QString &title = {}, Icon icon = Icon::None);
+
+/// Asks with OK and Cancel; true when the user chose OK.
+bool confirm(QWidget *parent, const QString &text, const QString &title);
+
+/// Receives every message in place of a dialog; its result answers
+/// confirm(). An empty handler brings the dialogs back.
+using Handler = std::function<bool(const Message &)>;
+void setHandler(Handler handler);
+
+/// The open-file dialog, with a handler of its own for the same reason:
+/// it returns the file a test names instead of asking.
+QString chooseFile(QWidget *parent, const QString &caption, const QString &filter);
+using FileHandler = std::function<QString()>;
+void setFileHandler(FileHandler handler);
+
+} // namespace Messages
+} // namespace Kuaidi

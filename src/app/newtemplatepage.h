@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+namespace Kuaidi {
+
+class RateDatabase;
+class ReportList;
+class Workbook;
+
+/// "新建快递公司运费模板": load a sheet of regions and prices, let the region
+/// table fill in the provinces, preview the new template and save it.
+class NewTemplatePage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit NewTemplatePage(RateDatabase &database, QWidget *parent = nullptr);
+    ~NewTemplatePage() override;
+
+    void ChooseWorkbook();
+    /// Lists the sheets of @p path and loads the first one. On failure the
+    /// user is told why and the page stays as it was.
+    void ListSheets(const QString &path);
+    void LoadSheet();
+    void MatchProvinces();
+    void PreviewNewTemplate();
+    void SaveNewTemplate();
+
+private:
+    void showGrid(const QList<int> &widths);
+
+    RateDatabase &m_database;
+    std::unique_ptr<Workbook> m_workbook;
+    QLabel *m_path = nullptr;
+    QComboBox *m_sheets = nullptr;
+    QGroupBox *m_gridGroup = nullptr;
+    ReportList *m_grid = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_surcharge20 = nullptr;
+    QLineEdit *m_surcharge30 = nullptr;
+    QLineEdit *m_otherFee = nullptr;
+    QLineEdit *m_contact = nullptr;
+};
+
+} // namespace Kuaidi
