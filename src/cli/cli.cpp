@@ -2,6 +2,8 @@
 
 #include <editor/regiontable.h>
 #include <fees/feequery.h>
+#include <import/templategrid.h>
+#include <import/workbook.h>
 #include <ratedb/numbertext.h>
 #include <ratedb/ratedatabase.h>
 #include <ratedb/schema.h>
@@ -23,6 +25,9 @@ constexpr auto Usage = R"(用法:
   kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--row K]
   kuaidi-cli [--db PATH] rows TEMPLATE [--json]
   kuaidi-cli region TEXT
+  kuaidi-cli sheets WORKBOOK
+  kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
+                                 [--other-fee X] [--contact TEXT]
 )"_L1;
 
 struct CliOptions
@@ -33,6 +38,8 @@ struct CliOptions
     QString level;
     bool json = false;
     int row = 0;
+    QString sheet;
+    NewTemplateDefaults defaults;
 };
 
 /// The parsed command line, or the message for a usage error.
@@ -49,7 +56,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption level(u"level"_s, u"customer star level"_s, u"LEVEL"_s, LevelNames().first());
     const QCommandLineOption json(u"json"_s, u"JSON output"_s);
     const QCommandLineOption row(u"row"_s, u"result row, from 0"_s, u"K"_s, u"0"_s);
-    parser.addOptions({db, level, json, row});
+    const QCommandLineOption sheet(u"sheet"_s, u"sheet to import"_s, u"SHEET"_s);
+    const QCommandLineOption fee20(u"fee-20-30"_s, u"20–30 kg surcharge"_s, u"X"_s);
+    const QCommandLineOption fee30(u"fee-30-50"_s, u"30–50 kg surcharge"_s, u"X"_s);
+    const QCommandLineOption otherFee(u"other-fee"_s, u"other fee"_s, u"X"_s);
+    const QCommandLineOption contact(u"contact"_s, u"contact text"_s, u"TEXT"_s);
+    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -68,6 +80,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.databasePath = parser.isSet(db) ? parser.value(db) : RateDatabase::defaultPath();
     o.level = parser.value(level);
     o.json = parser.isSet(json);
+    o.sheet = parser.value(sheet);
+    o.defaults = {parser.value(fee20), parser.value(fee30), parser.value(otherFee), parser.value(contact)};
     bool rowOk = false;
     o.row = parser.value(row).toInt(&rowOk);
     if (!rowOk || o.row < 0)
@@ -142,7 +156,8 @@ public:
         static constexpr Command commands[] = {
             {"templates"_L1, 0, &Cli::templates}, {"quote"_L1, 2, &Cli::quote},
             {"breakdown"_L1, 2, &Cli::breakdown}, {"rows"_L1, 1, &Cli::rows},
-            {"region"_L1, 1, &Cli::region},
+            {"region"_L1, 1, &Cli::region},       {"sheets"_L1, 1, &Cli::sheets},
+            {"create"_L1, 2, &Cli::create},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -266,6 +281,52 @@ private:
         m_out << tsvLine({match->entry->name.toString(), match->entry->province.toString(),
                           match->entry->elementId.toString(), QString::number(match->row)})
               << u'\n';
+        return CliOk;
+    }
+
+    int sheets()
+    {
+        Workbook workbook;
+        if (!workbook.open(m_o.arguments.at(0)))
+            return badInput(u"无法读取该文件："_s + workbook.lastError());
+        for (const QString &name : workbook.sheetNames())
+            m_out << name << u'\n';
+        return CliOk;
+    }
+
+    /// The new-template page's steps: load the sheet, match provinces,
+    /// preview with the defaults, save.
+    int create()
+    {
+        const QString &name = m_o.arguments.at(0);
+        if (const QString problem = checkTemplateName(name); !problem.isEmpty())
+            return badInput(problem);
+        Workbook workbook;
+        if (!workbook.open(m_o.arguments.at(1)))
+            return badInput(u"无法读取该文件："_s + workbook.lastError());
+        const QStringList sheetNames = workbook.sheetNames();
+        const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
+        if (!sheetNames.contains(sheetName))
+            return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(sheetName, sheetNames.join(u"、")));
+        const std::optional<TextTable> sheet = workbook.readSheet(sheetName);
+        if (!sheet)
+            return badInput(u"无法读取该文件："_s + workbook.lastError());
+
+        TextTable grid = importGridFromSheet(*sheet);
+        MatchProvinces(grid);
+        PreviewNewTemplate(grid, m_o.defaults);
+        if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty())
+            return badInput(u"表格缺少“%1”列，无法计算运费"_s.arg(missing.join(u"”、“")));
+
+        RateDatabase db(m_o.databasePath);
+        const QStringList existing = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        if (existing.contains(name, Qt::CaseInsensitive))
+            return badInput(u"保存失败：已有名为“%1”的快递模板"_s.arg(name));
+        if (!db.createTemplate(name, grid.columns, grid.rows))
+            return databaseError(db);
+        m_out << grid.rows.size() << u'\n';
         return CliOk;
     }
 

@@ -137,6 +137,63 @@ private Q_SLOTS:
         QVERIFY(miss.out.isEmpty());
     }
 
+    void createThenRows_showsTheStoredTemplate()
+    {
+        const QString workbook = QStringLiteral(KUAIDI_TEST_DATA) + u"/sheets/运费表.xls"_s;
+        const CliRun sheets = run({u"sheets"_s, workbook}, false);
+        QCOMPARE(sheets.status, int(CliOk));
+        QCOMPARE(sheets.out.split(u'\n', Qt::SkipEmptyParts).first(), u"运费"_s);
+
+        const CliRun created = run({u"create"_s, u"汇通快递"_s, workbook, u"--sheet"_s, u"运费"_s, u"--fee-20-30"_s,
+                                    u"1"_s, u"--fee-30-50"_s, u"2"_s, u"--other-fee"_s, u"3"_s, u"--contact"_s,
+                                    u"客服 400"_s});
+        QCOMPARE(created.status, int(CliOk));
+        QCOMPARE(created.out, u"4\n"_s);
+
+        const QStringList lines = run({u"rows"_s, u"汇通快递"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        const QStringList regions{u"江苏南京"_s, u"吉林"_s, u"北京"_s, u"广东"_s};
+        const QStringList provinces{u"江苏"_s, u"吉林"_s, u"北京"_s, u"广东"_s};
+        for (int r = 0; r < 4; ++r) {
+            const QStringList cells = lines.at(r + 1).split(u'\t');
+            QCOMPARE(cells.size(), 41);
+            QCOMPARE(cells.at(ColumnId), QString::number(r + 1));
+            QCOMPARE(cells.at(ColumnRegion), regions.at(r));
+            QCOMPARE(cells.at(ColumnProvince), provinces.at(r));
+            QCOMPARE(cells.mid(6, 4), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"客服 400"_s}));
+            QCOMPARE(cells.mid(10, 30), QStringList(30, u"0"_s));
+        }
+        QCOMPARE(lines.at(1).split(u'\t').last(), u"2天"_s);
+
+        // The new template is searched at once.
+        QVERIFY(run({u"quote"_s, u"南京"_s, u"2"_s}).out.contains(u"汇通快递\t江苏南京\t18\t"_s));
+    }
+
+    void create_refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        const QString workbook = QStringLiteral(KUAIDI_TEST_DATA) + u"/sheets/运费表.xlsx"_s;
+        QTest::newRow("existing name") << QStringList{u"create"_s, u"圆通快递"_s, workbook} << int(CliBadInput);
+        QTest::newRow("bad name") << QStringList{u"create"_s, u"圆通 快递"_s, workbook} << int(CliBadInput);
+        QTest::newRow("no such sheet") << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"无"_s}
+                                       << int(CliBadInput);
+        QTest::newRow("no such file") << QStringList{u"create"_s, u"新"_s, workbook + u".missing"_s}
+                                      << int(CliBadInput);
+        QTest::newRow("sheet without prices") << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s}
+                                              << int(CliBadInput);
+    }
+    void create_refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        const QStringList before = run({u"templates"_s}).out.split(u'\n');
+        const CliRun r = run(arguments);
+        QCOMPARE(r.status, status);
+        QVERIFY(!r.err.isEmpty());
+        QCOMPARE(run({u"templates"_s}).out.split(u'\n'), before);
+    }
+
     void badUsageAndInput_data()
     {
         QTest::addColumn<QStringList>("arguments");
