@@ -1,0 +1,353 @@
+#include "editorwindow.h"
+
+#include <app/listsort.h>
+#include <app/messages.h>
+#include <app/reportlist.h>
+#include <editor/regiontable.h>
+#include <import/templategrid.h>
+#include <import/workbook.h>
+#include <pagefill/browserpage.h>
+#include <pagefill/browserprofile.h>
+#include <ratedb/numbertext.h>
+#include <ratedb/ratedatabase.h>
+#include <ratedb/schema.h>
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+constexpr int GridWidth = 380;
+constexpr int GridHeight = 400;
+constexpr int ControlsWidth = 380;
+constexpr int ControlsHeight = 232;
+
+// Column positions shared by both ways of loading the list.
+enum EditorColumn { EditorId = 0, EditorElementId = 1, EditorRegion = 2, EditorFirst = 5, EditorAdditional = 6 };
+
+const QString WelcomePage = uR"(<!DOCTYPE html><html><head><meta charset="utf-8"><style>
+body { font-family: sans-serif; color: #333; margin: 2em; line-height: 1.7; }
+h2 { color: #b03020; } li { margin-bottom: .4em; }
+</style></head><body>
+<h2>淘宝网店快递费用模板快速编辑器</h2>
+<ol>
+<li>在上方“物流工具网址”中确认地址，点击“1.打开”，登录后进入运费模板的编辑页面。</li>
+<li>在右侧选择快递模板，再选择客户级别（或通过 excel 导入）。</li>
+<li>点击“3.智能匹配”，程序为每个地区找到页面上对应的勾选框。</li>
+<li>右键单击右侧列表中的地区：页面上该地区会被勾选，并在下方显示首重、续重价格，照着填写即可。</li>
+</ol></body></html>)"_s;
+
+QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QLineEdit *lineEdit(const QString &name, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+} // namespace
+
+QString EditorWindow::defaultAddress()
+{
+    return u"https://wuliu.taobao.com/user/logis_tools.htm"_s;
+}
+
+EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
+    : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath)),
+      m_workbook(std::make_unique<Workbook>())
+{
+    setWindowTitle(u"Vantor淘宝网店快递费用模板快速编辑器"_s);
+    // Closing the calculator ends the program, even with the editor open.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setMinimumSize(800, 500);
+
+    // Address bar and browser.
+    m_addressBar = new QWidget(this);
+    m_address = lineEdit(u"编辑框2"_s, m_addressBar);
+    m_address->setText(defaultAddress());
+    auto *open = button(u"按钮_打开"_s, u"1.打开"_s, m_addressBar);
+    auto *addressLayout = new QHBoxLayout(m_addressBar);
+    addressLayout->setContentsMargins(0, 0, 0, 0);
+    addressLayout->addWidget(new QLabel(u"物流工具网址"_s, m_addressBar));
+    addressLayout->addWidget(m_address, 1);
+    addressLayout->addWidget(open);
+
+    m_profile = persistentBrowserProfile(this);
+    m_browser = new QWebEngineView(this);
+    m_browser->setObjectName(u"超文本浏览框1"_s);
+    m_browser->setPage(new BrowserPage(m_profile, m_browser));
+    m_browser->setHtml(WelcomePage);
+
+    // Choosers, steps and the prices of the chosen row.
+    m_controls = new QGroupBox(this);
+    m_controls->setObjectName(u"分组框_操作"_s);
+    auto *methods = new QTabWidget(m_controls);
+    methods->setObjectName(u"选择夹1"_s);
+
+    auto *stored = new QWidget(methods);
+    m_templates = new QComboBox(stored);
+    m_templates->setObjectName(u"组合框3"_s);
+    m_levels = new QComboBox(stored);
+    m_levels->setObjectName(u"组合框2"_s);
+    m_levels->addItems(LevelNames());
+    m_levels->setCurrentIndex(-1);
+    m_levels->setPlaceholderText(u"选择客户级别后读取"_s);
+    auto *storedLayout = new QGridLayout(stored);
+    storedLayout->addWidget(new QLabel(u"2.快递模板"_s, stored), 0, 0);
+    storedLayout->addWidget(m_templates, 0, 1);
+    storedLayout->addWidget(new QLabel(u"客户级别"_s, stored), 1, 0);
+    storedLayout->addWidget(m_levels, 1, 1);
+    storedLayout->setColumnStretch(1, 1);
+    methods->addTab(stored, u"第一种方法直接调用资料"_s);
+
+    auto *sheet = new QWidget(methods);
+    auto *choose = button(u"按钮_选择excel文档"_s, u"2.选择excel文档"_s, sheet);
+    m_sheets = new QComboBox(sheet);
+    m_sheets->setObjectName(u"组合框1"_s);
+    m_path = lineEdit(u"编辑框1"_s, sheet);
+    m_path->setPlaceholderText(u"excel 文档路径"_s);
+    auto *read = button(u"按钮_确定读取"_s, u"3.确定读取"_s, sheet);
+    auto *sheetLayout = new QGridLayout(sheet);
+    sheetLayout->addWidget(choose, 0, 0);
+    sheetLayout->addWidget(new QLabel(u"选择表"_s, sheet), 0, 1);
+    sheetLayout->addWidget(m_sheets, 0, 2);
+    sheetLayout->addWidget(m_path, 1, 0, 1, 2);
+    sheetLayout->addWidget(read, 1, 2);
+    sheetLayout->setColumnStretch(2, 1);
+    methods->addTab(sheet, u"第二种方法通过excel导入资料"_s);
+
+    auto *match = button(u"按钮_智能匹配"_s, u"3.智能匹配"_s, m_controls);
+    m_firstWeight = lineEdit(u"编辑框_首重价格"_s, m_controls);
+    m_additionalWeight = lineEdit(u"编辑框_续重价格"_s, m_controls);
+    m_rowIndex = lineEdit(u"编辑框3"_s, m_controls);
+    m_rowIndex->setMaximumWidth(40);
+    m_rowIndex->setToolTip(u"当前行号（从 0 数起）"_s);
+    for (QLineEdit *box : {m_firstWeight, m_additionalWeight}) {
+        box->setMaximumWidth(70);
+        box->setStyleSheet(u"font-weight: bold; color: #b03020;"_s);
+    }
+    auto *prices = new QHBoxLayout;
+    prices->addWidget(new QLabel(u"首重价格"_s, m_controls));
+    prices->addWidget(m_firstWeight);
+    prices->addWidget(new QLabel(u"元"_s, m_controls));
+    prices->addSpacing(8);
+    prices->addWidget(new QLabel(u"续重价格"_s, m_controls));
+    prices->addWidget(m_additionalWeight);
+    prices->addWidget(new QLabel(u"元"_s, m_controls));
+    prices->addStretch();
+    prices->addWidget(m_rowIndex);
+
+    auto *controlsLayout = new QVBoxLayout(m_controls);
+    controlsLayout->addWidget(methods);
+    controlsLayout->addWidget(match);
+    controlsLayout->addLayout(prices);
+
+    m_grid = new ReportList(this);
+    m_grid->setObjectName(u"超级列表框1"_s);
+    m_grid->table()->setCheckable(true);
+    m_grid->setToolTip(u"右键单击一个地区：在网页上勾选它，并显示它的价格"_s);
+
+    connect(open, &QPushButton::clicked, this, &EditorWindow::ShowPage);
+    connect(m_address, &QLineEdit::returnPressed, this, &EditorWindow::ShowPage);
+    connect(m_levels, &QComboBox::activated, this, &EditorWindow::LoadStoredTemplate);
+    connect(choose, &QPushButton::clicked, this, &EditorWindow::ChooseWorkbook);
+    connect(read, &QPushButton::clicked, this, [this] { ListSheets(m_path->text()); });
+    connect(m_sheets, &QComboBox::currentIndexChanged, this, &EditorWindow::LoadSheet);
+    connect(match, &QPushButton::clicked, this, &EditorWindow::MatchElementIds);
+    connect(m_grid, &ReportList::rowRightClicked, this, &EditorWindow::ApplyRow);
+    connect(m_grid, &ReportList::headerClicked, this, &EditorWindow::SortByColumn);
+
+    resize(1366, 692);
+    fillTemplateChooser();
+}
+
+EditorWindow::~EditorWindow()
+{
+    // The page must go before the profile it uses.
+    delete m_browser;
+    m_browser = nullptr;
+}
+
+void EditorWindow::fillTemplateChooser()
+{
+    m_templates->clear();
+    const QStringList names = m_database->templateNames();
+    if (!m_database->lastError().isEmpty()) {
+        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+        return;
+    }
+    m_templates->addItems(names);
+    m_templates->setCurrentIndex(-1);
+    m_templates->setPlaceholderText(names.isEmpty() ? u"还没有快递模板"_s : u"选择快递模板"_s);
+}
+
+void EditorWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int w = event->size().width();
+    const int h = event->size().height();
+    const int browserWidth = qMax(100, w - GridWidth - 50);
+    m_addressBar->setGeometry(6, 12, browserWidth, 28);
+    m_browser->setGeometry(6, 48, browserWidth, qMax(100, h - 100));
+    m_controls->setGeometry(w - ControlsWidth - 15, 8, ControlsWidth, ControlsHeight);
+    m_grid->setGeometry(w - GridWidth - 15, 8 + ControlsHeight + 8, GridWidth, GridHeight);
+}
+
+void EditorWindow::closeEvent(QCloseEvent *event)
+{
+    m_workbook->close();
+    QWidget::closeEvent(event);
+}
+
+void EditorWindow::ShowPage()
+{
+    m_browser->setUrl(QUrl::fromUserInput(m_address->text().trimmed()));
+}
+
+void EditorWindow::LoadStoredTemplate()
+{
+    const QString name = m_templates->currentIndex() < 0 ? QString() : m_templates->currentText();
+    const QString level = m_levels->currentText();
+    if (name.isEmpty()) {
+        Messages::show(this, u"请先在“2.快递模板”中选择一个快递模板，再选择客户级别"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    const std::optional<TextTable> table = m_database->readTemplate(name);
+    if (!table) {
+        Messages::show(this, u"读取快递模板失败！\n\n"_s + m_database->lastError(), u"提示"_s,
+                       Messages::Icon::Critical);
+        return;
+    }
+    Messages::show(this, u"读取成功"_s);
+
+    const auto column = [&table](const QString &name) { return int(table->columns.indexOf(name)); };
+    const int id = column(RateColumns().at(ColumnId));
+    const int region = column(RateColumns().at(ColumnRegion));
+    const int province = column(RateColumns().at(ColumnProvince));
+    const int cityGrade = column(RateColumns().at(ColumnCityGrade));
+    const int baseFirst = column(RateColumns().at(ColumnFirstWeight));
+    const int baseAdditional = column(RateColumns().at(ColumnAdditionalWeight));
+    const int levelIndex = Kuaidi::levelIndex(level);
+    const int levelFirst = levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldFirstWeight)) : -1;
+    const int levelAdditional = levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldAdditionalWeight)) : -1;
+
+    QList<QStringList> rows;
+    rows.reserve(table->rows.size());
+    for (const QStringList &stored : table->rows) {
+        const auto cell = [&stored](int at) { return at < 0 ? QString() : stored.value(at); };
+        QString first;
+        QString additional;
+        if (levelIndex == 0) {
+            first = cell(baseFirst);
+            additional = cell(baseAdditional);
+        } else if (levelIndex > 0) {
+            // A star level's prices are amounts added to the base prices.
+            first = numberToText(textToNumber(cell(baseFirst)) + textToNumber(cell(levelFirst)));
+            additional = numberToText(textToNumber(cell(baseAdditional)) + textToNumber(cell(levelAdditional)));
+        }
+        rows.append({cell(id), QString(), cell(region), cell(province), cell(cityGrade), first, additional});
+    }
+    m_grid->setColumns({u"ID"_s, QString(), u"地区"_s, u"省区"_s, u"市等级"_s, u"首重价格"_s, u"续重价格"_s},
+                       {50, 0, 60, 80, 60, 100, 100});
+    m_grid->table()->setRows(std::move(rows));
+}
+
+void EditorWindow::ChooseWorkbook()
+{
+    const QString path = Messages::chooseFile(this, u"选择运费表格"_s,
+                                              u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
+    if (path.isEmpty())
+        return;
+    m_path->setText(path);
+    ListSheets(path);
+}
+
+void EditorWindow::ListSheets(const QString &path)
+{
+    auto workbook = std::make_unique<Workbook>();
+    if (!workbook->open(path)) {
+        Messages::show(this, u"无法读取该文件："_s + workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    m_workbook = std::move(workbook);
+    {
+        const QSignalBlocker blocker(m_sheets);
+        m_sheets->clear();
+        m_sheets->addItems(m_workbook->sheetNames());
+        m_sheets->setCurrentIndex(m_sheets->count() > 0 ? 0 : -1);
+    }
+    LoadSheet();
+}
+
+void EditorWindow::LoadSheet()
+{
+    if (m_sheets->currentIndex() < 0 || !m_workbook->isOpen())
+        return;
+    const std::optional<TextTable> sheet = m_workbook->readSheet(m_sheets->currentText());
+    if (!sheet) {
+        Messages::show(this, u"无法读取该文件："_s + m_workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    TextTable grid = editorGridFromSheet(*sheet);
+    QList<int> widths(grid.columns.size(), 80);
+    widths[EditorId] = 40;
+    widths[EditorElementId] = 0;
+    m_grid->setColumns(grid.columns, widths);
+    m_grid->table()->setRows(std::move(grid.rows));
+}
+
+void EditorWindow::MatchElementIds()
+{
+    for (int row = 0; row < m_grid->rowCount(); ++row) {
+        if (const std::optional<RegionMatch> match = MatchRegion(m_grid->cell(row, EditorRegion)))
+            m_grid->table()->setCell(row, EditorElementId, match->entry->elementId.toString());
+    }
+    Messages::show(this, u"智能匹配成功！可以进行下一步操作！"_s);
+}
+
+void EditorWindow::ApplyRow(int row)
+{
+    m_grid->table()->setOnlyChecked(row);
+    m_rowIndex->setText(QString::number(row));
+    // Bound afresh for every row, so the seller may browse between rows.
+    m_filler.Initialise(m_browser);
+    const QString elementId = m_grid->cell(row, EditorElementId);
+    if (!elementId.isEmpty()) {
+        m_filler.SetCheckBoxDisplay(elementId);
+        m_filler.SetCheckBoxChecked(elementId, true);
+    }
+    m_firstWeight->setText(m_grid->cell(row, EditorFirst));
+    m_additionalWeight->setText(m_grid->cell(row, EditorAdditional));
+}
+
+void EditorWindow::SortByColumn(int column)
+{
+    if (m_grid->cell(0, 0).isEmpty())
+        return;
+    TextTable table = m_grid->table()->table();
+    SortListByColumn(table, column);
+    m_grid->table()->setRows(std::move(table.rows));
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <pagefill/webformfiller.h>
+
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace Kuaidi {
+
+class RateDatabase;
+class ReportList;
+class Workbook;
+
+/// "Vantor淘宝网店快递费用模板快速编辑器": shows the marketplace's freight
+/// template page beside a list of regions and prices. The seller loads a
+/// stored template at a star level (or a sheet), lets the region table find
+/// each region's check box on the page, then right-clicks the rows one by
+/// one: each ticks its region on the page and shows its two prices.
+class EditorWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit EditorWindow(const QString &databasePath, QWidget *parent = nullptr);
+    ~EditorWindow() override;
+
+    /// The marketplace's logistics-tools page, the address box's first text.
+    static QString defaultAddress();
+
+    QWebEngineView *browser() const { return m_browser; }
+
+    void ShowPage();
+    void LoadStoredTemplate();
+    void ChooseWorkbook();
+    void ListSheets(const QString &path);
+    void LoadSheet();
+    void MatchElementIds();
+    void ApplyRow(int row);
+    void SortByColumn(int column);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void fillTemplateChooser();
+
+    std::unique_ptr<RateDatabase> m_database;
+    std::unique_ptr<Workbook> m_workbook;
+    WebFormFiller m_filler;
+
+    QWebEngineProfile *m_profile = nullptr;
+    QWebEngineView *m_browser = nullptr;
+    QWidget *m_addressBar = nullptr;
+    QLineEdit *m_address = nullptr;
+    QGroupBox *m_controls = nullptr;
+    QComboBox *m_templates = nullptr;
+    QComboBox *m_levels = nullptr;
+    QComboBox *m_sheets = nullptr;
+    QLineEdit *m_path = nullptr;
+    ReportList *m_grid = nullptr;
+    QLineEdit *m_firstWeight = nullptr;
+    QLineEdit *m_additionalWeight = nullptr;
+    QLineEdit *m_rowIndex = nullptr;
+};
+
+} // namespace Kuaidi

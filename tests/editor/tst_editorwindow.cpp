@@ -1,0 +1,194 @@
+#include "../common/guitest.h"
+#include "../common/sampledb.h"
+
+#include <editor/editorwindow.h>
+#include <ratedb/schema.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+using namespace Kuaidi;
+using namespace KuaidiTest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString dataPath(const QString &relative)
+{
+    return QStringLiteral(KUAIDI_TEST_DATA) + u'/' + relative;
+}
+
+/// Runs @p script in the page and waits for its answer.
+QVariant evaluate(QWebEngineView *view, const QString &script)
+{
+    QVariant result;
+    bool done = false;
+    view->page()->runJavaScript(script, [&](const QVariant &value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 10000))
+        qWarning("no answer from the page");
+    return result;
+}
+
+} // namespace
+
+class TestEditorWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<EditorWindow> m_window;
+
+    QComboBox *combo(const QString &name) { return child<QComboBox>(m_window.get(), name); }
+    QLineEdit *edit(const QString &name) { return child<QLineEdit>(m_window.get(), name); }
+    ReportList *grid() { return child<ReportList>(m_window.get(), u"超级列表框1"_s); }
+
+    void pickLevel(int level)
+    {
+        combo(u"组合框2"_s)->setCurrentIndex(level);
+        Q_EMIT combo(u"组合框2"_s)->activated(level);
+    }
+
+    QString chosenOnPage() { return evaluate(m_window->browser(), u"chosen.join(',')"_s).toString(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        m_path = m_dir.filePath(u"kuaidishuju.db"_s);
+        auto levelRow = [](QStringList row, const QString &first, const QString &additional) {
+            row[priceSetColumnIndex(2, FieldFirstWeight)] = first;
+            row[priceSetColumnIndex(2, FieldAdditionalWeight)] = additional;
+            return row;
+        };
+        createRateTemplate(m_path, u"圆通快递"_s,
+                           {levelRow(rateRow(u"1"_s, u"江苏南京"_s, u"10"_s, u"5"_s), u"-2"_s, u"0"_s),
+                            levelRow(rateRow(u"2"_s, u"吉林"_s, u"12"_s, u""_s), u"1.5"_s, u"未填"_s),
+                            rateRow(u"3"_s, u"广东"_s, u"9"_s, u"4"_s), rateRow(u"4"_s, u"火星"_s, u"99"_s, u"9"_s)});
+        createRateTemplate(m_path, u"中通快递"_s, {});
+    }
+
+    void init()
+    {
+        m_window = std::make_unique<EditorWindow>(m_path);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QSignalSpy loaded(m_window->browser(), &QWebEngineView::loadFinished);
+        m_window->browser()->setUrl(QUrl::fromLocalFile(dataPath(u"pages/regions.html"_s)));
+        QVERIFY(loaded.wait(30000));
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        Messages::setFileHandler({});
+    }
+
+    void opens_withTemplatesAndAddress()
+    {
+        QCOMPARE(m_window->windowTitle(), u"Vantor淘宝网店快递费用模板快速编辑器"_s);
+        QCOMPARE(edit(u"编辑框2"_s)->text(), EditorWindow::defaultAddress());
+        QVERIFY(edit(u"编辑框2"_s)->text().endsWith(u"/user/logis_tools.htm"_s));
+        QCOMPARE(combo(u"组合框3"_s)->count(), 2);
+        QCOMPARE(combo(u"组合框2"_s)->count(), 6);
+
+        // The browser keeps its place and the right-hand column its size.
+        m_window->resize(1100, 600);
+        QTRY_COMPARE(m_window->browser()->geometry(), QRect(6, 48, 1100 - 380 - 50, 500));
+        QCOMPARE(grid()->geometry().left(), 1100 - 380 - 15);
+        QCOMPARE(grid()->width(), 380);
+    }
+
+    void storedTemplate_matchAndTickRows()
+    {
+        MessageRecorder messages;
+        pickLevel(2); // no template chosen yet
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(grid()->rowCount(), 0);
+
+        messages.clear();
+        combo(u"组合框3"_s)->setCurrentIndex(0);
+        QCOMPARE(messages.messages.size(), 0); // a template alone loads nothing
+        pickLevel(2);
+        QCOMPARE(messages.texts(), QStringList{u"读取成功"_s});
+        QCOMPARE(grid()->columnCount(), 7);
+        QVERIFY(grid()->isColumnHidden(1));
+        QCOMPARE(columnTexts(grid(), 2), (QStringList{u"江苏南京"_s, u"吉林"_s, u"广东"_s, u"火星"_s}));
+        QCOMPARE(columnTexts(grid(), 5), (QStringList{u"8"_s, u"13.5"_s, u"9"_s, u"99"_s}));
+        QCOMPARE(columnTexts(grid(), 6), (QStringList{u"5"_s, u"0"_s, u"4"_s, u"9"_s}));
+
+        pickLevel(0); // the stored texts, unchanged
+        QCOMPARE(columnTexts(grid(), 6), (QStringList{u"5"_s, QString(), u"4"_s, u"9"_s}));
+
+        messages.clear();
+        QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_智能匹配"_s), Qt::LeftButton);
+        QCOMPARE(messages.texts(), QStringList{u"智能匹配成功！可以进行下一步操作！"_s});
+        QCOMPARE(columnTexts(grid(), 1),
+                 (QStringList{u"J_City_320100"_s, u"J_City_220200"_s, u"J_Group_3"_s, QString()}));
+
+        rightClickRow(grid(), 0);
+        QCOMPARE(edit(u"编辑框3"_s)->text(), u"0"_s);
+        QCOMPARE(edit(u"编辑框_首重价格"_s)->text(), u"10"_s);
+        QCOMPARE(edit(u"编辑框_续重价格"_s)->text(), u"5"_s);
+        QTRY_COMPARE(chosenOnPage(), u"J_City_320100"_s);
+        QCOMPARE(evaluate(m_window->browser(), u"document.getElementById('J_City_320100').checked"_s).toBool(),
+                 true);
+        QCOMPARE(
+            evaluate(m_window->browser(), u"document.getElementById('J_City_320100').style.display"_s).toString(),
+            u"none"_s);
+
+        rightClickRow(grid(), 1);
+        QTRY_COMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
+        QVERIFY(grid()->table()->isChecked(1));
+        QVERIFY(!grid()->table()->isChecked(0));
+        QCOMPARE(evaluate(m_window->browser(), u"inlineClicks['J_City_220200']"_s).toInt(), 1);
+
+        // A row without an element id still shows its prices.
+        rightClickRow(grid(), 3);
+        QCOMPARE(edit(u"编辑框3"_s)->text(), u"3"_s);
+        QCOMPARE(edit(u"编辑框_首重价格"_s)->text(), u"99"_s);
+        QCOMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
+
+        clickHeader(grid(), 2);
+        QCOMPARE(columnTexts(grid(), 2), (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s})); // GBK order
+    }
+
+    void sheet_loadsWithHiddenCodeColumn()
+    {
+        MessageRecorder messages;
+        edit(u"编辑框1"_s)->setText(dataPath(u"sheets/运费表.xlsx"_s));
+        QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_确定读取"_s), Qt::LeftButton);
+        QCOMPARE(messages.messages.size(), 0);
+        auto *sheets = combo(u"组合框1"_s);
+        QCOMPARE(sheets->count(), 5);
+        sheets->setCurrentIndex(sheets->findText(u"模板"_s));
+        QCOMPARE(grid()->table()->columns().mid(0, 4), (QStringList{u"ID"_s, u"代码"_s, u"地区"_s, u"省区"_s}));
+        QVERIFY(grid()->isColumnHidden(1));
+        QVERIFY(grid()->rowCount() > 0);
+
+        sheets->setCurrentIndex(sheets->findText(u"空表"_s));
+        QCOMPARE(grid()->rowCount(), 0);
+        QCOMPARE(grid()->table()->columns().value(1), u"代码"_s);
+        clickHeader(grid(), 0); // an empty list is not sorted
+        QCOMPARE(grid()->rowCount(), 0);
+
+        edit(u"编辑框1"_s)->setText(dataPath(u"sheets/没有这个文件.xls"_s));
+        QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_确定读取"_s), Qt::LeftButton);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().startsWith(u"无法读取该文件："_s));
+        QCOMPARE(sheets->count(), 5);
+    }
+};
+
+QTEST_MAIN(TestEditorWindow)
+#include "tst_editorwindow.moc"
