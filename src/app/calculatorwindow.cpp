@@ -66,9 +66,9 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
 
 CalculatorWindow::~CalculatorWindow()
 {
-    // The editor is a window of its own and outlives nothing of ours.
-    if (m_editor)
-        m_editor->close();
+    // The program ends with this window; the editor goes with it, before the
+    // browser engine shuts down.
+    delete m_editor.data();
 }
 
 QWidget *CalculatorWindow::createSidePanel()

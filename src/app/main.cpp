@@ -9,6 +9,8 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // The template editor embeds a browser, which shares OpenGL contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(u"Vantor"_s);
     QApplication::setApplicationName(u"kuaidi"_s);

@@ -31,9 +31,9 @@ namespace Kuaidi {
 
 namespace {
 
-constexpr int GridWidth = 380;
+constexpr int GridWidth = 470;
 constexpr int GridHeight = 400;
-constexpr int ControlsWidth = 380;
+constexpr int ControlsWidth = 470;
 constexpr int ControlsHeight = 232;
 
 // Column positions shared by both ways of loading the list.
@@ -166,6 +166,7 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     m_grid->setObjectName(u"超级列表框1"_s);
     m_grid->table()->setCheckable(true);
     m_grid->setToolTip(u"右键单击一个地区：在网页上勾选它，并显示它的价格"_s);
+    showStoredTemplateColumns();
 
     connect(open, &QPushButton::clicked, this, &EditorWindow::ShowPage);
     connect(m_address, &QLineEdit::returnPressed, this, &EditorWindow::ShowPage);
@@ -186,6 +187,12 @@ EditorWindow::~EditorWindow()
     // The page must go before the profile it uses.
     delete m_browser;
     m_browser = nullptr;
+}
+
+void EditorWindow::showStoredTemplateColumns()
+{
+    m_grid->setColumns({u"ID"_s, QString(), u"地区"_s, u"省区"_s, u"市等级"_s, u"首重价格"_s, u"续重价格"_s},
+                       {50, 0, 60, 80, 60, 100, 100});
 }
 
 void EditorWindow::fillTemplateChooser()
@@ -268,8 +275,7 @@ void EditorWindow::LoadStoredTemplate()
         }
         rows.append({cell(id), QString(), cell(region), cell(province), cell(cityGrade), first, additional});
     }
-    m_grid->setColumns({u"ID"_s, QString(), u"地区"_s, u"省区"_s, u"市等级"_s, u"首重价格"_s, u"续重价格"_s},
-                       {50, 0, 60, 80, 60, 100, 100});
+    showStoredTemplateColumns();
     m_grid->table()->setRows(std::move(rows));
 }
 

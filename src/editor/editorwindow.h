@@ -51,6 +51,7 @@ protected:
 
 private:
     void fillTemplateChooser();
+    void showStoredTemplateColumns();
 
     std::unique_ptr<RateDatabase> m_database;
     std::unique_ptr<Workbook> m_workbook;

@@ -104,9 +104,9 @@ private Q_SLOTS:
 
         // The browser keeps its place and the right-hand column its size.
         m_window->resize(1100, 600);
-        QTRY_COMPARE(m_window->browser()->geometry(), QRect(6, 48, 1100 - 380 - 50, 500));
-        QCOMPARE(grid()->geometry().left(), 1100 - 380 - 15);
-        QCOMPARE(grid()->width(), 380);
+        QTRY_COMPARE(m_window->browser()->geometry(), QRect(6, 48, 1100 - 470 - 50, 500));
+        QCOMPARE(grid()->geometry().left(), 1100 - 470 - 15);
+        QCOMPARE(grid()->width(), 470);
     }
 
     void storedTemplate_matchAndTickRows()
