@@ -2,9 +2,9 @@
 
 #include "messages.h"
 #include "reportlist.h"
+#include "sheetsource.h"
 
 #include <import/templategrid.h>
-#include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 #include <ratedb/schema.h>
 
@@ -64,7 +64,7 @@ QTableWidget *formatExample(QWidget *parent)
 } // namespace
 
 NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
-    : QWidget(parent), m_database(database), m_workbook(std::make_unique<Workbook>())
+    : QWidget(parent), m_database(database)
 {
     auto *choose = button(u"按钮1"_s, u"1.选择excel文档"_s, this);
     m_path = new QLabel(this);
@@ -73,6 +73,7 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     m_sheets = new QComboBox(this);
     m_sheets->setObjectName(u"组合框1"_s);
     m_sheets->setMinimumWidth(120);
+    m_sheetSource = std::make_unique<SheetSource>(m_sheets);
     auto *read = button(u"按钮2"_s, u"2.确定读取，并智能匹配"_s, this);
 
     auto *steps = new QHBoxLayout;
@@ -148,33 +149,18 @@ void NewTemplatePage::ChooseWorkbook()
 
 void NewTemplatePage::ListSheets(const QString &path)
 {
-    // The open workbook stays usable until the new one has opened.
-    auto workbook = std::make_unique<Workbook>();
-    if (!workbook->open(path)) {
-        Messages::show(this, u"无法读取该文件："_s + workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
+    if (!m_sheetSource->open(path, this))
         return;
-    }
-    m_workbook = std::move(workbook);
     m_path->setText(QFileInfo(path).fileName());
     m_path->setToolTip(path);
-    {
-        const QSignalBlocker blocker(m_sheets);
-        m_sheets->clear();
-        m_sheets->addItems(m_workbook->sheetNames());
-        m_sheets->setCurrentIndex(m_sheets->count() > 0 ? 0 : -1);
-    }
     LoadSheet();
 }
 
 void NewTemplatePage::LoadSheet()
 {
-    if (m_sheets->currentIndex() < 0 || !m_workbook->isOpen())
+    const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
+    if (!sheet)
         return;
-    const std::optional<TextTable> sheet = m_workbook->readSheet(m_sheets->currentText());
-    if (!sheet) {
-        Messages::show(this, u"无法读取该文件："_s + m_workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
-        return;
-    }
     m_grid->table()->setTable(importGridFromSheet(*sheet));
     QList<int> widths(m_grid->columnCount(), 50);
     if (!widths.isEmpty())

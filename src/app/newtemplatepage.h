@@ -13,7 +13,7 @@ namespace Kuaidi {
 
 class RateDatabase;
 class ReportList;
-class Workbook;
+class SheetSource;
 
 /// "新建快递公司运费模板": load a sheet of regions and prices, let the region
 /// table fill in the provinces, preview the new template and save it.
@@ -38,7 +38,7 @@ private:
     void showGrid(const QList<int> &widths);
 
     RateDatabase &m_database;
-    std::unique_ptr<Workbook> m_workbook;
+    std::unique_ptr<SheetSource> m_sheetSource;
     QLabel *m_path = nullptr;
     QComboBox *m_sheets = nullptr;
     QGroupBox *m_gridGroup = nullptr;

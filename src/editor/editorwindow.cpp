@@ -3,9 +3,9 @@
 #include <app/listsort.h>
 #include <app/messages.h>
 #include <app/reportlist.h>
+#include <app/sheetsource.h>
 #include <editor/regiontable.h>
 #include <import/templategrid.h>
-#include <import/workbook.h>
 #include <pagefill/browserpage.h>
 #include <pagefill/browserprofile.h>
 #include <ratedb/numbertext.h>
@@ -73,8 +73,7 @@ QString EditorWindow::defaultAddress()
 }
 
 EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
-    : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath)),
-      m_workbook(std::make_unique<Workbook>())
+    : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath))
 {
     setWindowTitle(u"Vantor淘宝网店快递费用模板快速编辑器"_s);
     // Closing the calculator ends the program, even with the editor open.
@@ -124,6 +123,7 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     auto *choose = button(u"按钮_选择excel文档"_s, u"2.选择excel文档"_s, sheet);
     m_sheets = new QComboBox(sheet);
     m_sheets->setObjectName(u"组合框1"_s);
+    m_sheetSource = std::make_unique<SheetSource>(m_sheets);
     m_path = lineEdit(u"编辑框1"_s, sheet);
     m_path->setPlaceholderText(u"excel 文档路径"_s);
     auto *read = button(u"按钮_确定读取"_s, u"3.确定读取"_s, sheet);
@@ -222,7 +222,7 @@ void EditorWindow::resizeEvent(QResizeEvent *event)
 
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
-    m_workbook->close();
+    m_sheetSource->close();
     QWidget::closeEvent(event);
 }
 
@@ -291,30 +291,15 @@ void EditorWindow::ChooseWorkbook()
 
 void EditorWindow::ListSheets(const QString &path)
 {
-    auto workbook = std::make_unique<Workbook>();
-    if (!workbook->open(path)) {
-        Messages::show(this, u"无法读取该文件："_s + workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
-        return;
-    }
-    m_workbook = std::move(workbook);
-    {
-        const QSignalBlocker blocker(m_sheets);
-        m_sheets->clear();
-        m_sheets->addItems(m_workbook->sheetNames());
-        m_sheets->setCurrentIndex(m_sheets->count() > 0 ? 0 : -1);
-    }
-    LoadSheet();
+    if (m_sheetSource->open(path, this))
+        LoadSheet();
 }
 
 void EditorWindow::LoadSheet()
 {
-    if (m_sheets->currentIndex() < 0 || !m_workbook->isOpen())
+    const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
+    if (!sheet)
         return;
-    const std::optional<TextTable> sheet = m_workbook->readSheet(m_sheets->currentText());
-    if (!sheet) {
-        Messages::show(this, u"无法读取该文件："_s + m_workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
-        return;
-    }
     TextTable grid = editorGridFromSheet(*sheet);
     QList<int> widths(grid.columns.size(), 80);
     widths[EditorId] = 40;

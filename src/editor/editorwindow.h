@@ -16,7 +16,7 @@ namespace Kuaidi {
 
 class RateDatabase;
 class ReportList;
-class Workbook;
+class SheetSource;
 
 /// "Vantor淘宝网店快递费用模板快速编辑器": shows the marketplace's freight
 /// template page beside a list of regions and prices. The seller loads a
@@ -54,7 +54,7 @@ private:
     void showStoredTemplateColumns();
 
     std::unique_ptr<RateDatabase> m_database;
-    std::unique_ptr<Workbook> m_workbook;
+    std::unique_ptr<SheetSource> m_sheetSource;
     WebFormFiller m_filler;
 
     QWebEngineProfile *m_profile = nullptr;
