@@ -1,6 +1,7 @@
 #include "calculatorwindow.h"
 
 #include "artwork.h"
+#include "messages.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
 #include "newtemplatepage.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -57,9 +59,13 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     connect(m_maintenance, &MaintenancePage::templateRenamed, this, &CalculatorWindow::refreshTemplateLists);
 
     // Start-up: make sure the database file exists, list its templates, and
-    // start with an empty destination. An unusable file is reported where
-    // it is used; the lists just stay empty.
-    m_database->open();
+    // start with an empty destination. An unusable file leaves the lists
+    // empty; the seller is told which file once the window is up.
+    if (!m_database->open()) {
+        QTimer::singleShot(0, this, [this] {
+            Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+        });
+    }
     refreshTemplateLists();
     m_feeQuery->clearDestination();
 }

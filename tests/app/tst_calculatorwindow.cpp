@@ -269,6 +269,22 @@ private Q_SLOTS:
         QCOMPARE(rows->rowCount(), 0);
     }
 
+    void startUp_fileThatIsNoDatabase_isNamedAndKept()
+    {
+        QFile::remove(m_path);
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("地区,首重价格\n");
+        f.close();
+        MessageRecorder messages;
+        auto window = openWindow();
+        QTRY_COMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().contains(m_path));
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框4"_s)->rowCount(), 0);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), "地区,首重价格\n"_ba);
+    }
+
     void editorButton_opensOneEditorWindow()
     {
         auto window = openWindow();
