@@ -30,12 +30,6 @@ void ReportList::setColumns(const QStringList &titles, const QList<int> &widths)
         applyWidth(c, c < widths.size() ? widths.at(c) : -1);
 }
 
-void ReportList::insertColumn(int position, const QString &title, int width)
-{
-    m_model->insertColumn(position, title);
-    applyWidth(qBound(0, position, columnCount() - 1), width);
-}
-
 void ReportList::applyWidth(int column, int width)
 {
     setColumnHidden(column, width == 0);

@@ -20,7 +20,6 @@ public:
     /// Replaces the columns (and drops every row). A width of 0 hides the
     /// column; a missing width leaves the default.
     void setColumns(const QStringList &titles, const QList<int> &widths = {});
-    void insertColumn(int position, const QString &title, int width);
 
     int rowCount() const { return m_model->rowCount(); }
     int columnCount() const { return m_model->columnCount(); }

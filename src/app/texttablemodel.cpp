@@ -112,27 +112,6 @@ void TextTableModel::clearRows()
     endRemoveRows();
 }
 
-void TextTableModel::insertColumn(int position, const QString &title)
-{
-    position = qBound(0, position, columnCount());
-    beginInsertColumns({}, position, position);
-    m_table.columns.insert(position, title);
-    for (QStringList &row : m_table.rows) {
-        if (row.size() >= position)
-            row.insert(position, QString());
-    }
-    endInsertColumns();
-}
-
-void TextTableModel::removeAllColumns()
-{
-    beginResetModel();
-    m_table = {};
-    m_checked.clear();
-    m_highlighted.clear();
-    endResetModel();
-}
-
 QString TextTableModel::cell(int row, int column) const
 {
     if (row < 0 || row >= m_table.rows.size())

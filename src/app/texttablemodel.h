@@ -32,8 +32,6 @@ public:
     void clearRows();
 
     QStringList columns() const { return m_table.columns; }
-    void insertColumn(int position, const QString &title);
-    void removeAllColumns();
 
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);
@@ -42,7 +40,6 @@ public:
     void removeRowAt(int row);
 
     void setCheckable(bool checkable);
-    bool isCheckable() const { return m_checkable; }
     bool isChecked(int row) const { return m_checked.contains(row); }
     /// Clears every check mark, then marks @p row (none when -1).
     void setOnlyChecked(int row);
