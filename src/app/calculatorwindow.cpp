@@ -36,7 +36,7 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
 
     QMenu *settings = menuBar()->addMenu(u"设置"_s);
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
-    settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"update"_s); });
+    settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"tutorial"_s); });
 
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(u"选择夹1"_s);

@@ -195,6 +195,9 @@ void FeeQueryPage::DestinationSearch()
 void FeeQueryPage::ComputeFees()
 {
     m_results->table()->clearRows();
+    // A breakdown of the results just replaced must not be copied to a buyer
+    // by mistake.
+    m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
     const std::optional<double> weight = parseWeight(m_weight->text());
     if (!weight) {
         showStatus(u"请输入正确的货物重量"_s);
@@ -215,9 +218,12 @@ void FeeQueryPage::ComputeFees()
         cells.append(quote.toCells());
     m_results->table()->setRows(std::move(cells));
     m_results->table()->setHighlightedRows(cheapestQuotes(quotes));
+    m_results->fitColumnsToContents();
 
-    if (rows.isEmpty())
-        showStatus(u"没有匹配的快递线路：请先输入目的地"_s);
+    if (rows.isEmpty() && m_destination->text().isEmpty())
+        showStatus(u"请先输入目的地"_s);
+    else if (rows.isEmpty())
+        showStatus(u"没有找到目的地包含“%1”的快递"_s.arg(m_destination->text()));
     else if (*weight - MaximumWeight > 0.0000001)
         showStatus(u"货物重量超过 %1KG，快递不能报价"_s.arg(numberToText(MaximumWeight)));
     else

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -14,8 +17,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(u"Vantor"_s);
     QApplication::setApplicationName(u"kuaidi"_s);
-    QApplication::setApplicationDisplayName(u"Vantor快递费用计算器"_s);
     QApplication::setApplicationVersion(u"2.2"_s);
+
+    // The program speaks Chinese whatever the system's language: Qt's own
+    // dialogs too, where its translations are installed.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(), u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(u"快递费用计算器：比较各家快递的运费，维护运费模板。"_s);

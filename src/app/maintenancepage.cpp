@@ -2,6 +2,7 @@
 
 #include "listsort.h"
 #include "messages.h"
+#include "priceinput.h"
 #include "reportlist.h"
 
 #include <editor/regiontable.h>
@@ -290,9 +291,24 @@ void MaintenancePage::runUpdate(const QList<ColumnValue> &values, bool currentRo
                        Messages::Icon::Critical);
 }
 
+PriceBoxes MaintenancePage::rowPriceBoxes() const
+{
+    return {{u"首重价格"_s, m_firstWeight},   {u"续重价格"_s, m_additionalWeight}, {u"20-30KG手续费"_s, m_surcharge20},
+            {u"30-50手续费"_s, m_surcharge30}, {u"其他手续费"_s, m_otherFee}};
+}
+
+PriceBoxes MaintenancePage::levelPriceBoxes() const
+{
+    const QStringList names{u"首重价格增加"_s, u"续重价格增加"_s, u"20-30KG增加"_s, u"30-50KG增加"_s, u"其他手续费增加"_s};
+    PriceBoxes boxes;
+    for (int f = 0; f < PriceFieldCount; ++f)
+        boxes.append({names.at(f), m_levelPrices.at(f)});
+    return boxes;
+}
+
 void MaintenancePage::ChangeRow()
 {
-    if (!ensureRowSelected())
+    if (!ensureRowSelected() || !checkPriceBoxes(this, rowPriceBoxes()))
         return;
     writeEditorIntoRow(m_selectedRow);
     // Every column but the ID, as the list shows it; an empty cell is stored
@@ -310,10 +326,10 @@ void MaintenancePage::ChangeRow()
 
 void MaintenancePage::AddRow()
 {
-    if (!ensureTemplateChosen())
+    if (!ensureTemplateChosen() || !checkPriceBoxes(this, rowPriceBoxes()))
         return;
     const QString previousId = m_id->text();
-    m_id->setText(QString::number(m_rows->rowCount() + 1));
+    m_id->setText(QString::number(nextRowId()));
     if (m_region->text().isEmpty()) {
         Messages::show(this, u"亲！您还没有输入市区名称o(∩_∩)o "_s);
         m_id->setText(previousId);
@@ -355,6 +371,20 @@ void MaintenancePage::AddRow()
     Messages::show(this, u"增加成功！"_s);
 }
 
+// Rows are addressed by ID, so a new row must not take the ID of one that is
+// there already: after a delete, "rows + 1" would be such an ID.
+int MaintenancePage::nextRowId() const
+{
+    int highest = m_rows->rowCount();
+    for (int row = 0; row < m_rows->rowCount(); ++row) {
+        bool ok = false;
+        const int id = m_rows->cell(row, ColumnId).toInt(&ok);
+        if (ok)
+            highest = qMax(highest, id);
+    }
+    return highest + 1;
+}
+
 void MaintenancePage::DeleteRow()
 {
     if (!ensureRowSelected())
@@ -394,7 +424,7 @@ QList<ColumnValue> MaintenancePage::levelPriceValues() const
 
 void MaintenancePage::SetLevelPricesOfCurrentRow()
 {
-    if (!ensureRowSelected())
+    if (!ensureRowSelected() || !checkPriceBoxes(this, levelPriceBoxes()))
         return;
     for (int f = 0; f < PriceFieldCount; ++f)
         m_rows->table()->setCell(m_selectedRow, m_levelColumns.at(f), m_levelPrices.at(f)->text());
@@ -403,7 +433,7 @@ void MaintenancePage::SetLevelPricesOfCurrentRow()
 
 void MaintenancePage::SetLevelPricesOfAllRows()
 {
-    if (!ensureTemplateChosen())
+    if (!ensureTemplateChosen() || !checkPriceBoxes(this, levelPriceBoxes()))
         return;
     for (int row = 0; row < m_rows->rowCount(); ++row) {
         for (int f = 0; f < PriceFieldCount; ++f)

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QString>
+
+#include <utility>
 #include <QWidget>
 
 class QComboBox;
@@ -47,6 +50,9 @@ Q_SIGNALS:
 
 private:
     QString currentTemplate() const;
+    QList<std::pair<QString, QLineEdit *>> rowPriceBoxes() const;
+    QList<std::pair<QString, QLineEdit *>> levelPriceBoxes() const;
+    int nextRowId() const;
     bool ensureTemplateChosen();
     bool ensureRowSelected();
     void writeEditorIntoRow(int row);

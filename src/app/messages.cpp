@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
 
 namespace Kuaidi::Messages {
 
@@ -39,8 +42,11 @@ bool present(QWidget *parent, const Message &message)
 {
     if (handler())
         return handler()(message);
-    QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? QApplication::applicationDisplayName() : message.title,
+    QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? u"Vantor快递费用计算器"_s : message.title,
                     message.text, message.question ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(u"确定"_s);
+    if (message.question)
+        box.button(QMessageBox::Cancel)->setText(u"取消"_s);
     return box.exec() == QMessageBox::Ok;
 }
 

@@ -1,6 +1,7 @@
 #include "newtemplatepage.h"
 
 #include "messages.h"
+#include "priceinput.h"
 #include "reportlist.h"
 #include "sheetsource.h"
 
@@ -196,6 +197,10 @@ void NewTemplatePage::PreviewNewTemplate()
 {
     m_gridGroup->setTitle(m_name->text());
     if (m_grid->columnCount() == 0)
+        return;
+    if (!checkPriceBoxes(this, {{u"20-30KG手续费"_s, m_surcharge20},
+                                {u"30-50手续费"_s, m_surcharge30},
+                                {u"其他手续费"_s, m_otherFee}}))
         return;
     TextTable grid = m_grid->table()->table();
     const int before = int(grid.columns.size());

@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -19,7 +20,9 @@ namespace Kuaidi {
 
 namespace {
 
-constexpr auto Usage = R"(用法:
+QString usage()
+{
+    return uR"(用法:
   kuaidi-cli [--db PATH] templates
   kuaidi-cli [--db PATH] quote DESTINATION WEIGHT [--level LEVEL] [--json]
   kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--row K]
@@ -28,10 +31,13 @@ constexpr auto Usage = R"(用法:
   kuaidi-cli sheets WORKBOOK
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
                                  [--other-fee X] [--contact TEXT]
-)"_L1;
+)"_s;
+}
 
 struct CliOptions
 {
+    bool help = false;
+    bool version = false;
     QString command;
     QStringList arguments; // positional arguments after the command
     QString databasePath;
@@ -61,15 +67,25 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption fee30(u"fee-30-50"_s, u"30–50 kg surcharge"_s, u"X"_s);
     const QCommandLineOption otherFee(u"other-fee"_s, u"other fee"_s, u"X"_s);
     const QCommandLineOption contact(u"contact"_s, u"contact text"_s, u"TEXT"_s);
-    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact});
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
+    const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
+    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact, help, version});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
     if (!parser.parse(arguments)) {
-        parsed.error = parser.errorText();
+        // "-1" reads as an option; it can only be meant as a weight.
+        static const QRegularExpression negative(u"^-[0-9.]"_s);
+        const QStringList numbers = arguments.mid(1).filter(negative);
+        parsed.error = numbers.isEmpty() ? parser.errorText()
+                                         : u"请输入正确的货物重量：“%1”不是大于 0 的数字"_s.arg(numbers.first());
         return parsed;
     }
     CliOptions &o = parsed.options;
+    o.help = parser.isSet(help);
+    o.version = parser.isSet(version);
+    if (o.help || o.version)
+        return parsed;
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
         parsed.error = u"缺少命令"_s;
@@ -171,7 +187,7 @@ public:
 
     int usageError(const QString &message)
     {
-        m_err << message << u'\n' << Usage;
+        m_err << message << u'\n' << usage();
         return CliBadInput;
     }
 
@@ -301,6 +317,13 @@ private:
         const QString &name = m_o.arguments.at(0);
         if (const QString problem = checkTemplateName(name); !problem.isEmpty())
             return badInput(problem);
+        const QList<std::pair<QLatin1StringView, QString>> fees{{"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
+                                                                {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
+                                                                {"--other-fee"_L1, m_o.defaults.otherFee}};
+        for (const auto &[option, value] : fees) {
+            if (!isPriceText(value))
+                return badInput(u"%1 需要一个数字，“%2”不是数字"_s.arg(option, value));
+        }
         Workbook workbook;
         if (!workbook.open(m_o.arguments.at(1)))
             return badInput(u"无法读取该文件："_s + workbook.lastError());
@@ -343,6 +366,14 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Cli cli(parsed.options, out, err);
     if (!parsed.error.isEmpty())
         return cli.usageError(parsed.error);
+    if (parsed.options.help) {
+        out << usage();
+        return CliOk;
+    }
+    if (parsed.options.version) {
+        out << "kuaidi-cli 2.2\n"_L1;
+        return CliOk;
+    }
     return cli.run();
 }
 

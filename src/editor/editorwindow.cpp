@@ -32,9 +32,9 @@ namespace Kuaidi {
 namespace {
 
 constexpr int GridWidth = 470;
-constexpr int GridHeight = 400;
+constexpr int GridHeight = 370;
 constexpr int ControlsWidth = 470;
-constexpr int ControlsHeight = 232;
+constexpr int ControlsHeight = 262;
 
 // Column positions shared by both ways of loading the list.
 enum EditorColumn { EditorId = 0, EditorElementId = 1, EditorRegion = 2, EditorFirst = 5, EditorAdditional = 6 };
@@ -155,12 +155,18 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     prices->addWidget(m_additionalWeight);
     prices->addWidget(new QLabel(u"元"_s, m_controls));
     prices->addStretch();
+    prices->addWidget(new QLabel(u"行号"_s, m_controls));
     prices->addWidget(m_rowIndex);
+    m_status = new QLabel(m_controls);
+    m_status->setObjectName(u"标签_状态"_s);
+    m_status->setWordWrap(true);
+    m_status->setStyleSheet(u"color: #8a4b00;"_s);
 
     auto *controlsLayout = new QVBoxLayout(m_controls);
     controlsLayout->addWidget(methods);
     controlsLayout->addWidget(match);
     controlsLayout->addLayout(prices);
+    controlsLayout->addWidget(m_status);
 
     m_grid = new ReportList(this);
     m_grid->setObjectName(u"超级列表框1"_s);
@@ -300,6 +306,14 @@ void EditorWindow::LoadSheet()
     const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
     if (!sheet)
         return;
+    // Prices are taken by position: the fourth and fifth fields.
+    const QStringList expected{RateColumns().at(ColumnFirstWeight), RateColumns().at(ColumnAdditionalWeight)};
+    if (sheet->columns.mid(3, 2) != expected) {
+        Messages::show(this,
+                       u"这个表格的第4、5列不是“首重价格”“续重价格”，右侧显示的价格可能不对。\n"
+                       "编辑器使用的表格格式为：地区、省区、市等级、首重价格、续重价格。"_s,
+                       u"提示"_s, Messages::Icon::Warning);
+    }
     TextTable grid = editorGridFromSheet(*sheet);
     QList<int> widths(grid.columns.size(), 80);
     widths[EditorId] = 40;
@@ -310,6 +324,11 @@ void EditorWindow::LoadSheet()
 
 void EditorWindow::MatchElementIds()
 {
+    if (m_grid->rowCount() == 0) {
+        Messages::show(this, u"列表中还没有地区：请先读取快递模板，或者通过 excel 导入"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
     for (int row = 0; row < m_grid->rowCount(); ++row) {
         if (const std::optional<RegionMatch> match = MatchRegion(m_grid->cell(row, EditorRegion)))
             m_grid->table()->setCell(row, EditorElementId, match->entry->elementId.toString());
@@ -324,9 +343,14 @@ void EditorWindow::ApplyRow(int row)
     // Bound afresh for every row, so the seller may browse between rows.
     m_filler.Initialise(m_browser);
     const QString elementId = m_grid->cell(row, EditorElementId);
-    if (!elementId.isEmpty()) {
+    const QString region = m_grid->cell(row, EditorRegion);
+    if (elementId.isEmpty()) {
+        m_status->setText(u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region));
+    } else {
         m_filler.SetCheckBoxDisplay(elementId);
-        m_filler.SetCheckBoxChecked(elementId, true);
+        m_status->setText(m_filler.SetCheckBoxChecked(elementId, true)
+                              ? u"已在网页上勾选“%1”"_s.arg(region)
+                              : u"网页上没有找到“%1”的勾选框，请确认已打开运费模板的编辑页面"_s.arg(region));
     }
     m_firstWeight->setText(m_grid->cell(row, EditorFirst));
     m_additionalWeight->setText(m_grid->cell(row, EditorAdditional));

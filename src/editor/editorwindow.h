@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -70,6 +71,7 @@ private:
     QLineEdit *m_firstWeight = nullptr;
     QLineEdit *m_additionalWeight = nullptr;
     QLineEdit *m_rowIndex = nullptr;
+    QLabel *m_status = nullptr;
 };
 
 } // namespace Kuaidi

@@ -74,6 +74,15 @@ double textToNumber(QStringView text)
     return readLeadingNumber(text.trimmed()).value;
 }
 
+bool isPriceText(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed == u"未填" || trimmed == u"空")
+        return true;
+    const LeadingNumber number = readLeadingNumber(trimmed);
+    return number.length > 0 && number.length == trimmed.size();
+}
+
 std::optional<double> parseWeight(QStringView text)
 {
     const QStringView trimmed = text.trimmed();

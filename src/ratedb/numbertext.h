@@ -16,6 +16,11 @@ double textToNumber(QStringView text);
 /// digits, never with an exponent and never with trailing zeros.
 QString numberToText(double value);
 
+/// Whether a typed price may be stored: a decimal number (sign and
+/// full-width digits allowed), empty, or one of the markers "未填" and "空"
+/// that stand for a price nobody filled in.
+bool isPriceText(QStringView text);
+
 /// Strict reading of a typed parcel weight: the whole text (blanks around it
 /// aside) must be a decimal number greater than zero. Returns nothing otherwise.
 std::optional<double> parseWeight(QStringView text);

@@ -153,10 +153,12 @@ bool RateDatabase::isOpen() const
     return database().isOpen();
 }
 
+// The user reads the first part; what the engine said goes to the log, in
+// its own language, for whoever looks into it.
 bool RateDatabase::fail(const QString &what, const QString &detail)
 {
-    m_lastError = detail.isEmpty() ? what : what + u"（"_s + detail + u"）"_s;
-    qCWarning(lcRateDb) << m_path << m_lastError;
+    m_lastError = what;
+    qCWarning(lcRateDb).noquote() << m_path << what << detail;
     return false;
 }
 
@@ -405,8 +407,16 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
         return fail(problem, {});
     if (columns.isEmpty())
         return fail(u"模板没有任何列"_s, {});
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).trimmed().isEmpty())
+            return fail(u"表格中有一列没有标题，请补上标题后重新读取"_s, {});
+        if (columns.indexOf(columns.at(i), i + 1) > 0)
+            return fail(u"表格中有两列都叫“%1”，请修改标题后重新读取"_s.arg(columns.at(i)), {});
+    }
     if (!open())
         return false;
+    if (templateNames().contains(name, Qt::CaseInsensitive))
+        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), {});
 
     QSqlDatabase db = database();
     if (!db.transaction())
@@ -530,6 +540,11 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         return fail(problem, {});
     if (!open())
         return false;
+    const QStringList names = templateNames();
+    if (!names.contains(oldName))
+        return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), {});
+    if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
+        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), {});
     QSqlQuery query(database());
     if (!query.exec(QString(RenameSql).arg(quoted(oldName), quoted(newName))))
         return fail(u"模板“%1”改名失败"_s.arg(oldName), query.lastError().text());

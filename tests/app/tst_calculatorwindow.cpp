@@ -148,6 +148,10 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
         QCOMPARE(messages.texts(), QStringList{u"已经复制到剪切板，ctrl+v 复制到需要的地方即可"_s});
 
+        // A new computation puts the tip back: no stale breakdown to copy.
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QVERIFY(breakdown->toPlainText().startsWith(u"提示："_s));
+
         // A new destination rebuilds the matches; the results wait for 计算.
         destination->clear();
         typeText(destination, u"上"_s);

@@ -172,6 +172,14 @@ private Q_SLOTS:
         QVERIFY(messages.texts().first().contains(u"空格"_s));
         QVERIFY(RateDatabase(m_path).templateNames().isEmpty());
 
+        // Defaults that are not numbers.
+        messages.clear();
+        setText(window.get(), u"编辑框_新建模板其他手续费"_s, u"1,5"_s);
+        click(window.get(), u"按钮3"_s);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().contains(u"其他手续费"_s));
+        setText(window.get(), u"编辑框_新建模板其他手续费"_s, QString());
+
         // A sheet without the price columns would price every parcel at 0.
         messages.clear();
         Messages::setFileHandler([] { return sheetPath(u"引号.csv"_s); });
@@ -290,6 +298,59 @@ private Q_SLOTS:
         auto *templates = child<QComboBox>(w, u"组合框3"_s);
         QCOMPARE(templates->currentText(), u"圆通速递"_s);
         QCOMPARE(templates->count(), 2);
+    }
+
+    void maintenance_addAfterDelete_takesAFreshId()
+    {
+        createRateTemplate(m_path, u"圆通"_s,
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s),
+                            rateRow(u"3"_s, u"天津"_s, u"12"_s, u"6"_s)});
+        MessageRecorder messages;
+        auto window = openWindow(2);
+        QWidget *w = window.get();
+        auto *rows = child<ReportList>(w, u"超级列表框1_公司模板"_s);
+        child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(0);
+        rightClickRow(rows, 0);
+        click(w, u"按钮7"_s);
+        setText(w, u"编辑框_市区"_s, u"重庆"_s);
+        click(w, u"按钮6"_s);
+        QCOMPARE(columnTexts(rows, ColumnId), (QStringList{u"2"_s, u"3"_s, u"4"_s}));
+
+        // Changing the new row changes it alone.
+        setText(w, u"编辑框_首重价格"_s, u"7"_s);
+        click(w, u"按钮5"_s);
+        const QList<QStringList> stored = storedRows(u"圆通"_s);
+        QCOMPARE(stored.size(), 3);
+        QCOMPARE(stored.at(1).at(ColumnRegion), u"天津"_s);
+        QCOMPARE(stored.at(1).at(ColumnFirstWeight), u"12"_s);
+        QCOMPARE(stored.at(2).at(ColumnFirstWeight), u"7"_s);
+    }
+
+    void maintenance_priceThatIsNoNumber_isRefused()
+    {
+        createRateTemplate(m_path, u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"未填"_s)});
+        MessageRecorder messages;
+        auto window = openWindow(2);
+        QWidget *w = window.get();
+        child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(0);
+        rightClickRow(child<ReportList>(w, u"超级列表框1_公司模板"_s), 0);
+        messages.clear();
+        setText(w, u"编辑框_续重价格"_s, u"1,5"_s);
+        click(w, u"按钮5"_s);
+        click(w, u"按钮6"_s);
+        QCOMPARE(messages.messages.size(), 2);
+        QVERIFY(messages.texts().first().contains(u"“续重价格”填的是“1,5”"_s));
+        child<QComboBox>(w, u"组合框2"_s)->setCurrentIndex(3);
+        setText(w, u"编辑框15"_s, u"abc"_s);
+        click(w, u"按钮10"_s);
+        QCOMPARE(messages.messages.size(), 3);
+        QCOMPARE(storedRows(u"圆通"_s), (QList<QStringList>{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"未填"_s)}));
+
+        // The markers of an unfilled price are prices too.
+        setText(w, u"编辑框_续重价格"_s, u"未填"_s);
+        setText(w, u"编辑框_首重价格"_s, u"１２．５"_s);
+        click(w, u"按钮5"_s);
+        QCOMPARE(messages.texts().last(), u"成功！"_s);
     }
 
     void maintenance_renameCancelled_changesNothing()

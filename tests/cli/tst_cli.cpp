@@ -180,6 +180,8 @@ private Q_SLOTS:
                                        << int(CliBadInput);
         QTest::newRow("no such file") << QStringList{u"create"_s, u"新"_s, workbook + u".missing"_s}
                                       << int(CliBadInput);
+        QTest::newRow("fee not a number") << QStringList{u"create"_s, u"新"_s, workbook, u"--other-fee"_s, u"1,5"_s}
+                                          << int(CliBadInput);
         QTest::newRow("sheet without prices") << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s}
                                               << int(CliBadInput);
     }
@@ -204,6 +206,7 @@ private Q_SLOTS:
         QTest::newRow("weight not a number") << QStringList{u"quote"_s, u"北京"_s, u"abc"_s};
         QTest::newRow("weight zero") << QStringList{u"quote"_s, u"北京"_s, u"0"_s};
         QTest::newRow("unknown level") << QStringList{u"quote"_s, u"北京"_s, u"3"_s, u"--level"_s, u"VIP"_s};
+        QTest::newRow("negative weight") << QStringList{u"quote"_s, u"北京"_s, u"-1"_s};
         QTest::newRow("negative row") << QStringList{u"breakdown"_s, u"北京"_s, u"3"_s, u"--row"_s, u"-1"_s};
     }
     void badUsageAndInput()
@@ -213,6 +216,13 @@ private Q_SLOTS:
         QCOMPARE(r.status, int(CliBadInput));
         QVERIFY(r.out.isEmpty());
         QVERIFY(!r.err.isEmpty());
+    }
+
+    void help_isChinese()
+    {
+        const CliRun r = run({u"--help"_s}, false);
+        QCOMPARE(r.status, int(CliOk));
+        QVERIFY(r.out.startsWith(u"用法:"_s));
     }
 
     void databaseError_namesTheFile()
