@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config
-    qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev
+    qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
     libfreexl-dev libzip-dev
     libbenchmark-dev
     fonts-wqy-microhei
