@@ -53,6 +53,7 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
     m_templates = new QComboBox(this);
     m_templates->setObjectName(u"组合框3"_s);
     m_templates->setMinimumWidth(200);
+    m_templates->setPlaceholderText(u"请选择快递模板"_s);
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(u"1.选择欲修改快递模板名称"_s, this));
     top->addWidget(m_templates);
