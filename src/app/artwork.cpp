@@ -45,7 +45,8 @@ QPixmap parcelPicture(const QSize &size)
     p.drawRect(QRectF(front.center().x() - w * 0.05, front.top(), w * 0.10, front.height()));
 
     // Shipping label.
-    const QRectF label(front.left() + w * 0.05, front.top() + front.height() * 0.45, w * 0.20, front.height() * 0.35);
+    const QRectF label(front.left() + w * 0.05, front.top() + front.height() * 0.45, w * 0.20,
+                       front.height() * 0.35);
     p.setBrush(Qt::white);
     p.setPen(QPen(QColor(0x99, 0x99, 0x99), 1));
     p.drawRect(label);

@@ -1,9 +1,9 @@
 #include "calculatorwindow.h"
 
 #include "artwork.h"
-#include "messages.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
+#include "messages.h"
 #include "newtemplatepage.h"
 
 #include <editor/editorwindow.h>
@@ -28,7 +28,8 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
-    : QMainWindow(parent), m_databasePath(databasePath), m_database(std::make_unique<RateDatabase>(databasePath))
+    : QMainWindow(parent), m_databasePath(databasePath),
+      m_database(std::make_unique<RateDatabase>(databasePath))
 {
     setWindowTitle(u"Vantor快递费用计算器2.2"_s);
     setWindowIcon(QIcon(parcelPicture(QSize(64, 64))));

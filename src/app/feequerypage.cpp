@@ -1,6 +1,7 @@
 #include "feequerypage.h"
 
 #include "messages.h"
+#include "named.h"
 #include "reportlist.h"
 
 #include <fees/feequery.h>
@@ -39,13 +40,6 @@ QString nativeLineBreaks(QString text)
     return text;
 }
 
-QLineEdit *lineEdit(const QString &name, QWidget *parent)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
 } // namespace
 
 FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(parent), m_database(database)
@@ -53,10 +47,10 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     auto *group = new QGroupBox(this);
     group->setObjectName(u"分组框13"_s);
 
-    m_weight = lineEdit(u"编辑框_货物重量"_s, group);
+    m_weight = named<QLineEdit>(u"编辑框_货物重量"_s, group);
     m_weight->setPlaceholderText(u"例如 2.5"_s);
-    m_volume = lineEdit(u"编辑框_货物体积"_s, group);
-    m_destination = lineEdit(u"编辑框_目的地"_s, group);
+    m_volume = named<QLineEdit>(u"编辑框_货物体积"_s, group);
+    m_destination = named<QLineEdit>(u"编辑框_目的地"_s, group);
     m_destination->setPlaceholderText(u"输入城市名，如 南京"_s);
     m_destination->setClearButtonEnabled(true);
     m_compute = new QPushButton(u"计算"_s, group);
@@ -176,7 +170,8 @@ void FeeQueryPage::DestinationSearch()
 {
     const QString destination = m_destination->text();
     QStringList failed;
-    const QList<MatchedRateRow> rows = Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
+    const QList<MatchedRateRow> rows =
+        Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
     QList<QStringList> cells;
     cells.reserve(rows.size());
     for (const MatchedRateRow &row : rows)
@@ -201,7 +196,8 @@ void FeeQueryPage::ComputeFees()
     const std::optional<double> weight = parseWeight(m_weight->text());
     if (!weight) {
         showStatus(u"请输入正确的货物重量"_s);
-        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s, Messages::Icon::Warning);
+        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s,
+                       Messages::Icon::Warning);
         m_weight->setFocus();
         return;
     }
@@ -239,7 +235,8 @@ void FeeQueryPage::ShowFeeBreakdown()
     const QString weightText = m_weight->text();
     const std::optional<double> weight = parseWeight(weightText);
     if (!weight) {
-        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s, Messages::Icon::Warning);
+        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s,
+                       Messages::Icon::Warning);
         return;
     }
     const FeeQuote quote = FeeQuote::fromCells(m_results->table()->rowCells(row));

@@ -8,9 +8,9 @@ namespace Kuaidi {
 
 /// How SortListByColumn() compares the texts of the sort column.
 enum SortKind : int {
-    SortAsText = 10,     ///< byte order of the GBK encoding
-    SortAsNumber = 6,    ///< lenient text-to-number
-    SortAsCurrency = 3,  ///< taken as SortAsNumber
+    SortAsText = 10,    ///< byte order of the GBK encoding
+    SortAsNumber = 6,   ///< lenient text-to-number
+    SortAsCurrency = 3, ///< taken as SortAsNumber
     SortAsDateTime = 8,
 };
 

@@ -34,7 +34,8 @@ int main(int argc, char *argv[])
     parser.addOption(db);
     parser.process(app);
 
-    Kuaidi::CalculatorWindow window(parser.isSet(db) ? parser.value(db) : Kuaidi::RateDatabase::defaultPath());
+    Kuaidi::CalculatorWindow window(parser.isSet(db) ? parser.value(db)
+                                                     : Kuaidi::RateDatabase::defaultPath());
     window.show();
     QApplication::exec();
     return 0;

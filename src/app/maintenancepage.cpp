@@ -2,6 +2,7 @@
 
 #include "listsort.h"
 #include "messages.h"
+#include "named.h"
 #include "priceinput.h"
 #include "reportlist.h"
 
@@ -30,25 +31,10 @@ constexpr QStringView UpdateFailed = u"更改数据失败";
 constexpr QStringView NotFilled = u"未填";
 constexpr QStringView EmptyMarker = u"空";
 
-QLineEdit *lineEdit(const QString &name, QWidget *parent, int width = 0)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    if (width > 0)
-        edit->setMaximumWidth(width);
-    return edit;
-}
-
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
 } // namespace
 
-MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWidget(parent), m_database(database)
+MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
+    : QWidget(parent), m_database(database)
 {
     m_templates = new QComboBox(this);
     m_templates->setObjectName(u"组合框3"_s);
@@ -68,15 +54,16 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
 
     // Row editor.
     auto *rowGroup = new QGroupBox(u"原参数"_s, this);
-    m_id = lineEdit(u"编辑框_ID"_s, rowGroup, 60);
+    m_id = named<QLineEdit>(u"编辑框_ID"_s, rowGroup);
+    m_id->setMaximumWidth(60);
     m_id->setReadOnly(true);
-    m_region = lineEdit(u"编辑框_市区"_s, rowGroup);
-    m_firstWeight = lineEdit(u"编辑框_首重价格"_s, rowGroup);
-    m_additionalWeight = lineEdit(u"编辑框_续重价格"_s, rowGroup);
-    m_surcharge20 = lineEdit(u"编辑框_手续费1"_s, rowGroup);
-    m_surcharge30 = lineEdit(u"编辑框_手续费2"_s, rowGroup);
-    m_otherFee = lineEdit(u"编辑框_其他手续费"_s, rowGroup);
-    m_arrival = lineEdit(u"编辑框_到达时间"_s, rowGroup);
+    m_region = named<QLineEdit>(u"编辑框_市区"_s, rowGroup);
+    m_firstWeight = named<QLineEdit>(u"编辑框_首重价格"_s, rowGroup);
+    m_additionalWeight = named<QLineEdit>(u"编辑框_续重价格"_s, rowGroup);
+    m_surcharge20 = named<QLineEdit>(u"编辑框_手续费1"_s, rowGroup);
+    m_surcharge30 = named<QLineEdit>(u"编辑框_手续费2"_s, rowGroup);
+    m_otherFee = named<QLineEdit>(u"编辑框_其他手续费"_s, rowGroup);
+    m_arrival = named<QLineEdit>(u"编辑框_到达时间"_s, rowGroup);
     auto *rowGrid = new QGridLayout(rowGroup);
     const QList<std::pair<QString, QLineEdit *>> fields{
         {u"ID"_s, m_id},
@@ -92,9 +79,9 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
         rowGrid->addWidget(new QLabel(fields.at(i).first, rowGroup), i / 2, (i % 2) * 2);
         rowGrid->addWidget(fields.at(i).second, i / 2, (i % 2) * 2 + 1);
     }
-    auto *change = button(u"按钮5"_s, u"修改"_s, rowGroup);
-    auto *add = button(u"按钮6"_s, u"增加"_s, rowGroup);
-    auto *remove = button(u"按钮7"_s, u"删除"_s, rowGroup);
+    auto *change = named<QPushButton>(u"按钮5"_s, u"修改"_s, rowGroup);
+    auto *add = named<QPushButton>(u"按钮6"_s, u"增加"_s, rowGroup);
+    auto *remove = named<QPushButton>(u"按钮7"_s, u"删除"_s, rowGroup);
     auto *rowButtons = new QHBoxLayout;
     rowButtons->addWidget(change);
     rowButtons->addWidget(add);
@@ -110,14 +97,15 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
     levelGrid->addWidget(m_level, 0, 0, 1, 3);
     const QStringList priceLabels{u"首重价格"_s, u"续重价格"_s, u"20-30KG"_s, u"30-50KG"_s, u"其他手续费"_s};
     for (int f = 0; f < PriceFieldCount; ++f) {
-        auto *box = lineEdit(u"编辑框%1"_s.arg(15 + f), levelGroup, 70);
+        auto *box = named<QLineEdit>(u"编辑框%1"_s.arg(15 + f), levelGroup);
+        box->setMaximumWidth(70);
         m_levelPrices << box;
         levelGrid->addWidget(new QLabel(priceLabels.at(f), levelGroup), f + 1, 0);
         levelGrid->addWidget(new QLabel(u"增加"_s, levelGroup), f + 1, 1);
         levelGrid->addWidget(box, f + 1, 2);
     }
-    auto *levelCurrent = button(u"按钮14"_s, u"修改当前"_s, levelGroup);
-    auto *levelAll = button(u"按钮10"_s, u"全部修改"_s, levelGroup);
+    auto *levelCurrent = named<QPushButton>(u"按钮14"_s, u"修改当前"_s, levelGroup);
+    auto *levelAll = named<QPushButton>(u"按钮10"_s, u"全部修改"_s, levelGroup);
     auto *levelButtons = new QHBoxLayout;
     levelButtons->addWidget(levelCurrent);
     levelButtons->addWidget(levelAll);
@@ -125,8 +113,8 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
 
     // Template name.
     auto *nameGroup = new QGroupBox(u"此快递模板总参数修改"_s, this);
-    m_newName = lineEdit(u"编辑框14"_s, nameGroup);
-    auto *rename = button(u"按钮8"_s, u"确定修改"_s, nameGroup);
+    m_newName = named<QLineEdit>(u"编辑框14"_s, nameGroup);
+    auto *rename = named<QPushButton>(u"按钮8"_s, u"确定修改"_s, nameGroup);
     auto *nameLayout = new QHBoxLayout(nameGroup);
     nameLayout->addWidget(new QLabel(u"模版名称"_s, nameGroup));
     nameLayout->addWidget(m_newName, 1);
@@ -134,9 +122,9 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent) : QWid
 
     // Contact.
     auto *contactGroup = new QGroupBox(u"联系方式修改"_s, this);
-    m_contact = lineEdit(u"编辑框_联系方式"_s, contactGroup);
-    auto *contactCurrent = button(u"按钮16"_s, u"修改当前"_s, contactGroup);
-    auto *contactAll = button(u"按钮11"_s, u"全部修改"_s, contactGroup);
+    m_contact = named<QLineEdit>(u"编辑框_联系方式"_s, contactGroup);
+    auto *contactCurrent = named<QPushButton>(u"按钮16"_s, u"修改当前"_s, contactGroup);
+    auto *contactAll = named<QPushButton>(u"按钮11"_s, u"全部修改"_s, contactGroup);
     auto *contactLayout = new QHBoxLayout(contactGroup);
     contactLayout->addWidget(m_contact, 1);
     contactLayout->addWidget(contactCurrent);
@@ -191,7 +179,8 @@ bool MaintenancePage::ensureTemplateChosen()
 {
     if (!currentTemplate().isEmpty())
         return true;
-    Messages::show(this, u"请先在“1.选择欲修改快递模板名称”中选择一个快递模板"_s, u"提示"_s, Messages::Icon::Warning);
+    Messages::show(this, u"请先在“1.选择欲修改快递模板名称”中选择一个快递模板"_s, u"提示"_s,
+                   Messages::Icon::Warning);
     return false;
 }
 
@@ -222,7 +211,8 @@ void MaintenancePage::ChooseTemplate()
     Messages::show(this, Success.toString());
     std::optional<TextTable> table = m_database.readTemplate(name);
     if (!table) {
-        Messages::show(this, u"查询信息失败！\n\n"_s + m_database.lastError(), u"失败"_s, Messages::Icon::Critical);
+        Messages::show(this, u"查询信息失败！\n\n"_s + m_database.lastError(), u"失败"_s,
+                       Messages::Icon::Critical);
         return;
     }
     for (QStringList &row : table->rows) {
@@ -294,13 +284,17 @@ void MaintenancePage::runUpdate(const QList<ColumnValue> &values, bool currentRo
 
 PriceBoxes MaintenancePage::rowPriceBoxes() const
 {
-    return {{u"首重价格"_s, m_firstWeight},   {u"续重价格"_s, m_additionalWeight}, {u"20-30KG手续费"_s, m_surcharge20},
-            {u"30-50手续费"_s, m_surcharge30}, {u"其他手续费"_s, m_otherFee}};
+    return {{u"首重价格"_s, m_firstWeight},
+            {u"续重价格"_s, m_additionalWeight},
+            {u"20-30KG手续费"_s, m_surcharge20},
+            {u"30-50手续费"_s, m_surcharge30},
+            {u"其他手续费"_s, m_otherFee}};
 }
 
 PriceBoxes MaintenancePage::levelPriceBoxes() const
 {
-    const QStringList names{u"首重价格增加"_s, u"续重价格增加"_s, u"20-30KG增加"_s, u"30-50KG增加"_s, u"其他手续费增加"_s};
+    const QStringList names{u"首重价格增加"_s, u"续重价格增加"_s, u"20-30KG增加"_s, u"30-50KG增加"_s,
+                            u"其他手续费增加"_s};
     PriceBoxes boxes;
     for (int f = 0; f < PriceFieldCount; ++f)
         boxes.append({names.at(f), m_levelPrices.at(f)});
@@ -336,8 +330,8 @@ void MaintenancePage::AddRow()
         m_id->setText(previousId);
         return;
     }
-    for (QLineEdit *box : {m_contact, m_otherFee, m_surcharge30, m_surcharge20, m_additionalWeight, m_firstWeight,
-                           m_arrival}) {
+    for (QLineEdit *box : {m_contact, m_otherFee, m_surcharge30, m_surcharge20, m_additionalWeight,
+                           m_firstWeight, m_arrival}) {
         if (box->text().isEmpty())
             box->setText(NotFilled.toString());
     }
@@ -473,8 +467,8 @@ void MaintenancePage::RenameTemplate()
     if (!Messages::confirm(this, u"原来模板名称为"_s + oldName + u"要修改为"_s + newName, u"警告"_s))
         return;
     if (!m_database.renameTemplate(oldName, newName)) {
-        Messages::show(this, u"修改失败，请查看是否已有同名的快递模板！\n\n"_s + m_database.lastError(), u"提示"_s,
-                       Messages::Icon::Critical);
+        Messages::show(this, u"修改失败，请查看是否已有同名的快递模板！\n\n"_s + m_database.lastError(),
+                       u"提示"_s, Messages::Icon::Critical);
         return;
     }
     Messages::show(this, u"修改成功！"_s);

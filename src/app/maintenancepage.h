@@ -3,8 +3,8 @@
 #include <QList>
 #include <QString>
 
-#include <utility>
 #include <QWidget>
+#include <utility>
 
 class QComboBox;
 class QGroupBox;

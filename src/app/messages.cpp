@@ -42,8 +42,9 @@ bool present(QWidget *parent, const Message &message)
 {
     if (handler())
         return handler()(message);
-    QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? u"Vantor快递费用计算器"_s : message.title,
-                    message.text, message.question ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon(message.icon),
+                    message.title.isEmpty() ? u"Vantor快递费用计算器"_s : message.title, message.text,
+                    message.question ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     box.button(QMessageBox::Ok)->setText(u"确定"_s);
     if (message.question)
         box.button(QMessageBox::Cancel)->setText(u"取消"_s);

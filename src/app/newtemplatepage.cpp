@@ -1,6 +1,7 @@
 #include "newtemplatepage.h"
 
 #include "messages.h"
+#include "named.h"
 #include "priceinput.h"
 #include "reportlist.h"
 #include "sheetsource.h"
@@ -27,25 +28,12 @@ namespace Kuaidi {
 
 namespace {
 
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLineEdit *lineEdit(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *edit = new QLineEdit(text, parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
 // A small picture of a sheet in the expected layout.
 QTableWidget *formatExample(QWidget *parent)
 {
     const QStringList titles{u"地区"_s, u"首重价格"_s, u"续重价格"_s, u"到达时间"_s};
-    const QList<QStringList> rows{{u"江苏南京"_s, u"8"_s, u"2"_s, u"次日"_s}, {u"北京"_s, u"12"_s, u"5"_s, u"2-3天"_s}};
+    const QList<QStringList> rows{{u"江苏南京"_s, u"8"_s, u"2"_s, u"次日"_s},
+                                  {u"北京"_s, u"12"_s, u"5"_s, u"2-3天"_s}};
     auto *example = new QTableWidget(int(rows.size()), int(titles.size()), parent);
     example->setObjectName(u"图片框_格式示例"_s);
     example->setHorizontalHeaderLabels(titles);
@@ -67,7 +55,7 @@ QTableWidget *formatExample(QWidget *parent)
 NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     : QWidget(parent), m_database(database)
 {
-    auto *choose = button(u"按钮1"_s, u"1.选择excel文档"_s, this);
+    auto *choose = named<QPushButton>(u"按钮1"_s, u"1.选择excel文档"_s, this);
     m_path = new QLabel(this);
     m_path->setObjectName(u"标签_文件路径"_s);
     m_path->setStyleSheet(u"color: #555;"_s);
@@ -75,7 +63,7 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     m_sheets->setObjectName(u"组合框1"_s);
     m_sheets->setMinimumWidth(120);
     m_sheetSource = std::make_unique<SheetSource>(m_sheets);
-    auto *read = button(u"按钮2"_s, u"2.确定读取，并智能匹配"_s, this);
+    auto *read = named<QPushButton>(u"按钮2"_s, u"2.确定读取，并智能匹配"_s, this);
 
     auto *steps = new QHBoxLayout;
     steps->addWidget(choose);
@@ -89,13 +77,13 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     m_grid->setObjectName(u"超级列表框1"_s);
     (new QVBoxLayout(m_gridGroup))->addWidget(m_grid);
 
-    m_name = lineEdit(u"编辑框_为模板命名"_s, u"汇通快递"_s, this);
-    m_surcharge20 = lineEdit(u"编辑框_新建模板手续费1"_s, {}, this);
-    m_surcharge30 = lineEdit(u"编辑框_新建模板手续费2"_s, {}, this);
-    m_otherFee = lineEdit(u"编辑框_新建模板其他手续费"_s, {}, this);
-    m_contact = lineEdit(u"编辑框_新建模板联系方式"_s, {}, this);
-    auto *preview = button(u"按钮3"_s, u"4.预览效果"_s, this);
-    auto *save = button(u"按钮9"_s, u"5.确定保存"_s, this);
+    m_name = named<QLineEdit>(u"编辑框_为模板命名"_s, u"汇通快递"_s, this);
+    m_surcharge20 = named<QLineEdit>(u"编辑框_新建模板手续费1"_s, this);
+    m_surcharge30 = named<QLineEdit>(u"编辑框_新建模板手续费2"_s, this);
+    m_otherFee = named<QLineEdit>(u"编辑框_新建模板其他手续费"_s, this);
+    m_contact = named<QLineEdit>(u"编辑框_新建模板联系方式"_s, this);
+    auto *preview = named<QPushButton>(u"按钮3"_s, u"4.预览效果"_s, this);
+    auto *save = named<QPushButton>(u"按钮9"_s, u"5.确定保存"_s, this);
 
     auto *settings = new QGridLayout;
     settings->addWidget(new QLabel(u"3.为模板命名为"_s, this), 0, 0);
@@ -142,8 +130,8 @@ NewTemplatePage::~NewTemplatePage() = default;
 
 void NewTemplatePage::ChooseWorkbook()
 {
-    const QString path = Messages::chooseFile(this, u"选择运费表格"_s,
-                                              u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
+    const QString path =
+        Messages::chooseFile(this, u"选择运费表格"_s, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
     if (!path.isEmpty())
         ListSheets(path);
 }
@@ -178,7 +166,8 @@ void NewTemplatePage::showGrid(const QList<int> &widths)
 void NewTemplatePage::MatchProvinces()
 {
     if (m_grid->columnCount() == 0) {
-        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s, Messages::Icon::Warning);
+        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
+                       Messages::Icon::Warning);
         return;
     }
     QList<int> widths;
@@ -204,12 +193,14 @@ void NewTemplatePage::PreviewNewTemplate()
         return;
     TextTable grid = m_grid->table()->table();
     const int before = int(grid.columns.size());
-    Kuaidi::PreviewNewTemplate(grid, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
+    Kuaidi::PreviewNewTemplate(
+        grid, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
     QList<int> widths;
     for (int c = 0; c < m_grid->columnCount(); ++c)
         widths << m_grid->columnWidth(c);
     if (grid.columns.size() > before)
-        widths.insert(qMin(int(ColumnSurcharge20To30), int(widths.size())), int(grid.columns.size()) - before, 90);
+        widths.insert(qMin(int(ColumnSurcharge20To30), int(widths.size())), int(grid.columns.size()) - before,
+                      90);
     m_grid->table()->setTable(std::move(grid));
     showGrid(widths);
 }
@@ -223,18 +214,21 @@ void NewTemplatePage::SaveNewTemplate()
     }
     const TextTable &grid = m_grid->table()->table();
     if (grid.columns.isEmpty()) {
-        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s, Messages::Icon::Warning);
+        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
+                       Messages::Icon::Warning);
         return;
     }
     if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty()) {
-        Messages::show(this,
-                       u"表格缺少“%1”列，保存后无法计算运费。请按“excel文档 格式说明”修改表格的标题后重新读取。"_s.arg(
-                           missing.join(u"”、“")),
-                       u"提示"_s, Messages::Icon::Warning);
+        Messages::show(
+            this,
+            u"表格缺少“%1”列，保存后无法计算运费。请按“excel文档 格式说明”修改表格的标题后重新读取。"_s.arg(
+                missing.join(u"”、“")),
+            u"提示"_s, Messages::Icon::Warning);
         return;
     }
     if (!m_database.open()) {
-        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
+        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database.lastError(), u"提示"_s,
+                       Messages::Icon::Critical);
         return;
     }
     if (!m_database.createTemplate(name, grid.columns, grid.rows)) {

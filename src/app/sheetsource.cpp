@@ -18,7 +18,8 @@ bool SheetSource::open(const QString &path, QWidget *parent)
 {
     auto workbook = std::make_unique<Workbook>();
     if (!workbook->open(path)) {
-        Messages::show(parent, u"无法读取该文件："_s + workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
+        Messages::show(parent, u"无法读取该文件："_s + workbook->lastError(), u"提示"_s,
+                       Messages::Icon::Warning);
         return false;
     }
     m_workbook = std::move(workbook);
@@ -35,7 +36,8 @@ std::optional<TextTable> SheetSource::currentSheet(QWidget *parent)
         return std::nullopt;
     std::optional<TextTable> sheet = m_workbook->readSheet(m_chooser->currentText());
     if (!sheet)
-        Messages::show(parent, u"无法读取该文件："_s + m_workbook->lastError(), u"提示"_s, Messages::Icon::Warning);
+        Messages::show(parent, u"无法读取该文件："_s + m_workbook->lastError(), u"提示"_s,
+                       Messages::Icon::Warning);
     return sheet;
 }
 

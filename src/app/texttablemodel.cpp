@@ -62,7 +62,8 @@ bool TextTableModel::setData(const QModelIndex &index, const QVariant &value, in
 
 QVariant TextTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_table.columns.size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < m_table.columns.size())
         return m_table.columns.at(section);
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include <app/listsort.h>
 #include <app/messages.h>
+#include <app/named.h>
 #include <app/reportlist.h>
 #include <app/sheetsource.h>
 #include <editor/regiontable.h>
@@ -37,7 +38,13 @@ constexpr int ControlsWidth = 470;
 constexpr int ControlsHeight = 262;
 
 // Column positions shared by both ways of loading the list.
-enum EditorColumn { EditorId = 0, EditorElementId = 1, EditorRegion = 2, EditorFirst = 5, EditorAdditional = 6 };
+enum EditorColumn {
+    EditorId = 0,
+    EditorElementId = 1,
+    EditorRegion = 2,
+    EditorFirst = 5,
+    EditorAdditional = 6
+};
 
 const QString WelcomePage = uR"(<!DOCTYPE html><html><head><meta charset="utf-8"><style>
 body { font-family: sans-serif; color: #333; margin: 2em; line-height: 1.7; }
@@ -50,20 +57,6 @@ h2 { color: #b03020; } li { margin-bottom: .4em; }
 <li>点击“3.智能匹配”，程序为每个地区找到页面上对应的勾选框。</li>
 <li>右键单击右侧列表中的地区：页面上该地区会被勾选，并在下方显示首重、续重价格，照着填写即可。</li>
 </ol></body></html>)"_s;
-
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLineEdit *lineEdit(const QString &name, QWidget *parent)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    return edit;
-}
 
 } // namespace
 
@@ -82,9 +75,9 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
 
     // Address bar and browser.
     m_addressBar = new QWidget(this);
-    m_address = lineEdit(u"编辑框2"_s, m_addressBar);
+    m_address = named<QLineEdit>(u"编辑框2"_s, m_addressBar);
     m_address->setText(defaultAddress());
-    auto *open = button(u"按钮_打开"_s, u"1.打开"_s, m_addressBar);
+    auto *open = named<QPushButton>(u"按钮_打开"_s, u"1.打开"_s, m_addressBar);
     auto *addressLayout = new QHBoxLayout(m_addressBar);
     addressLayout->setContentsMargins(0, 0, 0, 0);
     addressLayout->addWidget(new QLabel(u"物流工具网址"_s, m_addressBar));
@@ -120,13 +113,13 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     methods->addTab(stored, u"第一种方法直接调用资料"_s);
 
     auto *sheet = new QWidget(methods);
-    auto *choose = button(u"按钮_选择excel文档"_s, u"2.选择excel文档"_s, sheet);
+    auto *choose = named<QPushButton>(u"按钮_选择excel文档"_s, u"2.选择excel文档"_s, sheet);
     m_sheets = new QComboBox(sheet);
     m_sheets->setObjectName(u"组合框1"_s);
     m_sheetSource = std::make_unique<SheetSource>(m_sheets);
-    m_path = lineEdit(u"编辑框1"_s, sheet);
+    m_path = named<QLineEdit>(u"编辑框1"_s, sheet);
     m_path->setPlaceholderText(u"excel 文档路径"_s);
-    auto *read = button(u"按钮_确定读取"_s, u"3.确定读取"_s, sheet);
+    auto *read = named<QPushButton>(u"按钮_确定读取"_s, u"3.确定读取"_s, sheet);
     auto *sheetLayout = new QGridLayout(sheet);
     sheetLayout->addWidget(choose, 0, 0);
     sheetLayout->addWidget(new QLabel(u"选择表"_s, sheet), 0, 1);
@@ -136,10 +129,10 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     sheetLayout->setColumnStretch(2, 1);
     methods->addTab(sheet, u"第二种方法通过excel导入资料"_s);
 
-    auto *match = button(u"按钮_智能匹配"_s, u"3.智能匹配"_s, m_controls);
-    m_firstWeight = lineEdit(u"编辑框_首重价格"_s, m_controls);
-    m_additionalWeight = lineEdit(u"编辑框_续重价格"_s, m_controls);
-    m_rowIndex = lineEdit(u"编辑框3"_s, m_controls);
+    auto *match = named<QPushButton>(u"按钮_智能匹配"_s, u"3.智能匹配"_s, m_controls);
+    m_firstWeight = named<QLineEdit>(u"编辑框_首重价格"_s, m_controls);
+    m_additionalWeight = named<QLineEdit>(u"编辑框_续重价格"_s, m_controls);
+    m_rowIndex = named<QLineEdit>(u"编辑框3"_s, m_controls);
     m_rowIndex->setMaximumWidth(40);
     m_rowIndex->setToolTip(u"当前行号（从 0 数起）"_s);
     for (QLineEdit *box : {m_firstWeight, m_additionalWeight}) {
@@ -206,7 +199,8 @@ void EditorWindow::fillTemplateChooser()
     m_templates->clear();
     const QStringList names = m_database->templateNames();
     if (!m_database->lastError().isEmpty()) {
-        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database->lastError(), u"提示"_s,
+                       Messages::Icon::Critical);
         return;
     }
     m_templates->addItems(names);
@@ -263,7 +257,8 @@ void EditorWindow::LoadStoredTemplate()
     const int baseAdditional = column(RateColumns().at(ColumnAdditionalWeight));
     const int levelIndex = Kuaidi::levelIndex(level);
     const int levelFirst = levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldFirstWeight)) : -1;
-    const int levelAdditional = levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldAdditionalWeight)) : -1;
+    const int levelAdditional =
+        levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldAdditionalWeight)) : -1;
 
     QList<QStringList> rows;
     rows.reserve(table->rows.size());
@@ -277,7 +272,8 @@ void EditorWindow::LoadStoredTemplate()
         } else if (levelIndex > 0) {
             // A star level's prices are amounts added to the base prices.
             first = numberToText(textToNumber(cell(baseFirst)) + textToNumber(cell(levelFirst)));
-            additional = numberToText(textToNumber(cell(baseAdditional)) + textToNumber(cell(levelAdditional)));
+            additional =
+                numberToText(textToNumber(cell(baseAdditional)) + textToNumber(cell(levelAdditional)));
         }
         rows.append({cell(id), QString(), cell(region), cell(province), cell(cityGrade), first, additional});
     }
@@ -287,8 +283,8 @@ void EditorWindow::LoadStoredTemplate()
 
 void EditorWindow::ChooseWorkbook()
 {
-    const QString path = Messages::chooseFile(this, u"选择运费表格"_s,
-                                              u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
+    const QString path =
+        Messages::chooseFile(this, u"选择运费表格"_s, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
     if (path.isEmpty())
         return;
     m_path->setText(path);
@@ -345,7 +341,8 @@ void EditorWindow::ApplyRow(int row)
     const QString elementId = m_grid->cell(row, EditorElementId);
     const QString region = m_grid->cell(row, EditorRegion);
     if (elementId.isEmpty()) {
-        m_status->setText(u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region));
+        m_status->setText(
+            u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region));
     } else {
         m_filler.SetCheckBoxDisplay(elementId);
         m_status->setText(m_filler.SetCheckBoxChecked(elementId, true)

@@ -9,6 +9,7 @@ namespace {
 // Element ids are the marketplace page's own; several do not follow the
 // administrative numbering of the region they name, so they are listed, not
 // derived.
+// clang-format off
 constexpr std::array<RegionEntry, 424> Regions{{
     {u"上海", u"上海", u"J_Province_310000"},
     {u"江苏", u"江苏", u"J_Province_320000"},
@@ -435,6 +436,7 @@ constexpr std::array<RegionEntry, 424> Regions{{
     {u"云林", u"台湾", u"J_City_712100"},
     {u"海外", u"海外", u"J_Province_990000"},
 }};
+// clang-format on
 
 } // namespace
 

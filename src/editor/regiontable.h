@@ -20,9 +20,15 @@ struct RegionEntry
 /// by its cities. The order matters to MatchRegion().
 namespace RegionTable {
 std::span<const RegionEntry> entries();
-inline int count() { return int(entries().size()); }
+inline int count()
+{
+    return int(entries().size());
+}
 /// Entry by row number, counted from 1.
-inline const RegionEntry &entry(int row) { return entries()[row - 1]; }
+inline const RegionEntry &entry(int row)
+{
+    return entries()[row - 1];
+}
 } // namespace RegionTable
 
 struct RegionMatch
