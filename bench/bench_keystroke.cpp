@@ -25,8 +25,16 @@ QString buildDatabase(const QTemporaryDir &dir, int templates, int rows)
     const auto regions = RegionTable::entries();
     QList<QStringList> content;
     for (int r = 0; r < rows; ++r) {
-        QStringList row{QString::number(r + 1), regions[r % regions.size()].name.toString() + QString::number(r),
-                        QString(), QString(), u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"客服电话"_s};
+        QStringList row{QString::number(r + 1),
+                        regions[r % regions.size()].name.toString() + QString::number(r),
+                        QString(),
+                        QString(),
+                        u"10"_s,
+                        u"5"_s,
+                        u"1"_s,
+                        u"2"_s,
+                        u"3"_s,
+                        u"客服电话"_s};
         for (int i = 0; i < 30; ++i)
             row << u"0"_s;
         row << u"2-3天"_s;

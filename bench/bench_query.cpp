@@ -22,8 +22,9 @@ namespace {
 
 QStringList benchRow(int id, const QString &region)
 {
-    QStringList row{QString::number(id), region, QString(), QString(), u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s,
-                    u"联系电话 400-000-0000"_s};
+    QStringList row{
+        QString::number(id),       region, QString(), QString(), u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s,
+        u"联系电话 400-000-0000"_s};
     for (int i = 0; i < 30; ++i)
         row << QString::number(i % 3);
     row << u"2-3天"_s;
@@ -107,7 +108,8 @@ void BM_Sort10000Rows(benchmark::State &state)
         state.PauseTiming();
         TextTable copy = table;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(SortListByColumn(copy, column, true, false, column == 0 ? SortAsNumber : SortAsText));
+        benchmark::DoNotOptimize(
+            SortListByColumn(copy, column, true, false, column == 0 ? SortAsNumber : SortAsText));
     }
 }
 BENCHMARK(BM_Sort10000Rows)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);

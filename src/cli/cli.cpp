@@ -77,8 +77,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         // "-1" reads as an option; it can only be meant as a weight.
         static const QRegularExpression negative(u"^-[0-9.]"_s);
         const QStringList numbers = arguments.mid(1).filter(negative);
-        parsed.error = numbers.isEmpty() ? parser.errorText()
-                                         : u"请输入正确的货物重量：“%1”不是大于 0 的数字"_s.arg(numbers.first());
+        parsed.error = numbers.isEmpty()
+                           ? parser.errorText()
+                           : u"请输入正确的货物重量：“%1”不是大于 0 的数字"_s.arg(numbers.first());
         return parsed;
     }
     CliOptions &o = parsed.options;
@@ -159,7 +160,9 @@ void writeTable(QTextStream &out, bool json, const QStringList &titles, const QL
 class Cli
 {
 public:
-    Cli(const CliOptions &options, QTextStream &out, QTextStream &err) : m_o(options), m_out(out), m_err(err) {}
+    Cli(const CliOptions &options, QTextStream &out, QTextStream &err) : m_o(options), m_out(out), m_err(err)
+    {
+    }
 
     int run()
     {
@@ -317,9 +320,10 @@ private:
         const QString &name = m_o.arguments.at(0);
         if (const QString problem = checkTemplateName(name); !problem.isEmpty())
             return badInput(problem);
-        const QList<std::pair<QLatin1StringView, QString>> fees{{"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
-                                                                {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
-                                                                {"--other-fee"_L1, m_o.defaults.otherFee}};
+        const QList<std::pair<QLatin1StringView, QString>> fees{
+            {"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
+            {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
+            {"--other-fee"_L1, m_o.defaults.otherFee}};
         for (const auto &[option, value] : fees) {
             if (!isPriceText(value))
                 return badInput(u"%1 需要一个数字，“%2”不是数字"_s.arg(option, value));

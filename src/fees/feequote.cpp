@@ -30,14 +30,16 @@ Band bandOf(double weight)
 
 const QStringList &FeeQuote::titles()
 {
-    static const QStringList t{u"快递名称"_s, u"目的地名"_s,       u"快递费用"_s,   u"首重价格"_s, u"续重价格"_s,
-                               u"价格区间手续费"_s, u"其他手续费"_s, u"联系方式"_s, u"到达时间"_s};
+    static const QStringList t{u"快递名称"_s,   u"目的地名"_s, u"快递费用"_s,
+                               u"首重价格"_s,   u"续重价格"_s, u"价格区间手续费"_s,
+                               u"其他手续费"_s, u"联系方式"_s, u"到达时间"_s};
     return t;
 }
 
 QStringList FeeQuote::toCells() const
 {
-    return {courier, destination, total, firstWeight, additionalWeight, bandSurcharge, otherFee, contact, arrivalTime};
+    return {courier,       destination, total,   firstWeight, additionalWeight,
+            bandSurcharge, otherFee,    contact, arrivalTime};
 }
 
 FeeQuote FeeQuote::fromCells(const QStringList &cells)
@@ -66,8 +68,9 @@ std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight
     quote.destination = row.cell(ColumnRegion);
     quote.firstWeight = numberToText(price(ColumnFirstWeight, FieldFirstWeight));
     quote.additionalWeight = numberToText(price(ColumnAdditionalWeight, FieldAdditionalWeight));
-    quote.bandSurcharge = numberToText(band == Band::UpToFifty ? price(ColumnSurcharge30To50, FieldSurcharge30To50)
-                                                               : price(ColumnSurcharge20To30, FieldSurcharge20To30));
+    quote.bandSurcharge =
+        numberToText(band == Band::UpToFifty ? price(ColumnSurcharge30To50, FieldSurcharge30To50)
+                                             : price(ColumnSurcharge20To30, FieldSurcharge20To30));
     quote.otherFee = numberToText(bandCharged ? price(ColumnOtherFee, FieldOtherFee)
                                               : textToNumber(row.cell(ColumnOtherFee)));
     quote.contact = row.cell(ColumnContact);
@@ -94,25 +97,27 @@ QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, doubl
     const Band band = bandOf(weight);
     if (band == Band::Over)
         return {};
-    QString text = u"物流快递名称："_s + quote.courier + u"   送达地点："_s + quote.destination
-                   + u"\r\n\r\n首重价格："_s + quote.firstWeight + u"元   续重价格："_s + quote.additionalWeight
-                   + u"元\r\n\r\n货物重量为："_s + weightText;
+    QString text = u"物流快递名称："_s + quote.courier + u"   送达地点："_s + quote.destination +
+                   u"\r\n\r\n首重价格："_s + quote.firstWeight + u"元   续重价格："_s +
+                   quote.additionalWeight + u"元\r\n\r\n货物重量为："_s + weightText;
     switch (band) {
     case Band::UpToOne:
     case Band::UpToTwenty:
         text += u"KG\r\n\r\n其他手续费增加"_s + quote.otherFee;
         break;
     case Band::UpToThirty:
-        text += u"KG\r\n\r\n20-30KG 每KG增加"_s + quote.bandSurcharge + u"元，其他手续费增加"_s + quote.otherFee;
+        text +=
+            u"KG\r\n\r\n20-30KG 每KG增加"_s + quote.bandSurcharge + u"元，其他手续费增加"_s + quote.otherFee;
         break;
     case Band::UpToFifty:
-        text += u"KG\r\n\r\n30-50KG 每KG增加"_s + quote.bandSurcharge + u"元，其他手续费增加"_s + quote.otherFee;
+        text +=
+            u"KG\r\n\r\n30-50KG 每KG增加"_s + quote.bandSurcharge + u"元，其他手续费增加"_s + quote.otherFee;
         break;
     case Band::Over:
         break;
     }
-    text += u"元\r\n\r\n总费用为："_s + quote.total + u"元\r\n\r\n联系方式为："_s + quote.contact
-            + u"\r\n\r\n送达时间为："_s + quote.arrivalTime;
+    text += u"元\r\n\r\n总费用为："_s + quote.total + u"元\r\n\r\n联系方式为："_s + quote.contact +
+            u"\r\n\r\n送达时间为："_s + quote.arrivalTime;
     return text;
 }
 

@@ -20,15 +20,15 @@ struct MatchedRateRow
 /// One priced result: nine texts, in the order of the result list's columns.
 struct FeeQuote
 {
-    QString courier;     ///< 快递名称: the template name
-    QString destination; ///< 目的地名: the row's 地区
-    QString total;       ///< 快递费用
-    QString firstWeight; ///< 首重价格
+    QString courier;          ///< 快递名称: the template name
+    QString destination;      ///< 目的地名: the row's 地区
+    QString total;            ///< 快递费用
+    QString firstWeight;      ///< 首重价格
     QString additionalWeight; ///< 续重价格, per kilogram
     QString bandSurcharge;    ///< 价格区间手续费, per kilogram
-    QString otherFee;    ///< 其他手续费
-    QString contact;     ///< 联系方式
-    QString arrivalTime; ///< 到达时间
+    QString otherFee;         ///< 其他手续费
+    QString contact;          ///< 联系方式
+    QString arrivalTime;      ///< 到达时间
 
     static const QStringList &titles();
     QStringList toCells() const;

@@ -97,7 +97,7 @@ QString numberToText(double value)
     if (!std::isfinite(value))
         return QStringLiteral("0");
     if (value == 0)
-        return QStringLiteral("0"); // also folds -0
+        return QStringLiteral("0");                      // also folds -0
     constexpr double exactIntegers = 9007199254740992.0; // 2^53
     if (std::abs(value) < exactIntegers && value == std::trunc(value))
         return QString::number(static_cast<qint64>(value));

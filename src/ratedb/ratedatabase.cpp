@@ -77,7 +77,8 @@ std::array<int, RateColumnCount> rateFieldsOf(const QSqlRecord &record)
     return fieldOf;
 }
 
-void appendRateRows(QSqlQuery &query, const std::array<int, RateColumnCount> &fieldOf, QList<QStringList> &rows)
+void appendRateRows(QSqlQuery &query, const std::array<int, RateColumnCount> &fieldOf,
+                    QList<QStringList> &rows)
 {
     while (query.next()) {
         QStringList row;
@@ -135,7 +136,8 @@ QString RateDatabase::defaultPath()
 {
     const QString programDir = QCoreApplication::applicationDirPath();
     const QFileInfo inProgramDir(QDir(programDir).filePath(DatabaseFileName));
-    const bool usable = inProgramDir.exists() ? inProgramDir.isWritable() : QFileInfo(programDir).isWritable();
+    const bool usable =
+        inProgramDir.exists() ? inProgramDir.isWritable() : QFileInfo(programDir).isWritable();
     if (usable)
         return inProgramDir.filePath();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -354,8 +356,9 @@ std::optional<QList<QStringList>> RateDatabase::fetchRateRows(const QString &nam
         const QList<qint64> chunk = rowKeys.mid(from, Chunk);
         QSqlQuery query(database());
         query.setForwardOnly(true);
-        const QString sql = allRows ? QString(SelectAllByKeySql).arg(quoted(name))
-                                    : QString(SelectRowsByKeySql).arg(quoted(name), placeholders(chunk.size()));
+        const QString sql = allRows
+                                ? QString(SelectAllByKeySql).arg(quoted(name))
+                                : QString(SelectRowsByKeySql).arg(quoted(name), placeholders(chunk.size()));
         if (!query.prepare(sql)) {
             fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
             return std::nullopt;
@@ -385,7 +388,8 @@ std::optional<QList<QStringList>> RateDatabase::findRowsByRegionWithLike(const Q
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.prepare(QString(SelectByRegionSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion))))) {
+    if (!query.prepare(
+            QString(SelectByRegionSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion))))) {
         fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
         return std::nullopt;
     }
@@ -437,8 +441,8 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     }
     if (error.isEmpty()) {
         QSqlQuery insert(db);
-        if (!insert.prepare(
-                QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "), placeholders(columns.size())))) {
+        if (!insert.prepare(QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "),
+                                                   placeholders(columns.size())))) {
             error = insert.lastError().text();
         }
         for (qsizetype r = 0; error.isEmpty() && r < rows.size(); ++r) {

@@ -109,7 +109,7 @@ private:
     struct RegionIndex
     {
         QList<qint64> rowKeys;
-        QStringList regions; // ASCII letters lowered, as LIKE compares them
+        QStringList regions;           // ASCII letters lowered, as LIKE compares them
         std::array<int, 41> fieldOf{}; // rate column → field of "SELECT *"
         bool fieldsKnown = false;
     };
@@ -122,7 +122,8 @@ private:
                                                      const QString &destination);
     std::optional<QList<QStringList>> fetchRateRows(const QString &name, RegionIndex &index,
                                                     const QList<qint64> &rowKeys);
-    std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name, const QString &destination);
+    std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name,
+                                                               const QString &destination);
 
     QString m_path;
     QString m_connectionName;

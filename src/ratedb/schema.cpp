@@ -36,11 +36,16 @@ int levelIndex(QStringView levelName)
 const QStringList &RateColumns()
 {
     static const QStringList columns = [] {
-        QStringList c{u"ID"_s,           u"地区"_s,
-                      u"省区"_s,         u"市等级"_s,
-                      u"首重价格"_s,     u"续重价格"_s,
-                      u"二十至三十KG手续费"_s, u"三十至五十KG手续费"_s,
-                      u"其他手续费"_s,   u"联系方式"_s};
+        QStringList c{u"ID"_s,
+                      u"地区"_s,
+                      u"省区"_s,
+                      u"市等级"_s,
+                      u"首重价格"_s,
+                      u"续重价格"_s,
+                      u"二十至三十KG手续费"_s,
+                      u"三十至五十KG手续费"_s,
+                      u"其他手续费"_s,
+                      u"联系方式"_s};
         for (int level = 0; level < LevelCount; ++level) {
             for (int field = 0; field < PriceFieldCount; ++field)
                 c << priceSetColumnName(level, field);
@@ -54,8 +59,8 @@ const QStringList &RateColumns()
 const QStringList &RateColumnShortTitles()
 {
     static const QStringList titles = [] {
-        QStringList t{u"ID"_s,       u"地区"_s,    u"省区"_s,    u"市等级"_s, u"首重价格"_s,
-                      u"续重价格"_s, u"20-30费"_s, u"30-50费"_s, u"其他"_s,   u"联系方式"_s,
+        QStringList t{u"ID"_s,       u"地区"_s,    u"省区"_s,        u"市等级"_s,      u"首重价格"_s,
+                      u"续重价格"_s, u"20-30费"_s, u"30-50费"_s,     u"其他"_s,        u"联系方式"_s,
                       u"原首重"_s,   u"原续重"_s,  u"原20-30KG费"_s, u"原30-50KG费"_s, u"原其他"_s};
         const QStringList fields{u"首重"_s, u"续重"_s, u"20-30KG费"_s, u"30-50KG费"_s, u"其他"_s};
         for (int level = 1; level < LevelCount; ++level) {

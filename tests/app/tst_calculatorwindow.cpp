@@ -14,8 +14,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,7 +47,8 @@ private Q_SLOTS:
     {
         m_path = m_dir.filePath(u"kuaidishuju.db"_s);
         QFile::remove(m_path);
-        QStringList beijing = rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"  张三 "_s, u"次日"_s);
+        QStringList beijing =
+            rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"  张三 "_s, u"次日"_s);
         beijing[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
         beijing[priceSetColumnIndex(2, FieldAdditionalWeight)] = u"0.5"_s;
         beijing[priceSetColumnIndex(2, FieldOtherFee)] = u"2"_s;
@@ -65,26 +66,46 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), u"Vantor快递费用计算器2.2"_s);
         QCOMPARE(window->size(), QSize(825, 682));
 
-        const QList<std::pair<QString, QString>> buttons{
-            {u"按钮17"_s, u"计算"_s},         {u"按钮4"_s, u"复制"_s},
-            {u"按钮19"_s, u"淘宝网店快递模板快速编辑器"_s}, {u"按钮1"_s, u"1.选择excel文档"_s},
-            {u"按钮2"_s, u"2.确定读取，并智能匹配"_s}, {u"按钮3"_s, u"4.预览效果"_s},
-            {u"按钮9"_s, u"5.确定保存"_s},     {u"按钮5"_s, u"修改"_s},
-            {u"按钮6"_s, u"增加"_s},           {u"按钮7"_s, u"删除"_s},
-            {u"按钮14"_s, u"修改当前"_s},      {u"按钮10"_s, u"全部修改"_s},
-            {u"按钮8"_s, u"确定修改"_s},       {u"按钮16"_s, u"修改当前"_s},
-            {u"按钮11"_s, u"全部修改"_s}};
+        const QList<std::pair<QString, QString>> buttons{{u"按钮17"_s, u"计算"_s},
+                                                         {u"按钮4"_s, u"复制"_s},
+                                                         {u"按钮19"_s, u"淘宝网店快递模板快速编辑器"_s},
+                                                         {u"按钮1"_s, u"1.选择excel文档"_s},
+                                                         {u"按钮2"_s, u"2.确定读取，并智能匹配"_s},
+                                                         {u"按钮3"_s, u"4.预览效果"_s},
+                                                         {u"按钮9"_s, u"5.确定保存"_s},
+                                                         {u"按钮5"_s, u"修改"_s},
+                                                         {u"按钮6"_s, u"增加"_s},
+                                                         {u"按钮7"_s, u"删除"_s},
+                                                         {u"按钮14"_s, u"修改当前"_s},
+                                                         {u"按钮10"_s, u"全部修改"_s},
+                                                         {u"按钮8"_s, u"确定修改"_s},
+                                                         {u"按钮16"_s, u"修改当前"_s},
+                                                         {u"按钮11"_s, u"全部修改"_s}};
         for (const auto &[name, caption] : buttons) {
             auto *b = child<QPushButton>(window.get(), name);
             QVERIFY2(b, qPrintable(name));
             QCOMPARE(b->text(), caption);
         }
-        for (const QString &name :
-             {u"编辑框_货物重量"_s, u"编辑框_货物体积"_s, u"编辑框_目的地"_s, u"编辑框_为模板命名"_s,
-              u"编辑框_新建模板手续费1"_s, u"编辑框_新建模板手续费2"_s, u"编辑框_新建模板其他手续费"_s,
-              u"编辑框_新建模板联系方式"_s, u"编辑框_市区"_s, u"编辑框_首重价格"_s, u"编辑框_续重价格"_s,
-              u"编辑框_手续费1"_s, u"编辑框_手续费2"_s, u"编辑框_其他手续费"_s, u"编辑框_到达时间"_s,
-              u"编辑框15"_s, u"编辑框19"_s, u"编辑框14"_s, u"编辑框_联系方式"_s, u"编辑框_ID"_s})
+        for (const QString &name : {u"编辑框_货物重量"_s,
+                                    u"编辑框_货物体积"_s,
+                                    u"编辑框_目的地"_s,
+                                    u"编辑框_为模板命名"_s,
+                                    u"编辑框_新建模板手续费1"_s,
+                                    u"编辑框_新建模板手续费2"_s,
+                                    u"编辑框_新建模板其他手续费"_s,
+                                    u"编辑框_新建模板联系方式"_s,
+                                    u"编辑框_市区"_s,
+                                    u"编辑框_首重价格"_s,
+                                    u"编辑框_续重价格"_s,
+                                    u"编辑框_手续费1"_s,
+                                    u"编辑框_手续费2"_s,
+                                    u"编辑框_其他手续费"_s,
+                                    u"编辑框_到达时间"_s,
+                                    u"编辑框15"_s,
+                                    u"编辑框19"_s,
+                                    u"编辑框14"_s,
+                                    u"编辑框_联系方式"_s,
+                                    u"编辑框_ID"_s})
             QVERIFY2(child<QLineEdit>(window.get(), name), qPrintable(name));
         for (const QString &name : {u"组合框1"_s, u"组合框2"_s, u"组合框3"_s, u"组合框4"_s})
             QVERIFY2(child<QComboBox>(window.get(), name), qPrintable(name));
@@ -129,8 +150,8 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
         QCOMPARE(results->rowCount(), 3);
         QCOMPARE(results->table()->rowCells(0),
-                 (QStringList{u"圆通快递"_s, u"北京"_s, u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s, u"  张三 "_s,
-                              u"次日"_s}));
+                 (QStringList{u"圆通快递"_s, u"北京"_s, u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s,
+                              u"  张三 "_s, u"次日"_s}));
         QCOMPARE(columnTexts(results, 2), (QStringList{u"63.5"_s, u"60"_s, u"47"_s}));
         QVERIFY(results->table()->isHighlighted(2));
         QVERIFY(!results->table()->isHighlighted(0));
@@ -139,8 +160,9 @@ private Q_SLOTS:
         // figures of the last computation.
         weight->setText(u"25"_s);
         rightClickRow(results, 0);
-        const QString expected = FeeBreakdownText(FeeQuote::fromCells(results->table()->rowCells(0)), u"25"_s, 25)
-                                     .replace("\r\n"_L1, "\n"_L1);
+        const QString expected =
+            FeeBreakdownText(FeeQuote::fromCells(results->table()->rowCells(0)), u"25"_s, 25)
+                .replace("\r\n"_L1, "\n"_L1);
         QCOMPARE(breakdown->toPlainText(), expected);
         QVERIFY(expected.contains(u"20-30KG 每KG增加1元"_s));
 

@@ -35,18 +35,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("ids"); // column 0 after sorting
         // Rows: id, text, number text
-        QTest::newRow("text ascending, ties reversed") << 1 << true << false << 10
-                                                       << QStringList{u"3"_s, u"4"_s, u"1"_s, u"2"_s, u"5"_s};
-        QTest::newRow("text descending, ties reversed") << 1 << false << false << 10
-                                                        << QStringList{u"5"_s, u"2"_s, u"4"_s, u"1"_s, u"3"_s};
-        QTest::newRow("case-sensitive: upper before lower") << 1 << true << true << 10
-                                                            << QStringList{u"3"_s, u"4"_s, u"1"_s, u"2"_s, u"5"_s};
-        QTest::newRow("numbers, not texts") << 2 << true << false << 6
-                                            << QStringList{u"5"_s, u"2"_s, u"3"_s, u"1"_s, u"4"_s};
-        QTest::newRow("kind 3 sorts as numbers") << 2 << true << false << 3
-                                                 << QStringList{u"5"_s, u"2"_s, u"3"_s, u"1"_s, u"4"_s};
-        QTest::newRow("numbers descending") << 2 << false << false << 6
-                                            << QStringList{u"4"_s, u"1"_s, u"3"_s, u"5"_s, u"2"_s};
+        QTest::newRow("text ascending, ties reversed")
+            << 1 << true << false << 10 << QStringList{u"3"_s, u"4"_s, u"1"_s, u"2"_s, u"5"_s};
+        QTest::newRow("text descending, ties reversed")
+            << 1 << false << false << 10 << QStringList{u"5"_s, u"2"_s, u"4"_s, u"1"_s, u"3"_s};
+        QTest::newRow("case-sensitive: upper before lower")
+            << 1 << true << true << 10 << QStringList{u"3"_s, u"4"_s, u"1"_s, u"2"_s, u"5"_s};
+        QTest::newRow("numbers, not texts")
+            << 2 << true << false << 6 << QStringList{u"5"_s, u"2"_s, u"3"_s, u"1"_s, u"4"_s};
+        QTest::newRow("kind 3 sorts as numbers")
+            << 2 << true << false << 3 << QStringList{u"5"_s, u"2"_s, u"3"_s, u"1"_s, u"4"_s};
+        QTest::newRow("numbers descending")
+            << 2 << false << false << 6 << QStringList{u"4"_s, u"1"_s, u"3"_s, u"5"_s, u"2"_s};
     }
     void sort_order()
     {

@@ -10,8 +10,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -97,9 +97,10 @@ private Q_SLOTS:
         // Pressed twice, the match leaves the list as one press does.
         click(window.get(), u"按钮2"_s);
         click(window.get(), u"按钮2"_s);
-        QCOMPARE(grid->table()->columns(), (QStringList{u"ID"_s, u"地区"_s, u"省区"_s, u"市等级"_s, u"首重价格"_s,
-                                                        u"续重价格"_s, u"到达时间"_s}));
-        QCOMPARE(columnTexts(grid, ColumnProvince), (QStringList{u"江苏"_s, u"吉林"_s, u"北京"_s, u"广东"_s}));
+        QCOMPARE(grid->table()->columns(), (QStringList{u"ID"_s, u"地区"_s, u"省区"_s, u"市等级"_s,
+                                                        u"首重价格"_s, u"续重价格"_s, u"到达时间"_s}));
+        QCOMPARE(columnTexts(grid, ColumnProvince),
+                 (QStringList{u"江苏"_s, u"吉林"_s, u"北京"_s, u"广东"_s}));
 
         setText(window.get(), u"编辑框_为模板命名"_s, u"汇通快递65"_s);
         setText(window.get(), u"编辑框_新建模板手续费1"_s, u"1"_s);
@@ -114,13 +115,14 @@ private Q_SLOTS:
         QCOMPARE(messages.texts(), QStringList{u"保存成功！"_s});
         const QList<QStringList> rows = storedRows(u"汇通快递65"_s);
         QCOMPARE(rows.size(), 4);
-        QStringList first{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s,
-                          u"王'五 400"_s};
+        QStringList first{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s,
+                          u"5"_s, u"1"_s,        u"2"_s,    u"3"_s,    u"王'五 400"_s};
         for (int i = 0; i < 30; ++i)
             first << u"0"_s;
         first << u"2天"_s;
         QCOMPARE(rows.first(), first);
-        QCOMPARE(rows.at(1).mid(0, 6), (QStringList{u"2"_s, u"吉林"_s, u"吉林"_s, QString(), u"12.5"_s, u"6.5"_s}));
+        QCOMPARE(rows.at(1).mid(0, 6),
+                 (QStringList{u"2"_s, u"吉林"_s, u"吉林"_s, QString(), u"12.5"_s, u"6.5"_s}));
         QCOMPARE(rows.at(2).at(ColumnAdditionalWeight), QString());
 
         // The same name again: refused, the stored template untouched.
@@ -193,10 +195,10 @@ private Q_SLOTS:
 
     void maintenance_rowsPricesContactsAndName()
     {
-        createRateTemplate(m_path, u"圆通"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"甲"_s, u"次日"_s),
-                            rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s),
-                            rateRow(u"abc"_s, u"海外"_s, u"99"_s, u"9"_s)});
+        createRateTemplate(
+            m_path, u"圆通"_s,
+            {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"甲"_s, u"次日"_s),
+             rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s), rateRow(u"abc"_s, u"海外"_s, u"99"_s, u"9"_s)});
         createRateTemplate(m_path, u"中通"_s, {});
         MessageRecorder messages;
         auto window = openWindow(2);
@@ -222,16 +224,17 @@ private Q_SLOTS:
 
         // Add a row with only the region filled.
         messages.clear();
-        for (const QString &box : {u"编辑框_首重价格"_s, u"编辑框_续重价格"_s, u"编辑框_手续费1"_s, u"编辑框_手续费2"_s,
-                                   u"编辑框_其他手续费"_s, u"编辑框_到达时间"_s, u"编辑框_联系方式"_s})
+        for (const QString &box :
+             {u"编辑框_首重价格"_s, u"编辑框_续重价格"_s, u"编辑框_手续费1"_s, u"编辑框_手续费2"_s,
+              u"编辑框_其他手续费"_s, u"编辑框_到达时间"_s, u"编辑框_联系方式"_s})
             setText(w, box, QString());
         setText(w, u"编辑框_市区"_s, u"江苏南京"_s);
         click(w, u"按钮6"_s);
         QCOMPARE(messages.texts(), QStringList{u"增加成功！"_s});
         QCOMPARE(rows->rowCount(), 4);
         stored = storedRows(u"圆通"_s).last();
-        QCOMPARE(stored.mid(0, 10), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s, u"未填"_s,
-                                                 u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s}));
+        QCOMPARE(stored.mid(0, 10), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s,
+                                                 u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s}));
         QCOMPARE(stored.mid(10, 30), QStringList(30, u"空"_s));
         QCOMPARE(stored.at(ColumnArrivalTime), u"未填"_s);
 
@@ -260,7 +263,8 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i)
             setText(w, u"编辑框%1"_s.arg(15 + i), QString::number(i + 1));
         click(w, u"按钮14"_s);
-        QCOMPARE(storedRows(u"圆通"_s).at(1).mid(15, 5), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
+        QCOMPARE(storedRows(u"圆通"_s).at(1).mid(15, 5),
+                 (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
         QCOMPARE(storedRows(u"圆通"_s).at(0).mid(15, 5), QStringList(5, u"0"_s));
         setText(w, u"编辑框15"_s, u"-2"_s);
         click(w, u"按钮10"_s);
@@ -303,7 +307,8 @@ private Q_SLOTS:
     void maintenance_addAfterDelete_takesAFreshId()
     {
         createRateTemplate(m_path, u"圆通"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s),
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s),
+                            rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s),
                             rateRow(u"3"_s, u"天津"_s, u"12"_s, u"6"_s)});
         MessageRecorder messages;
         auto window = openWindow(2);

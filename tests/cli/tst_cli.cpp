@@ -53,9 +53,10 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_path = m_dir.filePath(u"kuaidishuju.db"_s);
-        createRateTemplate(m_path, u"圆通快递"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"张三\t010"_s, u"次日"_s),
-                            rateRow(u"2"_s, u"O'Hare_100%"_s, u"9"_s, u"5"_s)});
+        createRateTemplate(
+            m_path, u"圆通快递"_s,
+            {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"张三\t010"_s, u"次日"_s),
+             rateRow(u"2"_s, u"O'Hare_100%"_s, u"9"_s, u"5"_s)});
         createRateTemplate(m_path, u"中通快递"_s, {rateRow(u"1"_s, u"北京郊区"_s, u"8"_s, u"4"_s)});
     }
 
@@ -70,7 +71,8 @@ private Q_SLOTS:
     {
         const CliRun r = run({u"quote"_s, u"北京"_s, u"3"_s});
         QCOMPARE(r.status, int(CliOk));
-        QCOMPARE(r.out, u"快递名称\t目的地名\t快递费用\t首重价格\t续重价格\t价格区间手续费\t其他手续费\t联系方式\t到达时间\n"
+        QCOMPARE(r.out, u"快递名称\t目的地名\t快递费用\t首重价格\t续重价格\t价格区间手续费\t其他手续费\t联系"
+                        u"方式\t到达时间\n"
                         "圆通快递\t北京\t23\t10\t5\t1\t3\t张三 010\t次日\n"
                         "中通快递\t北京郊区\t19\t8\t4\t1\t3\t\t\n"_s);
     }
@@ -94,7 +96,8 @@ private Q_SLOTS:
         const QString header = FeeQuote::titles().join(u'\t') + u'\n';
         QTest::newRow("no match") << QStringList{u"quote"_s, u"上海"_s, u"3"_s} << header;
         QTest::newRow("over 50 kg") << QStringList{u"quote"_s, u"北京"_s, u"60"_s} << header;
-        QTest::newRow("no match, json") << QStringList{u"quote"_s, u"上海"_s, u"3"_s, u"--json"_s} << u"[]\n"_s;
+        QTest::newRow("no match, json")
+            << QStringList{u"quote"_s, u"上海"_s, u"3"_s, u"--json"_s} << u"[]\n"_s;
     }
     void quote_nothingToShow_headerAloneAndReason()
     {
@@ -144,9 +147,9 @@ private Q_SLOTS:
         QCOMPARE(sheets.status, int(CliOk));
         QCOMPARE(sheets.out.split(u'\n', Qt::SkipEmptyParts).first(), u"运费"_s);
 
-        const CliRun created = run({u"create"_s, u"汇通快递"_s, workbook, u"--sheet"_s, u"运费"_s, u"--fee-20-30"_s,
-                                    u"1"_s, u"--fee-30-50"_s, u"2"_s, u"--other-fee"_s, u"3"_s, u"--contact"_s,
-                                    u"客服 400"_s});
+        const CliRun created =
+            run({u"create"_s, u"汇通快递"_s, workbook, u"--sheet"_s, u"运费"_s, u"--fee-20-30"_s, u"1"_s,
+                 u"--fee-30-50"_s, u"2"_s, u"--other-fee"_s, u"3"_s, u"--contact"_s, u"客服 400"_s});
         QCOMPARE(created.status, int(CliOk));
         QCOMPARE(created.out, u"4\n"_s);
 
@@ -174,16 +177,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         const QString workbook = QStringLiteral(KUAIDI_TEST_DATA) + u"/sheets/运费表.xlsx"_s;
-        QTest::newRow("existing name") << QStringList{u"create"_s, u"圆通快递"_s, workbook} << int(CliBadInput);
+        QTest::newRow("existing name")
+            << QStringList{u"create"_s, u"圆通快递"_s, workbook} << int(CliBadInput);
         QTest::newRow("bad name") << QStringList{u"create"_s, u"圆通 快递"_s, workbook} << int(CliBadInput);
-        QTest::newRow("no such sheet") << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"无"_s}
-                                       << int(CliBadInput);
-        QTest::newRow("no such file") << QStringList{u"create"_s, u"新"_s, workbook + u".missing"_s}
-                                      << int(CliBadInput);
-        QTest::newRow("fee not a number") << QStringList{u"create"_s, u"新"_s, workbook, u"--other-fee"_s, u"1,5"_s}
-                                          << int(CliBadInput);
-        QTest::newRow("sheet without prices") << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s}
-                                              << int(CliBadInput);
+        QTest::newRow("no such sheet")
+            << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"无"_s} << int(CliBadInput);
+        QTest::newRow("no such file")
+            << QStringList{u"create"_s, u"新"_s, workbook + u".missing"_s} << int(CliBadInput);
+        QTest::newRow("fee not a number")
+            << QStringList{u"create"_s, u"新"_s, workbook, u"--other-fee"_s, u"1,5"_s} << int(CliBadInput);
+        QTest::newRow("sheet without prices")
+            << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s} << int(CliBadInput);
     }
     void create_refusals()
     {

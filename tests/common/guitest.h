@@ -50,8 +50,7 @@ public:
     QList<Kuaidi::Messages::Message> messages;
 };
 
-template<typename T>
-T *child(QWidget *window, const QString &name)
+template<typename T> T *child(QWidget *window, const QString &name)
 {
     T *w = window->findChild<T *>(name);
     if (!w)

@@ -18,8 +18,9 @@ namespace KuaidiTest {
 /// surcharges, other fee, contact and arrival time; every price set "0".
 inline QStringList rateRow(const QString &id, const QString &region, const QString &first,
                            const QString &additional, const QString &band20 = QStringLiteral("1"),
-                           const QString &band30 = QStringLiteral("2"), const QString &other = QStringLiteral("3"),
-                           const QString &contact = QString(), const QString &arrival = QString())
+                           const QString &band30 = QStringLiteral("2"),
+                           const QString &other = QStringLiteral("3"), const QString &contact = QString(),
+                           const QString &arrival = QString())
 {
     QStringList row{id, region, QString(), QString(), first, additional, band20, band30, other, contact};
     for (int i = 0; i < 30; ++i)
@@ -37,7 +38,9 @@ inline void createTable(const QString &dbPath, const QString &name, const QStrin
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(dbPath);
         QVERIFY2(db.open(), qPrintable(db.lastError().text()));
-        const auto quote = [](QString s) -> QString { return u'"' + s.replace(u'"', QStringLiteral("\"\"")) + u'"'; };
+        const auto quote = [](QString s) -> QString {
+            return u'"' + s.replace(u'"', QStringLiteral("\"\"")) + u'"';
+        };
         QStringList defs;
         for (const QString &c : columns)
             defs << quote(c) + QStringLiteral(" TEXT");
@@ -47,7 +50,8 @@ inline void createTable(const QString &dbPath, const QString &name, const QStrin
         QStringList marks;
         marks.fill(QStringLiteral("?"), columns.size());
         for (const QStringList &row : rows) {
-            QVERIFY(q.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quote(name), marks.join(u", "))));
+            QVERIFY(
+                q.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quote(name), marks.join(u", "))));
             for (const QString &cell : row)
                 q.addBindValue(cell);
             QVERIFY2(q.exec(), qPrintable(q.lastError().text()));

@@ -76,7 +76,8 @@ private Q_SLOTS:
         createRateTemplate(m_path, u"圆通快递"_s,
                            {levelRow(rateRow(u"1"_s, u"江苏南京"_s, u"10"_s, u"5"_s), u"-2"_s, u"0"_s),
                             levelRow(rateRow(u"2"_s, u"吉林"_s, u"12"_s, u""_s), u"1.5"_s, u"未填"_s),
-                            rateRow(u"3"_s, u"广东"_s, u"9"_s, u"4"_s), rateRow(u"4"_s, u"火星"_s, u"99"_s, u"9"_s)});
+                            rateRow(u"3"_s, u"广东"_s, u"9"_s, u"4"_s),
+                            rateRow(u"4"_s, u"火星"_s, u"99"_s, u"9"_s)});
         createRateTemplate(m_path, u"中通快递"_s, {});
     }
 
@@ -145,11 +146,12 @@ private Q_SLOTS:
         QCOMPARE(edit(u"编辑框_续重价格"_s)->text(), u"5"_s);
         QTRY_COMPARE(chosenOnPage(), u"J_City_320100"_s);
         QVERIFY(child<QLabel>(m_window.get(), u"标签_状态"_s)->text().contains(u"已在网页上勾选"_s));
-        QCOMPARE(evaluate(m_window->browser(), u"document.getElementById('J_City_320100').checked"_s).toBool(),
-                 true);
         QCOMPARE(
-            evaluate(m_window->browser(), u"document.getElementById('J_City_320100').style.display"_s).toString(),
-            u"none"_s);
+            evaluate(m_window->browser(), u"document.getElementById('J_City_320100').checked"_s).toBool(),
+            true);
+        QCOMPARE(evaluate(m_window->browser(), u"document.getElementById('J_City_320100').style.display"_s)
+                     .toString(),
+                 u"none"_s);
 
         rightClickRow(grid(), 1);
         QTRY_COMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
@@ -165,7 +167,8 @@ private Q_SLOTS:
         QCOMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
 
         clickHeader(grid(), 2);
-        QCOMPARE(columnTexts(grid(), 2), (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s})); // GBK order
+        QCOMPARE(columnTexts(grid(), 2),
+                 (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s})); // GBK order
     }
 
     void sheet_loadsWithHiddenCodeColumn()
@@ -182,7 +185,8 @@ private Q_SLOTS:
         messages.clear();
         sheets->setCurrentIndex(sheets->findText(u"模板"_s));
         QCOMPARE(messages.messages.size(), 0);
-        QCOMPARE(grid()->table()->columns().mid(0, 4), (QStringList{u"ID"_s, u"代码"_s, u"地区"_s, u"省区"_s}));
+        QCOMPARE(grid()->table()->columns().mid(0, 4),
+                 (QStringList{u"ID"_s, u"代码"_s, u"地区"_s, u"省区"_s}));
         QVERIFY(grid()->isColumnHidden(1));
         QVERIFY(grid()->rowCount() > 0);
 

@@ -17,12 +17,13 @@ private Q_SLOTS:
         QCOMPARE(RegionTable::count(), 424);
         // Group sizes (group entry included), in table order.
         const QList<std::pair<QString, int>> expected{
-            {u"上海"_s, 1},  {u"江苏"_s, 14}, {u"浙江"_s, 12}, {u"安徽"_s, 17}, {u"江西"_s, 12}, {u"北京"_s, 1},
-            {u"天津"_s, 1},  {u"山西"_s, 12}, {u"山东"_s, 18}, {u"河北"_s, 12}, {u"内蒙古"_s, 13}, {u"湖南"_s, 15},
-            {u"湖北"_s, 18}, {u"河南"_s, 19}, {u"广东"_s, 23}, {u"广西"_s, 15}, {u"福建"_s, 10}, {u"海南"_s, 23},
-            {u"辽宁"_s, 15}, {u"吉林"_s, 10}, {u"黑龙江"_s, 14}, {u"陕西"_s, 11}, {u"新疆"_s, 19}, {u"甘肃"_s, 15},
-            {u"宁夏"_s, 6},  {u"青海"_s, 9},  {u"重庆"_s, 1},  {u"云南"_s, 17}, {u"贵州"_s, 10}, {u"西藏"_s, 8},
-            {u"四川"_s, 22}, {u"香港"_s, 4},  {u"澳门"_s, 3},  {u"台湾"_s, 23}, {u"海外"_s, 1}};
+            {u"上海"_s, 1},    {u"江苏"_s, 14}, {u"浙江"_s, 12}, {u"安徽"_s, 17}, {u"江西"_s, 12},
+            {u"北京"_s, 1},    {u"天津"_s, 1},  {u"山西"_s, 12}, {u"山东"_s, 18}, {u"河北"_s, 12},
+            {u"内蒙古"_s, 13}, {u"湖南"_s, 15}, {u"湖北"_s, 18}, {u"河南"_s, 19}, {u"广东"_s, 23},
+            {u"广西"_s, 15},   {u"福建"_s, 10}, {u"海南"_s, 23}, {u"辽宁"_s, 15}, {u"吉林"_s, 10},
+            {u"黑龙江"_s, 14}, {u"陕西"_s, 11}, {u"新疆"_s, 19}, {u"甘肃"_s, 15}, {u"宁夏"_s, 6},
+            {u"青海"_s, 9},    {u"重庆"_s, 1},  {u"云南"_s, 17}, {u"贵州"_s, 10}, {u"西藏"_s, 8},
+            {u"四川"_s, 22},   {u"香港"_s, 4},  {u"澳门"_s, 3},  {u"台湾"_s, 23}, {u"海外"_s, 1}};
         QList<std::pair<QString, int>> groups;
         int provinces = 0;
         int cities = 0;
@@ -58,7 +59,8 @@ private Q_SLOTS:
         QTest::newRow("吉林 is also a city") << u"吉林"_s << 254 << u"吉林"_s << u"J_City_220200"_s;
         QTest::newRow("新竹 twice") << u"新竹"_s << 419 << u"台湾"_s << u"J_City_710800"_s;
         QTest::newRow("嘉义 twice") << u"嘉义"_s << 421 << u"台湾"_s << u"J_City_710900"_s;
-        QTest::newRow("contained name, later wins") << u"海南藏族自治州"_s << 333 << u"青海"_s << u"J_City_632500"_s;
+        QTest::newRow("contained name, later wins")
+            << u"海南藏族自治州"_s << 333 << u"青海"_s << u"J_City_632500"_s;
         QTest::newRow("大兴安岭 over 兴安") << u"大兴安岭"_s << 263 << u"黑龙江"_s << u"J_City_232700"_s;
         QTest::newRow("group id") << u"广东"_s << 166 << u"广东"_s << u"J_Group_3"_s;
         QTest::newRow("city of 广东") << u"广州市"_s << 167 << u"广东"_s << u"J_City_441500"_s;

@@ -18,8 +18,9 @@ namespace {
 // 首重 1, 续重 0.5, no surcharges, 其他 2.
 MatchedRateRow exampleRow()
 {
-    MatchedRateRow row{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"电话 010-1"_s, u"次日"_s),
-                       u"汇通快递"_s};
+    MatchedRateRow row{
+        rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"电话 010-1"_s, u"次日"_s),
+        u"汇通快递"_s};
     row.cells[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
     row.cells[priceSetColumnIndex(2, FieldAdditionalWeight)] = u"0.5"_s;
     row.cells[priceSetColumnIndex(2, FieldOtherFee)] = u"2"_s;
@@ -43,19 +44,23 @@ private Q_SLOTS:
         QTest::newRow("3 kg") << 3.0 << base << QStringList{u"23"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
         QTest::newRow("1 kg") << 1.0 << base << QStringList{u"13"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
         // The first-weight price covers the whole first kilogram.
-        QTest::newRow("0.5 kg pays the first kilogram") << 0.5 << base << QStringList{u"13"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
-        QTest::newRow("within tolerance of 1 kg") << 1.00000005 << base << QStringList{u"13"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("0.5 kg pays the first kilogram")
+            << 0.5 << base << QStringList{u"13"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("within tolerance of 1 kg")
+            << 1.00000005 << base << QStringList{u"13"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
         QTest::newRow("20 kg") << 20.0 << base << QStringList{u"108"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
-        QTest::newRow("20 kg within tolerance") << 20.00000005 << base
-                                                << QStringList{u"108.00000025"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
-        QTest::newRow("25 kg, band on whole weight") << 25.0 << base << QStringList{u"158"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("20 kg within tolerance")
+            << 20.00000005 << base << QStringList{u"108.00000025"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("25 kg, band on whole weight")
+            << 25.0 << base << QStringList{u"158"_s, u"10"_s, u"5"_s, u"1"_s, u"3"_s};
         QTest::newRow("40 kg") << 40.0 << base << QStringList{u"288"_s, u"10"_s, u"5"_s, u"2"_s, u"3"_s};
         QTest::newRow("50 kg") << 50.0 << base << QStringList{u"358"_s, u"10"_s, u"5"_s, u"2"_s, u"3"_s};
-        QTest::newRow("level, 10 kg, no level other fee") << 10.0 << two
-                                                          << QStringList{u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s};
-        QTest::newRow("level, 21 kg, level other fee") << 21.0 << two
-                                                       << QStringList{u"147"_s, u"11"_s, u"5.5"_s, u"1"_s, u"5"_s};
-        QTest::newRow("level, 0.5 kg") << 0.5 << two << QStringList{u"14"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("level, 10 kg, no level other fee")
+            << 10.0 << two << QStringList{u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s};
+        QTest::newRow("level, 21 kg, level other fee")
+            << 21.0 << two << QStringList{u"147"_s, u"11"_s, u"5.5"_s, u"1"_s, u"5"_s};
+        QTest::newRow("level, 0.5 kg")
+            << 0.5 << two << QStringList{u"14"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s};
     }
     void computeFeeQuote_byBand()
     {
@@ -93,7 +98,8 @@ private Q_SLOTS:
 
     void computeFeeQuote_textPricesReadLeniently()
     {
-        MatchedRateRow row{rateRow(u"1"_s, u"上海"_s, u"未填"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s), u"T"_s};
+        MatchedRateRow row{rateRow(u"1"_s, u"上海"_s, u"未填"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s),
+                           u"T"_s};
         const std::optional<FeeQuote> quote = ComputeFeeQuote(row, 3, u"原参数价格");
         QVERIFY(quote);
         QCOMPARE(quote->firstWeight, u"0"_s);
@@ -105,14 +111,17 @@ private Q_SLOTS:
         QTest::addColumn<double>("weight");
         QTest::addColumn<QString>("weightText");
         QTest::addColumn<QString>("expected");
-        const QString head = u"物流快递名称：汇通快递   送达地点：北京\r\n\r\n首重价格：10元   续重价格：5元\r\n\r\n货物重量为："_s;
+        const QString head =
+            u"物流快递名称：汇通快递   送达地点：北京\r\n\r\n首重价格：10元   续重价格：5元\r\n\r\n货物重量为："_s;
         const QString tail = u"元\r\n\r\n联系方式为：电话 010-1\r\n\r\n送达时间为：次日"_s;
         QTest::newRow("up to 20 kg") << 3.0 << u"3"_s
                                      << head + u"3KG\r\n\r\n其他手续费增加3元\r\n\r\n总费用为：23"_s + tail;
-        QTest::newRow("20 to 30 kg") << 25.0 << u"25"_s
-                                     << head + u"25KG\r\n\r\n20-30KG 每KG增加1元，其他手续费增加3元\r\n\r\n总费用为：158"_s + tail;
-        QTest::newRow("30 to 50 kg") << 40.0 << u"40.0"_s
-                                     << head + u"40.0KG\r\n\r\n30-50KG 每KG增加2元，其他手续费增加3元\r\n\r\n总费用为：288"_s + tail;
+        QTest::newRow("20 to 30 kg")
+            << 25.0 << u"25"_s
+            << head + u"25KG\r\n\r\n20-30KG 每KG增加1元，其他手续费增加3元\r\n\r\n总费用为：158"_s + tail;
+        QTest::newRow("30 to 50 kg")
+            << 40.0 << u"40.0"_s
+            << head + u"40.0KG\r\n\r\n30-50KG 每KG增加2元，其他手续费增加3元\r\n\r\n总费用为：288"_s + tail;
         QTest::newRow("over 50 kg") << 50.5 << u"50.5"_s << QString();
     }
     void feeBreakdownText_isByteExact()
@@ -121,7 +130,8 @@ private Q_SLOTS:
         QFETCH(QString, weightText);
         QFETCH(QString, expected);
         // Quote at the same band so the figures of the text are those computed for it.
-        const std::optional<FeeQuote> quote = ComputeFeeQuote(exampleRow(), qMin(weight, 50.0), u"原参数价格");
+        const std::optional<FeeQuote> quote =
+            ComputeFeeQuote(exampleRow(), qMin(weight, 50.0), u"原参数价格");
         QVERIFY(quote);
         QCOMPARE(FeeBreakdownText(*quote, weightText, weight), expected);
     }
@@ -141,7 +151,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"k.db"_s);
         createRateTemplate(path, u"圆通"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"10"_s, u"5"_s),
+                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s),
+                            rateRow(u"2"_s, u"上海"_s, u"10"_s, u"5"_s),
                             rateRow(u"3"_s, u"北京郊区"_s, u"12"_s, u"5"_s)});
         createRateTemplate(path, u"中通"_s, {rateRow(u"1"_s, u"北京"_s, u"8"_s, u"4"_s)});
         RateDatabase db(path);

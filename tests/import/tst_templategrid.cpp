@@ -28,8 +28,8 @@ private Q_SLOTS:
         MatchProvinces(grid);
         PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"电话"_s});
         QCOMPARE(grid.columns, RateColumns());
-        QStringList expected{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s, u"5"_s,
-                             u"1"_s, u"2"_s,       u"3"_s,    u"电话"_s};
+        QStringList expected{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s,
+                             u"5"_s, u"1"_s,        u"2"_s,    u"3"_s,    u"电话"_s};
         for (int i = 0; i < 30; ++i)
             expected << u"0"_s;
         expected << u"2天"_s;

@@ -84,7 +84,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("regions");
         QTest::newRow("substring") << u"北京"_s << QStringList{u"北京"_s, u"北京郊区"_s};
         QTest::newRow("empty matches all")
-            << QString() << QStringList{u"北京"_s, u"北京郊区"_s, u"O'Hare"_s, u"满100%"_s, u"A_B"_s, u"AxB"_s};
+            << QString()
+            << QStringList{u"北京"_s, u"北京郊区"_s, u"O'Hare"_s, u"满100%"_s, u"A_B"_s, u"AxB"_s};
         QTest::newRow("single quote") << u"'"_s << QStringList{u"O'Hare"_s};
         QTest::newRow("percent") << u"%"_s << QStringList{u"满100%"_s};
         QTest::newRow("underscore") << u"_"_s << QStringList{u"A_B"_s};
@@ -95,10 +96,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, destination);
         QFETCH(QStringList, regions);
-        createRateTemplate(dbPath(), u"圆通"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"北京郊区"_s, u"12"_s, u"5"_s),
-                            rateRow(u"3"_s, u"O'Hare"_s, u"9"_s, u"5"_s), rateRow(u"4"_s, u"满100%"_s, u"9"_s, u"5"_s),
-                            rateRow(u"5"_s, u"A_B"_s, u"9"_s, u"5"_s), rateRow(u"6"_s, u"AxB"_s, u"9"_s, u"5"_s)});
+        createRateTemplate(
+            dbPath(), u"圆通"_s,
+            {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"北京郊区"_s, u"12"_s, u"5"_s),
+             rateRow(u"3"_s, u"O'Hare"_s, u"9"_s, u"5"_s), rateRow(u"4"_s, u"满100%"_s, u"9"_s, u"5"_s),
+             rateRow(u"5"_s, u"A_B"_s, u"9"_s, u"5"_s), rateRow(u"6"_s, u"AxB"_s, u"9"_s, u"5"_s)});
         RateDatabase db(dbPath());
         const auto rows = db.findRowsByRegion(u"圆通"_s, destination);
         QVERIFY2(rows, qPrintable(db.lastError()));
@@ -112,7 +114,8 @@ private Q_SLOTS:
 
     void findRowsByRegion_missingColumnsReadEmpty()
     {
-        createTable(dbPath(), u"旧模板"_s, {u"地区"_s, u"ID"_s, u"首重价格"_s}, {{u"北京"_s, u"7"_s, u"10"_s}});
+        createTable(dbPath(), u"旧模板"_s, {u"地区"_s, u"ID"_s, u"首重价格"_s},
+                    {{u"北京"_s, u"7"_s, u"10"_s}});
         RateDatabase db(dbPath());
         const auto rows = db.findRowsByRegion(u"旧模板"_s, u"北京"_s);
         QVERIFY(rows && rows->size() == 1);
@@ -152,8 +155,9 @@ private Q_SLOTS:
     void createTemplate_storesEveryRowAsGiven()
     {
         RateDatabase db(dbPath());
-        const QList<QStringList> rows{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"王'五"_s),
-                                      rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s)};
+        const QList<QStringList> rows{
+            rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"王'五"_s),
+            rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s)};
         QVERIFY2(db.createTemplate(u"汇通快递"_s, RateColumns(), rows), qPrintable(db.lastError()));
         const auto table = db.readTemplate(u"汇通快递"_s);
         QVERIFY(table);
@@ -168,11 +172,13 @@ private Q_SLOTS:
         QVERIFY(db.createTemplate(u"汇通快递"_s, RateColumns(), original));
 
         // Same name: refused, the stored template keeps its rows.
-        QVERIFY(!db.createTemplate(u"汇通快递"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"1"_s, u"1"_s)}));
+        QVERIFY(
+            !db.createTemplate(u"汇通快递"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"1"_s, u"1"_s)}));
         QCOMPARE(db.readTemplate(u"汇通快递"_s)->rows, original);
 
         // Two columns of one name: nothing of the new template may remain.
-        QVERIFY(!db.createTemplate(u"申通快递"_s, {u"ID"_s, u"地区"_s, u"地区"_s}, {{u"1"_s, u"a"_s, u"b"_s}}));
+        QVERIFY(
+            !db.createTemplate(u"申通快递"_s, {u"ID"_s, u"地区"_s, u"地区"_s}, {{u"1"_s, u"a"_s, u"b"_s}}));
         QVERIFY(!db.hasTemplate(u"申通快递"_s));
 
         // A bad name is refused before any statement runs.
@@ -183,9 +189,10 @@ private Q_SLOTS:
 
     void updateRows_byIdOrEveryRow()
     {
-        createRateTemplate(dbPath(), u"圆通"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"12"_s, u"5"_s),
-                            rateRow(u"2"_s, u"天津"_s, u"12"_s, u"5"_s), rateRow(u"abc"_s, u"海外"_s, u"99"_s, u"9"_s)});
+        createRateTemplate(
+            dbPath(), u"圆通"_s,
+            {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"上海"_s, u"12"_s, u"5"_s),
+             rateRow(u"2"_s, u"天津"_s, u"12"_s, u"5"_s), rateRow(u"abc"_s, u"海外"_s, u"99"_s, u"9"_s)});
         RateDatabase db(dbPath());
         int changed = -1;
         QVERIFY(db.updateRows(u"圆通"_s, {{u"联系方式"_s, u"张'三"_s}}, u"2"_s, &changed));
