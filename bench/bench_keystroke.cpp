@@ -1,10 +1,10 @@
 // One keystroke in the calculator's destination box, as the user feels it:
 // the search over every template and the matched-rows list refilled.
 
-#include <app/calculatorwindow.h>
-#include <editor/regiontable.h>
+#include <calculator/calculatorwindow.h>
+#include <core/schema.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
+#include <regions/regiontable.h>
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 // The per-keystroke path of the calculator (search every template, price every
 // match), the region lookup, and sorting a long list.
 
-#include <app/listsort.h>
-#include <editor/regiontable.h>
+#include <core/listsort.h>
+#include <core/schema.h>
 #include <fees/feequery.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
+#include <regions/regiontable.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,5 +1,6 @@
-#include "calculatorwindow.h"
+#include <calculator/calculatorwindow.h>
 
+#include <core/program.h>
 #include <ratedb/ratedatabase.h>
 
 #include <QApplication>
@@ -17,7 +18,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(u"Vantor"_s);
     QApplication::setApplicationName(u"kuaidi"_s);
-    QApplication::setApplicationVersion(u"2.2"_s);
+    QApplication::setApplicationVersion(Kuaidi::programVersion());
 
     // The program speaks Chinese whatever the system's language: Qt's own
     // dialogs too, where its translations are installed.

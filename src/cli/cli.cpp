@@ -1,12 +1,14 @@
 #include "cli.h"
 
-#include <editor/regiontable.h>
+#include <core/numbertext.h>
+#include <core/program.h>
+#include <core/schema.h>
 #include <fees/feequery.h>
-#include <import/templategrid.h>
 #include <import/workbook.h>
-#include <ratedb/numbertext.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
+#include <regions/regiontable.h>
+#include <templates/raterows.h>
+#include <templates/templategrid.h>
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -278,17 +280,7 @@ private:
         const std::optional<TextTable> table = db.readTemplate(name);
         if (!table)
             return databaseError(db);
-        // Cells follow the 41 rate columns by name, whatever order the table has.
-        QList<QStringList> rows;
-        for (const QStringList &stored : table->rows) {
-            QStringList row;
-            for (const QString &column : RateColumns()) {
-                const qsizetype at = table->columns.indexOf(column);
-                row << (at < 0 ? QString() : stored.value(at));
-            }
-            rows << row;
-        }
-        writeTable(m_out, m_o.json, RateColumns(), rows);
+        writeTable(m_out, m_o.json, RateColumns(), rateRowsOf(*table));
         return CliOk;
     }
 
@@ -307,7 +299,7 @@ private:
     {
         Workbook workbook;
         if (!workbook.open(m_o.arguments.at(0)))
-            return badInput(u"无法读取该文件："_s + workbook.lastError());
+            return badInput(workbook.failureMessage());
         for (const QString &name : workbook.sheetNames())
             m_out << name << u'\n';
         return CliOk;
@@ -330,14 +322,14 @@ private:
         }
         Workbook workbook;
         if (!workbook.open(m_o.arguments.at(1)))
-            return badInput(u"无法读取该文件："_s + workbook.lastError());
+            return badInput(workbook.failureMessage());
         const QStringList sheetNames = workbook.sheetNames();
         const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
         if (!sheetNames.contains(sheetName))
             return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(sheetName, sheetNames.join(u"、")));
         const std::optional<TextTable> sheet = workbook.readSheet(sheetName);
         if (!sheet)
-            return badInput(u"无法读取该文件："_s + workbook.lastError());
+            return badInput(workbook.failureMessage());
 
         TextTable grid = importGridFromSheet(*sheet);
         MatchProvinces(grid);
@@ -375,7 +367,7 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return CliOk;
     }
     if (parsed.options.version) {
-        out << "kuaidi-cli 2.2\n"_L1;
+        out << "kuaidi-cli "_L1 << programVersion() << u'\n';
         return CliOk;
     }
     return cli.run();

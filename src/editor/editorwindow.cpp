@@ -1,17 +1,16 @@
 #include "editorwindow.h"
 
-#include <app/listsort.h>
-#include <app/messages.h>
-#include <app/named.h>
-#include <app/reportlist.h>
-#include <app/sheetsource.h>
-#include <editor/regiontable.h>
-#include <import/templategrid.h>
+#include <core/schema.h>
 #include <pagefill/browserpage.h>
 #include <pagefill/browserprofile.h>
-#include <ratedb/numbertext.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
+#include <regions/regiontable.h>
+#include <templates/raterows.h>
+#include <templates/templategrid.h>
+#include <widgets/messages.h>
+#include <widgets/named.h>
+#include <widgets/reportlist.h>
+#include <widgets/sheetsource.h>
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -248,34 +247,13 @@ void EditorWindow::LoadStoredTemplate()
     }
     Messages::show(this, u"读取成功"_s);
 
-    const auto column = [&table](const QString &name) { return int(table->columns.indexOf(name)); };
-    const int id = column(RateColumns().at(ColumnId));
-    const int region = column(RateColumns().at(ColumnRegion));
-    const int province = column(RateColumns().at(ColumnProvince));
-    const int cityGrade = column(RateColumns().at(ColumnCityGrade));
-    const int baseFirst = column(RateColumns().at(ColumnFirstWeight));
-    const int baseAdditional = column(RateColumns().at(ColumnAdditionalWeight));
     const int levelIndex = Kuaidi::levelIndex(level);
-    const int levelFirst = levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldFirstWeight)) : -1;
-    const int levelAdditional =
-        levelIndex > 0 ? column(priceSetColumnName(levelIndex, FieldAdditionalWeight)) : -1;
-
     QList<QStringList> rows;
     rows.reserve(table->rows.size());
-    for (const QStringList &stored : table->rows) {
-        const auto cell = [&stored](int at) { return at < 0 ? QString() : stored.value(at); };
-        QString first;
-        QString additional;
-        if (levelIndex == 0) {
-            first = cell(baseFirst);
-            additional = cell(baseAdditional);
-        } else if (levelIndex > 0) {
-            // A star level's prices are amounts added to the base prices.
-            first = numberToText(textToNumber(cell(baseFirst)) + textToNumber(cell(levelFirst)));
-            additional =
-                numberToText(textToNumber(cell(baseAdditional)) + textToNumber(cell(levelAdditional)));
-        }
-        rows.append({cell(id), QString(), cell(region), cell(province), cell(cityGrade), first, additional});
+    for (const QStringList &cells : rateRowsOf(*table)) {
+        rows.append({cells.at(ColumnId), QString(), cells.at(ColumnRegion), cells.at(ColumnProvince),
+                     cells.at(ColumnCityGrade), shownLevelPrice(cells, levelIndex, FieldFirstWeight),
+                     shownLevelPrice(cells, levelIndex, FieldAdditionalWeight)});
     }
     showStoredTemplateColumns();
     m_grid->table()->setRows(std::move(rows));
@@ -283,8 +261,7 @@ void EditorWindow::LoadStoredTemplate()
 
 void EditorWindow::ChooseWorkbook()
 {
-    const QString path =
-        Messages::chooseFile(this, u"选择运费表格"_s, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
+    const QString path = chooseWorkbookFile(this);
     if (path.isEmpty())
         return;
     m_path->setText(path);
@@ -355,11 +332,7 @@ void EditorWindow::ApplyRow(int row)
 
 void EditorWindow::SortByColumn(int column)
 {
-    if (m_grid->cell(0, 0).isEmpty())
-        return;
-    TextTable table = m_grid->table()->table();
-    SortListByColumn(table, column);
-    m_grid->table()->setRows(std::move(table.rows));
+    m_grid->sortByColumn(column);
 }
 
 } // namespace Kuaidi

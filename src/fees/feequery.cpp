@@ -1,6 +1,7 @@
 #include "feequery.h"
 
-#include <ratedb/numbertext.h>
+#include <core/numbertext.h>
+#include <core/tolerance.h>
 #include <ratedb/ratedatabase.h>
 
 namespace Kuaidi {
@@ -32,15 +33,14 @@ QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, double weight, QS
 
 QList<int> cheapestQuotes(const QList<FeeQuote> &quotes)
 {
-    constexpr double Epsilon = 0.0000001;
     QList<int> cheapest;
     double lowest = 0;
     for (int i = 0; i < quotes.size(); ++i) {
         const double total = textToNumber(quotes.at(i).total);
-        if (cheapest.isEmpty() || total < lowest - Epsilon) {
+        if (cheapest.isEmpty() || total < lowest - Tolerance) {
             cheapest = {i};
             lowest = total;
-        } else if (total - lowest <= Epsilon) {
+        } else if (total - lowest <= Tolerance) {
             cheapest.append(i);
         }
     }

@@ -1,7 +1,9 @@
 #include "feequote.h"
 
-#include <ratedb/numbertext.h>
-#include <ratedb/schema.h>
+#include <core/numbertext.h>
+#include <core/schema.h>
+#include <core/tolerance.h>
+#include <templates/raterows.h>
 
 using namespace Qt::StringLiterals;
 
@@ -9,19 +11,17 @@ namespace Kuaidi {
 
 namespace {
 
-constexpr double Epsilon = 0.0000001;
-
 enum class Band { UpToOne, UpToTwenty, UpToThirty, UpToFifty, Over };
 
 Band bandOf(double weight)
 {
-    if (weight - 1 <= Epsilon)
+    if (weight - 1 <= Tolerance)
         return Band::UpToOne;
-    if (weight - 20 <= Epsilon)
+    if (weight - 20 <= Tolerance)
         return Band::UpToTwenty;
-    if (weight - 30 <= Epsilon)
+    if (weight - 30 <= Tolerance)
         return Band::UpToThirty;
-    if (weight - MaximumWeight <= Epsilon)
+    if (weight - MaximumWeight <= Tolerance)
         return Band::UpToFifty;
     return Band::Over;
 }
@@ -48,6 +48,11 @@ FeeQuote FeeQuote::fromCells(const QStringList &cells)
     return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
 }
 
+bool isOverMaximumWeight(double weight)
+{
+    return bandOf(weight) == Band::Over;
+}
+
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName)
 {
     const int level = levelIndex(levelName);
@@ -57,22 +62,18 @@ std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight
     if (band == Band::Over)
         return std::nullopt;
 
-    // Row price plus the level's increment for one field.
-    const auto price = [&](int rowColumn, int field) {
-        return textToNumber(row.cell(rowColumn)) + textToNumber(row.cell(priceSetColumnIndex(level, field)));
-    };
+    const auto price = [&](int field) { return levelPrice(row.cells, level, field); };
     const bool bandCharged = band == Band::UpToThirty || band == Band::UpToFifty;
 
     FeeQuote quote;
     quote.courier = row.templateName;
     quote.destination = row.cell(ColumnRegion);
-    quote.firstWeight = numberToText(price(ColumnFirstWeight, FieldFirstWeight));
-    quote.additionalWeight = numberToText(price(ColumnAdditionalWeight, FieldAdditionalWeight));
+    quote.firstWeight = numberToText(price(FieldFirstWeight));
+    quote.additionalWeight = numberToText(price(FieldAdditionalWeight));
     quote.bandSurcharge =
-        numberToText(band == Band::UpToFifty ? price(ColumnSurcharge30To50, FieldSurcharge30To50)
-                                             : price(ColumnSurcharge20To30, FieldSurcharge20To30));
-    quote.otherFee = numberToText(bandCharged ? price(ColumnOtherFee, FieldOtherFee)
-                                              : textToNumber(row.cell(ColumnOtherFee)));
+        numberToText(price(band == Band::UpToFifty ? FieldSurcharge30To50 : FieldSurcharge20To30));
+    quote.otherFee =
+        numberToText(bandCharged ? price(FieldOtherFee) : textToNumber(row.cell(ColumnOtherFee)));
     quote.contact = row.cell(ColumnContact);
     quote.arrivalTime = row.cell(ColumnArrivalTime);
 

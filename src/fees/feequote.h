@@ -40,6 +40,10 @@ struct FeeQuote
 /// Heaviest parcel any courier row is priced for, in kilograms.
 inline constexpr double MaximumWeight = 50.0;
 
+/// Whether no courier row prices a parcel of @p weight kilograms: over
+/// 50 kg, beyond the weight tolerance.
+bool isOverMaximumWeight(double weight);
+
 /// Prices one parcel of @p weight kilograms against one row at a customer star
 /// level. Nothing when the level names no price set, when the weight is over
 /// 50 kg, or when it is not a positive number.

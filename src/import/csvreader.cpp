@@ -53,13 +53,8 @@ bool CsvReader::open(const QString &path)
     if (!text)
         return fail(u"无法识别文件的文字编码，请把文件另存为 UTF-8 编码的 CSV 后再导入"_s);
     m_text = std::move(*text);
-    m_sheetName = QFileInfo(path).completeBaseName();
+    addSheetName(QFileInfo(path).completeBaseName());
     return true;
-}
-
-QStringList CsvReader::sheetNames() const
-{
-    return {m_sheetName};
 }
 
 std::optional<SheetRows> CsvReader::readSheet(qsizetype index)

@@ -15,14 +15,12 @@ public:
     CsvReader() = default;
 
     bool open(const QString &path) override;
-    QStringList sheetNames() const override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
     /// Splits CSV text into rows of cells.
     static SheetRows parse(QStringView text);
 
 private:
-    QString m_sheetName;
     QString m_text;
 };
 

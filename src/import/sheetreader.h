@@ -25,7 +25,8 @@ public:
     Q_DISABLE_COPY_MOVE(SheetReader)
 
     virtual bool open(const QString &path) = 0;
-    virtual QStringList sheetNames() const = 0;
+    /// Sheet names in workbook order, as open() found them.
+    QStringList sheetNames() const { return m_sheetNames; }
     /// Rows of the sheet at @p index in sheetNames().
     virtual std::optional<SheetRows> readSheet(qsizetype index) = 0;
 
@@ -37,9 +38,11 @@ public:
 protected:
     SheetReader() = default;
     bool fail(const QString &message);
+    void addSheetName(const QString &name) { m_sheetNames.append(name); }
 
 private:
     QString m_error;
+    QStringList m_sheetNames;
 };
 
 } // namespace Kuaidi

@@ -2,7 +2,7 @@
 
 #include "sheetreader.h"
 
-#include <ratedb/ratedatabase.h>
+#include <core/texttable.h>
 
 namespace Kuaidi {
 

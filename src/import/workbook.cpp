@@ -84,6 +84,11 @@ QString Workbook::lastError() const
     return m_error;
 }
 
+QString Workbook::failureMessage() const
+{
+    return u"无法读取该文件："_s + m_error;
+}
+
 QStringList Workbook::sheetNames() const
 {
     return m_sheetNames;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <ratedb/ratedatabase.h>
+#include <core/texttable.h>
 
 #include <QString>
 #include <QStringList>
@@ -36,8 +36,10 @@ public:
     bool isOpen() const;
 
     /// Why the last open() or readSheet() failed, in Chinese, starting with the
-    /// reason (callers put "无法读取该文件：" in front).
+    /// reason.
     QString lastError() const;
+    /// The same as a whole sentence for the seller: "无法读取该文件：" and the reason.
+    QString failureMessage() const;
 
     /// Worksheet names in workbook order; a text file has one sheet named
     /// after the file without its extension.

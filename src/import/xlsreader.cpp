@@ -2,7 +2,7 @@
 
 #include "compoundfile.h"
 
-#include <ratedb/numbertext.h>
+#include <core/numbertext.h>
 
 #include <QFile>
 #include <QtEndian>
@@ -193,8 +193,8 @@ bool XlsReader::open(const QString &path)
         const char *name = nullptr;
         if (freexl_get_worksheet_name(m_handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
             return fail(damagedMessage());
-        m_sheets.append({QString::fromUtf8(name), static_cast<unsigned short>(i),
-                         scanned ? m_scanned.at(i) : CellTexts()});
+        addSheetName(QString::fromUtf8(name));
+        m_sheets.append({static_cast<unsigned short>(i), scanned ? m_scanned.at(i) : CellTexts()});
     }
     m_scanned.clear();
     return true;
@@ -302,15 +302,6 @@ bool XlsReader::scanWorkbookStream(const QByteArray &data)
         at = body + length;
     }
     return true;
-}
-
-QStringList XlsReader::sheetNames() const
-{
-    QStringList names;
-    names.reserve(m_sheets.size());
-    for (const Sheet &sheet : m_sheets)
-        names.append(sheet.name);
-    return names;
 }
 
 std::optional<SheetRows> XlsReader::readSheet(qsizetype index)

@@ -18,7 +18,6 @@ public:
     ~XlsReader() override;
 
     bool open(const QString &path) override;
-    QStringList sheetNames() const override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
 private:
@@ -27,7 +26,6 @@ private:
 
     struct Sheet
     {
-        QString name;
         unsigned short freexlIndex = 0;
         CellTexts computed; // formula results, booleans and errors
     };

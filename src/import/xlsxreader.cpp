@@ -1,6 +1,6 @@
 #include "xlsxreader.h"
 
-#include <ratedb/numbertext.h>
+#include <core/numbertext.h>
 
 #include <QFile>
 #include <QHash>
@@ -252,8 +252,10 @@ bool XlsxReader::open(const QString &path)
         if (rel == rels.cend() || rel->target.isEmpty())
             return fail(damagedMessage() + u"（找不到工作表“%1”的数据）"_s.arg(name));
         // Chart sheets and macro sheets hold no table.
-        if (rel->type.endsWith(u"/worksheet"))
-            m_sheets.append({name, rel->target});
+        if (rel->type.endsWith(u"/worksheet")) {
+            addSheetName(name);
+            m_sheets.append({rel->target});
+        }
     }
     if (reader.hasError())
         return fail(damagedMessage());
@@ -283,15 +285,6 @@ bool XlsxReader::readSharedStrings(const QString &part)
     if (reader.hasError())
         return fail(damagedMessage());
     return true;
-}
-
-QStringList XlsxReader::sheetNames() const
-{
-    QStringList names;
-    names.reserve(m_sheets.size());
-    for (const Sheet &sheet : m_sheets)
-        names.append(sheet.name);
-    return names;
 }
 
 std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)

@@ -17,13 +17,11 @@ public:
     ~XlsxReader() override;
 
     bool open(const QString &path) override;
-    QStringList sheetNames() const override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
 private:
     struct Sheet
     {
-        QString name;
         QString part; // path of the worksheet inside the archive
     };
 

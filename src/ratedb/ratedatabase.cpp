@@ -1,6 +1,8 @@
 #include "ratedatabase.h"
 
-#include "schema.h"
+#include "sqltext.h"
+
+#include <core/schema.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,68 +35,12 @@ constexpr auto ListTablesSql =
 constexpr auto ProbeSql = "SELECT count(*) FROM sqlite_master"_L1;
 constexpr auto SelectAllSql = "SELECT * FROM %1"_L1;
 constexpr auto SelectByRegionSql = "SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'"_L1;
-// Row keys and the data version are SQLite's; they serve the in-memory
-// region search only, which falls back to LIKE where they are missing.
-constexpr auto DataVersionSql = "PRAGMA data_version"_L1;
-constexpr auto RegionIndexSql = "SELECT rowid, %2 FROM %1"_L1;
-constexpr auto SelectRowsByKeySql = "SELECT * FROM %1 WHERE rowid IN (%2) ORDER BY rowid"_L1;
-constexpr auto SelectAllByKeySql = "SELECT * FROM %1 ORDER BY rowid"_L1;
 constexpr auto CreateTableSql = "CREATE TABLE %1 (%2)"_L1;
 constexpr auto InsertSql = "INSERT INTO %1 (%2) VALUES (%3)"_L1;
 constexpr auto UpdateSql = "UPDATE %1 SET %2"_L1;
 constexpr auto WhereIdSql = " WHERE %1 = ?"_L1;
 constexpr auto DeleteSql = "DELETE FROM %1 WHERE %2 = ?"_L1;
 constexpr auto RenameSql = "ALTER TABLE %1 RENAME TO %2"_L1;
-
-QString likeContainsPattern(QString text)
-{
-    text.replace(u'\\', "\\\\"_L1);
-    text.replace(u'%', "\\%"_L1);
-    text.replace(u'_', "\\_"_L1);
-    return u'%' + text + u'%';
-}
-
-QString asciiLower(const QString &text)
-{
-    const auto isUpper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
-    if (std::none_of(text.cbegin(), text.cend(), isUpper))
-        return text;
-    QString lowered = text;
-    for (QChar &c : lowered) {
-        if (isUpper(c))
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    }
-    return lowered;
-}
-
-// Where each of the 41 rate columns is in a result; -1 for a column the
-// table lacks, which then reads as empty in every row.
-std::array<int, RateColumnCount> rateFieldsOf(const QSqlRecord &record)
-{
-    std::array<int, RateColumnCount> fieldOf{};
-    for (int k = 0; k < RateColumnCount; ++k)
-        fieldOf[k] = record.indexOf(RateColumns().at(k));
-    return fieldOf;
-}
-
-void appendRateRows(QSqlQuery &query, const std::array<int, RateColumnCount> &fieldOf,
-                    QList<QStringList> &rows)
-{
-    while (query.next()) {
-        QStringList row;
-        row.reserve(RateColumnCount);
-        for (const int field : fieldOf)
-            row << (field < 0 ? QString() : query.value(field).toString());
-        rows << row;
-    }
-}
-
-QString placeholders(qsizetype count)
-{
-    QStringList marks;
-    marks.fill(u"?"_s, count);
-    return marks.join(u", ");
-}
 
 bool isQuoteOrBracket(QChar c)
 {
@@ -204,16 +150,6 @@ void RateDatabase::close()
     }
 }
 
-// The driver's escapeIdentifier() passes names holding brackets through as
-// they are and splits table names at dots; a template name is always one
-// identifier, so quote it the standard way.
-QString RateDatabase::quoted(const QString &identifier) const
-{
-    QString q = identifier;
-    q.replace(u'"', "\"\""_L1);
-    return u'"' + q + u'"';
-}
-
 QStringList RateDatabase::templateNames()
 {
     m_lastError.clear();
@@ -244,7 +180,7 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
         return std::nullopt;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.exec(QString(SelectAllSql).arg(quoted(name)))) {
+    if (!query.exec(QString(SelectAllSql).arg(Sql::quoted(name)))) {
         fail(u"读取模板“%1”失败"_s.arg(name), query.lastError().text());
         return std::nullopt;
     }
@@ -283,11 +219,10 @@ QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &name
     }
     QSqlDatabase db = database();
     const bool inTransaction = db.transaction(); // one lock of the file, not one per statement
-    forgetIndexesIfChangedElsewhere();
-    const QString needle = asciiLower(destination);
+    m_searchCache.forgetIfChangedElsewhere(db);
     QString firstError;
     for (const QString &name : names) {
-        std::optional<QList<QStringList>> rows = searchTemplate(name, needle, destination);
+        std::optional<QList<QStringList>> rows = searchTemplate(name, destination);
         if (!rows && firstError.isEmpty())
             firstError = m_lastError;
         results.append({name, rows.value_or(QList<QStringList>()), !rows.has_value()});
@@ -298,88 +233,17 @@ QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &name
     return results;
 }
 
-std::optional<QList<QStringList>> RateDatabase::searchTemplate(const QString &name, const QString &needle,
+std::optional<QList<QStringList>> RateDatabase::searchTemplate(const QString &name,
                                                                const QString &destination)
 {
-    RegionIndex *index = regionIndex(name);
-    if (!index)
+    RegionSearchCache::Result result = m_searchCache.search(database(), name, destination);
+    if (!result.searched)
         return findRowsByRegionWithLike(name, destination);
-    QList<qint64> keys;
-    for (qsizetype i = 0; i < index->regions.size(); ++i) {
-        if (index->regions.at(i).contains(needle))
-            keys.append(index->rowKeys.at(i));
+    if (!result.error.isEmpty()) {
+        fail(u"查询模板“%1”失败"_s.arg(name), result.error);
+        return std::nullopt;
     }
-    if (keys.isEmpty())
-        return QList<QStringList>();
-    return fetchRateRows(name, *index, keys);
-}
-
-void RateDatabase::forgetIndexesIfChangedElsewhere()
-{
-    QSqlQuery query(database());
-    if (!query.exec(DataVersionSql) || !query.next()) {
-        m_regionIndexes.clear();
-        return;
-    }
-    const qint64 version = query.value(0).toLongLong();
-    if (version != m_dataVersion)
-        m_regionIndexes.clear();
-    m_dataVersion = version;
-}
-
-RateDatabase::RegionIndex *RateDatabase::regionIndex(const QString &name)
-{
-    if (const auto it = m_regionIndexes.find(name); it != m_regionIndexes.end())
-        return &it.value();
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.exec(QString(RegionIndexSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion)))))
-        return nullptr;
-    RegionIndex index;
-    while (query.next()) {
-        if (query.isNull(1)) // NULL is LIKE nothing, not even ''
-            continue;
-        index.rowKeys.append(query.value(0).toLongLong());
-        index.regions.append(asciiLower(query.value(1).toString()));
-    }
-    return &m_regionIndexes.insert(name, std::move(index)).value();
-}
-
-std::optional<QList<QStringList>> RateDatabase::fetchRateRows(const QString &name, RegionIndex &index,
-                                                              const QList<qint64> &rowKeys)
-{
-    constexpr qsizetype Chunk = 500;
-    const bool allRows = rowKeys.size() == index.rowKeys.size();
-    QList<QStringList> rows;
-    rows.reserve(rowKeys.size());
-    for (qsizetype from = 0; from < rowKeys.size(); from += Chunk) {
-        const QList<qint64> chunk = rowKeys.mid(from, Chunk);
-        QSqlQuery query(database());
-        query.setForwardOnly(true);
-        const QString sql = allRows
-                                ? QString(SelectAllByKeySql).arg(quoted(name))
-                                : QString(SelectRowsByKeySql).arg(quoted(name), placeholders(chunk.size()));
-        if (!query.prepare(sql)) {
-            fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
-            return std::nullopt;
-        }
-        if (!allRows) {
-            for (const qint64 key : chunk)
-                query.addBindValue(key);
-        }
-        if (!query.exec()) {
-            fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
-            return std::nullopt;
-        }
-        if (!index.fieldsKnown) {
-            index.fieldOf = rateFieldsOf(query.record());
-            index.fieldsKnown = true;
-        }
-        appendRateRows(query, index.fieldOf, rows);
-        if (allRows)
-            break;
-    }
-    return rows;
+    return std::move(result.rows);
 }
 
 // Tables without row keys, or an engine without them, are searched the plain way.
@@ -389,11 +253,11 @@ std::optional<QList<QStringList>> RateDatabase::findRowsByRegionWithLike(const Q
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(
-            QString(SelectByRegionSql).arg(quoted(name), quoted(RateColumns().at(ColumnRegion))))) {
+            QString(SelectByRegionSql).arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))))) {
         fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
         return std::nullopt;
     }
-    query.addBindValue(likeContainsPattern(destination));
+    query.addBindValue(Sql::likeContainsPattern(destination));
     if (!query.exec()) {
         fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
         return std::nullopt;
@@ -429,20 +293,20 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     QStringList definitions;
     QStringList quotedColumns;
     for (const QString &column : columns) {
-        quotedColumns << quoted(column);
-        definitions << quoted(column) + " TEXT"_L1;
+        quotedColumns << Sql::quoted(column);
+        definitions << Sql::quoted(column) + " TEXT"_L1;
     }
 
     QString error;
     {
         QSqlQuery create(db);
-        if (!create.exec(QString(CreateTableSql).arg(quoted(name), definitions.join(u", "))))
+        if (!create.exec(QString(CreateTableSql).arg(Sql::quoted(name), definitions.join(u", "))))
             error = create.lastError().text();
     }
     if (error.isEmpty()) {
         QSqlQuery insert(db);
-        if (!insert.prepare(QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "),
-                                                   placeholders(columns.size())))) {
+        if (!insert.prepare(QString(InsertSql).arg(Sql::quoted(name), quotedColumns.join(u", "),
+                                                   Sql::placeholders(columns.size())))) {
             error = insert.lastError().text();
         }
         for (qsizetype r = 0; error.isEmpty() && r < rows.size(); ++r) {
@@ -462,7 +326,7 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
         db.rollback();
         return fail(u"保存模板“%1”失败"_s.arg(name), detail);
     }
-    m_regionIndexes.remove(name);
+    m_searchCache.forget(name);
     return true;
 }
 
@@ -478,10 +342,10 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         return false;
     QStringList assignments;
     for (const ColumnValue &v : values)
-        assignments << quoted(v.column) + " = ?"_L1;
-    QString sql = QString(UpdateSql).arg(quoted(name), assignments.join(u", "));
+        assignments << Sql::quoted(v.column) + " = ?"_L1;
+    QString sql = QString(UpdateSql).arg(Sql::quoted(name), assignments.join(u", "));
     if (id)
-        sql += QString(WhereIdSql).arg(quoted(RateColumns().at(ColumnId)));
+        sql += QString(WhereIdSql).arg(Sql::quoted(RateColumns().at(ColumnId)));
 
     QSqlQuery query(database());
     if (!query.prepare(sql))
@@ -492,7 +356,7 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         query.addBindValue(*id);
     if (!query.exec())
         return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
-    m_regionIndexes.remove(name);
+    m_searchCache.forget(name);
     if (rowsChanged)
         *rowsChanged = query.numRowsAffected();
     return true;
@@ -505,16 +369,16 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
         return false;
     QStringList quotedColumns;
     for (const QString &column : columns)
-        quotedColumns << quoted(column);
+        quotedColumns << Sql::quoted(column);
     QSqlQuery query(database());
-    if (!query.prepare(
-            QString(InsertSql).arg(quoted(name), quotedColumns.join(u", "), placeholders(columns.size()))))
+    if (!query.prepare(QString(InsertSql).arg(Sql::quoted(name), quotedColumns.join(u", "),
+                                              Sql::placeholders(columns.size()))))
         return fail(u"增加记录失败"_s, query.lastError().text());
     for (qsizetype c = 0; c < columns.size(); ++c)
         query.addBindValue(c < values.size() ? values.at(c) : QString());
     if (!query.exec())
         return fail(u"增加记录失败"_s, query.lastError().text());
-    m_regionIndexes.remove(name);
+    m_searchCache.forget(name);
     return true;
 }
 
@@ -526,12 +390,12 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
     if (!open())
         return false;
     QSqlQuery query(database());
-    if (!query.prepare(QString(DeleteSql).arg(quoted(name), quoted(RateColumns().at(ColumnId)))))
+    if (!query.prepare(QString(DeleteSql).arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)))))
         return fail(u"删除记录失败"_s, query.lastError().text());
     query.addBindValue(id);
     if (!query.exec())
         return fail(u"删除记录失败"_s, query.lastError().text());
-    m_regionIndexes.remove(name);
+    m_searchCache.forget(name);
     if (rowsDeleted)
         *rowsDeleted = query.numRowsAffected();
     return true;
@@ -550,10 +414,10 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
     if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), {});
     QSqlQuery query(database());
-    if (!query.exec(QString(RenameSql).arg(quoted(oldName), quoted(newName))))
+    if (!query.exec(QString(RenameSql).arg(Sql::quoted(oldName), Sql::quoted(newName))))
         return fail(u"模板“%1”改名失败"_s.arg(oldName), query.lastError().text());
-    m_regionIndexes.remove(oldName);
-    m_regionIndexes.remove(newName);
+    m_searchCache.forget(oldName);
+    m_searchCache.forget(newName);
     return true;
 }
 

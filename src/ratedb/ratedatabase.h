@@ -1,24 +1,17 @@
 #pragma once
 
+#include <core/texttable.h>
+#include <ratedb/regionsearchcache.h>
+
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-#include <QHash>
-
-#include <array>
 #include <optional>
 
-namespace Kuaidi {
+class QSqlDatabase;
 
-/// A table of texts: column titles and rows of cells. What the lists on screen
-/// show, and what the database hands out and takes in.
-struct TextTable
-{
-    QStringList columns;
-    QList<QStringList> rows;
-};
+namespace Kuaidi {
 
 /// The rows of one template that a region search found.
 struct RegionSearchResult
@@ -100,36 +93,17 @@ public:
 
     bool renameTemplate(const QString &oldName, const QString &newName);
 
-    QSqlDatabase database() const;
-
 private:
-    /// The 地区 texts of one template in table order, with the row keys to
-    /// fetch whole rows by. Searching these in memory keeps a keystroke in
-    /// the calculator fast with many large templates.
-    struct RegionIndex
-    {
-        QList<qint64> rowKeys;
-        QStringList regions;           // ASCII letters lowered, as LIKE compares them
-        std::array<int, 41> fieldOf{}; // rate column → field of "SELECT *"
-        bool fieldsKnown = false;
-    };
-
-    QString quoted(const QString &identifier) const;
+    QSqlDatabase database() const;
     bool fail(const QString &what, const QString &detail);
-    void forgetIndexesIfChangedElsewhere();
-    RegionIndex *regionIndex(const QString &name);
-    std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &needle,
-                                                     const QString &destination);
-    std::optional<QList<QStringList>> fetchRateRows(const QString &name, RegionIndex &index,
-                                                    const QList<qint64> &rowKeys);
+    std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &destination);
     std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name,
                                                                const QString &destination);
 
     QString m_path;
     QString m_connectionName;
     QString m_lastError;
-    QHash<QString, RegionIndex> m_regionIndexes;
-    qint64 m_dataVersion = -1;
+    RegionSearchCache m_searchCache;
 };
 
 } // namespace Kuaidi

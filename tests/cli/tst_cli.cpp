@@ -1,8 +1,9 @@
 #include "../common/sampledb.h"
+#include "../common/testdata.h"
 
 #include <cli/cli.h>
+#include <core/schema.h>
 #include <fees/feequote.h>
-#include <ratedb/schema.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -142,7 +143,7 @@ private Q_SLOTS:
 
     void createThenRows_showsTheStoredTemplate()
     {
-        const QString workbook = QStringLiteral(KUAIDI_TEST_DATA) + u"/sheets/运费表.xls"_s;
+        const QString workbook = testData(u"sheets/运费表.xls"_s);
         const CliRun sheets = run({u"sheets"_s, workbook}, false);
         QCOMPARE(sheets.status, int(CliOk));
         QCOMPARE(sheets.out.split(u'\n', Qt::SkipEmptyParts).first(), u"运费"_s);
@@ -176,7 +177,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
-        const QString workbook = QStringLiteral(KUAIDI_TEST_DATA) + u"/sheets/运费表.xlsx"_s;
+        const QString workbook = testData(u"sheets/运费表.xlsx"_s);
         QTest::newRow("existing name")
             << QStringList{u"create"_s, u"圆通快递"_s, workbook} << int(CliBadInput);
         QTest::newRow("bad name") << QStringList{u"create"_s, u"圆通 快递"_s, workbook} << int(CliBadInput);

@@ -3,8 +3,8 @@
 // Helpers for window tests: record message boxes instead of showing them,
 // and click list rows and headers as a user would.
 
-#include <app/messages.h>
-#include <app/reportlist.h>
+#include <widgets/messages.h>
+#include <widgets/reportlist.h>
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -50,12 +50,17 @@ public:
     QList<Kuaidi::Messages::Message> messages;
 };
 
+/// The widget called @p name inside @p window. A missing one fails the test,
+/// naming it, and yields a stand-in owned by the window, so that the test
+/// reports the name instead of crashing on a null pointer.
 template<typename T> T *child(QWidget *window, const QString &name)
 {
-    T *w = window->findChild<T *>(name);
-    if (!w)
-        qWarning("no child %s", qPrintable(name));
-    return w;
+    if (T *found = window->findChild<T *>(name))
+        return found;
+    QTest::qFail(qPrintable(QStringLiteral("no widget named “%1”").arg(name)), __FILE__, __LINE__);
+    auto *standIn = new T(window);
+    standIn->setObjectName(name + QStringLiteral(" (missing)"));
+    return standIn;
 }
 
 /// Types @p text into @p widget one character at a time, the way an input

@@ -3,7 +3,7 @@
 // Builds rate databases for tests with plain SQL, the way another program
 // (or an older version of this one) would have written them.
 
-#include <ratedb/schema.h>
+#include <core/schema.h>
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -56,6 +56,23 @@ inline void createTable(const QString &dbPath, const QString &name, const QStrin
                 q.addBindValue(cell);
             QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
         }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+/// Runs @p statements on the file through a connection of the test's own, as
+/// another program would.
+inline void execSql(const QString &dbPath, const QStringList &statements)
+{
+    const QString connection = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(dbPath);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        for (const QString &sql : statements)
+            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text() + QStringLiteral(" in ") + sql));
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);

@@ -1,8 +1,10 @@
 #include "../common/guitest.h"
+#include "../common/pagescript.h"
 #include "../common/sampledb.h"
+#include "../common/testdata.h"
 
+#include <core/schema.h>
 #include <editor/editorwindow.h>
-#include <ratedb/schema.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,29 +20,6 @@
 using namespace Kuaidi;
 using namespace KuaidiTest;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString dataPath(const QString &relative)
-{
-    return QStringLiteral(KUAIDI_TEST_DATA) + u'/' + relative;
-}
-
-/// Runs @p script in the page and waits for its answer.
-QVariant evaluate(QWebEngineView *view, const QString &script)
-{
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000))
-        qWarning("no answer from the page");
-    return result;
-}
-
-} // namespace
 
 class TestEditorWindow : public QObject
 {
@@ -61,7 +40,10 @@ private:
         Q_EMIT combo(u"组合框2"_s)->activated(level);
     }
 
-    QString chosenOnPage() { return evaluate(m_window->browser(), u"chosen.join(',')"_s).toString(); }
+    QString chosenOnPage()
+    {
+        return evaluateScript(m_window->browser()->page(), u"chosen.join(',')"_s).toString();
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -87,7 +69,7 @@ private Q_SLOTS:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QSignalSpy loaded(m_window->browser(), &QWebEngineView::loadFinished);
-        m_window->browser()->setUrl(QUrl::fromLocalFile(dataPath(u"pages/regions.html"_s)));
+        m_window->browser()->setUrl(QUrl::fromLocalFile(testData(u"pages/regions.html"_s)));
         QVERIFY(loaded.wait(30000));
     }
     void cleanup()
@@ -147,9 +129,11 @@ private Q_SLOTS:
         QTRY_COMPARE(chosenOnPage(), u"J_City_320100"_s);
         QVERIFY(child<QLabel>(m_window.get(), u"标签_状态"_s)->text().contains(u"已在网页上勾选"_s));
         QCOMPARE(
-            evaluate(m_window->browser(), u"document.getElementById('J_City_320100').checked"_s).toBool(),
+            evaluateScript(m_window->browser()->page(), u"document.getElementById('J_City_320100').checked"_s)
+                .toBool(),
             true);
-        QCOMPARE(evaluate(m_window->browser(), u"document.getElementById('J_City_320100').style.display"_s)
+        QCOMPARE(evaluateScript(m_window->browser()->page(),
+                                u"document.getElementById('J_City_320100').style.display"_s)
                      .toString(),
                  u"none"_s);
 
@@ -157,7 +141,7 @@ private Q_SLOTS:
         QTRY_COMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
         QVERIFY(grid()->table()->isChecked(1));
         QVERIFY(!grid()->table()->isChecked(0));
-        QCOMPARE(evaluate(m_window->browser(), u"inlineClicks['J_City_220200']"_s).toInt(), 1);
+        QCOMPARE(evaluateScript(m_window->browser()->page(), u"inlineClicks['J_City_220200']"_s).toInt(), 1);
 
         // A row without an element id still shows its prices.
         rightClickRow(grid(), 3);
@@ -174,7 +158,7 @@ private Q_SLOTS:
     void sheet_loadsWithHiddenCodeColumn()
     {
         MessageRecorder messages;
-        edit(u"编辑框1"_s)->setText(dataPath(u"sheets/运费表.xlsx"_s));
+        edit(u"编辑框1"_s)->setText(testData(u"sheets/运费表.xlsx"_s));
         QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_确定读取"_s), Qt::LeftButton);
         // The first sheet is in the calculator's layout: its prices are not
         // where the editor takes them from, and the seller is told so.
@@ -197,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->rowCount(), 0);
 
         messages.clear();
-        edit(u"编辑框1"_s)->setText(dataPath(u"sheets/没有这个文件.xls"_s));
+        edit(u"编辑框1"_s)->setText(testData(u"sheets/没有这个文件.xls"_s));
         QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_确定读取"_s), Qt::LeftButton);
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.texts().first().startsWith(u"无法读取该文件："_s));

@@ -1,9 +1,9 @@
 #include "../common/sampledb.h"
 
+#include <core/schema.h>
 #include <fees/feequery.h>
 #include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +94,24 @@ private Q_SLOTS:
         QFETCH(double, weight);
         QFETCH(QString, level);
         QVERIFY(!ComputeFeeQuote(exampleRow(), weight, level));
+    }
+
+    void isOverMaximumWeight_data()
+    {
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<bool>("over");
+        QTest::newRow("1 kg") << 1.0 << false;
+        QTest::newRow("50 kg") << 50.0 << false;
+        QTest::newRow("50 kg within the tolerance") << 50.00000005 << false;
+        QTest::newRow("just over 50 kg") << 50.0000002 << true;
+        QTest::newRow("60 kg") << 60.0 << true;
+    }
+    void isOverMaximumWeight()
+    {
+        QFETCH(double, weight);
+        QFETCH(bool, over);
+        QCOMPARE(Kuaidi::isOverMaximumWeight(weight), over);
+        QCOMPARE(ComputeFeeQuote(exampleRow(), weight, u"原参数价格").has_value(), !over);
     }
 
     void computeFeeQuote_textPricesReadLeniently()

@@ -1,3 +1,5 @@
+#include "../common/testdata.h"
+
 #include <import/workbook.h>
 
 #include <QDir>
@@ -14,7 +16,7 @@ namespace {
 
 QString sheetFile(const QString &name)
 {
-    return QStringLiteral(KUAIDI_TEST_DATA "/sheets/") + name;
+    return KuaidiTest::testData(u"sheets/"_s + name);
 }
 
 const QStringList FixtureSheets{u"运费"_s, u"模板"_s, u"空表"_s, u"杂项"_s, u"引号"_s};
@@ -188,7 +190,7 @@ private Q_SLOTS:
         Workbook book;
         QVERIFY(!book.readSheet(u"运费"_s));
         QVERIFY(!book.lastError().isEmpty());
-        QVERIFY(!book.open(QStringLiteral(KUAIDI_TEST_DATA "/sheets")));
+        QVERIFY(!book.open(KuaidiTest::testData(u"sheets"_s)));
         QVERIFY(book.lastError().contains(u"文件夹"));
         QVERIFY(book.open(sheetFile(u"运费表.xls"_s)));
         QVERIFY(!book.readSheet(u"Sheet1"_s));

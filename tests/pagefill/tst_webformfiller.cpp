@@ -1,3 +1,6 @@
+#include "../common/pagescript.h"
+#include "../common/testdata.h"
+
 #include <pagefill/browserpage.h>
 #include <pagefill/webformfiller.h>
 
@@ -121,7 +124,7 @@ bool TestWebFormFiller::open(const QString &page, const QString &query)
         m_view->resize(800, 600);
         m_view->show();
     }
-    QUrl url = QUrl::fromLocalFile(QString::fromUtf8(KUAIDI_TEST_DATA) % "/pages/"_L1 % page);
+    QUrl url = QUrl::fromLocalFile(KuaidiTest::testData(u"pages/"_s + page));
     url.setQuery(query);
     QSignalSpy loaded(m_page, &QWebEnginePage::loadFinished);
     m_view->load(url);
@@ -133,15 +136,9 @@ bool TestWebFormFiller::bind(WebFormFiller &filler, const QString &page)
     return open(page) && filler.Initialise(m_view.get());
 }
 
-// Runs a script of the test's own in the page's world.
 QVariant TestWebFormFiller::evaluate(const QString &script)
 {
-    auto result = std::make_shared<std::optional<QVariant>>();
-    m_page->runJavaScript(script, QWebEngineScript::MainWorld,
-                          [result](const QVariant &value) { *result = value; });
-    if (!QTest::qWaitFor([&] { return result->has_value(); }, PageTimeoutMs))
-        return u"no answer"_s;
-    return **result;
+    return KuaidiTest::evaluateScript(m_page, script, PageTimeoutMs);
 }
 
 // What regions.html shows and has recorded, one aspect after another: the

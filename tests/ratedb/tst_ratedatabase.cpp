@@ -1,7 +1,7 @@
 #include "../common/sampledb.h"
 
+#include <core/schema.h>
 #include <ratedb/ratedatabase.h>
-#include <ratedb/schema.h>
 
 #include <QFile>
 #include <QSqlQuery>
@@ -66,11 +66,8 @@ private Q_SLOTS:
         {
             // An AUTOINCREMENT table makes the engine keep a table of its own.
             createTable(dbPath(), u"汇通"_s, {u"ID"_s}, {});
-            RateDatabase raw(dbPath());
-            QVERIFY(raw.open());
-            QSqlQuery q(raw.database());
-            QVERIFY(q.exec(u"CREATE TABLE 顺丰 (n INTEGER PRIMARY KEY AUTOINCREMENT, 地区 TEXT)"_s));
-            QVERIFY(q.exec(u"INSERT INTO 顺丰 (地区) VALUES ('北京')"_s));
+            execSql(dbPath(), {u"CREATE TABLE 顺丰 (n INTEGER PRIMARY KEY AUTOINCREMENT, 地区 TEXT)"_s,
+                               u"INSERT INTO 顺丰 (地区) VALUES ('北京')"_s});
         }
         RateDatabase db(dbPath());
         QCOMPARE(db.templateNames(), (QStringList{u"圆通"_s, u"中通"_s, u"申通"_s, u"汇通"_s, u"顺丰"_s}));
@@ -229,6 +226,28 @@ private Q_SLOTS:
         QVERIFY(db.renameTemplate(u"圆通"_s, u"圆通速递"_s));
         QCOMPARE(db.templateNames(), (QStringList{u"圆通速递"_s, u"中通"_s}));
         QCOMPARE(db.readTemplate(u"圆通速递"_s)->rows.size(), 1);
+    }
+
+    void checkTemplateName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("chinese and digits") << u"汇通快递65"_s << true;
+        QTest::newRow("with a dot") << u"顺丰2.0"_s << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("blank") << u"汇通 快递"_s << false;
+        QTest::newRow("ideographic blank") << u"汇通　快递"_s << false;
+        QTest::newRow("single quote") << u"汇通'快递"_s << false;
+        QTest::newRow("double quote") << u"汇通\"快递"_s << false;
+        QTest::newRow("brackets") << u"汇通[快递]"_s << false;
+        QTest::newRow("control character") << u"汇通\u0001快递"_s << false;
+        QTest::newRow("engine prefix") << u"sqlite_master"_s << false;
+    }
+    void checkTemplateName()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        QCOMPARE(Kuaidi::checkTemplateName(name).isEmpty(), accepted);
     }
 };
 

@@ -1,0 +1,168 @@
+#include "calculatorwindow.h"
+
+#include "artwork.h"
+#include "feequerypage.h"
+#include "maintenancepage.h"
+#include "newtemplatepage.h"
+
+#include <core/program.h>
+#include <editor/editorwindow.h>
+#include <ratedb/ratedatabase.h>
+#include <widgets/messages.h>
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+// A static library's resources are not registered unless asked for.
+static void initCalculatorResources()
+{
+    Q_INIT_RESOURCE(calculator);
+}
+
+namespace Kuaidi {
+
+CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
+    : QMainWindow(parent), m_databasePath(databasePath),
+      m_database(std::make_unique<RateDatabase>(databasePath))
+{
+    initCalculatorResources();
+    setWindowTitle(programName() + programVersion());
+    setWindowIcon(QIcon(parcelPicture(QSize(64, 64))));
+    resize(825, 682);
+
+    QMenu *settings = menuBar()->addMenu(u"设置"_s);
+    settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
+    settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"tutorial"_s); });
+
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(u"选择夹1"_s);
+    m_pages->setMinimumSize(600, 616);
+    m_feeQuery = new FeeQueryPage(*m_database, m_pages);
+    m_newTemplate = new NewTemplatePage(*m_database, m_pages);
+    m_maintenance = new MaintenancePage(*m_database, m_pages);
+    m_pages->addTab(m_feeQuery, u"快递费用查询和计算"_s);
+    m_pages->addTab(m_newTemplate, u"新建快递公司运费模板"_s);
+    m_pages->addTab(m_maintenance, u"修改快递公司运费模板"_s);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QHBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_pages, 1);
+    layout->addWidget(createSidePanel());
+    setCentralWidget(central);
+
+    connect(m_pages, &QTabWidget::currentChanged, this, &CalculatorWindow::refreshTemplateLists);
+    connect(m_maintenance, &MaintenancePage::templateRenamed, this, &CalculatorWindow::refreshTemplateLists);
+
+    // Start-up: make sure the database file exists, list its templates, and
+    // start with an empty destination. An unusable file leaves the lists
+    // empty; the seller is told which file once the window is up.
+    if (!m_database->open()) {
+        QTimer::singleShot(0, this, [this] {
+            Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+        });
+    }
+    refreshTemplateLists();
+    m_feeQuery->clearDestination();
+}
+
+CalculatorWindow::~CalculatorWindow()
+{
+    // The program ends with this window; the editor goes with it, before the
+    // browser engine shuts down.
+    delete m_editor.data();
+}
+
+QWidget *CalculatorWindow::createSidePanel()
+{
+    auto *panel = new QWidget(this);
+    panel->setFixedWidth(200);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    const auto link = [this, panel](const QString &text, const QString &anchor) {
+        auto *label = new QLabel(u"<a href=\"%1\">%2</a>"_s.arg(anchor, text.toHtmlEscaped()), panel);
+        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        connect(label, &QLabel::linkActivated, this, &CalculatorWindow::openHelp);
+        return label;
+    };
+
+    layout->addWidget(link(u"使用演示教程视频"_s, u"tutorial"_s));
+    auto *picture = new QLabel(panel);
+    picture->setObjectName(u"图片框1"_s);
+    picture->setPixmap(parcelPicture(QSize(192, 176)));
+    picture->setFixedSize(192, 176);
+    layout->addWidget(picture);
+    layout->addWidget(link(u"卖家交流群（一）"_s, u"community"_s));
+    layout->addWidget(link(u"卖家交流群（二）"_s, u"community"_s));
+    auto *about = new QLabel(u"快递费用计算器帮网店卖家管理各家快递的运费模板：输入目的地和重量，"
+                             "一次比较所有快递的价格，并可一键勾选淘宝运费模板的地区。"_s,
+                             panel);
+    about->setWordWrap(true);
+    about->setStyleSheet(u"color: #555;"_s);
+    layout->addWidget(about);
+    layout->addWidget(link(u"运费模板格式说明"_s, u"templates"_s));
+    layout->addWidget(link(u"常见问题"_s, u"faq"_s));
+
+    auto *extras = new QGroupBox(u"增值功能"_s, panel);
+    auto *openEditor = new QPushButton(u"淘宝网店快递模板快速编辑器"_s, extras);
+    openEditor->setObjectName(u"按钮19"_s);
+    (new QVBoxLayout(extras))->addWidget(openEditor);
+    connect(openEditor, &QPushButton::clicked, this, &CalculatorWindow::openEditor);
+    layout->addWidget(extras);
+    layout->addStretch();
+    return panel;
+}
+
+void CalculatorWindow::refreshTemplateLists()
+{
+    const QStringList names = m_database->templateNames();
+    m_feeQuery->setCourierNames(names);
+    m_maintenance->setTemplateNames(names);
+}
+
+void CalculatorWindow::openEditor()
+{
+    if (m_editor) {
+        m_editor->showNormal();
+        m_editor->raise();
+        m_editor->activateWindow();
+        return;
+    }
+    // A window of its own, not owned by this one: both work side by side.
+    m_editor = new EditorWindow(m_databasePath);
+    m_editor->setAttribute(Qt::WA_DeleteOnClose);
+    m_editor->show();
+}
+
+// The help page ships inside the program; the default browser needs it as a
+// file, so it is written out before it is opened.
+void CalculatorWindow::openHelp(const QString &anchor)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(u"kuaidi-help.html"_s);
+    QFile source(u":/kuaidi/help.html"_s);
+    QFile target(path);
+    if (source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        target.write(source.readAll().replace("{{version}}", programVersion().toUtf8()));
+    target.close();
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setFragment(anchor);
+    QDesktopServices::openUrl(url);
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,252 @@
+#include "feequerypage.h"
+
+#include <widgets/messages.h>
+#include <widgets/named.h>
+#include <widgets/reportlist.h>
+
+#include <core/numbertext.h>
+#include <core/schema.h>
+#include <fees/feequery.h>
+#include <ratedb/ratedatabase.h>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+const QString InitialTip = u"提示：\r\n\r\n右键单击  左侧的快递名称\r\n\r\n可以查看详细信息"_s;
+
+// The breakdown is built with "\r\n"; the box and the clipboard use the
+// platform's own line breaks.
+QString nativeLineBreaks(QString text)
+{
+    text.replace("\r\n"_L1, "\n"_L1);
+#ifdef Q_OS_WIN
+    text.replace(u'\n', "\r\n"_L1);
+#endif
+    return text;
+}
+
+} // namespace
+
+FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(parent), m_database(database)
+{
+    auto *group = new QGroupBox(this);
+    group->setObjectName(u"分组框13"_s);
+
+    m_weight = named<QLineEdit>(u"编辑框_货物重量"_s, group);
+    m_weight->setPlaceholderText(u"例如 2.5"_s);
+    m_volume = named<QLineEdit>(u"编辑框_货物体积"_s, group);
+    m_destination = named<QLineEdit>(u"编辑框_目的地"_s, group);
+    m_destination->setPlaceholderText(u"输入城市名，如 南京"_s);
+    m_destination->setClearButtonEnabled(true);
+    m_compute = new QPushButton(u"计算"_s, group);
+    m_compute->setObjectName(u"按钮17"_s);
+    m_compute->setDefault(true);
+    m_level = new QComboBox(group);
+    m_level->setObjectName(u"组合框4"_s);
+    m_level->addItems(LevelNames());
+    m_level->setCurrentIndex(0);
+
+    auto *inputs = new QGridLayout;
+    inputs->addWidget(new QLabel(u"货物重量"_s, group), 0, 0);
+    inputs->addWidget(m_weight, 0, 1);
+    inputs->addWidget(new QLabel(u"KG"_s, group), 0, 2);
+    inputs->addWidget(new QLabel(u"货物体积"_s, group), 0, 3);
+    inputs->addWidget(m_volume, 0, 4);
+    inputs->addWidget(new QLabel(u"立方米"_s, group), 0, 5);
+    inputs->addWidget(new QLabel(u"目的地"_s, group), 1, 0);
+    inputs->addWidget(m_destination, 1, 1, 1, 2);
+    inputs->addWidget(new QLabel(u"收费级别"_s, group), 1, 3);
+    inputs->addWidget(m_level, 1, 4, 1, 2);
+    inputs->addWidget(m_compute, 0, 6, 2, 1);
+    m_compute->setMinimumHeight(48);
+    inputs->setColumnStretch(1, 1);
+    inputs->setColumnStretch(4, 1);
+
+    auto *resultTabs = new QTabWidget(group);
+    resultTabs->setObjectName(u"选择夹2"_s);
+    m_results = new ReportList(resultTabs);
+    m_results->setObjectName(u"超级列表框6"_s);
+    m_results->setColumns(FeeQuote::titles(), {70, 60, 60, 60, 60, 90, 70, 90, 70});
+    m_results->setToolTip(u"右键单击一行，查看费用明细；最便宜的快递以绿色标出"_s);
+    resultTabs->addTab(m_results, u"下面显示已计算出的快递价格"_s);
+
+    auto *notes = new QGroupBox(u"备注"_s, group);
+    notes->setObjectName(u"分组框14"_s);
+    auto *hint = new QLabel(u"鼠标右键单击左侧表格项，试试"_s, notes);
+    hint->setWordWrap(true);
+    m_breakdown = new QPlainTextEdit(notes);
+    m_breakdown->setObjectName(u"编辑框4"_s);
+    m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
+    m_copy = new QPushButton(u"复制"_s, notes);
+    m_copy->setObjectName(u"按钮4"_s);
+    auto *notesLayout = new QVBoxLayout(notes);
+    notesLayout->addWidget(hint);
+    notesLayout->addWidget(m_breakdown, 1);
+    notesLayout->addWidget(m_copy);
+    notes->setFixedWidth(190);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(resultTabs, 1);
+    middle->addWidget(notes);
+
+    auto *matchedTabs = new QTabWidget(group);
+    matchedTabs->setObjectName(u"选择夹3"_s);
+    m_matched = new ReportList(matchedTabs);
+    m_matched->setObjectName(u"超级列表框5"_s);
+    QStringList matchedTitles = RateColumnShortTitles();
+    matchedTitles << u"快递模板名称"_s;
+    m_matched->setColumns(matchedTitles, QList<int>(matchedTitles.size(), 60));
+    matchedTabs->addTab(m_matched, u"快递信息展示栏目"_s);
+
+    m_status = new QLabel(group);
+    m_status->setObjectName(u"标签_状态"_s);
+    m_status->setStyleSheet(u"color: #8a4b00;"_s);
+
+    auto *groupLayout = new QVBoxLayout(group);
+    groupLayout->addLayout(inputs);
+    groupLayout->addWidget(m_status);
+    groupLayout->addLayout(middle, 3);
+    groupLayout->addWidget(matchedTabs, 2);
+
+    // Not shown: the templates the search walks, kept in catalogue order.
+    m_couriers = new ReportList(this);
+    m_couriers->setObjectName(u"超级列表框4"_s);
+    m_couriers->setColumns({u"快递名称"_s});
+    m_couriers->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(group);
+
+    connect(m_destination, &QLineEdit::textChanged, this, &FeeQueryPage::DestinationSearch);
+    connect(m_compute, &QPushButton::clicked, this, &FeeQueryPage::ComputeFees);
+    connect(m_weight, &QLineEdit::returnPressed, this, &FeeQueryPage::ComputeFees);
+    connect(m_results, &ReportList::rowRightClicked, this, &FeeQueryPage::ShowFeeBreakdown);
+    connect(m_copy, &QPushButton::clicked, this, &FeeQueryPage::CopyFeeBreakdown);
+}
+
+void FeeQueryPage::setCourierNames(const QStringList &names)
+{
+    QList<QStringList> rows;
+    for (const QString &name : names)
+        rows.append({name});
+    m_couriers->table()->setRows(rows);
+}
+
+QStringList FeeQueryPage::courierNames() const
+{
+    QStringList names;
+    for (int r = 0; r < m_couriers->rowCount(); ++r)
+        names << m_couriers->cell(r, 0);
+    return names;
+}
+
+void FeeQueryPage::clearDestination()
+{
+    m_destination->clear();
+}
+
+void FeeQueryPage::showStatus(const QString &text)
+{
+    m_status->setText(text);
+}
+
+void FeeQueryPage::DestinationSearch()
+{
+    const QString destination = m_destination->text();
+    QStringList failed;
+    const QList<MatchedRateRow> rows =
+        Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
+    QList<QStringList> cells;
+    cells.reserve(rows.size());
+    for (const MatchedRateRow &row : rows)
+        cells.append(row.cells + QStringList{row.templateName});
+    m_matched->table()->setRows(std::move(cells));
+
+    if (!failed.isEmpty())
+        showStatus(u"以下模板无法查询，已跳过：%1"_s.arg(failed.join(u"、")));
+    else if (destination.isEmpty())
+        showStatus({});
+    else
+        showStatus(rows.isEmpty() ? u"没有找到目的地包含“%1”的快递"_s.arg(destination)
+                                  : u"找到 %1 条线路，输入重量后点击“计算”"_s.arg(rows.size()));
+}
+
+void FeeQueryPage::ComputeFees()
+{
+    m_results->table()->clearRows();
+    // A breakdown of the results just replaced must not be copied to a buyer
+    // by mistake.
+    m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
+    const std::optional<double> weight = parseWeight(m_weight->text());
+    if (!weight) {
+        showStatus(u"请输入正确的货物重量"_s);
+        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        m_weight->setFocus();
+        return;
+    }
+
+    QList<MatchedRateRow> rows;
+    const TextTable &matched = m_matched->table()->table();
+    rows.reserve(matched.rows.size());
+    for (const QStringList &cells : matched.rows)
+        rows.append({cells.mid(0, RateColumnCount), cells.value(RateColumnCount)});
+
+    const QList<FeeQuote> quotes = Kuaidi::ComputeFees(rows, *weight, m_level->currentText());
+    QList<QStringList> cells;
+    for (const FeeQuote &quote : quotes)
+        cells.append(quote.toCells());
+    m_results->table()->setRows(std::move(cells));
+    m_results->table()->setHighlightedRows(cheapestQuotes(quotes));
+    m_results->fitColumnsToContents();
+
+    if (rows.isEmpty() && m_destination->text().isEmpty())
+        showStatus(u"请先输入目的地"_s);
+    else if (rows.isEmpty())
+        showStatus(u"没有找到目的地包含“%1”的快递"_s.arg(m_destination->text()));
+    else if (isOverMaximumWeight(*weight))
+        showStatus(u"货物重量超过 %1KG，快递不能报价"_s.arg(numberToText(MaximumWeight)));
+    else
+        showStatus(u"共 %1 条报价，绿色为最便宜的快递"_s.arg(quotes.size()));
+}
+
+void FeeQueryPage::ShowFeeBreakdown()
+{
+    m_breakdown->clear();
+    const int row = m_results->currentRow();
+    if (row < 0)
+        return;
+    const QString weightText = m_weight->text();
+    const std::optional<double> weight = parseWeight(weightText);
+    if (!weight) {
+        Messages::show(this, u"请输入正确的货物重量（大于 0 的数字，单位 KG）"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    const FeeQuote quote = FeeQuote::fromCells(m_results->table()->rowCells(row));
+    m_breakdown->setPlainText(nativeLineBreaks(FeeBreakdownText(quote, weightText, *weight)));
+}
+
+void FeeQueryPage::CopyFeeBreakdown()
+{
+    QGuiApplication::clipboard()->setText(nativeLineBreaks(m_breakdown->toPlainText()));
+    Messages::show(this, u"已经复制到剪切板，ctrl+v 复制到需要的地方即可"_s);
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <QWidget>
+#include <utility>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+namespace Kuaidi {
+
+class RateDatabase;
+class ReportList;
+struct ColumnValue;
+struct RowFields;
+
+/// "修改快递公司运费模板": browse one template's rows, then change, add and
+/// delete rows, set star-level prices and contacts, and rename the template.
+/// Every change is written to the list and then to the database.
+class MaintenancePage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MaintenancePage(RateDatabase &database, QWidget *parent = nullptr);
+
+    /// Refills the template choice, keeping the chosen template when it is
+    /// still there. Choosing happens only when the user picks one.
+    void setTemplateNames(const QStringList &names);
+
+    void ChooseTemplate();
+    void SelectRow(int row);
+    void SortByColumn(int column);
+    void ChangeRow();
+    void AddRow();
+    void DeleteRow();
+    void ChooseStarLevel();
+    void SetLevelPricesOfCurrentRow();
+    void SetLevelPricesOfAllRows();
+    void SetContactOfCurrentRow();
+    void SetContactOfAllRows();
+    void RenameTemplate();
+
+Q_SIGNALS:
+    /// A template got a new name; the other template lists may refresh.
+    void templateRenamed(const QString &newName);
+
+private:
+    QString currentTemplate() const;
+    QList<std::pair<QString, QLineEdit *>> rowPriceBoxes() const;
+    QList<std::pair<QString, QLineEdit *>> levelPriceBoxes() const;
+    bool ensureTemplateChosen();
+    bool ensureRowSelected();
+    RowFields editorFields() const;
+    void showEditorFields(const RowFields &fields);
+    void writeEditorIntoRow(int row);
+    QList<ColumnValue> levelPriceValues() const;
+    void runUpdate(const QList<ColumnValue> &values, bool currentRowOnly);
+
+    RateDatabase &m_database;
+    int m_selectedRow = -1;
+
+    QComboBox *m_templates = nullptr;
+    QGroupBox *m_listGroup = nullptr;
+    ReportList *m_rows = nullptr;
+    QLineEdit *m_id = nullptr;
+    QLineEdit *m_region = nullptr;
+    QLineEdit *m_firstWeight = nullptr;
+    QLineEdit *m_additionalWeight = nullptr;
+    QLineEdit *m_surcharge20 = nullptr;
+    QLineEdit *m_surcharge30 = nullptr;
+    QLineEdit *m_otherFee = nullptr;
+    QLineEdit *m_arrival = nullptr;
+    QComboBox *m_level = nullptr;
+    QList<QLineEdit *> m_levelPrices;
+    QList<int> m_levelColumns;
+    QLineEdit *m_newName = nullptr;
+    QLineEdit *m_contact = nullptr;
+};
+
+} // namespace Kuaidi

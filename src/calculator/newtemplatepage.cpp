@@ -1,0 +1,241 @@
+#include "newtemplatepage.h"
+
+#include <widgets/messages.h>
+#include <widgets/named.h>
+#include <widgets/priceinput.h>
+#include <widgets/reportlist.h>
+#include <widgets/sheetsource.h>
+
+#include <core/schema.h>
+#include <ratedb/ratedatabase.h>
+#include <templates/templategrid.h>
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+// A small picture of a sheet in the expected layout.
+QTableWidget *formatExample(QWidget *parent)
+{
+    const QStringList titles{u"地区"_s, u"首重价格"_s, u"续重价格"_s, u"到达时间"_s};
+    const QList<QStringList> rows{{u"江苏南京"_s, u"8"_s, u"2"_s, u"次日"_s},
+                                  {u"北京"_s, u"12"_s, u"5"_s, u"2-3天"_s}};
+    auto *example = new QTableWidget(int(rows.size()), int(titles.size()), parent);
+    example->setObjectName(u"图片框_格式示例"_s);
+    example->setHorizontalHeaderLabels(titles);
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < titles.size(); ++c)
+            example->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+    }
+    example->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    example->setSelectionMode(QAbstractItemView::NoSelection);
+    example->setFocusPolicy(Qt::NoFocus);
+    example->verticalHeader()->hide();
+    example->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    example->setFixedHeight(example->horizontalHeader()->sizeHint().height() + 2 * example->rowHeight(0) + 4);
+    return example;
+}
+
+} // namespace
+
+NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
+    : QWidget(parent), m_database(database)
+{
+    auto *choose = named<QPushButton>(u"按钮1"_s, u"1.选择excel文档"_s, this);
+    m_path = new QLabel(this);
+    m_path->setObjectName(u"标签_文件路径"_s);
+    m_path->setStyleSheet(u"color: #555;"_s);
+    m_sheets = new QComboBox(this);
+    m_sheets->setObjectName(u"组合框1"_s);
+    m_sheets->setMinimumWidth(120);
+    m_sheetSource = std::make_unique<SheetSource>(m_sheets);
+    auto *read = named<QPushButton>(u"按钮2"_s, u"2.确定读取，并智能匹配"_s, this);
+
+    auto *steps = new QHBoxLayout;
+    steps->addWidget(choose);
+    steps->addWidget(new QLabel(u"选择表"_s, this));
+    steps->addWidget(m_sheets);
+    steps->addWidget(read);
+    steps->addStretch();
+
+    m_gridGroup = new QGroupBox(u"未命名快递公司模板"_s, this);
+    m_grid = new ReportList(m_gridGroup);
+    m_grid->setObjectName(u"超级列表框1"_s);
+    (new QVBoxLayout(m_gridGroup))->addWidget(m_grid);
+
+    m_name = named<QLineEdit>(u"编辑框_为模板命名"_s, u"汇通快递"_s, this);
+    m_surcharge20 = named<QLineEdit>(u"编辑框_新建模板手续费1"_s, this);
+    m_surcharge30 = named<QLineEdit>(u"编辑框_新建模板手续费2"_s, this);
+    m_otherFee = named<QLineEdit>(u"编辑框_新建模板其他手续费"_s, this);
+    m_contact = named<QLineEdit>(u"编辑框_新建模板联系方式"_s, this);
+    auto *preview = named<QPushButton>(u"按钮3"_s, u"4.预览效果"_s, this);
+    auto *save = named<QPushButton>(u"按钮9"_s, u"5.确定保存"_s, this);
+
+    auto *settings = new QGridLayout;
+    settings->addWidget(new QLabel(u"3.为模板命名为"_s, this), 0, 0);
+    settings->addWidget(m_name, 0, 1);
+    settings->addWidget(new QLabel(u"20-30KG手续费"_s, this), 0, 2);
+    settings->addWidget(m_surcharge20, 0, 3);
+    settings->addWidget(new QLabel(u"30-50手续费"_s, this), 0, 4);
+    settings->addWidget(m_surcharge30, 0, 5);
+    settings->addWidget(new QLabel(u"其他手续费"_s, this), 1, 0);
+    settings->addWidget(m_otherFee, 1, 1);
+    settings->addWidget(new QLabel(u"联系方式为"_s, this), 1, 2);
+    settings->addWidget(m_contact, 1, 3, 1, 3);
+    auto *actions = new QHBoxLayout;
+    actions->addStretch();
+    actions->addWidget(preview);
+    actions->addWidget(save);
+    settings->addLayout(actions, 2, 0, 1, 6);
+
+    auto *formatGroup = new QGroupBox(u"excel文档 格式说明"_s, this);
+    auto *formatText = new QLabel(
+        u"第一列标题为：地区   第二列标题为：首重价格   第三列标题为：续重价格  \n\n第四列标题为：到达时间  注意不要有空格"_s,
+        formatGroup);
+    formatText->setWordWrap(true);
+    auto *formatLayout = new QHBoxLayout(formatGroup);
+    formatLayout->addWidget(formatText, 1);
+    formatLayout->addWidget(formatExample(formatGroup), 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(steps);
+    layout->addWidget(m_path);
+    layout->addWidget(m_gridGroup, 1);
+    layout->addLayout(settings);
+    layout->addWidget(formatGroup);
+
+    connect(choose, &QPushButton::clicked, this, &NewTemplatePage::ChooseWorkbook);
+    connect(m_sheets, &QComboBox::currentIndexChanged, this, &NewTemplatePage::LoadSheet);
+    connect(read, &QPushButton::clicked, this, &NewTemplatePage::MatchProvinces);
+    connect(preview, &QPushButton::clicked, this, &NewTemplatePage::PreviewNewTemplate);
+    connect(save, &QPushButton::clicked, this, &NewTemplatePage::SaveNewTemplate);
+}
+
+NewTemplatePage::~NewTemplatePage() = default;
+
+void NewTemplatePage::ChooseWorkbook()
+{
+    const QString path = chooseWorkbookFile(this);
+    if (!path.isEmpty())
+        ListSheets(path);
+}
+
+void NewTemplatePage::ListSheets(const QString &path)
+{
+    if (!m_sheetSource->open(path, this))
+        return;
+    m_path->setText(QFileInfo(path).fileName());
+    m_path->setToolTip(path);
+    LoadSheet();
+}
+
+void NewTemplatePage::LoadSheet()
+{
+    const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
+    if (!sheet)
+        return;
+    m_grid->table()->setTable(importGridFromSheet(*sheet));
+    QList<int> widths(m_grid->columnCount(), 50);
+    if (!widths.isEmpty())
+        widths[0] = 40;
+    showGrid(widths);
+}
+
+void NewTemplatePage::showGrid(const QList<int> &widths)
+{
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        m_grid->setColumnWidth(c, widths.value(c, 50));
+}
+
+void NewTemplatePage::MatchProvinces()
+{
+    if (m_grid->columnCount() == 0) {
+        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    QList<int> widths;
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        widths << m_grid->columnWidth(c);
+    TextTable grid = m_grid->table()->table();
+    const bool inserting = grid.columns.value(ColumnProvince) != RateColumns().at(ColumnProvince);
+    Kuaidi::MatchProvinces(grid);
+    m_grid->table()->setTable(std::move(grid));
+    if (inserting)
+        widths.insert(qMin(qsizetype(ColumnProvince), widths.size()), 2, 40);
+    showGrid(widths);
+}
+
+void NewTemplatePage::PreviewNewTemplate()
+{
+    m_gridGroup->setTitle(m_name->text());
+    if (m_grid->columnCount() == 0)
+        return;
+    if (!checkPriceBoxes(this, {{u"20-30KG手续费"_s, m_surcharge20},
+                                {u"30-50手续费"_s, m_surcharge30},
+                                {u"其他手续费"_s, m_otherFee}}))
+        return;
+    TextTable grid = m_grid->table()->table();
+    const int before = int(grid.columns.size());
+    Kuaidi::PreviewNewTemplate(
+        grid, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
+    QList<int> widths;
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        widths << m_grid->columnWidth(c);
+    if (grid.columns.size() > before)
+        widths.insert(qMin(int(ColumnSurcharge20To30), int(widths.size())), int(grid.columns.size()) - before,
+                      90);
+    m_grid->table()->setTable(std::move(grid));
+    showGrid(widths);
+}
+
+void NewTemplatePage::SaveNewTemplate()
+{
+    const QString name = m_name->text();
+    if (const QString problem = checkTemplateName(name); !problem.isEmpty()) {
+        Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    const TextTable &grid = m_grid->table()->table();
+    if (grid.columns.isEmpty()) {
+        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty()) {
+        Messages::show(
+            this,
+            u"表格缺少“%1”列，保存后无法计算运费。请按“excel文档 格式说明”修改表格的标题后重新读取。"_s.arg(
+                missing.join(u"”、“")),
+            u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    if (!m_database.open()) {
+        Messages::show(this, u"连接数据库失败！\n\n"_s + m_database.lastError(), u"提示"_s,
+                       Messages::Icon::Critical);
+        return;
+    }
+    if (!m_database.createTemplate(name, grid.columns, grid.rows)) {
+        Messages::show(this, u"保存失败，请查看快递模板是否重名！\n\n"_s + m_database.lastError(), u"提示"_s,
+                       Messages::Icon::Critical);
+        return;
+    }
+    Messages::show(this, u"保存成功！"_s);
+}
+
+} // namespace Kuaidi

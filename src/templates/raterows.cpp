@@ -1,0 +1,42 @@
+#include "raterows.h"
+
+#include <core/numbertext.h>
+#include <core/schema.h>
+
+namespace Kuaidi {
+
+QList<QStringList> rateRowsOf(const TextTable &table)
+{
+    QList<qsizetype> fieldOf;
+    for (const QString &column : RateColumns())
+        fieldOf.append(table.columns.indexOf(column));
+    QList<QStringList> rows;
+    rows.reserve(table.rows.size());
+    for (const QStringList &stored : table.rows) {
+        QStringList row;
+        row.reserve(RateColumnCount);
+        for (const qsizetype at : std::as_const(fieldOf))
+            row.append(at < 0 ? QString() : stored.value(at));
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+double levelPrice(const QStringList &rateCells, int level, int field)
+{
+    // The row's own prices sit in the five columns from 首重价格 on, in the
+    // order of the price fields.
+    return textToNumber(rateCells.value(ColumnFirstWeight + field)) +
+           textToNumber(rateCells.value(priceSetColumnIndex(level, field)));
+}
+
+QString shownLevelPrice(const QStringList &rateCells, int level, int field)
+{
+    if (level == 0)
+        return rateCells.value(ColumnFirstWeight + field);
+    if (level < 0 || level >= LevelCount)
+        return {};
+    return numberToText(levelPrice(rateCells, level, field));
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,94 @@
+#include "templategrid.h"
+
+#include <core/schema.h>
+#include <regions/regiontable.h>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+constexpr int PreviewFirst = ColumnSurcharge20To30;
+constexpr int PreviewCount = ColumnArrivalTime - ColumnSurcharge20To30; // 6 … 39
+
+void insertColumn(TextTable &grid, int position, const QString &title)
+{
+    position = qBound(0, position, int(grid.columns.size()));
+    grid.columns.insert(position, title);
+    for (QStringList &row : grid.rows) {
+        while (row.size() < position)
+            row.append(QString());
+        row.insert(position, QString());
+    }
+}
+
+void setCell(QStringList &row, int column, const QString &text)
+{
+    while (row.size() <= column)
+        row.append(QString());
+    row[column] = text;
+}
+
+} // namespace
+
+TextTable importGridFromSheet(const TextTable &sheet)
+{
+    TextTable grid;
+    grid.columns = QStringList{u"ID"_s} + sheet.columns;
+    grid.rows.reserve(sheet.rows.size());
+    for (qsizetype r = 0; r < sheet.rows.size(); ++r)
+        grid.rows.append(QStringList{QString::number(r + 1)} + sheet.rows.at(r));
+    return grid;
+}
+
+TextTable editorGridFromSheet(const TextTable &sheet)
+{
+    TextTable grid = importGridFromSheet(sheet);
+    insertColumn(grid, 1, u"代码"_s);
+    return grid;
+}
+
+void MatchProvinces(TextTable &grid)
+{
+    const QString province = RateColumns().at(ColumnProvince);
+    const QString cityGrade = RateColumns().at(ColumnCityGrade);
+    if (grid.columns.value(ColumnProvince) != province || grid.columns.value(ColumnCityGrade) != cityGrade) {
+        insertColumn(grid, ColumnProvince, province);
+        insertColumn(grid, ColumnCityGrade, cityGrade);
+    }
+    for (QStringList &row : grid.rows) {
+        if (const std::optional<RegionMatch> match = MatchRegion(row.value(ColumnRegion)))
+            setCell(row, ColumnProvince, match->entry->province.toString());
+    }
+}
+
+void PreviewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
+{
+    const QStringList previewColumns = RateColumns().mid(PreviewFirst, PreviewCount);
+    if (grid.columns.mid(PreviewFirst, PreviewCount) != previewColumns) {
+        for (int i = 0; i < PreviewCount; ++i)
+            insertColumn(grid, PreviewFirst + i, previewColumns.at(i));
+    }
+    const int first = int(grid.columns.indexOf(previewColumns.first()));
+    for (QStringList &row : grid.rows) {
+        setCell(row, first + 0, defaults.surcharge20To30);
+        setCell(row, first + 1, defaults.surcharge30To50);
+        setCell(row, first + 2, defaults.otherFee);
+        setCell(row, first + 3, defaults.contact);
+        for (int i = 4; i < PreviewCount; ++i)
+            setCell(row, first + i, u"0"_s);
+    }
+}
+
+QStringList missingFeeColumns(const QStringList &columns)
+{
+    QStringList missing;
+    for (const int column : {int(ColumnRegion), int(ColumnFirstWeight), int(ColumnAdditionalWeight)}) {
+        if (!columns.contains(RateColumns().at(column)))
+            missing << RateColumns().at(column);
+    }
+    return missing;
+}
+
+} // namespace Kuaidi

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <core/texttable.h>
+
+namespace Kuaidi {
+
+/// The list a sheet is loaded into: "ID" (the records numbered from 1), then
+/// the sheet's fields.
+TextTable importGridFromSheet(const TextTable &sheet);
+
+/// The template editor's list: the import list with a hidden "代码" column at
+/// position 1 for the page's element ids.
+TextTable editorGridFromSheet(const TextTable &sheet);
+
+/// Adds the 省区 and 市等级 columns after the region (positions 2 and 3) and
+/// fills 省区 from the region table. On a list that has them already, only
+/// fills 省区 again.
+void MatchProvinces(TextTable &grid);
+
+/// The values a new template starts with in its surcharge, fee and contact
+/// columns.
+struct NewTemplateDefaults
+{
+    QString surcharge20To30;
+    QString surcharge30To50;
+    QString otherFee;
+    QString contact;
+};
+
+/// Adds the two surcharges, the other fee, the contact and the thirty
+/// star-level columns at positions 6 to 39 and fills them: the defaults, and
+/// "0" for every star-level price. On a list that has them already, only
+/// fills them again.
+void PreviewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults);
+
+/// What keeps @p columns from pricing parcels: the names of the columns the
+/// fee needs (地区, 首重价格, 续重价格) that are missing; empty when none is.
+QStringList missingFeeColumns(const QStringList &columns);
+
+} // namespace Kuaidi

@@ -1,0 +1,332 @@
+#include "../common/guitest.h"
+#include "../common/sampledb.h"
+
+#include <calculator/calculatorwindow.h>
+#include <core/schema.h>
+#include <fees/feequote.h>
+#include <widgets/reportlist.h>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Kuaidi;
+using namespace KuaidiTest;
+using namespace Qt::StringLiterals;
+
+class TestCalculatorWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CalculatorWindow> openWindow()
+    {
+        auto window = std::make_unique<CalculatorWindow>(m_path);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        m_path = m_dir.filePath(u"kuaidishuju.db"_s);
+        QFile::remove(m_path);
+        QStringList beijing =
+            rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"  张三 "_s, u"次日"_s);
+        beijing[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
+        beijing[priceSetColumnIndex(2, FieldAdditionalWeight)] = u"0.5"_s;
+        beijing[priceSetColumnIndex(2, FieldOtherFee)] = u"2"_s;
+        createRateTemplate(m_path, u"圆通快递"_s,
+                           {beijing, rateRow(u"2"_s, u"上海"_s, u"12"_s, u"6"_s),
+                            rateRow(u"3"_s, u"北京郊区"_s, u"12"_s, u"5"_s)});
+        createRateTemplate(m_path, u"中通快递"_s, {rateRow(u"1"_s, u"北京"_s, u"8"_s, u"4"_s)});
+    }
+
+    void startUp_windowAndNamedControls()
+    {
+        QFile::remove(m_path);
+        auto window = openWindow();
+        QVERIFY(QFile::exists(m_path)); // created empty on first start
+        QCOMPARE(window->windowTitle(), u"Vantor快递费用计算器2.2"_s);
+        QCOMPARE(window->size(), QSize(825, 682));
+
+        const QList<std::pair<QString, QString>> buttons{{u"按钮17"_s, u"计算"_s},
+                                                         {u"按钮4"_s, u"复制"_s},
+                                                         {u"按钮19"_s, u"淘宝网店快递模板快速编辑器"_s},
+                                                         {u"按钮1"_s, u"1.选择excel文档"_s},
+                                                         {u"按钮2"_s, u"2.确定读取，并智能匹配"_s},
+                                                         {u"按钮3"_s, u"4.预览效果"_s},
+                                                         {u"按钮9"_s, u"5.确定保存"_s},
+                                                         {u"按钮5"_s, u"修改"_s},
+                                                         {u"按钮6"_s, u"增加"_s},
+                                                         {u"按钮7"_s, u"删除"_s},
+                                                         {u"按钮14"_s, u"修改当前"_s},
+                                                         {u"按钮10"_s, u"全部修改"_s},
+                                                         {u"按钮8"_s, u"确定修改"_s},
+                                                         {u"按钮16"_s, u"修改当前"_s},
+                                                         {u"按钮11"_s, u"全部修改"_s}};
+        for (const auto &[name, caption] : buttons) {
+            auto *b = child<QPushButton>(window.get(), name);
+            QVERIFY2(b, qPrintable(name));
+            QCOMPARE(b->text(), caption);
+        }
+        for (const QString &name : {u"编辑框_货物重量"_s,
+                                    u"编辑框_货物体积"_s,
+                                    u"编辑框_目的地"_s,
+                                    u"编辑框_为模板命名"_s,
+                                    u"编辑框_新建模板手续费1"_s,
+                                    u"编辑框_新建模板手续费2"_s,
+                                    u"编辑框_新建模板其他手续费"_s,
+                                    u"编辑框_新建模板联系方式"_s,
+                                    u"编辑框_市区"_s,
+                                    u"编辑框_首重价格"_s,
+                                    u"编辑框_续重价格"_s,
+                                    u"编辑框_手续费1"_s,
+                                    u"编辑框_手续费2"_s,
+                                    u"编辑框_其他手续费"_s,
+                                    u"编辑框_到达时间"_s,
+                                    u"编辑框15"_s,
+                                    u"编辑框19"_s,
+                                    u"编辑框14"_s,
+                                    u"编辑框_联系方式"_s,
+                                    u"编辑框_ID"_s})
+            QVERIFY2(child<QLineEdit>(window.get(), name), qPrintable(name));
+        for (const QString &name : {u"组合框1"_s, u"组合框2"_s, u"组合框3"_s, u"组合框4"_s})
+            QVERIFY2(child<QComboBox>(window.get(), name), qPrintable(name));
+        for (const QString &name : {u"超级列表框1"_s, u"超级列表框4"_s, u"超级列表框5"_s, u"超级列表框6"_s,
+                                    u"超级列表框1_公司模板"_s})
+            QVERIFY2(child<ReportList>(window.get(), name), qPrintable(name));
+
+        auto *pages = child<QTabWidget>(window.get(), u"选择夹1"_s);
+        QCOMPARE(pages->count(), 3);
+        QCOMPARE(pages->tabText(0), u"快递费用查询和计算"_s);
+        QCOMPARE(pages->tabText(2), u"修改快递公司运费模板"_s);
+        QCOMPARE(child<QComboBox>(window.get(), u"组合框4"_s)->currentText(), u"原参数价格"_s);
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框5"_s)->columnCount(), 42);
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框6"_s)->table()->columns(), FeeQuote::titles());
+        QVERIFY(child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().startsWith(u"提示："_s));
+        QVERIFY(!child<ReportList>(window.get(), u"超级列表框4"_s)->isVisible());
+
+        // Nothing in a fresh database: computing gives nothing.
+        QCOMPARE(child<QComboBox>(window.get(), u"组合框3"_s)->count(), 0);
+        QTest::keyClicks(child<QLineEdit>(window.get(), u"编辑框_货物重量"_s), u"3"_s);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框6"_s)->rowCount(), 0);
+    }
+
+    void feeQuery_typeComputeExplainCopy()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *destination = child<QLineEdit>(window.get(), u"编辑框_目的地"_s);
+        auto *weight = child<QLineEdit>(window.get(), u"编辑框_货物重量"_s);
+        auto *matched = child<ReportList>(window.get(), u"超级列表框5"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        auto *breakdown = child<QPlainTextEdit>(window.get(), u"编辑框4"_s);
+
+        typeText(destination, u"北京"_s);
+        QCOMPARE(columnTexts(matched, ColumnRegion), (QStringList{u"北京"_s, u"北京郊区"_s, u"北京"_s}));
+        QCOMPARE(columnTexts(matched, 41), (QStringList{u"圆通快递"_s, u"圆通快递"_s, u"中通快递"_s}));
+        QCOMPARE(matched->cell(0, ColumnContact), u"  张三 "_s); // as stored
+
+        QTest::keyClicks(weight, u"10"_s);
+        child<QComboBox>(window.get(), u"组合框4"_s)->setCurrentIndex(2); // 二星客户
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 3);
+        QCOMPARE(results->table()->rowCells(0),
+                 (QStringList{u"圆通快递"_s, u"北京"_s, u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s,
+                              u"  张三 "_s, u"次日"_s}));
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"63.5"_s, u"60"_s, u"47"_s}));
+        QVERIFY(results->table()->isHighlighted(2));
+        QVERIFY(!results->table()->isHighlighted(0));
+
+        // Weight changed to 25 after computing: the 20–30 kg wording with the
+        // figures of the last computation.
+        weight->setText(u"25"_s);
+        rightClickRow(results, 0);
+        const QString expected =
+            FeeBreakdownText(FeeQuote::fromCells(results->table()->rowCells(0)), u"25"_s, 25)
+                .replace("\r\n"_L1, "\n"_L1);
+        QCOMPARE(breakdown->toPlainText(), expected);
+        QVERIFY(expected.contains(u"20-30KG 每KG增加1元"_s));
+
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮4"_s), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        QCOMPARE(messages.texts(), QStringList{u"已经复制到剪切板，ctrl+v 复制到需要的地方即可"_s});
+
+        // A new computation puts the tip back: no stale breakdown to copy.
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QVERIFY(breakdown->toPlainText().startsWith(u"提示："_s));
+
+        // A new destination rebuilds the matches; the results wait for 计算.
+        destination->clear();
+        typeText(destination, u"上"_s);
+        QCOMPARE(matched->rowCount(), 1);
+        QCOMPARE(results->rowCount(), 3);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(columnTexts(results, 1), QStringList{u"上海"_s});
+
+        // Quotes in a destination are just text.
+        destination->setText(u"北京' OR '1'='1"_s);
+        QCOMPARE(matched->rowCount(), 0);
+        destination->clear();
+        QCOMPARE(matched->rowCount(), 4); // empty matches everything
+    }
+
+    void feeQuery_badWeightAndHeavyParcel()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        child<QLineEdit>(window.get(), u"编辑框_目的地"_s)->setText(u"北京"_s);
+        auto *weight = child<QLineEdit>(window.get(), u"编辑框_货物重量"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        auto *compute = child<QPushButton>(window.get(), u"按钮17"_s);
+
+        weight->setText(u"3"_s);
+        QTest::mouseClick(compute, Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 3);
+
+        weight->setText(u"三公斤"_s);
+        QTest::mouseClick(compute, Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 0);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().contains(u"请输入正确的货物重量"_s));
+
+        weight->setText(u"60"_s);
+        QTest::mouseClick(compute, Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 0);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(child<QLabel>(window.get(), u"标签_状态"_s)->text().contains(u"50KG"_s));
+
+        // The volume is not an input of any fee.
+        weight->setText(u"3"_s);
+        child<QLineEdit>(window.get(), u"编辑框_货物体积"_s)->setText(u"很大"_s);
+        QTest::mouseClick(compute, Qt::LeftButton);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"23"_s, u"25"_s, u"19"_s}));
+    }
+
+    void templateLists_followPageChanges()
+    {
+        auto window = openWindow();
+        auto *templates = child<QComboBox>(window.get(), u"组合框3"_s);
+        auto *couriers = child<ReportList>(window.get(), u"超级列表框4"_s);
+        QCOMPARE(columnTexts(couriers, 0), (QStringList{u"圆通快递"_s, u"中通快递"_s}));
+        QCOMPARE(templates->count(), 2);
+        QCOMPARE(templates->itemData(1).toInt(), 2);
+
+        createRateTemplate(m_path, u"韵达快递"_s, {rateRow(u"1"_s, u"北京"_s, u"9"_s, u"4"_s)});
+        QCOMPARE(templates->count(), 2);
+        auto *pages = child<QTabWidget>(window.get(), u"选择夹1"_s);
+        pages->setCurrentIndex(2);
+        QCOMPARE(templates->count(), 3);
+        QCOMPARE(templates->currentIndex(), -1); // refreshing chooses nothing
+        pages->setCurrentIndex(0);
+        QCOMPARE(columnTexts(couriers, 0).last(), u"韵达快递"_s);
+        child<QLineEdit>(window.get(), u"编辑框_目的地"_s)->setText(u"北京"_s);
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框5"_s)->rowCount(), 4);
+    }
+
+    void maintenance_chooseTemplateListsTrimmedRowsAndSorts()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        child<QTabWidget>(window.get(), u"选择夹1"_s)->setCurrentIndex(2);
+        auto *templates = child<QComboBox>(window.get(), u"组合框3"_s);
+        auto *rows = child<ReportList>(window.get(), u"超级列表框1_公司模板"_s);
+
+        templates->setCurrentIndex(0);
+        QCOMPARE(messages.texts(), QStringList{u"成功！"_s});
+        QCOMPARE(rows->table()->columns(), RateColumns());
+        QCOMPARE(columnTexts(rows, ColumnRegion), (QStringList{u"北京"_s, u"上海"_s, u"北京郊区"_s}));
+        QCOMPARE(rows->cell(0, ColumnContact), u"张三"_s); // trimmed here
+        QCOMPARE(child<QGroupBox>(window.get(), u"分组框2"_s)->title(), u"圆通快递"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框14"_s)->text(), u"圆通快递"_s);
+
+        rightClickRow(rows, 2);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框_ID"_s)->text(), u"3"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框_市区"_s)->text(), u"北京郊区"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框_首重价格"_s)->text(), u"12"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框_到达时间"_s)->text(), QString());
+
+        clickHeader(rows, ColumnFirstWeight); // 10, 12, 12: equal keys come out reversed
+        QCOMPARE(columnTexts(rows, ColumnId), (QStringList{u"1"_s, u"3"_s, u"2"_s}));
+        QCOMPARE(rows->currentRow(), 1); // the selected row moved with the sort
+        clickHeader(rows, ColumnFirstWeight);
+        QCOMPARE(columnTexts(rows, ColumnId), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+
+        // The level editor follows the selected row.
+        child<QComboBox>(window.get(), u"组合框2"_s)->setCurrentIndex(2);
+        rightClickRow(rows, 0);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框15"_s)->text(), u"1"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框16"_s)->text(), u"0.5"_s);
+        child<QComboBox>(window.get(), u"组合框2"_s)->setCurrentIndex(0);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框15"_s)->text(), u"0"_s);
+        QVERIFY(!child<QLineEdit>(window.get(), u"编辑框15"_s)->isEnabled());
+    }
+
+    void maintenance_emptyTemplate_noRowsAndNoSort()
+    {
+        createRateTemplate(m_path, u"空模板"_s, {});
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *templates = child<QComboBox>(window.get(), u"组合框3"_s);
+        auto *rows = child<ReportList>(window.get(), u"超级列表框1_公司模板"_s);
+        templates->setCurrentIndex(2);
+        QCOMPARE(messages.texts(), QStringList{u"成功！"_s});
+        QCOMPARE(rows->columnCount(), 41);
+        QCOMPARE(rows->rowCount(), 0);
+        clickHeader(rows, 1);
+        QCOMPARE(rows->rowCount(), 0);
+    }
+
+    void startUp_fileThatIsNoDatabase_isNamedAndKept()
+    {
+        QFile::remove(m_path);
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("地区,首重价格\n");
+        f.close();
+        MessageRecorder messages;
+        auto window = openWindow();
+        QTRY_COMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().contains(m_path));
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框4"_s)->rowCount(), 0);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), "地区,首重价格\n"_ba);
+    }
+
+    void editorButton_opensOneEditorWindow()
+    {
+        auto window = openWindow();
+        auto *open = child<QPushButton>(window.get(), u"按钮19"_s);
+        QTest::mouseClick(open, Qt::LeftButton);
+        QPointer<EditorWindow> editor = window->editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->windowTitle(), u"Vantor淘宝网店快递费用模板快速编辑器"_s);
+        QVERIFY(!editor->parent());
+        QTest::mouseClick(open, Qt::LeftButton);
+        QCOMPARE(window->editor(), editor.data());
+        editor->close();
+        QTRY_VERIFY(!editor);
+        QVERIFY(window->isVisible());
+    }
+};
+
+QTEST_MAIN(TestCalculatorWindow)
+#include "tst_calculatorwindow.moc"

@@ -1,0 +1,99 @@
+#include <core/numbertext.h>
+#include <core/schema.h>
+
+#include <QTest>
+
+using namespace Kuaidi;
+using namespace Qt::StringLiterals;
+
+class TestConversions : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void numberToText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << u"0"_s;
+        QTest::newRow("negative zero") << -0.0 << u"0"_s;
+        QTest::newRow("integral") << 158.0 << u"158"_s;
+        QTest::newRow("negative integral") << -2.0 << u"-2"_s;
+        QTest::newRow("half") << 63.5 << u"63.5"_s;
+        QTest::newRow("float residue") << 0.1 + 0.2 << u"0.3"_s;
+        QTest::newRow("residue below") << 1.1 * 3 << u"3.3"_s;
+        QTest::newRow("third") << 1.0 / 3 << u"0.333333333333333"_s;
+        QTest::newRow("tiny, no exponent") << 0.0000001 << u"0.0000001"_s;
+        QTest::newRow("huge, no exponent") << 1e20 << u"100000000000000000000"_s;
+    }
+    void numberToText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(Kuaidi::numberToText(value), text);
+    }
+
+    void textToNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << u"10"_s << 10.0;
+        QTest::newRow("decimal") << u"12.5"_s << 12.5;
+        QTest::newRow("unit after number") << u"12.5元"_s << 12.5;
+        QTest::newRow("full-width") << u"１２．５"_s << 12.5;
+        QTest::newRow("full-width minus") << u"－3"_s << -3.0;
+        QTest::newRow("negative") << u"-2"_s << -2.0;
+        QTest::newRow("blanks around") << u" 7 "_s << 7.0;
+        QTest::newRow("leading point") << u".5"_s << 0.5;
+        QTest::newRow("not filled") << u"未填"_s << 0.0;
+        QTest::newRow("empty marker") << u"空"_s << 0.0;
+        QTest::newRow("empty") << QString() << 0.0;
+        QTest::newRow("text before number") << u"约12"_s << 0.0;
+        QTest::newRow("lone sign") << u"-"_s << 0.0;
+    }
+    void textToNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(Kuaidi::textToNumber(text), value);
+    }
+
+    void parseWeight_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("weight"); // 0: refused
+        QTest::newRow("integral") << u"3"_s << 3.0;
+        QTest::newRow("decimal with blanks") << u" 2.5 "_s << 2.5;
+        QTest::newRow("full-width") << u"１０"_s << 10.0;
+        QTest::newRow("below one kilogram") << u"0.5"_s << 0.5;
+        QTest::newRow("zero") << u"0"_s << 0.0;
+        QTest::newRow("negative") << u"-1"_s << 0.0;
+        QTest::newRow("letters") << u"abc"_s << 0.0;
+        QTest::newRow("unit typed") << u"2kg"_s << 0.0;
+        QTest::newRow("empty") << QString() << 0.0;
+    }
+    void parseWeight()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, weight);
+        const std::optional<double> parsed = Kuaidi::parseWeight(text);
+        QCOMPARE(parsed.value_or(0.0), weight);
+    }
+
+    void priceSetColumns_followTheLevelAndFieldRule()
+    {
+        QCOMPARE(RateColumns().size(), 41);
+        QCOMPARE(RateColumns().at(ColumnArrivalTime), u"到达时间"_s);
+        QCOMPARE(priceSetColumnIndex(3, FieldAdditionalWeight), 26);
+        QCOMPARE(RateColumns().at(26), u"三星客户续重价格"_s);
+        QCOMPARE(RateColumns().at(10), u"原参数价格首重价格"_s);
+        QCOMPARE(RateColumns().at(39), u"五星客户其他手续费"_s);
+        QCOMPARE(RateColumnShortTitles().size(), 41);
+        QCOMPARE(RateColumnShortTitles().at(39), u"5星其他"_s);
+        QCOMPARE(levelIndex(u"五星客户"), 5);
+        QCOMPARE(levelIndex(u"六星客户"), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConversions)
+#include "tst_conversions.moc"

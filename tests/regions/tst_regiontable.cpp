@@ -1,0 +1,91 @@
+#include <regions/regiontable.h>
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Kuaidi;
+using namespace Qt::StringLiterals;
+
+class TestRegionTable : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void table_groupsAndIds()
+    {
+        QCOMPARE(RegionTable::count(), 424);
+        // Group sizes (group entry included), in table order.
+        const QList<std::pair<QString, int>> expected{
+            {u"上海"_s, 1},    {u"江苏"_s, 14}, {u"浙江"_s, 12}, {u"安徽"_s, 17}, {u"江西"_s, 12},
+            {u"北京"_s, 1},    {u"天津"_s, 1},  {u"山西"_s, 12}, {u"山东"_s, 18}, {u"河北"_s, 12},
+            {u"内蒙古"_s, 13}, {u"湖南"_s, 15}, {u"湖北"_s, 18}, {u"河南"_s, 19}, {u"广东"_s, 23},
+            {u"广西"_s, 15},   {u"福建"_s, 10}, {u"海南"_s, 23}, {u"辽宁"_s, 15}, {u"吉林"_s, 10},
+            {u"黑龙江"_s, 14}, {u"陕西"_s, 11}, {u"新疆"_s, 19}, {u"甘肃"_s, 15}, {u"宁夏"_s, 6},
+            {u"青海"_s, 9},    {u"重庆"_s, 1},  {u"云南"_s, 17}, {u"贵州"_s, 10}, {u"西藏"_s, 8},
+            {u"四川"_s, 22},   {u"香港"_s, 4},  {u"澳门"_s, 3},  {u"台湾"_s, 23}, {u"海外"_s, 1}};
+        QList<std::pair<QString, int>> groups;
+        int provinces = 0;
+        int cities = 0;
+        const QRegularExpression provinceId(u"^J_Province_\\d{6}$"_s);
+        const QRegularExpression cityId(u"^J_City_\\d{6}$"_s);
+        for (const RegionEntry &e : RegionTable::entries()) {
+            const QString id = e.elementId.toString();
+            if (e.name == e.province && (provinceId.match(id).hasMatch() || id == u"J_Group_3")) {
+                groups.append({e.name.toString(), 1});
+                provinces += provinceId.match(id).hasMatch();
+                continue;
+            }
+            QVERIFY2(cityId.match(id).hasMatch(), qPrintable(id));
+            QVERIFY(!groups.isEmpty());
+            QCOMPARE(e.province.toString(), groups.last().first);
+            ++groups.last().second;
+            ++cities;
+        }
+        QCOMPARE(groups, expected);
+        QCOMPARE(provinces, 34);
+        QCOMPARE(cities, 389);
+        QCOMPARE(RegionTable::entry(1).name.toString(), u"上海"_s);
+        QCOMPARE(RegionTable::entry(424).elementId.toString(), u"J_Province_990000"_s);
+    }
+
+    void matchRegion_lastMatchWins_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("province");
+        QTest::addColumn<QString>("elementId");
+        QTest::newRow("province and city") << u"江苏南京"_s << 3 << u"江苏"_s << u"J_City_320100"_s;
+        QTest::newRow("吉林 is also a city") << u"吉林"_s << 254 << u"吉林"_s << u"J_City_220200"_s;
+        QTest::newRow("新竹 twice") << u"新竹"_s << 419 << u"台湾"_s << u"J_City_710800"_s;
+        QTest::newRow("嘉义 twice") << u"嘉义"_s << 421 << u"台湾"_s << u"J_City_710900"_s;
+        QTest::newRow("contained name, later wins")
+            << u"海南藏族自治州"_s << 333 << u"青海"_s << u"J_City_632500"_s;
+        QTest::newRow("大兴安岭 over 兴安") << u"大兴安岭"_s << 263 << u"黑龙江"_s << u"J_City_232700"_s;
+        QTest::newRow("group id") << u"广东"_s << 166 << u"广东"_s << u"J_Group_3"_s;
+        QTest::newRow("city of 广东") << u"广州市"_s << 167 << u"广东"_s << u"J_City_441500"_s;
+        QTest::newRow("abroad") << u"海外"_s << 424 << u"海外"_s << u"J_Province_990000"_s;
+        QTest::newRow("odd numbering kept") << u"长沙"_s << 115 << u"湖南"_s << u"J_City_433100"_s;
+        QTest::newRow("no match") << u"国外"_s << 0 << QString() << QString();
+        QTest::newRow("latin letters") << u"Beijing"_s << 0 << QString() << QString();
+        QTest::newRow("empty") << QString() << 0 << QString() << QString();
+    }
+    void matchRegion_lastMatchWins()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, row);
+        QFETCH(QString, province);
+        QFETCH(QString, elementId);
+        const std::optional<RegionMatch> match = MatchRegion(text);
+        QCOMPARE(match.has_value(), row != 0);
+        if (!match)
+            return;
+        QCOMPARE(match->row, row);
+        QCOMPARE(match->entry->province.toString(), province);
+        QCOMPARE(match->entry->elementId.toString(), elementId);
+        QCOMPARE(&RegionTable::entry(row), match->entry);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRegionTable)
+#include "tst_regiontable.moc"

@@ -1,0 +1,81 @@
+#include <core/schema.h>
+#include <templates/templategrid.h>
+
+#include <QTest>
+
+using namespace Kuaidi;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TextTable sellerSheet()
+{
+    return {{u"地区"_s, u"首重价格"_s, u"续重价格"_s, u"到达时间"_s},
+            {{u"江苏南京"_s, u"10"_s, u"5"_s, u"2天"_s}, {u"Mars"_s, u"9"_s, u"4"_s, QString()}}};
+}
+
+} // namespace
+
+class TestTemplateGrid : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sellerSheet_becomesARateTemplate()
+    {
+        TextTable grid = importGridFromSheet(sellerSheet());
+        QCOMPARE(grid.rows.at(1).mid(0, 2), (QStringList{u"2"_s, u"Mars"_s}));
+        MatchProvinces(grid);
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"电话"_s});
+        QCOMPARE(grid.columns, RateColumns());
+        QStringList expected{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s,
+                             u"5"_s, u"1"_s,        u"2"_s,    u"3"_s,    u"电话"_s};
+        for (int i = 0; i < 30; ++i)
+            expected << u"0"_s;
+        expected << u"2天"_s;
+        QCOMPARE(grid.rows.at(0), expected);
+        QCOMPARE(grid.rows.at(1).at(ColumnProvince), QString()); // no region matched
+        QVERIFY(missingFeeColumns(grid.columns).isEmpty());
+    }
+
+    void pressingAgain_leavesOneSetOfColumns()
+    {
+        TextTable grid = importGridFromSheet(sellerSheet());
+        MatchProvinces(grid);
+        grid.rows[0][ColumnRegion] = u"吉林"_s;
+        MatchProvinces(grid);
+        QCOMPARE(grid.columns.size(), 7);
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), u"吉林"_s);
+
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
+        QCOMPARE(grid.columns, RateColumns());
+        QCOMPARE(grid.rows.at(1).at(ColumnContact), u"新"_s);
+        QCOMPARE(grid.rows.at(1).size(), 41);
+    }
+
+    void shortSheet_getsItsColumnsAtTheEnd()
+    {
+        TextTable grid = importGridFromSheet({{u"地区"_s}, {{u"北京"_s}}});
+        MatchProvinces(grid);
+        PreviewNewTemplate(grid, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        QCOMPARE(grid.columns.size(), 4 + 34);
+        QCOMPARE(grid.columns.at(4), u"二十至三十KG手续费"_s);
+        QCOMPARE(grid.rows.at(0).at(4), u"a"_s);
+        QCOMPARE(grid.rows.at(0).at(4 + 33), u"0"_s);
+        QCOMPARE(missingFeeColumns(grid.columns), (QStringList{u"首重价格"_s, u"续重价格"_s}));
+    }
+
+    void editorGrid_hasHiddenCodeColumn()
+    {
+        const TextTable grid = editorGridFromSheet(sellerSheet());
+        QCOMPARE(grid.columns.mid(0, 3), (QStringList{u"ID"_s, u"代码"_s, u"地区"_s}));
+        QCOMPARE(grid.rows.at(0).mid(0, 3), (QStringList{u"1"_s, QString(), u"江苏南京"_s}));
+        const TextTable headerOnly = editorGridFromSheet({sellerSheet().columns, {}});
+        QCOMPARE(headerOnly.columns.size(), 6);
+        QVERIFY(headerOnly.rows.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTemplateGrid)
+#include "tst_templategrid.moc"
