@@ -1,26 +1,34 @@
-# Convenience front end over CMake. `make run` starts the calculator on the
-# default rate database; `make test` builds everything and runs every test.
-BUILD ?= build
-CMAKE_FLAGS ?=
+# Convenience front end over the CMake presets. `make run` starts the
+# calculator on the default rate database; `make test` builds everything and
+# runs every test. PRESET picks the build: dev (default), ci, asan, release.
+PRESET ?= dev
+BUILD := $(if $(filter dev,$(PRESET)),build,build-$(PRESET))
+# The package script runs once a build folder, not on every build.
+DEPS_DONE := $(BUILD)/.deps-installed
 
-.PHONY: all deps configure build run cli test bench clean
+.PHONY: all deps configure build run test bench format lint tidy clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+$(DEPS_DONE): scripts/install-deps.sh
+	@scripts/install-deps.sh
+	@mkdir -p $(BUILD) && touch $@
+
+$(BUILD)/build.ninja:
+	cmake --preset $(PRESET)
 
 configure: $(BUILD)/build.ninja
 
-build: deps configure
-	cmake --build $(BUILD)
+build: configure
+	cmake --build --preset $(PRESET)
 
 # Chromium (the template editor's browser) will not start as root with its
 # sandbox on; as root, say so and run without it.
-run: build
+run: $(DEPS_DONE)
+	@$(MAKE) --no-print-directory build
 	@scripts/seed-sample.sh $(BUILD)/bin
 	@if [ "$$(id -u)" -eq 0 ]; then \
 	    echo "Running as root: the editor's browser runs without Chromium's sandbox."; \
@@ -29,11 +37,23 @@ run: build
 	    $(BUILD)/bin/kuaidi; \
 	fi
 
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+test: $(DEPS_DONE)
+	@$(MAKE) --no-print-directory build
+	ctest --preset $(PRESET)
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do $$b; done
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+format:
+	clang-format -i $(SOURCES)
+
+# Formatting, the floors of src/layers.txt, and clang-tidy over the build.
+lint: configure
+	clang-format --dry-run -Werror $(SOURCES)
+	scripts/check-layers.sh
+	run-clang-tidy-14 -p $(BUILD) -quiet -j 2 "$(CURDIR)/src/"
 
 clean:
 	rm -rf $(BUILD)

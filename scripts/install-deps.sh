@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config
+    build-essential cmake ninja-build ccache pkg-config git
+    clang-format clang-tidy
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
     libfreexl-dev libzip-dev
     libbenchmark-dev
