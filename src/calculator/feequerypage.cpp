@@ -50,6 +50,8 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_weight = named<QLineEdit>(u"编辑框_货物重量"_s, group);
     m_weight->setPlaceholderText(u"例如 2.5"_s);
     m_volume = named<QLineEdit>(u"编辑框_货物体积"_s, group);
+    m_volume->setPlaceholderText(u"可不填，例如 0.02"_s);
+    m_volume->setToolTip(u"填写体积后，按快递模板的抛重系数计算体积重，取实重和体积重中较大的计费"_s);
     m_destination = named<QLineEdit>(u"编辑框_目的地"_s, group);
     m_destination->setPlaceholderText(u"输入城市名，如 南京"_s);
     m_destination->setClearButtonEnabled(true);
@@ -81,7 +83,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     resultTabs->setObjectName(u"选择夹2"_s);
     m_results = new ReportList(resultTabs);
     m_results->setObjectName(u"超级列表框6"_s);
-    m_results->setColumns(FeeQuote::titles(), {70, 60, 60, 60, 60, 90, 70, 90, 70});
+    m_results->setColumns(FeeQuote::titles(), {70, 60, 60, 60, 60, 90, 70, 90, 70, 60, 60});
     m_results->setToolTip(u"右键单击一行，查看费用明细；最便宜的快递以绿色标出"_s);
     resultTabs->addTab(m_results, u"下面显示已计算出的快递价格"_s);
 
@@ -109,7 +111,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_matched = new ReportList(matchedTabs);
     m_matched->setObjectName(u"超级列表框5"_s);
     QStringList matchedTitles = RateColumnShortTitles();
-    matchedTitles << u"快递模板名称"_s;
+    matchedTitles << u"快递模板名称"_s << u"匹配方式"_s;
     m_matched->setColumns(matchedTitles, QList<int>(matchedTitles.size(), 60));
     matchedTabs->addTab(m_matched, u"快递信息展示栏目"_s);
 
@@ -170,12 +172,12 @@ void FeeQueryPage::DestinationSearch()
 {
     const QString destination = m_destination->text();
     QStringList failed;
-    const QList<MatchedRateRow> rows =
-        Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
+    m_matchedRows = Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
+    const QList<MatchedRateRow> &rows = m_matchedRows;
     QList<QStringList> cells;
     cells.reserve(rows.size());
     for (const MatchedRateRow &row : rows)
-        cells.append(row.cells + QStringList{row.templateName});
+        cells.append(row.cells + QStringList{row.templateName, matchKindText(row.match)});
     m_matched->table()->setRows(std::move(cells));
 
     if (!failed.isEmpty())
@@ -187,9 +189,25 @@ void FeeQueryPage::DestinationSearch()
                                   : u"找到 %1 条线路，输入重量后点击“计算”"_s.arg(rows.size()));
 }
 
+bool FeeQueryPage::readVolume(std::optional<double> &volume)
+{
+    volume.reset();
+    if (m_volume->text().trimmed().isEmpty())
+        return true;
+    volume = parseNumber(m_volume->text());
+    if (volume && *volume >= 0)
+        return true;
+    showStatus(u"请输入正确的货物体积"_s);
+    Messages::show(this, u"请输入正确的货物体积（不小于 0 的数字，单位立方米），不按体积计费可以不填"_s,
+                   u"提示"_s, Messages::Icon::Warning);
+    m_volume->setFocus();
+    return false;
+}
+
 void FeeQueryPage::ComputeFees()
 {
     m_results->table()->clearRows();
+    m_quotes.clear();
     // A breakdown of the results just replaced must not be copied to a buyer
     // by mistake.
     m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
@@ -201,29 +219,56 @@ void FeeQueryPage::ComputeFees()
         m_weight->setFocus();
         return;
     }
+    std::optional<double> volume;
+    if (!readVolume(volume))
+        return;
+    const std::optional<QHash<QString, BillingRules>> rules = m_database.billingRulesOfAll();
+    if (!rules) {
+        showStatus(m_database.lastError());
+        return;
+    }
 
-    QList<MatchedRateRow> rows;
-    const TextTable &matched = m_matched->table()->table();
-    rows.reserve(matched.rows.size());
-    for (const QStringList &cells : matched.rows)
-        rows.append({cells.mid(0, RateColumnCount), cells.value(RateColumnCount)});
-
-    const QList<FeeQuote> quotes = Kuaidi::ComputeFees(rows, *weight, m_level->currentText());
+    const QList<MatchedRateRow> &rows = m_matchedRows;
+    m_quotes = Kuaidi::ComputeFees(rows, Parcel{*weight, volume}, m_level->currentText(), *rules);
     QList<QStringList> cells;
-    for (const FeeQuote &quote : quotes)
-        cells.append(quote.toCells());
+    QList<int> unpriced;
+    QList<std::pair<int, int>> notCharged;
+    QStringList notPositive;
+    for (int i = 0; i < m_quotes.size(); ++i) {
+        const FeeQuote &quote = m_quotes.at(i);
+        QStringList row = quote.toCells();
+        if (!quote.priced) {
+            unpriced << i;
+        } else if (!quote.hasFee()) {
+            if (!notPositive.contains(quote.courier))
+                notPositive << quote.courier;
+        }
+        // Up to 20 kg the band surcharge is shown but not charged: say so.
+        if (quote.priced && !isBandCharged(quote.billing.billed)) {
+            row[FeeQuote::BandSurchargeColumn] += u"（未计）"_s;
+            notCharged.append({i, FeeQuote::BandSurchargeColumn});
+        }
+        cells.append(std::move(row));
+    }
     m_results->table()->setRows(std::move(cells));
-    m_results->table()->setHighlightedRows(cheapestQuotes(quotes));
+    m_results->table()->setHighlightedRows(cheapestQuotes(m_quotes));
+    m_results->table()->setGreyedRows(unpriced);
+    m_results->table()->setGreyedCells(notCharged);
     m_results->fitColumnsToContents();
 
     if (rows.isEmpty() && m_destination->text().isEmpty())
         showStatus(u"请先输入目的地"_s);
     else if (rows.isEmpty())
         showStatus(u"没有找到目的地包含“%1”的快递"_s.arg(m_destination->text()));
-    else if (isOverMaximumWeight(*weight))
+    else if (m_quotes.isEmpty())
         showStatus(u"货物重量超过 %1KG，快递不能报价"_s.arg(numberToText(MaximumWeight)));
+    else if (!notPositive.isEmpty())
+        showStatus(u"“%1”的报价不大于 0，请检查该模板的星级价格"_s.arg(notPositive.join(u"”、“")));
+    else if (!unpriced.isEmpty())
+        showStatus(u"共 %1 条报价（其中 %2 条未报价），绿色为最便宜的快递"_s.arg(m_quotes.size())
+                       .arg(unpriced.size()));
     else
-        showStatus(u"共 %1 条报价，绿色为最便宜的快递"_s.arg(quotes.size()));
+        showStatus(u"共 %1 条报价，绿色为最便宜的快递"_s.arg(m_quotes.size()));
 }
 
 void FeeQueryPage::ShowFeeBreakdown()
@@ -239,8 +284,15 @@ void FeeQueryPage::ShowFeeBreakdown()
                        Messages::Icon::Warning);
         return;
     }
-    const FeeQuote quote = FeeQuote::fromCells(m_results->table()->rowCells(row));
-    m_breakdown->setPlainText(nativeLineBreaks(FeeBreakdownText(quote, weightText, *weight)));
+    std::optional<double> volume;
+    if (!readVolume(volume))
+        return;
+    // The fees are those computed; the weight is the one now typed, billed by
+    // the rules of the quote's template.
+    const FeeQuote quote =
+        row < m_quotes.size() ? m_quotes.at(row) : FeeQuote::fromCells(m_results->table()->rowCells(row));
+    m_breakdown->setPlainText(nativeLineBreaks(
+        FeeBreakdownText(quote, weightText, billedWeight(*weight, volume, quote.billing.rules))));
 }
 
 void FeeQueryPage::CopyFeeBreakdown()

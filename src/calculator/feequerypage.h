@@ -1,6 +1,10 @@
 #pragma once
 
+#include <fees/feequote.h>
+
 #include <QWidget>
+
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -39,6 +43,8 @@ public:
 
 private:
     void showStatus(const QString &text);
+    /// The volume box: nothing when empty; false when it holds no volume.
+    bool readVolume(std::optional<double> &volume);
 
     RateDatabase &m_database;
     QLineEdit *m_weight = nullptr;
@@ -52,6 +58,10 @@ private:
     QPlainTextEdit *m_breakdown = nullptr;
     QPushButton *m_copy = nullptr;
     QLabel *m_status = nullptr;
+
+    // What the two lists show, row for row.
+    QList<MatchedRateRow> m_matchedRows;
+    QList<FeeQuote> m_quotes;
 };
 
 } // namespace Kuaidi

@@ -5,6 +5,7 @@
 #include <widgets/priceinput.h>
 #include <widgets/reportlist.h>
 
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <ratedb/ratedatabase.h>
 #include <templates/rowrules.h>
@@ -140,6 +141,7 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     layout->addWidget(m_listGroup, 1);
     layout->addLayout(editors);
     layout->addLayout(bottom);
+    layout->addWidget(createRulesGroup());
 
     connect(m_templates, &QComboBox::currentIndexChanged, this, &MaintenancePage::ChooseTemplate);
     connect(m_rows, &ReportList::rowRightClicked, this, &MaintenancePage::SelectRow);
@@ -155,6 +157,76 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     connect(rename, &QPushButton::clicked, this, &MaintenancePage::RenameTemplate);
 
     ChooseStarLevel();
+}
+
+// How this courier bills: rounding up, the first weight, the volume divisor.
+QGroupBox *MaintenancePage::createRulesGroup()
+{
+    auto *group = new QGroupBox(u"计费规则"_s, this);
+    group->setObjectName(u"分组框_计费规则"_s);
+    m_rulesGroup = group;
+    m_rounding = named<QComboBox>(u"组合框_计费取整"_s, group);
+    m_rounding->addItems(roundingTexts());
+    m_rounding->setToolTip(u"计费重量向上取整：不取整、按 0.5KG 或按 1KG 进位"_s);
+    m_firstWeightRule = named<QLineEdit>(u"编辑框_首重重量"_s, group);
+    m_firstWeightRule->setToolTip(u"首重价格包含的重量，单位 KG"_s);
+    m_divisor = named<QComboBox>(u"组合框_抛重系数"_s, group);
+    m_divisor->setEditable(true);
+    m_divisor->addItems({u"0"_s, u"6000"_s, u"8000"_s, u"12000"_s});
+    m_divisor->setToolTip(u"体积（立方厘米）除以抛重系数得体积重；0 表示不按体积计费"_s);
+    auto *save = named<QPushButton>(u"按钮_保存计费规则"_s, u"保存规则"_s, group);
+    m_rulesStatus = named<QLabel>(u"标签_计费规则状态"_s, group);
+    m_rulesStatus->setWordWrap(true);
+
+    m_firstWeightRule->setMaximumWidth(60);
+    auto *line = new QHBoxLayout(group);
+    const auto addField = [&](const QString &label, QWidget *field) {
+        auto *title = new QLabel(label, group);
+        title->setBuddy(field);
+        line->addWidget(title);
+        line->addWidget(field);
+    };
+    addField(u"计费取整"_s, m_rounding);
+    addField(u"首重重量(KG)"_s, m_firstWeightRule);
+    addField(u"抛重系数"_s, m_divisor);
+    line->addWidget(save);
+    line->addWidget(m_rulesStatus, 1);
+    connect(save, &QPushButton::clicked, this, &MaintenancePage::SaveBillingRules);
+    showBillingRules(BillingRules());
+    group->setEnabled(false);
+    return group;
+}
+
+void MaintenancePage::showBillingRules(const BillingRules &rules)
+{
+    const QStringList texts = billingRuleTexts(rules);
+    m_rounding->setCurrentIndex(int(roundingTexts().indexOf(texts.at(0))));
+    m_firstWeightRule->setText(texts.at(1));
+    m_divisor->setEditText(texts.at(2));
+}
+
+void MaintenancePage::SaveBillingRules()
+{
+    if (!ensureTemplateChosen())
+        return;
+    const QString name = currentTemplate();
+    QString problem;
+    const std::optional<BillingRules> rules = billingRulesFromTexts(
+        m_rounding->currentText(), m_firstWeightRule->text(), m_divisor->currentText(), &problem);
+    const auto showRulesStatus = [this](const QString &text, bool failed) {
+        m_rulesStatus->setStyleSheet(failed ? u"color: #b03020;"_s : u"color: #2a6a2a;"_s);
+        m_rulesStatus->setText(text);
+    };
+    if (!rules) {
+        showRulesStatus(u"没有保存：%1"_s.arg(problem), true);
+        return;
+    }
+    if (!m_database.setBillingRules(name, *rules)) {
+        showRulesStatus(u"保存失败：%1"_s.arg(m_database.lastError()), true);
+        return;
+    }
+    showBillingRules(*rules);
+    showRulesStatus(u"已保存“%1”的计费规则"_s.arg(name), false);
 }
 
 void MaintenancePage::setTemplateNames(const QStringList &names)
@@ -198,6 +270,8 @@ void MaintenancePage::ChooseTemplate()
     m_newName->setText(name);
     m_selectedRow = -1;
     m_rows->setColumns({});
+    m_rulesStatus->clear();
+    m_rulesGroup->setEnabled(!name.isEmpty());
     if (name.isEmpty())
         return;
 
@@ -216,6 +290,8 @@ void MaintenancePage::ChooseTemplate()
         for (QString &cell : row)
             cell = cell.trimmed();
     }
+    if (const std::optional<BillingRules> rules = m_database.billingRules(name))
+        showBillingRules(*rules);
     const QList<int> widths(table->columns.size(), 50);
     m_rows->setColumns(table->columns, widths);
     m_rows->table()->setRows(std::move(table->rows));

@@ -7,6 +7,7 @@
 #include <utility>
 
 class QComboBox;
+class QLabel;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -15,6 +16,7 @@ namespace Kuaidi {
 
 class RateDatabase;
 class ReportList;
+struct BillingRules;
 struct ColumnValue;
 struct RowFields;
 
@@ -44,6 +46,8 @@ public:
     void SetContactOfCurrentRow();
     void SetContactOfAllRows();
     void RenameTemplate();
+    /// Stores the billing rules shown for the chosen template.
+    void SaveBillingRules();
 
 Q_SIGNALS:
     /// A template got a new name; the other template lists may refresh.
@@ -55,6 +59,8 @@ private:
     QList<std::pair<QString, QLineEdit *>> levelPriceBoxes() const;
     bool ensureTemplateChosen();
     bool ensureRowSelected();
+    QGroupBox *createRulesGroup();
+    void showBillingRules(const BillingRules &rules);
     RowFields editorFields() const;
     void showEditorFields(const RowFields &fields);
     void writeEditorIntoRow(int row);
@@ -80,6 +86,11 @@ private:
     QList<int> m_levelColumns;
     QLineEdit *m_newName = nullptr;
     QLineEdit *m_contact = nullptr;
+    QGroupBox *m_rulesGroup = nullptr;
+    QComboBox *m_rounding = nullptr;
+    QLineEdit *m_firstWeightRule = nullptr;
+    QComboBox *m_divisor = nullptr;
+    QLabel *m_rulesStatus = nullptr;
 };
 
 } // namespace Kuaidi

@@ -26,10 +26,12 @@ QString usage()
 {
     return uR"(用法:
   kuaidi-cli [--db PATH] templates
-  kuaidi-cli [--db PATH] quote DESTINATION WEIGHT [--level LEVEL] [--json]
-  kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--row K]
+  kuaidi-cli [--db PATH] quote DESTINATION WEIGHT [--level LEVEL] [--volume M3] [--exact] [--json]
+  kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--volume M3] [--exact] [--row K]
   kuaidi-cli [--db PATH] rows TEMPLATE [--json]
+  kuaidi-cli [--db PATH] rules TEMPLATE [--rounding 不取整|0.5|1] [--first-weight KG] [--divisor N]
   kuaidi-cli region TEXT
+  kuaidi-cli address TEXT
   kuaidi-cli sheets WORKBOOK
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
                                  [--other-fee X] [--contact TEXT]
@@ -48,6 +50,12 @@ struct CliOptions
     int row = 0;
     QString sheet;
     NewTemplateDefaults defaults;
+    std::optional<double> volume;
+    bool exact = false;
+    // Billing rules to store; unset ones stay as they are.
+    std::optional<QString> rounding;
+    std::optional<QString> firstWeight;
+    std::optional<QString> divisor;
 };
 
 /// The parsed command line, or the message for a usage error.
@@ -69,9 +77,15 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption fee30(u"fee-30-50"_s, u"30–50 kg surcharge"_s, u"X"_s);
     const QCommandLineOption otherFee(u"other-fee"_s, u"other fee"_s, u"X"_s);
     const QCommandLineOption contact(u"contact"_s, u"contact text"_s, u"TEXT"_s);
+    const QCommandLineOption volume(u"volume"_s, u"parcel volume, m³"_s, u"M3"_s);
+    const QCommandLineOption exact(u"exact"_s, u"no city or province fallback"_s);
+    const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
+    const QCommandLineOption firstWeight(u"first-weight"_s, u"首重重量"_s, u"KG"_s);
+    const QCommandLineOption divisor(u"divisor"_s, u"抛重系数"_s, u"N"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact, help, version});
+    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact, volume, exact, rounding,
+                       firstWeight, divisor, help, version});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -101,6 +115,21 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.json = parser.isSet(json);
     o.sheet = parser.value(sheet);
     o.defaults = {parser.value(fee20), parser.value(fee30), parser.value(otherFee), parser.value(contact)};
+    o.exact = parser.isSet(exact);
+    const auto optional = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    };
+    o.rounding = optional(rounding);
+    o.firstWeight = optional(firstWeight);
+    o.divisor = optional(divisor);
+    if (parser.isSet(volume)) {
+        o.volume = parseNumber(parser.value(volume));
+        if (!o.volume || *o.volume < 0) {
+            parsed.error =
+                u"--volume 需要一个不小于 0 的数字（立方米），“%1”不是"_s.arg(parser.value(volume));
+            return parsed;
+        }
+    }
     bool rowOk = false;
     o.row = parser.value(row).toInt(&rowOk);
     if (!rowOk || o.row < 0)
@@ -178,7 +207,8 @@ public:
             {"templates"_L1, 0, &Cli::templates}, {"quote"_L1, 2, &Cli::quote},
             {"breakdown"_L1, 2, &Cli::breakdown}, {"rows"_L1, 1, &Cli::rows},
             {"region"_L1, 1, &Cli::region},       {"sheets"_L1, 1, &Cli::sheets},
-            {"create"_L1, 2, &Cli::create},
+            {"create"_L1, 2, &Cli::create},       {"address"_L1, 1, &Cli::address},
+            {"rules"_L1, 1, &Cli::rules},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -230,15 +260,30 @@ private:
         const QStringList names = db.templateNames();
         if (!db.lastError().isEmpty())
             return databaseError(db);
+        const std::optional<QHash<QString, BillingRules>> rules = db.billingRulesOfAll();
+        if (!rules)
+            return databaseError(db);
         QStringList failed;
-        const QList<MatchedRateRow> rows = DestinationSearch(db, names, m_o.arguments.at(0), &failed);
+        const QList<MatchedRateRow> rows =
+            DestinationSearch(db, names, m_o.arguments.at(0), &failed,
+                              m_o.exact ? SearchScope::Exact : SearchScope::WithFallback);
         for (const QString &name : failed)
             m_err << u"模板“%1”无法查询，已跳过\n"_s.arg(name);
-        quotes = ComputeFees(rows, *weight, m_o.level);
+        const QList<FeeQuote> all = ComputeFees(rows, Parcel{*weight, m_o.volume}, m_o.level, *rules);
         if (rows.isEmpty())
             m_err << u"没有找到目的地包含“%1”的快递\n"_s.arg(m_o.arguments.at(0));
-        else if (quotes.isEmpty())
+        else if (all.isEmpty())
             m_err << u"货物重量超过 %1KG，不能计算运费\n"_s.arg(numberToText(MaximumWeight));
+        // Only fees a seller can charge are listed; the others are named,
+        // so that nobody reads a missing price as free shipping.
+        for (const FeeQuote &quote : all) {
+            if (quote.hasFee())
+                quotes.append(quote);
+            else
+                m_err << tsvLine({quote.courier, quote.destination,
+                                  quote.priced ? u"报价不大于0"_s : UnpricedText.toString()})
+                      << u'\n';
+        }
         return CliOk;
     }
 
@@ -263,8 +308,20 @@ private:
             return CliOk;
         if (m_o.row >= quotes.size())
             return badInput(u"只有 %1 行结果，没有第 %2 行（从 0 数起）"_s.arg(quotes.size()).arg(m_o.row));
-        const QString &weightText = m_o.arguments.at(1);
-        m_out << FeeBreakdownText(quotes.at(m_o.row), weightText, *parseWeight(weightText)) << u'\n';
+        const FeeQuote &quote = quotes.at(m_o.row);
+        m_out << FeeBreakdownText(quote, m_o.arguments.at(1), quote.billing) << u'\n';
+        return CliOk;
+    }
+
+    /// CliOk when template @p name is in the database, or the status that
+    /// says why it cannot be used.
+    int checkTemplateExists(RateDatabase &db, const QString &name)
+    {
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        if (!names.contains(name))
+            return badInput(u"没有名为“%1”的快递模板"_s.arg(name));
         return CliOk;
     }
 
@@ -272,11 +329,8 @@ private:
     {
         const QString &name = m_o.arguments.at(0);
         RateDatabase db(m_o.databasePath);
-        const QStringList names = db.templateNames();
-        if (!db.lastError().isEmpty())
-            return databaseError(db);
-        if (!names.contains(name))
-            return badInput(u"没有名为“%1”的快递模板"_s.arg(name));
+        if (const int status = checkTemplateExists(db, name); status != CliOk)
+            return status;
         const std::optional<TextTable> table = db.readTemplate(name);
         if (!table)
             return databaseError(db);
@@ -292,6 +346,44 @@ private:
         m_out << tsvLine({match->entry->name.toString(), match->entry->province.toString(),
                           match->entry->elementId.toString(), QString::number(match->row)})
               << u'\n';
+        return CliOk;
+    }
+
+    int address()
+    {
+        const std::optional<ResolvedAddress> resolved = ResolveAddress(m_o.arguments.at(0));
+        if (!resolved)
+            return CliNoRegionMatch;
+        m_out << tsvLine({resolved->province->name.toString(),
+                          resolved->city ? resolved->city->name.toString() : QString()})
+              << u'\n';
+        return CliOk;
+    }
+
+    /// Prints a template's billing rules, storing the ones given first.
+    int rules()
+    {
+        const QString &name = m_o.arguments.at(0);
+        RateDatabase db(m_o.databasePath);
+        if (const int status = checkTemplateExists(db, name); status != CliOk)
+            return status;
+        std::optional<BillingRules> rules = db.billingRules(name);
+        if (!rules)
+            return databaseError(db);
+        if (m_o.rounding || m_o.firstWeight || m_o.divisor) {
+            const QStringList current = billingRuleTexts(*rules);
+            QString problem;
+            rules = billingRulesFromTexts(m_o.rounding.value_or(current.at(0)),
+                                          m_o.firstWeight.value_or(current.at(1)),
+                                          m_o.divisor.value_or(current.at(2)), &problem);
+            if (!rules)
+                return badInput(problem);
+            if (!db.setBillingRules(name, *rules))
+                return databaseError(db);
+        }
+        const QStringList texts = billingRuleTexts(*rules);
+        for (int i = 0; i < texts.size(); ++i)
+            m_out << billingRuleNames().at(i) << u'\t' << texts.at(i) << u'\n';
         return CliOk;
     }
 

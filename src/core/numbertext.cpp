@@ -74,6 +74,14 @@ double textToNumber(QStringView text)
     return readLeadingNumber(text.trimmed()).value;
 }
 
+std::optional<double> leadingNumber(QStringView text)
+{
+    const LeadingNumber number = readLeadingNumber(text.trimmed());
+    if (number.length == 0)
+        return std::nullopt;
+    return number.value;
+}
+
 bool isPriceText(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
@@ -83,13 +91,21 @@ bool isPriceText(QStringView text)
     return number.length > 0 && number.length == trimmed.size();
 }
 
-std::optional<double> parseWeight(QStringView text)
+std::optional<double> parseNumber(QStringView text)
 {
     const QStringView trimmed = text.trimmed();
     const LeadingNumber number = readLeadingNumber(trimmed);
-    if (number.length == 0 || number.length != trimmed.size() || !(number.value > 0))
+    if (number.length == 0 || number.length != trimmed.size())
         return std::nullopt;
     return number.value;
+}
+
+std::optional<double> parseWeight(QStringView text)
+{
+    const std::optional<double> number = parseNumber(text);
+    if (!number || !(*number > 0))
+        return std::nullopt;
+    return number;
 }
 
 QString numberToText(double value)

@@ -11,6 +11,11 @@ namespace Kuaidi {
 /// does not begin with a number ("未填", "空", empty) reads 0.
 double textToNumber(QStringView text);
 
+/// The leading number textToNumber() reads, or nothing when the text does not
+/// begin with a number: a price that nobody filled in ("未填", "不发", "-",
+/// empty) is told apart from a price of 0.
+std::optional<double> leadingNumber(QStringView text);
+
 /// Writes a number the way every stored value and every shown fee is written:
 /// integral values without a decimal part, others with at most 15 significant
 /// digits, never with an exponent and never with trailing zeros.
@@ -20,6 +25,10 @@ QString numberToText(double value);
 /// full-width digits allowed), empty, or one of the markers "未填" and "空"
 /// that stand for a price nobody filled in.
 bool isPriceText(QStringView text);
+
+/// Strict reading of a typed number: the whole text (blanks around it aside)
+/// must be a decimal number, full-width digits and sign allowed.
+std::optional<double> parseNumber(QStringView text);
 
 /// Strict reading of a typed parcel weight: the whole text (blanks around it
 /// aside) must be a decimal number greater than zero. Returns nothing otherwise.

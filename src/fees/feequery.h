@@ -2,24 +2,59 @@
 
 #include "feequote.h"
 
+#include <QHash>
 #include <QList>
 
 namespace Kuaidi {
 
 class RateDatabase;
 
+/// How far a destination search looks.
+enum class SearchScope {
+    Exact,        ///< only rows whose 地区 contains the text, as typed
+    WithFallback, ///< and, for a template without such a row, its city or province row
+};
+
 /// Every row of every template in @p templates whose 地区 contains
 /// @p destination, template by template, each in table order. An empty
-/// destination matches every row. A template that cannot be searched adds
-/// nothing; its name goes to @p failedTemplates when given.
+/// destination matches every row.
+///
+/// With the fallback, a template that contributes no row contributes the
+/// rows whose 地区 contains the city the destination resolves to (a whole
+/// address is read by ResolveAddress()); failing those, its province rows:
+/// the rows whose 地区, without a trailing 省, 市, 自治区 … , is the province.
+/// Each row says how it was found.
+///
+/// A template that cannot be searched adds nothing; its name goes to
+/// @p failedTemplates when given.
 QList<MatchedRateRow> DestinationSearch(RateDatabase &database, const QStringList &templates,
-                                        const QString &destination, QStringList *failedTemplates = nullptr);
+                                        const QString &destination, QStringList *failedTemplates = nullptr,
+                                        SearchScope scope = SearchScope::WithFallback);
 
-/// One quote per matched row, in row order; empty when the level names no
-/// price set or the weight is over 50 kg or not positive.
+/// Whether @p region names the province @p province as a province row does:
+/// "江苏", "江苏省", "广西壮族自治区", "香港特别行政区".
+bool isProvinceRegion(QStringView region, QStringView province);
+
+/// One parcel: its weight in kilograms and, when known, its volume in m³.
+struct Parcel
+{
+    double weight = 0;
+    std::optional<double> volume;
+};
+
+/// One quote per matched row, in row order, each under its template's billing
+/// rules (@p rules by template name; the defaults for a template missing
+/// there). Empty when the level names no price set or the weight is not
+/// positive; a row whose billed weight is over 50 kg gets no quote.
+QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, const Parcel &parcel, QStringView levelName,
+                            const QHash<QString, BillingRules> &rules = {});
+
+/// The same for a parcel of @p weight kilograms under the default rules.
 QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, double weight, QStringView levelName);
 
-/// Positions of the quotes with the lowest total (all of them on a tie).
+/// Positions of the quotes with the lowest total (all of them on a tie),
+/// among those with a fee: a row without a price, or a total at or below 0,
+/// is never the cheapest.
 QList<int> cheapestQuotes(const QList<FeeQuote> &quotes);
 
 } // namespace Kuaidi

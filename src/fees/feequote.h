@@ -1,5 +1,7 @@
 #pragma once
 
+#include <core/billingrules.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -7,28 +9,71 @@
 
 namespace Kuaidi {
 
+/// How a row was found for a destination: its 地区 contains the typed text;
+/// or, for a template with no such row, its 地区 contains the city the text
+/// resolves to; or it is the province row of that city's province.
+enum class MatchKind { Region, City, Province };
+
+/// "地区", "城市", "省份".
+QString matchKindText(MatchKind kind);
+
 /// One row of a rate template (the 41 cells of RateColumns()) with the name
-/// of the template it came from.
+/// of the template it came from and how the search found it.
 struct MatchedRateRow
 {
     QStringList cells;
     QString templateName;
+    MatchKind match = MatchKind::Region;
 
     QString cell(int column) const { return column < cells.size() ? cells.at(column) : QString(); }
 };
 
-/// One priced result: nine texts, in the order of the result list's columns.
+/// What one parcel is billed as under one template's billing rules.
+struct BilledWeight
+{
+    double actual = 0;       ///< kilograms as typed
+    double billed = 0;       ///< kilograms the fee is computed for
+    bool volumetric = false; ///< the volume weighed more than the parcel
+    bool rounded = false;    ///< rounding up changed the weight
+    BillingRules rules;      ///< the rules that made it
+
+    /// Whether the fee is computed for another weight than the one typed.
+    bool differs() const;
+
+    friend bool operator==(const BilledWeight &, const BilledWeight &) = default;
+};
+
+/// A parcel of @p weight kilograms (and @p volume cubic metres, when known)
+/// under @p rules: the larger of the weight and the volume weight, rounded
+/// up as the rules say, within the weight tolerance (2.00000005 kg stays 2).
+BilledWeight billedWeight(double weight, std::optional<double> volume, const BillingRules &rules);
+
+/// One result: nine texts in the order of the result list's columns, then the
+/// billed weight and how the row was found.
 struct FeeQuote
 {
     QString courier;          ///< 快递名称: the template name
     QString destination;      ///< 目的地名: the row's 地区
-    QString total;            ///< 快递费用
+    QString total;            ///< 快递费用, or "未报价" for a row without a price
     QString firstWeight;      ///< 首重价格
     QString additionalWeight; ///< 续重价格, per kilogram
     QString bandSurcharge;    ///< 价格区间手续费, per kilogram
     QString otherFee;         ///< 其他手续费
     QString contact;          ///< 联系方式
     QString arrivalTime;      ///< 到达时间
+    QString billedWeight;     ///< 计费重量, kilograms
+    QString match;            ///< 匹配方式: matchKindText()
+
+    /// False for a row whose template gives no price for the region: its
+    /// total is "未报价" and its price fields are empty.
+    bool priced = true;
+    BilledWeight billing;
+
+    /// A fee a seller can charge: priced and above 0.
+    bool hasFee() const;
+
+    /// Column of 价格区间手续费 among toCells().
+    static constexpr int BandSurchargeColumn = 5;
 
     static const QStringList &titles();
     QStringList toCells() const;
@@ -37,6 +82,9 @@ struct FeeQuote
     friend bool operator==(const FeeQuote &, const FeeQuote &) = default;
 };
 
+/// The total of a row whose template gives no price for its region.
+inline constexpr QStringView UnpricedText = u"未报价";
+
 /// Heaviest parcel any courier row is priced for, in kilograms.
 inline constexpr double MaximumWeight = 50.0;
 
@@ -44,14 +92,30 @@ inline constexpr double MaximumWeight = 50.0;
 /// 50 kg, beyond the weight tolerance.
 bool isOverMaximumWeight(double weight);
 
-/// Prices one parcel of @p weight kilograms against one row at a customer star
-/// level. Nothing when the level names no price set, when the weight is over
-/// 50 kg, or when it is not a positive number.
+/// Whether a parcel billed at @p weight kilograms pays the band surcharge:
+/// over 20 kg, up to 50 kg.
+bool isBandCharged(double weight);
+
+/// Whether @p row gives no price: its own 首重价格 does not begin with a
+/// number (empty, "未填", "空", "不发", "-" …). Such a row is not priced at 0.
+bool isUnpriced(const MatchedRateRow &row);
+
+/// Prices one parcel against one row at a customer star level. Nothing when
+/// the level names no price set, or when the billed weight is over 50 kg or
+/// not a positive number. A row without a price gives an unpriced quote.
+std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
+                                        QStringView levelName);
+
+/// The same for a parcel of @p weight kilograms under the default rules.
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName);
 
 /// The explanation shown for one result, with "\r\n" line breaks. @p weightText
 /// is quoted as the user typed it; @p weight picks the wording of its band.
-/// Empty above 50 kg.
+/// When the billed weight differs from the typed one, a line says which was
+/// billed and why. Empty above 50 kg.
+QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, const BilledWeight &weight);
+
+/// The same for a weight billed as typed.
 QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, double weight);
 
 } // namespace Kuaidi

@@ -27,11 +27,13 @@ namespace {
 
 constexpr auto DatabaseFileName = "kuaidishuju.db"_L1;
 
-// The engine's catalogue: user tables only, in creation order. SQLite keeps
-// its own tables under the reserved "sqlite_" prefix.
+// The engine's catalogue: templates only, in creation order. SQLite keeps
+// its own tables under the reserved "sqlite_" prefix, this program its own
+// under "__kuaidi".
 constexpr auto ListTablesSql =
     "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-    "ORDER BY rowid"_L1;
+    "AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid"_L1;
+constexpr auto TableExistsSql = "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"_L1;
 constexpr auto ProbeSql = "SELECT count(*) FROM sqlite_master"_L1;
 constexpr auto SelectAllSql = "SELECT * FROM %1"_L1;
 constexpr auto SelectByRegionSql = "SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'"_L1;
@@ -42,10 +44,25 @@ constexpr auto WhereIdSql = " WHERE %1 = ?"_L1;
 constexpr auto DeleteSql = "DELETE FROM %1 WHERE %2 = ?"_L1;
 constexpr auto RenameSql = "ALTER TABLE %1 RENAME TO %2"_L1;
 
-bool isQuoteOrBracket(QChar c)
+// The billing rules of every template that has saved some, as texts. The
+// column names are the rules' own.
+constexpr QStringView RulesTable = u"__kuaidi_rules";
+constexpr QStringView CreateRulesSql =
+    u"CREATE TABLE IF NOT EXISTS \"__kuaidi_rules\" (\"模板\" TEXT PRIMARY KEY, "
+    u"\"计费取整\" TEXT, \"首重重量\" TEXT, \"抛重系数\" TEXT)";
+constexpr QStringView SelectRulesSql =
+    u"SELECT \"模板\", \"计费取整\", \"首重重量\", \"抛重系数\" FROM \"__kuaidi_rules\"";
+constexpr QStringView SaveRulesSql =
+    u"INSERT INTO \"__kuaidi_rules\" (\"模板\", \"计费取整\", \"首重重量\", \"抛重系数\") VALUES (?, ?, ?, "
+    u"?) "
+    u"ON CONFLICT (\"模板\") DO UPDATE SET \"计费取整\" = excluded.\"计费取整\", "
+    u"\"首重重量\" = excluded.\"首重重量\", \"抛重系数\" = excluded.\"抛重系数\"";
+constexpr QStringView RenameRulesSql = u"UPDATE \"__kuaidi_rules\" SET \"模板\" = ? WHERE \"模板\" = ?";
+constexpr QStringView ForgetRulesSql = u"DELETE FROM \"__kuaidi_rules\" WHERE \"模板\" = ?";
+
+bool isBlank(QChar c)
 {
-    static const QString forbidden = u"'\"`‘’“”[]()（）【】{}<>《》"_s;
-    return forbidden.contains(c);
+    return c.isSpace() || c == u'\u3000';
 }
 
 } // namespace
@@ -54,16 +71,25 @@ QString checkTemplateName(QStringView name)
 {
     if (name.isEmpty())
         return u"模板名称不能为空，请输入模板名称！"_s;
-    for (const QChar c : name) {
-        if (c.isSpace())
-            return u"模板名称不能包含空格，请去掉空格后再试！"_s;
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+    if (isBlank(name.front()) || isBlank(name.back()))
+        return u"模板名称的开头和结尾不能有空格，请去掉空格后再试！"_s;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, name.at(++i));
+        else if (c.isSurrogate())
+            return u"模板名称中有无效的文字，请重新输入！"_s;
+        const QChar::Category category = QChar::category(code);
+        if (category == QChar::Other_Control || category == QChar::Other_Format)
             return u"模板名称不能包含控制字符！"_s;
-        if (isQuoteOrBracket(c))
-            return u"模板名称不能包含引号或括号，请修改后再试！"_s;
+        if (QChar::isNonCharacter(code))
+            return u"模板名称不能包含非字符（如 U+FFFF），请重新输入！"_s;
     }
     if (name.startsWith(u"sqlite_", Qt::CaseInsensitive))
         return u"模板名称不能以 sqlite_ 开头！"_s;
+    if (name.startsWith(u"__"))
+        return u"模板名称不能以 __ 开头，这是程序自用的名称！"_s;
     return {};
 }
 
@@ -286,48 +312,32 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     if (templateNames().contains(name, Qt::CaseInsensitive))
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), {});
 
-    QSqlDatabase db = database();
-    if (!db.transaction())
-        return fail(u"保存模板“%1”失败"_s.arg(name), db.lastError().text());
-
     QStringList definitions;
     QStringList quotedColumns;
     for (const QString &column : columns) {
         quotedColumns << Sql::quoted(column);
         definitions << Sql::quoted(column) + " TEXT"_L1;
     }
-
-    QString error;
-    {
+    const bool created = transact(u"保存模板“%1”失败"_s.arg(name), [&](QSqlDatabase &db) -> QString {
         QSqlQuery create(db);
         if (!create.exec(QString(CreateTableSql).arg(Sql::quoted(name), definitions.join(u", "))))
-            error = create.lastError().text();
-    }
-    if (error.isEmpty()) {
+            return create.lastError().text();
         QSqlQuery insert(db);
         if (!insert.prepare(QString(InsertSql).arg(Sql::quoted(name), quotedColumns.join(u", "),
-                                                   Sql::placeholders(columns.size())))) {
-            error = insert.lastError().text();
-        }
-        for (qsizetype r = 0; error.isEmpty() && r < rows.size(); ++r) {
-            const QStringList &row = rows.at(r);
+                                                   Sql::placeholders(columns.size()))))
+            return insert.lastError().text();
+        for (const QStringList &row : rows) {
             for (qsizetype c = 0; c < columns.size(); ++c)
                 insert.bindValue(int(c), c < row.size() ? row.at(c) : QString());
             if (!insert.exec())
-                error = insert.lastError().text();
+                return insert.lastError().text();
         }
-    }
-    if (!error.isEmpty()) {
-        db.rollback();
-        return fail(u"保存模板“%1”失败"_s.arg(name), error);
-    }
-    if (!db.commit()) {
-        const QString detail = db.lastError().text();
-        db.rollback();
-        return fail(u"保存模板“%1”失败"_s.arg(name), detail);
-    }
+        // Rules left behind by a table that another program dropped are
+        // not this template's.
+        return forgetRules(db, name);
+    });
     m_searchCache.forget(name);
-    return true;
+    return created;
 }
 
 bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &values,
@@ -413,12 +423,131 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), {});
     if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), {});
-    QSqlQuery query(database());
-    if (!query.exec(QString(RenameSql).arg(Sql::quoted(oldName), Sql::quoted(newName))))
-        return fail(u"模板“%1”改名失败"_s.arg(oldName), query.lastError().text());
+    // The rules go with the name, in the same transaction.
+    const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&](QSqlDatabase &db) -> QString {
+        QSqlQuery query(db);
+        if (!query.exec(QString(RenameSql).arg(Sql::quoted(oldName), Sql::quoted(newName))))
+            return query.lastError().text();
+        if (!tableExists(db, RulesTable.toString()))
+            return {};
+        return execBound(db, RenameRulesSql, {newName, oldName});
+    });
+    if (!renamed)
+        return false;
     m_searchCache.forget(oldName);
     m_searchCache.forget(newName);
     return true;
+}
+
+bool RateDatabase::transact(const QString &failure, const std::function<QString(QSqlDatabase &)> &steps)
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return fail(failure, db.lastError().text());
+    QString error = steps(db);
+    if (error.isEmpty() && !db.commit())
+        error = db.lastError().text();
+    if (!error.isEmpty()) {
+        db.rollback();
+        return fail(failure, error);
+    }
+    return true;
+}
+
+QString RateDatabase::execBound(const QSqlDatabase &db, QStringView sql, const QVariantList &values)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(sql.toString()))
+        return query.lastError().text();
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return query.lastError().text();
+    return {};
+}
+
+bool RateDatabase::tableExists(const QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery query(db);
+    query.prepare(TableExistsSql);
+    query.addBindValue(table);
+    return query.exec() && query.next() && query.value(0).toInt() > 0;
+}
+
+QString RateDatabase::forgetRules(const QSqlDatabase &db, const QString &name)
+{
+    if (!tableExists(db, RulesTable.toString()))
+        return {};
+    return execBound(db, ForgetRulesSql, {name});
+}
+
+std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
+{
+    QHash<QString, BillingRules> saved;
+    QSqlDatabase db = database();
+    if (!tableExists(db, RulesTable.toString()))
+        return saved;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(SelectRulesSql.toString())) {
+        fail(u"读取计费规则失败"_s, query.lastError().text());
+        return std::nullopt;
+    }
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        QString problem;
+        const std::optional<BillingRules> rules = billingRulesFromTexts(
+            query.value(1).toString(), query.value(2).toString(), query.value(3).toString(), &problem);
+        // Rules someone else wrote into the file and no courier can use are
+        // not guessed at: the template bills by the defaults.
+        if (!rules)
+            qCWarning(lcRateDb).noquote() << m_path << name << problem;
+        saved.insert(name, rules.value_or(BillingRules()));
+    }
+    return saved;
+}
+
+std::optional<QHash<QString, BillingRules>> RateDatabase::billingRulesOfAll()
+{
+    m_lastError.clear();
+    if (!open())
+        return std::nullopt;
+    return savedBillingRules();
+}
+
+std::optional<BillingRules> RateDatabase::billingRules(const QString &name)
+{
+    m_lastError.clear();
+    if (!open())
+        return std::nullopt;
+    if (!templateNames().contains(name)) {
+        if (m_lastError.isEmpty())
+            fail(u"没有名为“%1”的快递模板"_s.arg(name), {});
+        return std::nullopt;
+    }
+    const std::optional<QHash<QString, BillingRules>> saved = savedBillingRules();
+    if (!saved)
+        return std::nullopt;
+    return saved->value(name, BillingRules());
+}
+
+bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rules)
+{
+    m_lastError.clear();
+    if (!open())
+        return false;
+    if (!templateNames().contains(name)) {
+        if (m_lastError.isEmpty())
+            fail(u"没有名为“%1”的快递模板"_s.arg(name), {});
+        return false;
+    }
+    const QStringList texts = billingRuleTexts(rules);
+    return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&](QSqlDatabase &db) -> QString {
+        QSqlQuery create(db);
+        if (!create.exec(CreateRulesSql.toString()))
+            return create.lastError().text();
+        return execBound(db, SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
+    });
 }
 
 } // namespace Kuaidi

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <core/billingrules.h>
 #include <core/texttable.h>
 #include <ratedb/regionsearchcache.h>
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
+#include <functional>
 #include <optional>
 
 class QSqlDatabase;
@@ -91,11 +95,29 @@ public:
     /// Deletes the rows whose ID is @p id.
     bool deleteRows(const QString &name, const QString &id, int *rowsDeleted = nullptr);
 
+    /// Renames a template; its billing rules keep going with it.
     bool renameTemplate(const QString &oldName, const QString &newName);
+
+    /// The billing rules of template @p name: the saved ones, or the defaults.
+    /// Nothing when there is no such template or the file cannot be read.
+    std::optional<BillingRules> billingRules(const QString &name);
+    /// The saved billing rules of every template that has some; templates
+    /// missing here bill by the defaults.
+    std::optional<QHash<QString, BillingRules>> billingRulesOfAll();
+    /// Saves the billing rules of template @p name, kept in the program's own
+    /// table of the same file (it never lists as a template).
+    bool setBillingRules(const QString &name, const BillingRules &rules);
 
 private:
     QSqlDatabase database() const;
     bool fail(const QString &what, const QString &detail);
+    /// Runs @p steps in one transaction; each returns the engine's error text,
+    /// empty when it worked. Any error rolls all of it back.
+    bool transact(const QString &failure, const std::function<QString(QSqlDatabase &)> &steps);
+    static QString execBound(const QSqlDatabase &db, QStringView sql, const QVariantList &values);
+    static bool tableExists(const QSqlDatabase &db, const QString &table);
+    static QString forgetRules(const QSqlDatabase &db, const QString &name);
+    std::optional<QHash<QString, BillingRules>> savedBillingRules();
     std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &destination);
     std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name,
                                                                const QString &destination);

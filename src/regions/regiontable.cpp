@@ -445,6 +445,45 @@ std::span<const RegionEntry> RegionTable::entries()
     return Regions;
 }
 
+bool isProvinceEntry(const RegionEntry &entry)
+{
+    return entry.elementId.startsWith(u"J_Province_") || entry.elementId.startsWith(u"J_Group_");
+}
+
+std::optional<ResolvedAddress> ResolveAddress(QStringView text)
+{
+    const RegionEntry *first = nullptr;
+    qsizetype firstAt = -1;
+    for (const RegionEntry &entry : Regions) {
+        const qsizetype at = text.indexOf(entry.name);
+        if (at < 0)
+            continue;
+        const bool better = !first || at < firstAt ||
+                            (at == firstAt && (entry.name.size() > first->name.size() ||
+                                               (entry.name.size() == first->name.size() &&
+                                                isProvinceEntry(entry) && !isProvinceEntry(*first))));
+        if (better) {
+            first = &entry;
+            firstAt = at;
+        }
+    }
+    if (!first)
+        return std::nullopt;
+
+    ResolvedAddress address;
+    for (const RegionEntry &entry : Regions) {
+        if (entry.province != first->province)
+            continue;
+        if (isProvinceEntry(entry)) {
+            address.province = &entry;
+        } else if (text.contains(entry.name) &&
+                   (!address.city || entry.name.size() > address.city->name.size())) {
+            address.city = &entry;
+        }
+    }
+    return address;
+}
+
 std::optional<RegionMatch> MatchRegion(QStringView text)
 {
     if (text.isEmpty())

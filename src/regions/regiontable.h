@@ -37,6 +37,26 @@ struct RegionMatch
     int row = 0; ///< counted from 1
 };
 
+/// The 35 province-level entries (element id "J_Province_…" or "J_Group_…"):
+/// provinces, municipalities, regions, and 海外.
+bool isProvinceEntry(const RegionEntry &entry);
+
+/// Where a buyer's address goes: its province-level entry, and its city
+/// entry when the text names one of that province's cities.
+struct ResolvedAddress
+{
+    const RegionEntry *province = nullptr;
+    const RegionEntry *city = nullptr;
+};
+
+/// Reads a destination as sellers paste it: a city ("南京"), a province, or a
+/// whole address ("江苏省南京市鼓楼区中山路1号", "江苏省 南京市 鼓楼区"). The
+/// entry whose name occurs earliest in the text decides the province (at the
+/// same position the longer name wins, at equal length the province entry);
+/// the city is the longest city entry of that province that occurs in the
+/// text. Nothing when no entry occurs.
+std::optional<ResolvedAddress> ResolveAddress(QStringView text);
+
 /// The last entry of the table whose name occurs in @p text, or nothing.
 /// "江苏南京" names both the province and the city; the city comes later in
 /// the table and wins.

@@ -32,14 +32,18 @@ QVariant TextTableModel::data(const QModelIndex &index, int role) const
         return cell(row, index.column());
     case Qt::CheckStateRole:
         if (m_checkable && index.column() == 0)
-            return m_checked.contains(row) ? Qt::Checked : Qt::Unchecked;
+            return isChecked(row) ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::BackgroundRole:
-        if (m_highlighted.contains(row))
+        if (isHighlighted(row))
             return QBrush(QColor(0xE3, 0xF6, 0xE0));
         return {};
+    case Qt::ForegroundRole:
+        if (isGreyed(row, index.column()))
+            return QBrush(QColor(0x8A, 0x8A, 0x8A));
+        return {};
     case Qt::FontRole:
-        if (m_highlighted.contains(row)) {
+        if (isHighlighted(row)) {
             QFont bold;
             bold.setBold(true);
             return bold;
@@ -54,10 +58,7 @@ bool TextTableModel::setData(const QModelIndex &index, const QVariant &value, in
 {
     if (!index.isValid() || role != Qt::CheckStateRole || !m_checkable || index.column() != 0)
         return false;
-    if (value.value<Qt::CheckState>() == Qt::Checked)
-        m_checked.insert(index.row());
-    else
-        m_checked.remove(index.row());
+    m_marks[index.row()].checked = value.value<Qt::CheckState>() == Qt::Checked;
     Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }
@@ -82,8 +83,7 @@ void TextTableModel::setTable(TextTable table)
 {
     beginResetModel();
     m_table = std::move(table);
-    m_checked.clear();
-    m_highlighted.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -92,15 +92,13 @@ void TextTableModel::setRows(QList<QStringList> rows)
     if (rows.size() == m_table.rows.size() && !rows.isEmpty()) {
         // Same shape: keep the view's column widths and scroll position.
         m_table.rows = std::move(rows);
-        m_checked.clear();
-        m_highlighted.clear();
+        m_marks.clear();
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
         return;
     }
     beginResetModel();
     m_table.rows = std::move(rows);
-    m_checked.clear();
-    m_highlighted.clear();
+    m_marks.clear();
     endResetModel();
 }
 
@@ -110,8 +108,7 @@ void TextTableModel::clearRows()
         return;
     beginRemoveRows({}, 0, rowCount() - 1);
     m_table.rows.clear();
-    m_checked.clear();
-    m_highlighted.clear();
+    m_marks.clear();
     endRemoveRows();
 }
 
@@ -167,17 +164,12 @@ void TextTableModel::removeRowAt(int row)
         return;
     beginRemoveRows({}, row, row);
     m_table.rows.removeAt(row);
-    // Marks follow their rows.
-    const auto shift = [row](const QSet<int> &set) {
-        QSet<int> shifted;
-        for (const int r : set) {
-            if (r != row)
-                shifted.insert(r > row ? r - 1 : r);
-        }
-        return shifted;
-    };
-    m_checked = shift(m_checked);
-    m_highlighted = shift(m_highlighted);
+    QHash<int, Marks> shifted;
+    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it) {
+        if (it.key() != row)
+            shifted.insert(it.key() > row ? it.key() - 1 : it.key(), it.value());
+    }
+    m_marks = std::move(shifted);
     endRemoveRows();
 }
 
@@ -197,14 +189,10 @@ QList<int> TextTableModel::sortByColumn(int column)
     for (const int r : from)
         rows.append(std::move(m_table.rows[r]));
     m_table.rows = std::move(rows);
-    const auto moved = [&to](const QSet<int> &marks) {
-        QSet<int> result;
-        for (const int r : marks)
-            result.insert(to.value(r, r));
-        return result;
-    };
-    m_checked = moved(m_checked);
-    m_highlighted = moved(m_highlighted);
+    QHash<int, Marks> moved;
+    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
+        moved.insert(to.value(it.key(), it.key()), it.value());
+    m_marks = std::move(moved);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
@@ -215,28 +203,71 @@ QList<int> TextTableModel::sortByColumn(int column)
     return std::move(order.rows);
 }
 
+void TextTableModel::clearMarks(bool Marks::*flag)
+{
+    for (auto it = m_marks.begin(); it != m_marks.end();) {
+        (*it).*flag = false;
+        it = it->isEmpty() ? m_marks.erase(it) : std::next(it);
+    }
+}
+
+void TextTableModel::marksChanged(const QList<int> &roles)
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), roles);
+}
+
 void TextTableModel::setCheckable(bool checkable)
 {
     m_checkable = checkable;
-    if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+    marksChanged({Qt::CheckStateRole});
 }
 
 void TextTableModel::setOnlyChecked(int row)
 {
-    m_checked.clear();
+    clearMarks(&Marks::checked);
     if (row >= 0 && row < rowCount())
-        m_checked.insert(row);
-    if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+        m_marks[row].checked = true;
+    marksChanged({Qt::CheckStateRole});
 }
 
 void TextTableModel::setHighlightedRows(const QList<int> &rows)
 {
-    m_highlighted = QSet<int>(rows.cbegin(), rows.cend());
-    if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                           {Qt::BackgroundRole, Qt::FontRole});
+    clearMarks(&Marks::highlighted);
+    for (const int row : rows) {
+        if (row >= 0 && row < rowCount())
+            m_marks[row].highlighted = true;
+    }
+    marksChanged({Qt::BackgroundRole, Qt::FontRole});
+}
+
+void TextTableModel::setGreyedRows(const QList<int> &rows)
+{
+    clearMarks(&Marks::greyed);
+    for (const int row : rows) {
+        if (row >= 0 && row < rowCount())
+            m_marks[row].greyed = true;
+    }
+    marksChanged({Qt::ForegroundRole});
+}
+
+void TextTableModel::setGreyedCells(const QList<std::pair<int, int>> &cells)
+{
+    for (auto it = m_marks.begin(); it != m_marks.end();) {
+        it->greyedColumns.clear();
+        it = it->isEmpty() ? m_marks.erase(it) : std::next(it);
+    }
+    for (const auto &[row, column] : cells) {
+        if (row >= 0 && row < rowCount())
+            m_marks[row].greyedColumns.append(column);
+    }
+    marksChanged({Qt::ForegroundRole});
+}
+
+bool TextTableModel::isGreyed(int row, int column) const
+{
+    const auto it = m_marks.constFind(row);
+    return it != m_marks.cend() && (it->greyed || it->greyedColumns.contains(column));
 }
 
 } // namespace Kuaidi

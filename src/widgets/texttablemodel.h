@@ -3,13 +3,15 @@
 #include <core/texttable.h>
 
 #include <QAbstractTableModel>
-#include <QSet>
+#include <QHash>
 
 namespace Kuaidi {
 
 /// Rows of texts under column titles: what every list of the program shows.
-/// Rows may carry a check mark (one marked row in the template editor) and
-/// a highlight (the cheapest fee in the calculator).
+/// Rows may carry marks that move with them when rows are sorted or removed:
+/// a check mark (the editor's last ticked region), a highlight (the cheapest
+/// fee), and grey text for a whole row or single cells (no price, a
+/// surcharge not charged).
 class TextTableModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,9 +27,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     const TextTable &table() const { return m_table; }
-    /// Replaces titles and rows; check marks and highlights are cleared.
+    /// Replaces titles and rows; every mark is cleared.
     void setTable(TextTable table);
-    /// Replaces the rows under the same titles (a sort, a refresh).
+    /// Replaces the rows under the same titles (a sort, a refresh); every
+    /// mark is cleared.
     void setRows(QList<QStringList> rows);
     void clearRows();
 
@@ -44,24 +47,42 @@ public:
     void removeRowAt(int row);
 
     /// Sorts the rows by the texts of @p column as SortListByColumn() does.
-    /// Check marks, highlights and the views' current rows move with their
-    /// rows. Returns the new order (entry i: where the row now at i was), or
-    /// nothing when the column does not exist.
+    /// Marks and the views' current rows move with their rows. Returns the new
+    /// order (entry i: where the row now at i was), or nothing when the column
+    /// does not exist.
     QList<int> sortByColumn(int column);
 
     void setCheckable(bool checkable);
-    bool isChecked(int row) const { return m_checked.contains(row); }
+    bool isChecked(int row) const { return m_marks.value(row).checked; }
     /// Clears every check mark, then marks @p row (none when -1).
     void setOnlyChecked(int row);
 
     void setHighlightedRows(const QList<int> &rows);
-    bool isHighlighted(int row) const { return m_highlighted.contains(row); }
+    bool isHighlighted(int row) const { return m_marks.value(row).highlighted; }
+
+    /// Shows the text of @p rows in grey; clears the grey of other rows.
+    void setGreyedRows(const QList<int> &rows);
+    /// Shows the text of single cells in grey, each a (row, column) pair.
+    void setGreyedCells(const QList<std::pair<int, int>> &cells);
+    bool isGreyed(int row, int column) const;
 
 private:
+    struct Marks
+    {
+        bool checked = false;
+        bool highlighted = false;
+        bool greyed = false;
+        QList<int> greyedColumns;
+
+        bool isEmpty() const { return !checked && !highlighted && !greyed && greyedColumns.isEmpty(); }
+    };
+
+    void clearMarks(bool Marks::*flag);
+    void marksChanged(const QList<int> &roles);
+
     TextTable m_table;
     bool m_checkable = false;
-    QSet<int> m_checked;
-    QSet<int> m_highlighted;
+    QHash<int, Marks> m_marks; // by row; rows without marks are absent
 };
 
 } // namespace Kuaidi

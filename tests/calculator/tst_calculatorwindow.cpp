@@ -4,6 +4,7 @@
 #include <calculator/calculatorwindow.h>
 #include <core/schema.h>
 #include <fees/feequote.h>
+#include <ratedb/ratedatabase.h>
 #include <widgets/reportlist.h>
 
 #include <QClipboard>
@@ -118,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(pages->tabText(0), u"快递费用查询和计算"_s);
         QCOMPARE(pages->tabText(2), u"修改快递公司运费模板"_s);
         QCOMPARE(child<QComboBox>(window.get(), u"组合框4"_s)->currentText(), u"原参数价格"_s);
-        QCOMPARE(child<ReportList>(window.get(), u"超级列表框5"_s)->columnCount(), 42);
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框5"_s)->columnCount(), 43);
         QCOMPARE(child<ReportList>(window.get(), u"超级列表框6"_s)->table()->columns(), FeeQuote::titles());
         QVERIFY(child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().startsWith(u"提示："_s));
         QVERIFY(!child<ReportList>(window.get(), u"超级列表框4"_s)->isVisible());
@@ -149,9 +150,12 @@ private Q_SLOTS:
         child<QComboBox>(window.get(), u"组合框4"_s)->setCurrentIndex(2); // 二星客户
         QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
         QCOMPARE(results->rowCount(), 3);
+        // Up to 20 kg the band surcharge is shown, greyed, as not charged.
         QCOMPARE(results->table()->rowCells(0),
-                 (QStringList{u"圆通快递"_s, u"北京"_s, u"63.5"_s, u"11"_s, u"5.5"_s, u"1"_s, u"3"_s,
-                              u"  张三 "_s, u"次日"_s}));
+                 (QStringList{u"圆通快递"_s, u"北京"_s, u"63.5"_s, u"11"_s, u"5.5"_s, u"1（未计）"_s, u"3"_s,
+                              u"  张三 "_s, u"次日"_s, u"10"_s, u"地区"_s}));
+        QVERIFY(results->table()->isGreyed(0, FeeQuote::BandSurchargeColumn));
+        QVERIFY(!results->table()->isGreyed(0, 2));
         QCOMPARE(columnTexts(results, 2), (QStringList{u"63.5"_s, u"60"_s, u"47"_s}));
         QVERIFY(results->table()->isHighlighted(2));
         QVERIFY(!results->table()->isHighlighted(0));
@@ -160,9 +164,9 @@ private Q_SLOTS:
         // figures of the last computation.
         weight->setText(u"25"_s);
         rightClickRow(results, 0);
-        const QString expected =
-            FeeBreakdownText(FeeQuote::fromCells(results->table()->rowCells(0)), u"25"_s, 25)
-                .replace("\r\n"_L1, "\n"_L1);
+        FeeQuote computed = FeeQuote::fromCells(results->table()->rowCells(0));
+        computed.bandSurcharge = u"1"_s;
+        const QString expected = FeeBreakdownText(computed, u"25"_s, 25).replace("\r\n"_L1, "\n"_L1);
         QCOMPARE(breakdown->toPlainText(), expected);
         QVERIFY(expected.contains(u"20-30KG 每KG增加1元"_s));
 
@@ -182,9 +186,11 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
         QCOMPARE(columnTexts(results, 1), QStringList{u"上海"_s});
 
-        // Quotes in a destination are just text.
+        // Quotes in a destination are just text: nothing contains it, and it
+        // reads as an address in 北京, whose province rows are listed.
         destination->setText(u"北京' OR '1'='1"_s);
-        QCOMPARE(matched->rowCount(), 0);
+        QCOMPARE(columnTexts(matched, ColumnRegion), (QStringList{u"北京"_s, u"北京"_s}));
+        QCOMPARE(columnTexts(matched, 42), (QStringList{u"省份"_s, u"省份"_s}));
         destination->clear();
         QCOMPARE(matched->rowCount(), 4); // empty matches everything
     }
@@ -214,11 +220,78 @@ private Q_SLOTS:
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(child<QLabel>(window.get(), u"标签_状态"_s)->text().contains(u"50KG"_s));
 
-        // The volume is not an input of any fee.
+        // A volume must be a number; templates without a divisor do not
+        // bill it.
         weight->setText(u"3"_s);
-        child<QLineEdit>(window.get(), u"编辑框_货物体积"_s)->setText(u"很大"_s);
+        auto *volume = child<QLineEdit>(window.get(), u"编辑框_货物体积"_s);
+        volume->setText(u"很大"_s);
+        QTest::mouseClick(compute, Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 0);
+        QCOMPARE(messages.messages.size(), 2);
+        QVERIFY(messages.texts().last().contains(u"请输入正确的货物体积"_s));
+        volume->setText(u"0.5"_s);
         QTest::mouseClick(compute, Qt::LeftButton);
         QCOMPARE(columnTexts(results, 2), (QStringList{u"23"_s, u"25"_s, u"19"_s}));
+    }
+
+    // A region a courier does not serve is listed greyed as 未报价, never the
+    // cheapest; a courier with only a province row is found through it; a
+    // discount that leaves nothing to pay is named in the status line.
+    void feeQuery_unpricedFallbackAndDiscounts()
+    {
+        QStringList discounted = rateRow(u"1"_s, u"江苏"_s, u"2"_s, u"1"_s);
+        discounted[priceSetColumnIndex(5, FieldFirstWeight)] = u"-7"_s;
+        createRateTemplate(m_path, u"韵达快递"_s,
+                           {rateRow(u"1"_s, u"西藏"_s, u"不发"_s, QString()), discounted});
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *matched = child<ReportList>(window.get(), u"超级列表框5"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        child<QLineEdit>(window.get(), u"编辑框_货物重量"_s)->setText(u"2.5"_s);
+
+        child<QLineEdit>(window.get(), u"编辑框_目的地"_s)->setText(u"西藏"_s);
+        child<QComboBox>(window.get(), u"组合框4"_s)->setCurrentIndex(5);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(results->rowCount(), 1);
+        QCOMPARE(results->cell(0, 2), u"未报价"_s);
+        QVERIFY(results->table()->isGreyed(0, 0));
+        QVERIFY(!results->table()->isHighlighted(0));
+        rightClickRow(results, 0);
+        QVERIFY(child<QPlainTextEdit>(window.get(), u"编辑框4"_s)
+                    ->toPlainText()
+                    .contains(u"没有这个地区的报价"_s));
+
+        child<QLineEdit>(window.get(), u"编辑框_目的地"_s)->setText(u"江苏省南京市鼓楼区"_s);
+        QCOMPARE(columnTexts(matched, ColumnRegion), QStringList{u"江苏"_s});
+        QCOMPARE(columnTexts(matched, 42), QStringList{u"省份"_s});
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(results->cell(0, 2), u"-0.5"_s); // 2 − 7 + 1 × 1.5 + 3
+        QCOMPARE(results->cell(0, 10), u"省份"_s);
+        QVERIFY(!results->table()->isHighlighted(0));
+        QVERIFY(child<QLabel>(window.get(), u"标签_状态"_s)->text().contains(u"“韵达快递”的报价不大于 0"_s));
+        QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The volume box feeds the billed weight of templates that bill volume.
+    void feeQuery_volumeBilledByTemplateRules()
+    {
+        BillingRules rules;
+        rules.volumeDivisor = 6000;
+        rules.rounding = BillingRules::Rounding::Kilogram;
+        QVERIFY(RateDatabase(m_path).setBillingRules(u"中通快递"_s, rules));
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        child<QLineEdit>(window.get(), u"编辑框_目的地"_s)->setText(u"北京"_s);
+        child<QLineEdit>(window.get(), u"编辑框_货物重量"_s)->setText(u"2.2"_s);
+        child<QLineEdit>(window.get(), u"编辑框_货物体积"_s)->setText(u"0.03"_s);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(columnTexts(results, 9), (QStringList{u"2.2"_s, u"2.2"_s, u"5"_s}));
+        QCOMPARE(results->cell(2, 2), u"27"_s); // 8 + 4 × 4 + 3
+        rightClickRow(results, 2);
+        QVERIFY(child<QPlainTextEdit>(window.get(), u"编辑框4"_s)
+                    ->toPlainText()
+                    .contains(u"货物重量为：2.2KG\n\n计费重量为：5KG（体积重）"_s));
     }
 
     void templateLists_followPageChanges()

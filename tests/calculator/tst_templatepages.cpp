@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -160,7 +161,7 @@ private Q_SLOTS:
         click(window.get(), u"按钮2"_s);
         click(window.get(), u"按钮3"_s);
         messages.clear();
-        setText(window.get(), u"编辑框_为模板命名"_s, u"汇通 快递"_s);
+        setText(window.get(), u"编辑框_为模板命名"_s, u"汇通快递 "_s);
         click(window.get(), u"按钮9"_s);
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.texts().first().contains(u"空格"_s));
@@ -277,7 +278,7 @@ private Q_SLOTS:
 
         // Rename: refused names, an existing name, then a good one.
         messages.clear();
-        setText(w, u"编辑框14"_s, u"圆通[新]"_s);
+        setText(w, u"编辑框14"_s, u"__圆通"_s);
         click(w, u"按钮8"_s);
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(!messages.messages.first().question);
@@ -402,6 +403,42 @@ private Q_SLOTS:
         click(w, u"按钮5"_s);
         QVERIFY(messages.texts().last().contains(u"右键单击"_s));
         QCOMPARE(storedRows(u"圆通"_s).size(), 1);
+    }
+
+    void maintenance_billingRules_savedWithStatus()
+    {
+        createRateTemplate(m_path, u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        createRateTemplate(m_path, u"中通"_s, {});
+        MessageRecorder messages;
+        auto window = openWindow(2);
+        QWidget *w = window.get();
+        auto *status = child<QLabel>(w, u"标签_计费规则状态"_s);
+        QVERIFY(!child<QGroupBox>(w, u"分组框_计费规则"_s)->isEnabled());
+        child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(0);
+        QCOMPARE(child<QLineEdit>(w, u"编辑框_首重重量"_s)->text(), u"1"_s);
+
+        messages.clear();
+        child<QComboBox>(w, u"组合框_计费取整"_s)->setCurrentIndex(2);
+        child<QComboBox>(w, u"组合框_抛重系数"_s)->setEditText(u"8000"_s);
+        click(w, u"按钮_保存计费规则"_s);
+        QCOMPARE(status->text(), u"已保存“圆通”的计费规则"_s);
+        QVERIFY(messages.messages.isEmpty());
+        BillingRules expected;
+        expected.rounding = BillingRules::Rounding::Kilogram;
+        expected.volumeDivisor = 8000;
+        QCOMPARE(RateDatabase(m_path).billingRules(u"圆通"_s), std::optional<BillingRules>(expected));
+
+        setText(w, u"编辑框_首重重量"_s, u"零"_s);
+        click(w, u"按钮_保存计费规则"_s);
+        QVERIFY(status->text().startsWith(u"没有保存"_s));
+        QCOMPARE(RateDatabase(m_path).billingRules(u"圆通"_s), std::optional<BillingRules>(expected));
+
+        // Another template shows its own rules; a renamed one keeps them.
+        child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(1);
+        QCOMPARE(child<QComboBox>(w, u"组合框_抛重系数"_s)->currentText(), u"0"_s);
+        QVERIFY(status->text().isEmpty());
+        QVERIFY(RateDatabase(m_path).renameTemplate(u"圆通"_s, u"圆通速递"_s));
+        QCOMPARE(RateDatabase(m_path).billingRules(u"圆通速递"_s), std::optional<BillingRules>(expected));
     }
 };
 

@@ -73,9 +73,9 @@ private Q_SLOTS:
         const CliRun r = run({u"quote"_s, u"北京"_s, u"3"_s});
         QCOMPARE(r.status, int(CliOk));
         QCOMPARE(r.out, u"快递名称\t目的地名\t快递费用\t首重价格\t续重价格\t价格区间手续费\t其他手续费\t联系"
-                        u"方式\t到达时间\n"
-                        "圆通快递\t北京\t23\t10\t5\t1\t3\t张三 010\t次日\n"
-                        "中通快递\t北京郊区\t19\t8\t4\t1\t3\t\t\n"_s);
+                        u"方式\t到达时间\t计费重量\t匹配方式\n"
+                        "圆通快递\t北京\t23\t10\t5\t1\t3\t张三 010\t次日\t3\t地区\n"
+                        "中通快递\t北京郊区\t19\t8\t4\t1\t3\t\t\t3\t地区\n"_s);
     }
 
     void quote_json()
@@ -85,7 +85,8 @@ private Q_SLOTS:
         const QJsonArray array = QJsonDocument::fromJson(r.out.toUtf8()).array();
         QCOMPARE(array.size(), 1);
         const QJsonObject quote = array.first().toObject();
-        QCOMPARE(quote.size(), 9);
+        QCOMPARE(quote.size(), 11);
+        QCOMPARE(quote.value(u"计费重量"_s).toString(), u"25"_s);
         QCOMPARE(quote.value(u"目的地名"_s).toString(), u"O'Hare_100%"_s);
         QCOMPARE(quote.value(u"快递费用"_s).toString(), u"157"_s);
     }
@@ -180,7 +181,9 @@ private Q_SLOTS:
         const QString workbook = testData(u"sheets/运费表.xlsx"_s);
         QTest::newRow("existing name")
             << QStringList{u"create"_s, u"圆通快递"_s, workbook} << int(CliBadInput);
-        QTest::newRow("bad name") << QStringList{u"create"_s, u"圆通 快递"_s, workbook} << int(CliBadInput);
+        QTest::newRow("bad name") << QStringList{u"create"_s, u"圆通快递 "_s, workbook} << int(CliBadInput);
+        QTest::newRow("reserved name")
+            << QStringList{u"create"_s, u"__kuaidi_x"_s, workbook} << int(CliBadInput);
         QTest::newRow("no such sheet")
             << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"无"_s} << int(CliBadInput);
         QTest::newRow("no such file")
@@ -199,6 +202,91 @@ private Q_SLOTS:
         QCOMPARE(r.status, status);
         QVERIFY(!r.err.isEmpty());
         QCOMPARE(run({u"templates"_s}).out.split(u'\n'), before);
+    }
+
+    // Couriers that do not serve a region, or whose discounts leave nothing
+    // to pay, are named on stderr instead of listed as the cheapest.
+    void quote_listsOnlyFeesAndNamesTheRest()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        QStringList discounted = rateRow(u"1"_s, u"西藏"_s, u"1"_s, u"0.5"_s);
+        discounted[priceSetColumnIndex(5, FieldFirstWeight)] = u"-5"_s;
+        createRateTemplate(
+            path, u"韵达"_s,
+            {rateRow(u"1"_s, u"西藏"_s, u"不发"_s, QString(), u"1"_s, u"2"_s, u"3"_s, QString(), u"不发"_s)});
+        createRateTemplate(path, u"申通"_s, {discounted});
+        createRateTemplate(path, u"中通"_s, {rateRow(u"1"_s, u"西藏"_s, u"20"_s, u"10"_s)});
+        const CliRun r =
+            run({u"--db"_s, path, u"quote"_s, u"西藏"_s, u"2.5"_s, u"--level"_s, u"五星客户"_s}, false);
+        QCOMPARE(r.status, int(CliOk));
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(1).startsWith(u"中通\t西藏\t38\t"_s));
+        QCOMPARE(r.err, u"韵达\t西藏\t未报价\n申通\t西藏\t报价不大于0\n"_s);
+    }
+
+    void quote_volumeAndExact()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        createRateTemplate(path, u"甲"_s, {rateRow(u"1"_s, u"江苏省"_s, u"10"_s, u"5"_s)});
+        QCOMPARE(run({u"--db"_s, path, u"rules"_s, u"甲"_s, u"--divisor"_s, u"6000"_s}, false).status,
+                 int(CliOk));
+        // 0.03 m³ at 6000 cm³/kg bills 5 kg: 10 + 5 × 4 + 3.
+        const CliRun r =
+            run({u"--db"_s, path, u"quote"_s, u"南京"_s, u"2"_s, u"--volume"_s, u"0.03"_s}, false);
+        QVERIFY2(r.out.contains(u"甲\t江苏省\t33\t10\t5\t1\t3\t\t\t5\t省份\n"_s), qPrintable(r.out));
+        const CliRun breakdown =
+            run({u"--db"_s, path, u"breakdown"_s, u"南京"_s, u"2"_s, u"--volume"_s, u"0.03"_s}, false);
+        QVERIFY(breakdown.out.contains(u"货物重量为：2KG\r\n\r\n计费重量为：5KG（体积重）"_s));
+        const CliRun exact = run({u"--db"_s, path, u"quote"_s, u"南京"_s, u"2"_s, u"--exact"_s}, false);
+        QCOMPARE(exact.out.count(u'\n'), 1);
+        QCOMPARE(run({u"--db"_s, path, u"quote"_s, u"南京"_s, u"2"_s, u"--volume"_s, u"abc"_s}, false).status,
+                 int(CliBadInput));
+    }
+
+    void address_provinceTabCity_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("address") << u"江苏省南京市鼓楼区中山路1号"_s << int(CliOk) << u"江苏\t南京\n"_s;
+        QTest::newRow("no city") << u"北京市朝阳区"_s << int(CliOk) << u"北京\t\n"_s;
+        QTest::newRow("nothing") << u"火星"_s << int(CliNoRegionMatch) << QString();
+    }
+    void address_provinceTabCity()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        const CliRun r = run({u"address"_s, text}, false);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.out, out);
+    }
+
+    void rules_printStoreAndRefuse()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        createRateTemplate(path, u"甲"_s, {});
+        const auto rules = [&](QStringList arguments) {
+            return run(QStringList{u"--db"_s, path, u"rules"_s} + arguments, false);
+        };
+        QCOMPARE(rules({u"甲"_s}).out, u"计费取整\t不取整\n首重重量\t1\n抛重系数\t0\n"_s);
+        QCOMPARE(rules({u"甲"_s, u"--rounding"_s, u"0.5"_s, u"--first-weight"_s, u"3"_s}).out,
+                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t0\n"_s);
+        QCOMPARE(rules({u"甲"_s, u"--divisor"_s, u"8000"_s}).out,
+                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n"_s);
+        for (const QStringList &bad : {QStringList{u"甲"_s, u"--rounding"_s, u"2"_s},
+                                       QStringList{u"甲"_s, u"--first-weight"_s, u"0"_s},
+                                       QStringList{u"甲"_s, u"--divisor"_s, u"-1"_s}, QStringList{u"乙"_s}}) {
+            const CliRun r = rules(bad);
+            QCOMPARE(r.status, int(CliBadInput));
+            QVERIFY(!r.err.isEmpty());
+        }
+        QCOMPARE(rules({u"甲"_s}).out, u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n"_s);
+        QCOMPARE(run({u"--db"_s, path, u"templates"_s}, false).out, u"甲\n"_s);
     }
 
     void badUsageAndInput_data()

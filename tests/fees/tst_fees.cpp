@@ -1,5 +1,6 @@
 #include "../common/sampledb.h"
 
+#include <core/numbertext.h>
 #include <core/schema.h>
 #include <fees/feequery.h>
 #include <fees/feequote.h>
@@ -116,12 +117,143 @@ private Q_SLOTS:
 
     void computeFeeQuote_textPricesReadLeniently()
     {
-        MatchedRateRow row{rateRow(u"1"_s, u"上海"_s, u"未填"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s),
+        MatchedRateRow row{rateRow(u"1"_s, u"上海"_s, u"８元"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s),
                            u"T"_s};
         const std::optional<FeeQuote> quote = ComputeFeeQuote(row, 3, u"原参数价格");
         QVERIFY(quote);
-        QCOMPARE(quote->firstWeight, u"0"_s);
-        QCOMPARE(quote->total, u"26"_s); // 0 + 12.5 × 2 + 1
+        QCOMPARE(quote->firstWeight, u"8"_s);
+        QCOMPARE(quote->total, u"34"_s); // 8 + 12.5 × 2 + 1
+    }
+
+    // A region the courier does not serve is not free: no fee, never the
+    // cheapest, and a breakdown that says so.
+    void computeFeeQuote_rowWithoutPrice_data()
+    {
+        QTest::addColumn<QString>("firstWeight");
+        QTest::addColumn<bool>("priced");
+        QTest::newRow("未填") << u"未填"_s << false;
+        QTest::newRow("空") << u"空"_s << false;
+        QTest::newRow("不发") << u"不发"_s << false;
+        QTest::newRow("无") << u"无"_s << false;
+        QTest::newRow("dash") << u"-"_s << false;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("zero is a price") << u"0"_s << true;
+        QTest::newRow("with a unit") << u"5元"_s << true;
+    }
+    void computeFeeQuote_rowWithoutPrice()
+    {
+        QFETCH(QString, firstWeight);
+        QFETCH(bool, priced);
+        MatchedRateRow row = exampleRow();
+        row.cells[ColumnFirstWeight] = firstWeight;
+        const FeeQuote quote = *ComputeFeeQuote(row, 2.5, u"五星客户");
+        QCOMPARE(quote.priced, priced);
+        QCOMPARE(isUnpriced(row), !priced);
+        if (priced)
+            return;
+        QCOMPARE(quote.toCells().mid(0, 7),
+                 (QStringList{u"汇通快递"_s, u"北京"_s, u"未报价"_s, {}, {}, {}, {}}));
+        QCOMPARE(quote.contact, u"电话 010-1"_s);
+        QVERIFY(!quote.hasFee());
+        const QString text = FeeBreakdownText(quote, u"2.5"_s, 2.5);
+        QVERIFY2(text.contains(u"没有这个地区的报价"_s), qPrintable(text));
+        QVERIFY(!text.contains(u"总费用"_s));
+    }
+
+    void billedWeight_byRules_data()
+    {
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<double>("volume"); // m³, 0 for none
+        QTest::addColumn<QString>("rules"); // 计费取整 首重重量 抛重系数
+        QTest::addColumn<double>("billed");
+        QTest::addColumn<QString>("line"); // the breakdown's 计费重量 line, if any
+        QTest::newRow("defaults") << 2.3 << 0.0 << u"不取整 1 0"_s << 2.3 << QString();
+        QTest::newRow("up to a kilogram")
+            << 2.3 << 0.0 << u"1 1 0"_s << 3.0 << u"计费重量为：3KG（按1KG进位）"_s;
+        QTest::newRow("up to half a kilogram")
+            << 2.3 << 0.0 << u"0.5 1 0"_s << 2.5 << u"计费重量为：2.5KG（按0.5KG进位）"_s;
+        QTest::newRow("whole stays whole") << 2.0 << 0.0 << u"1 1 0"_s << 2.0 << QString();
+        QTest::newRow("within the tolerance") << 2.00000005 << 0.0 << u"1 1 0"_s << 2.0 << QString();
+        QTest::newRow("just over a kilogram")
+            << 2.000001 << 0.0 << u"1 1 0"_s << 3.0 << u"计费重量为：3KG（按1KG进位）"_s;
+        QTest::newRow("light parcel")
+            << 0.2 << 0.0 << u"0.5 1 0"_s << 0.5 << u"计费重量为：0.5KG（按0.5KG进位）"_s;
+        // 0.03 m³ at 6000 cm³/kg weighs 5 kg.
+        QTest::newRow("volume weighs more")
+            << 2.0 << 0.03 << u"不取整 1 6000"_s << 5.0 << u"计费重量为：5KG（体积重）"_s;
+        QTest::newRow("volume weighs less") << 8.0 << 0.03 << u"不取整 1 6000"_s << 8.0 << QString();
+        QTest::newRow("volume not billed") << 2.0 << 0.03 << u"不取整 1 0"_s << 2.0 << QString();
+        QTest::newRow("volume, then rounded")
+            << 2.0 << 0.031 << u"1 1 6000"_s << 6.0 << u"计费重量为：6KG（体积重，按1KG进位）"_s;
+    }
+    void billedWeight_byRules()
+    {
+        QFETCH(double, weight);
+        QFETCH(double, volume);
+        QFETCH(QString, rules);
+        QFETCH(double, billed);
+        QFETCH(QString, line);
+        const QStringList texts = rules.split(u' ');
+        const BillingRules parsed = *billingRulesFromTexts(texts.at(0), texts.at(1), texts.at(2));
+        const BilledWeight result =
+            billedWeight(weight, volume > 0 ? std::optional<double>(volume) : std::nullopt, parsed);
+        QCOMPARE(result.billed, billed);
+        const FeeQuote quote = *ComputeFeeQuote(exampleRow(), result, u"原参数价格");
+        QCOMPARE(quote.billedWeight, numberToText(billed));
+        const QString text = FeeBreakdownText(quote, numberToText(weight), result);
+        if (line.isEmpty()) {
+            QVERIFY(!text.contains(u"计费重量"_s));
+        } else {
+            QVERIFY2(text.contains(u"KG\r\n\r\n"_s + line + u"\r\n\r\n其他手续费增加"_s), qPrintable(text));
+        }
+    }
+
+    void firstWeight_coversItsKilograms_data()
+    {
+        QTest::addColumn<double>("firstWeight");
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("total");
+        QTest::newRow("1 kg at 1 kg") << 1.0 << 1.0 << u"13"_s;
+        QTest::newRow("3 kg first, 2 kg parcel") << 3.0 << 2.0 << u"13"_s;
+        QTest::newRow("3 kg first, 5 kg parcel") << 3.0 << 5.0 << u"23"_s;     // 10 + 5 × 2 + 3
+        QTest::newRow("0.5 kg first, 1 kg parcel") << 0.5 << 1.0 << u"15.5"_s; // 10 + 5 × 0.5 + 3
+        QTest::newRow("band still by weight") << 3.0 << 25.0 << u"148"_s;      // 10 + 5 × 22 + 25 + 3
+    }
+    void firstWeight_coversItsKilograms()
+    {
+        QFETCH(double, firstWeight);
+        QFETCH(double, weight);
+        QFETCH(QString, total);
+        BillingRules rules;
+        rules.firstWeight = firstWeight;
+        QCOMPARE(
+            ComputeFeeQuote(exampleRow(), billedWeight(weight, std::nullopt, rules), u"原参数价格")->total,
+            total);
+    }
+
+    void billingRules_refuseWhatNoCourierUses_data()
+    {
+        QTest::addColumn<QString>("rounding");
+        QTest::addColumn<QString>("firstWeight");
+        QTest::addColumn<QString>("divisor");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("defaults") << u"不取整"_s << u"1"_s << u"0"_s << true;
+        QTest::newRow("typed loosely") << u" 0.50 "_s << u"１"_s << u"8000"_s << true;
+        QTest::newRow("unknown rounding") << u"2"_s << u"1"_s << u"0"_s << false;
+        QTest::newRow("first weight 0") << u"1"_s << u"0"_s << u"0"_s << false;
+        QTest::newRow("first weight text") << u"1"_s << u"一"_s << u"0"_s << false;
+        QTest::newRow("negative divisor") << u"1"_s << u"1"_s << u"-6000"_s << false;
+        QTest::newRow("divisor with unit") << u"1"_s << u"1"_s << u"6000cm"_s << false;
+    }
+    void billingRules_refuseWhatNoCourierUses()
+    {
+        QFETCH(QString, rounding);
+        QFETCH(QString, firstWeight);
+        QFETCH(QString, divisor);
+        QFETCH(bool, accepted);
+        QString problem;
+        QCOMPARE(billingRulesFromTexts(rounding, firstWeight, divisor, &problem).has_value(), accepted);
+        QCOMPARE(problem.isEmpty(), accepted);
     }
 
     void feeBreakdownText_isByteExact_data()
@@ -185,7 +317,8 @@ private Q_SLOTS:
         QCOMPARE(rows.at(2).templateName, u"中通"_s);
 
         QCOMPARE(DestinationSearch(db, {u"圆通"_s, u"中通"_s}, QString()).size(), 4);
-        QVERIFY(DestinationSearch(db, {u"圆通"_s, u"中通"_s}, u"北京'"_s).isEmpty());
+        QVERIFY(
+            DestinationSearch(db, {u"圆通"_s, u"中通"_s}, u"北京'"_s, nullptr, SearchScope::Exact).isEmpty());
 
         const QList<FeeQuote> quotes = ComputeFees(rows, 3, u"原参数价格");
         QCOMPARE(quotes.size(), 3);
@@ -203,6 +336,66 @@ private Q_SLOTS:
         quotes[3].total = u"19.5"_s;
         QCOMPARE(cheapestQuotes(quotes), (QList<int>{1, 3}));
         QVERIFY(cheapestQuotes({}).isEmpty());
+    }
+
+    void cheapestQuotes_neverAFeeAtOrBelowZeroOrNone()
+    {
+        QList<FeeQuote> quotes(4);
+        quotes[0].total = u"23"_s;
+        quotes[1].total = u"-0.8"_s;
+        quotes[2].total = u"0"_s;
+        quotes[3].total = u"未报价"_s;
+        quotes[3].priced = false;
+        QCOMPARE(cheapestQuotes(quotes), QList<int>{0});
+        quotes[0].total = u"-1"_s;
+        QVERIFY(cheapestQuotes(quotes).isEmpty());
+    }
+
+    // A template without a row for the destination falls back to the city,
+    // then to its province row; templates keep their order.
+    void destinationSearch_fallsBackToCityThenProvince_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("found"); // template:地区:匹配方式
+        QTest::newRow("city") << u"南京"_s << false
+                              << QStringList{u"甲:江苏南京:地区"_s, u"乙:江苏省:省份"_s, u"丙:南京市:地区"_s};
+        QTest::newRow("exact city") << u"南京"_s << true
+                                    << QStringList{u"甲:江苏南京:地区"_s, u"丙:南京市:地区"_s};
+        QTest::newRow("address") << u"江苏省南京市鼓楼区中山路1号"_s << false
+                                 << QStringList{u"甲:江苏南京:城市"_s, u"乙:江苏省:省份"_s,
+                                                u"丙:南京市:城市"_s};
+        QTest::newRow("marketplace export")
+            << u"江苏省 南京市 鼓楼区"_s << false
+            << QStringList{u"甲:江苏南京:城市"_s, u"乙:江苏省:省份"_s, u"丙:南京市:城市"_s};
+        QTest::newRow("another city of the province")
+            << u"苏州"_s << false << QStringList{u"甲:江苏:省份"_s, u"乙:江苏省:省份"_s};
+        QTest::newRow("autonomous region") << u"南宁"_s << false << QStringList{u"乙:广西壮族自治区:省份"_s};
+        QTest::newRow("nothing resolves") << u"火星"_s << false << QStringList();
+    }
+    void destinationSearch_fallsBackToCityThenProvince()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, found);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        createRateTemplate(
+            path, u"甲"_s,
+            {rateRow(u"1"_s, u"江苏"_s, u"8"_s, u"4"_s), rateRow(u"2"_s, u"江苏南京"_s, u"7"_s, u"3"_s)});
+        createRateTemplate(path, u"乙"_s,
+                           {rateRow(u"1"_s, u"江苏省南部"_s, u"9"_s, u"4"_s),
+                            rateRow(u"2"_s, u"江苏省"_s, u"6"_s, u"2"_s),
+                            rateRow(u"3"_s, u"广西壮族自治区"_s, u"9"_s, u"4"_s)});
+        createRateTemplate(path, u"丙"_s, {rateRow(u"1"_s, u"南京市"_s, u"5"_s, u"2"_s)});
+        RateDatabase db(path);
+        const QList<MatchedRateRow> rows =
+            DestinationSearch(db, {u"甲"_s, u"乙"_s, u"丙"_s}, destination, nullptr,
+                              exact ? SearchScope::Exact : SearchScope::WithFallback);
+        QStringList listed;
+        for (const MatchedRateRow &row : rows)
+            listed << row.templateName + u':' + row.cell(ColumnRegion) + u':' + matchKindText(row.match);
+        QCOMPARE(listed, found);
     }
 };
 

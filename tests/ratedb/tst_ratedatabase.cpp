@@ -179,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(!db.hasTemplate(u"申通快递"_s));
 
         // A bad name is refused before any statement runs.
-        QVERIFY(!db.createTemplate(u"申通 快递"_s, RateColumns(), original));
+        QVERIFY(!db.createTemplate(u"申通快递 "_s, RateColumns(), original));
         QVERIFY(db.lastError().contains(u"空格"_s));
         QCOMPARE(db.templateNames(), QStringList{u"汇通快递"_s});
     }
@@ -221,11 +221,46 @@ private Q_SLOTS:
         QCOMPARE(db.readTemplate(u"圆通"_s)->rows.first().at(ColumnRegion), u"上海'"_s);
 
         QVERIFY(!db.renameTemplate(u"圆通"_s, u"中通"_s));
-        QVERIFY(!db.renameTemplate(u"圆通"_s, u"中通[1]"_s));
+        QVERIFY(!db.renameTemplate(u"圆通"_s, u"__kuaidi_rules"_s));
         QVERIFY(!db.renameTemplate(u"没有"_s, u"韵达"_s));
         QVERIFY(db.renameTemplate(u"圆通"_s, u"圆通速递"_s));
         QCOMPARE(db.templateNames(), (QStringList{u"圆通速递"_s, u"中通"_s}));
         QCOMPARE(db.readTemplate(u"圆通速递"_s)->rows.size(), 1);
+    }
+
+    void billingRules_storedBesideTheTemplates()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        createRateTemplate(dbPath(), u"中通"_s, {});
+        RateDatabase db(dbPath());
+        QCOMPARE(db.billingRules(u"圆通"_s), std::optional<BillingRules>(BillingRules()));
+        QVERIFY(!db.billingRules(u"没有"_s));
+        QVERIFY(!db.setBillingRules(u"没有"_s, BillingRules()));
+
+        BillingRules rules;
+        rules.rounding = BillingRules::Rounding::HalfKilogram;
+        rules.firstWeight = 3;
+        rules.volumeDivisor = 6000;
+        QVERIFY(db.setBillingRules(u"圆通"_s, rules));
+        rules.firstWeight = 2;
+        QVERIFY(db.setBillingRules(u"圆通"_s, rules)); // saved again, not twice
+        QCOMPARE(db.billingRules(u"圆通"_s), std::optional<BillingRules>(rules));
+        QCOMPARE(db.billingRulesOfAll()->keys(), QList<QString>{u"圆通"_s});
+        QCOMPARE(db.templateNames(), (QStringList{u"圆通"_s, u"中通"_s}));
+
+        // The rules follow a rename; a new template under an old name does
+        // not inherit them.
+        QVERIFY(db.renameTemplate(u"圆通"_s, u"圆通 义乌"_s));
+        QCOMPARE(db.billingRules(u"圆通 义乌"_s), std::optional<BillingRules>(rules));
+        execSql(dbPath(), {u"DROP TABLE \"圆通 义乌\""_s});
+        QVERIFY(db.createTemplate(u"圆通 义乌"_s, RateColumns(), {}));
+        QCOMPARE(db.billingRules(u"圆通 义乌"_s), std::optional<BillingRules>(BillingRules()));
+
+        // Rules another program wrote and no courier can use read as the
+        // defaults.
+        QVERIFY(db.setBillingRules(u"中通"_s, rules));
+        execSql(dbPath(), {u"UPDATE __kuaidi_rules SET 首重重量 = '零' WHERE 模板 = '中通'"_s});
+        QCOMPARE(db.billingRules(u"中通"_s), std::optional<BillingRules>(BillingRules()));
     }
 
     void checkTemplateName_data()
@@ -234,14 +269,24 @@ private Q_SLOTS:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("chinese and digits") << u"汇通快递65"_s << true;
         QTest::newRow("with a dot") << u"顺丰2.0"_s << true;
+        // Names are always quoted as one identifier: none of these can
+        // reach the SQL.
+        QTest::newRow("blank inside") << u"韵达 义乌"_s << true;
+        QTest::newRow("ideographic blank inside") << u"汇通　快递"_s << true;
+        QTest::newRow("brackets") << u"韵达(义乌)"_s << true;
+        QTest::newRow("square brackets and hyphen") << u"汇通[华东-2]"_s << true;
+        QTest::newRow("quotes") << u"汇通'快递\""_s << true;
         QTest::newRow("empty") << QString() << false;
-        QTest::newRow("blank") << u"汇通 快递"_s << false;
-        QTest::newRow("ideographic blank") << u"汇通　快递"_s << false;
-        QTest::newRow("single quote") << u"汇通'快递"_s << false;
-        QTest::newRow("double quote") << u"汇通\"快递"_s << false;
-        QTest::newRow("brackets") << u"汇通[快递]"_s << false;
+        QTest::newRow("leading blank") << u" 汇通"_s << false;
+        QTest::newRow("trailing ideographic blank") << u"汇通　"_s << false;
         QTest::newRow("control character") << u"汇通\u0001快递"_s << false;
+        QTest::newRow("line break") << u"汇通\n快递"_s << false;
+        QTest::newRow("noncharacter") << u"汇通\uFFFF"_s << false;
+        QTest::newRow("noncharacter, astral") << QString::fromUcs4(U"汇通\U0001FFFE") << false;
+        QTest::newRow("lone surrogate") << (u"汇通"_s + QChar(0xD800)) << false;
         QTest::newRow("engine prefix") << u"sqlite_master"_s << false;
+        QTest::newRow("program prefix") << u"__kuaidi_rules"_s << false;
+        QTest::newRow("reserved prefix") << u"__韵达"_s << false;
     }
     void checkTemplateName()
     {

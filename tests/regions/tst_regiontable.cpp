@@ -85,6 +85,51 @@ private Q_SLOTS:
         QCOMPARE(match->entry->elementId.toString(), elementId);
         QCOMPARE(&RegionTable::entry(row), match->entry);
     }
+
+    void resolveAddress_provinceThenCity_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("resolved"); // province/city, empty when nothing resolves
+        QTest::newRow("whole address") << u"江苏省南京市鼓楼区中山路1号"_s << u"江苏/南京"_s;
+        QTest::newRow("marketplace export") << u"江苏省 南京市 鼓楼区"_s << u"江苏/南京"_s;
+        QTest::newRow("city named as a road elsewhere") << u"广东省中山市"_s << u"广东/中山"_s;
+        QTest::newRow("city of another province") << u"北京市朝阳区"_s << u"北京/"_s;
+        QTest::newRow("longer name at the same place") << u"海南藏族自治州"_s << u"青海/海南藏族"_s;
+        QTest::newRow("province and city of one name") << u"吉林省吉林市"_s << u"吉林/吉林"_s;
+        QTest::newRow("bare city") << u"南京"_s << u"江苏/南京"_s;
+        QTest::newRow("bare province") << u"广东"_s << u"广东/"_s;
+        QTest::newRow("nothing") << u"火星"_s << QString();
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void resolveAddress_provinceThenCity()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, resolved);
+        const std::optional<ResolvedAddress> address = ResolveAddress(text);
+        QCOMPARE(address.has_value(), !resolved.isEmpty());
+        if (address) {
+            QVERIFY(isProvinceEntry(*address->province));
+            const QString city = address->city ? address->city->name.toString() : QString();
+            QCOMPARE(address->province->name.toString() + u'/' + city, resolved);
+        }
+    }
+
+    void resolveAddress_everyNameResolvesToItself()
+    {
+        int provinces = 0;
+        for (const RegionEntry &entry : RegionTable::entries()) {
+            const std::optional<ResolvedAddress> address = ResolveAddress(entry.name);
+            QVERIFY2(address, qPrintable(entry.name.toString()));
+            QCOMPARE(address->province->name, entry.province);
+            if (isProvinceEntry(entry)) {
+                ++provinces;
+                continue;
+            }
+            QVERIFY2(address->city, qPrintable(entry.name.toString()));
+            QCOMPARE(address->city->name, entry.name);
+        }
+        QCOMPARE(provinces, 35);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRegionTable)
