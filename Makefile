@@ -6,7 +6,7 @@ BUILD := $(if $(filter dev,$(PRESET)),build,build-$(PRESET))
 # The package script runs once a build folder, not on every build.
 DEPS_DONE := $(BUILD)/.deps-installed
 
-.PHONY: all deps configure build run test bench format lint tidy clean
+.PHONY: all deps configure build run test bench fuzz format lint clean
 
 all: build
 
@@ -43,6 +43,13 @@ test: $(DEPS_DONE)
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do $$b; done
+
+# libFuzzer over the spreadsheet readers (clang 14), FUZZ_SECONDS in all.
+FUZZ_SECONDS ?= 300
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 

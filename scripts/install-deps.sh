@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config git
-    clang-format clang-tidy
+    clang-format clang-tidy clang-14 libfuzzer-14-dev libclang-rt-14-dev
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
-    libfreexl-dev libzip-dev
+    libsqlite3-dev libzip-dev
     libbenchmark-dev
     fonts-wqy-microhei
     xvfb xauth

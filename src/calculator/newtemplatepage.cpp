@@ -149,6 +149,10 @@ void NewTemplatePage::LoadSheet()
     const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
     if (!sheet)
         return;
+    if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty()) {
+        Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
     m_grid->table()->setTable(importGridFromSheet(*sheet));
     QList<int> widths(m_grid->columnCount(), 50);
     if (!widths.isEmpty())
@@ -228,6 +232,10 @@ void NewTemplatePage::SaveNewTemplate()
     if (!m_database.open()) {
         Messages::show(this, u"连接数据库失败！\n\n"_s + m_database.lastError(), u"提示"_s,
                        Messages::Icon::Critical);
+        return;
+    }
+    if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty()) {
+        Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
         return;
     }
     if (!m_database.createTemplate(name, grid.columns, grid.rows)) {

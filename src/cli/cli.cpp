@@ -33,6 +33,7 @@ QString usage()
   kuaidi-cli region TEXT
   kuaidi-cli address TEXT
   kuaidi-cli sheets WORKBOOK
+  kuaidi-cli read WORKBOOK [--sheet SHEET] [--json]
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
                                  [--other-fee X] [--contact TEXT]
 )"_s;
@@ -208,7 +209,7 @@ public:
             {"breakdown"_L1, 2, &Cli::breakdown}, {"rows"_L1, 1, &Cli::rows},
             {"region"_L1, 1, &Cli::region},       {"sheets"_L1, 1, &Cli::sheets},
             {"create"_L1, 2, &Cli::create},       {"address"_L1, 1, &Cli::address},
-            {"rules"_L1, 1, &Cli::rules},
+            {"rules"_L1, 1, &Cli::rules},         {"read"_L1, 1, &Cli::read},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -387,6 +388,32 @@ private:
         return CliOk;
     }
 
+    /// The sheet --sheet names (the first without it) of @p path.
+    int readChosenSheet(const QString &path, std::optional<TextTable> &sheet)
+    {
+        Workbook workbook;
+        if (!workbook.open(path))
+            return badInput(workbook.failureMessage());
+        const QStringList sheetNames = workbook.sheetNames();
+        const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
+        if (!sheetNames.contains(sheetName))
+            return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(sheetName, sheetNames.join(u"、")));
+        sheet = workbook.readSheet(sheetName);
+        if (!sheet)
+            return badInput(workbook.failureMessage());
+        return CliOk;
+    }
+
+    /// Prints a sheet as the program reads it: its fields, then its records.
+    int read()
+    {
+        std::optional<TextTable> sheet;
+        if (const int status = readChosenSheet(m_o.arguments.at(0), sheet); status != CliOk)
+            return status;
+        writeTable(m_out, m_o.json, sheet->columns, sheet->rows);
+        return CliOk;
+    }
+
     int sheets()
     {
         Workbook workbook;
@@ -412,22 +439,19 @@ private:
             if (!isPriceText(value))
                 return badInput(u"%1 需要一个数字，“%2”不是数字"_s.arg(option, value));
         }
-        Workbook workbook;
-        if (!workbook.open(m_o.arguments.at(1)))
-            return badInput(workbook.failureMessage());
-        const QStringList sheetNames = workbook.sheetNames();
-        const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
-        if (!sheetNames.contains(sheetName))
-            return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(sheetName, sheetNames.join(u"、")));
-        const std::optional<TextTable> sheet = workbook.readSheet(sheetName);
-        if (!sheet)
-            return badInput(workbook.failureMessage());
+        std::optional<TextTable> sheet;
+        if (const int status = readChosenSheet(m_o.arguments.at(1), sheet); status != CliOk)
+            return status;
 
+        if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty())
+            return badInput(problem);
         TextTable grid = importGridFromSheet(*sheet);
         MatchProvinces(grid);
         PreviewNewTemplate(grid, m_o.defaults);
         if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty())
             return badInput(u"表格缺少“%1”列，无法计算运费"_s.arg(missing.join(u"”、“")));
+        if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
+            return badInput(problem);
 
         RateDatabase db(m_o.databasePath);
         const QStringList existing = db.templateNames();

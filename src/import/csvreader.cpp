@@ -61,31 +61,33 @@ std::optional<SheetRows> CsvReader::readSheet(qsizetype index)
 {
     if (index != 0)
         return std::nullopt;
-    SheetRows rows = parse(m_text);
-    qsizetype cells = 0;
-    for (const QStringList &row : std::as_const(rows))
-        cells += row.size();
-    if (cells > MaxSheetCells) {
+    bool tooLarge = false;
+    SheetRows rows = parse(m_text, MaxSheetCells, &tooLarge);
+    if (tooLarge) {
         fail(tooLargeMessage());
         return std::nullopt;
     }
     return rows;
 }
 
-SheetRows CsvReader::parse(QStringView text)
+SheetRows CsvReader::parse(QStringView text, qsizetype maxCells, bool *tooLarge)
 {
     SheetRows rows;
     QStringList row;
     QString cell;
+    qsizetype cells = 0;
     bool quoted = false;
     bool fieldStart = true;
     bool rowHasContent = false; // an empty line is no row, but a line holding "" is
     const qsizetype n = text.size();
 
+    // Cells are counted as they are split, so that a file of nothing but
+    // commas is refused before it fills the memory.
     const auto endCell = [&] {
         row.append(cell);
         cell.clear();
         fieldStart = true;
+        ++cells;
     };
     const auto endRow = [&] {
         if (rowHasContent || !cell.isEmpty() || !row.isEmpty()) {
@@ -99,6 +101,11 @@ SheetRows CsvReader::parse(QStringView text)
     };
 
     for (qsizetype i = 0; i < n; ++i) {
+        if (cells > maxCells) {
+            if (tooLarge)
+                *tooLarge = true;
+            return {};
+        }
         const QChar c = text[i];
         if (quoted) {
             if (c != u'"') {
@@ -140,6 +147,11 @@ SheetRows CsvReader::parse(QStringView text)
         }
     }
     endRow(); // a last line without a line end, or an unterminated quote
+    if (cells > maxCells) {
+        if (tooLarge)
+            *tooLarge = true;
+        return {};
+    }
     return rows;
 }
 

@@ -17,8 +17,9 @@ public:
     bool open(const QString &path) override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
-    /// Splits CSV text into rows of cells.
-    static SheetRows parse(QStringView text);
+    /// Splits CSV text into rows of cells. Stops, setting @p tooLarge, when
+    /// the cells would pass @p maxCells.
+    static SheetRows parse(QStringView text, qsizetype maxCells = MaxSheetCells, bool *tooLarge = nullptr);
 
 private:
     QString m_text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <core/limits.h>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,10 +13,6 @@ namespace Kuaidi {
 /// The cells of one sheet as stored, row by row. Rows may differ in length and
 /// may be blank; turning them into fields and records is sheettable's job.
 using SheetRows = QList<QStringList>;
-
-/// Most cells one sheet may expand to. A hostile or runaway file is refused
-/// with a message instead of exhausting memory.
-inline constexpr qsizetype MaxSheetCells = 5'000'000;
 
 /// One file format behind Workbook. A reader opens one file and hands out the
 /// raw rows of its sheets; failures leave a Chinese message in lastError().

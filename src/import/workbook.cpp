@@ -46,6 +46,15 @@ bool Workbook::open(const QString &path)
         return failWith(u"文件是空的"_s);
 
     const QString suffix = info.suffix().toLower();
+    // Excel 2.1 to 4.0 saved bare BIFF records, no compound file: the first
+    // is a BOF record (09 00, 09 02 or 09 04) of a few bytes.
+    const bool oldExcel = magic.size() >= 4 && magic.at(0) == '\x09' &&
+                          (magic.at(1) == '\x00' || magic.at(1) == '\x02' || magic.at(1) == '\x04') &&
+                          magic.at(3) == 0 && magic.at(2) >= 4 && magic.at(2) <= 16;
+    if (oldExcel) {
+        return failWith(u"这是 Excel 4.0 或更早版本的工作簿，格式太旧，无法导入。"
+                        u"请用 Excel 或 WPS 打开后另存为 .xlsx（或“Excel 97-2003 工作簿”.xls）再导入"_s);
+    }
     std::unique_ptr<SheetReader> reader;
     if (magic == QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
         reader = std::make_unique<XlsReader>();

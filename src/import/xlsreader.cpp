@@ -4,12 +4,14 @@
 
 #include <core/numbertext.h>
 
+#include <QDate>
 #include <QFile>
+#include <QStringDecoder>
+#include <QTime>
 #include <QtEndian>
 
-#include <freexl.h>
-
 #include <bit>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -19,40 +21,66 @@ namespace {
 
 constexpr qint64 MaxXlsBytes = 256 * 1024 * 1024;
 
-// BIFF8 record types read here.
+// The record types read here.
 constexpr quint16 RecFormula = 0x0006;
 constexpr quint16 RecEof = 0x000A;
+constexpr quint16 RecDate1904 = 0x0022;
 constexpr quint16 RecFilePass = 0x002F;
 constexpr quint16 RecContinue = 0x003C;
+constexpr quint16 RecCodePage = 0x0042;
 constexpr quint16 RecBoundSheet = 0x0085;
+constexpr quint16 RecMulRk = 0x00BD;
+constexpr quint16 RecRString = 0x00D6;
+constexpr quint16 RecXf = 0x00E0;
+constexpr quint16 RecSst = 0x00FC;
+constexpr quint16 RecLabelSst = 0x00FD;
 constexpr quint16 RecDimension = 0x0200;
+constexpr quint16 RecNumber = 0x0203;
+constexpr quint16 RecLabel = 0x0204;
 constexpr quint16 RecBoolErr = 0x0205;
 constexpr quint16 RecString = 0x0207;
+constexpr quint16 RecRk = 0x027E;
+constexpr quint16 RecFormat = 0x041E;
 constexpr quint16 RecBof = 0x0809;
+constexpr quint16 Biff5 = 0x0500;
 constexpr quint16 Biff8 = 0x0600;
 
-// Excel 97–2003 sheets end at row 65536 and column IV.
-constexpr quint32 MaxRows = 65536;
+// Excel 97–2003 sheets end at row 65536 and column IV; Excel 95 sheets at
+// row 16384.
+constexpr quint32 MaxRows8 = 65536;
+constexpr quint32 MaxRows5 = 16384;
 constexpr quint32 MaxColumns = 256;
+
+// The last day Excel can show, 9999-12-31.
+constexpr double LastSerialDay = 2958465;
 
 QString passwordMessage()
 {
     return u"工作簿设有密码保护，请先在 Excel 中取消密码并保存后再导入"_s;
 }
 
-quint16 u16(const QByteArray &data, qsizetype at)
+quint16 u16(QByteArrayView data, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(data.constData() + at);
+    return qFromLittleEndian<quint16>(data.data() + at);
 }
 
-quint32 u32(const QByteArray &data, qsizetype at)
+quint32 u32(QByteArrayView data, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(data.constData() + at);
+    return qFromLittleEndian<quint32>(data.data() + at);
 }
 
-quint32 cellKey(quint32 row, quint32 column)
+double f64(QByteArrayView data, qsizetype at)
 {
-    return row << 16 | column;
+    return std::bit_cast<double>(qFromLittleEndian<quint64>(data.data() + at));
+}
+
+// An RK number: a double's high 30 bits or an integer, perhaps ÷ 100.
+double rkValue(quint32 rk)
+{
+    double value = (rk & 2) ? double(qint32(rk) >> 2) : std::bit_cast<double>(quint64(rk & 0xFFFFFFFC) << 32);
+    if (rk & 1)
+        value /= 100;
+    return value;
 }
 
 QString errorText(quint8 code)
@@ -77,74 +105,210 @@ QString errorText(quint8 code)
     }
 }
 
-// The text of a STRING record. A long text goes on in CONTINUE records, each
-// of which restates whether its characters are one or two bytes wide.
-QString readStringRecord(const QByteArray &data, qsizetype body, qsizetype length)
+struct Record
 {
-    struct Segment
-    {
-        qsizetype begin;
-        qsizetype end;
-    };
-    QList<Segment> segments{{body, body + length}};
-    for (qsizetype at = body + length; at + 4 <= data.size() && u16(data, at) == RecContinue;) {
-        const qsizetype end = at + 4 + u16(data, at + 2);
-        if (end > data.size())
-            break;
-        segments.append({at + 4, end});
-        at = end;
-    }
-    if (length < 3)
-        return {};
-    const quint16 count = u16(data, body);
-    bool wide = data.at(body + 2) & 1;
-    qsizetype at = body + 3;
-    qsizetype segment = 0;
-    QString text;
-    text.reserve(count);
-    while (text.size() < count) {
-        if (at >= segments.at(segment).end) {
-            if (++segment >= segments.size())
-                break;
-            wide = data.at(segments.at(segment).begin) & 1;
-            at = segments.at(segment).begin + 1;
-            continue;
-        }
-        if (wide) {
-            if (at + 2 > segments.at(segment).end)
-                break;
-            text += QChar(u16(data, at));
-            at += 2;
-        } else {
-            text += QChar::fromLatin1(data.at(at));
-            at += 1;
-        }
-    }
-    return text;
+    quint16 type = 0;
+    QByteArrayView body;
+    qsizetype end = 0; // where the next record starts
+};
+
+// The record at @p at, or nothing when its header or body would run past
+// the end of the stream.
+std::optional<Record> recordAt(const QByteArray &stream, qsizetype at)
+{
+    if (at < 0 || at + 4 > stream.size())
+        return std::nullopt;
+    const qsizetype length = u16(stream, at + 2);
+    if (at + 4 + length > stream.size())
+        return std::nullopt;
+    return Record{u16(stream, at), QByteArrayView(stream).sliced(at + 4, length), at + 4 + length};
 }
 
-QString freexlError(int code)
+// Reads one record and the CONTINUE records after it as one run of bytes.
+// Where the characters of a string go on in a continuation, that
+// continuation restates in its first byte whether they are one or two bytes
+// wide. Reading past the end fails the reader instead of the program.
+class RecordReader
 {
-    switch (code) {
-    case FREEXL_FILE_NOT_FOUND:
-        return u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s;
-    case FREEXL_INSUFFICIENT_MEMORY:
-        return u"内存不足，无法读取工作簿（文件可能已损坏）"_s;
-    case FREEXL_UNSUPPORTED_CHARSET:
-    case FREEXL_INVALID_CHARACTER:
-        return u"工作簿中的文字编码无法识别"_s;
-    default:
-        return SheetReader::damagedMessage();
+public:
+    RecordReader(const QByteArray &stream, const Record &first) : m_segments{first.body}
+    {
+        for (qsizetype at = first.end;;) {
+            const std::optional<Record> next = recordAt(stream, at);
+            if (!next || next->type != RecContinue)
+                break;
+            m_segments.append(next->body);
+            at = next->end;
+        }
     }
+
+    bool ok() const { return m_ok; }
+    bool atEnd()
+    {
+        while (m_segment < m_segments.size() && m_at >= m_segments.at(m_segment).size())
+            nextSegment();
+        return m_segment >= m_segments.size();
+    }
+
+    quint8 u8()
+    {
+        if (atEnd())
+            return fail();
+        return quint8(m_segments.at(m_segment).at(m_at++));
+    }
+    quint16 u16() { return quint16(u8() | u8() << 8); }
+    quint32 u32() { return quint32(u16()) | quint32(u16()) << 16; }
+
+    void skip(quint64 count)
+    {
+        while (count > 0 && !atEnd()) {
+            const quint64 step = qMin<quint64>(count, quint64(m_segments.at(m_segment).size() - m_at));
+            m_at += qsizetype(step);
+            count -= step;
+        }
+        if (count > 0)
+            fail();
+    }
+
+    // @p count characters, one byte wide (Latin-1) or two (UTF-16).
+    QString chars(qsizetype count, bool wide)
+    {
+        QString text;
+        text.reserve(qMin<qsizetype>(count, 4096));
+        while (text.size() < count && m_ok) {
+            if (m_segment < m_segments.size() && m_at >= m_segments.at(m_segment).size()) {
+                nextSegment();
+                if (m_segment < m_segments.size())
+                    wide = u8() & 1;
+                continue;
+            }
+            if (m_segment >= m_segments.size()) {
+                fail();
+                break;
+            }
+            const QByteArrayView segment = m_segments.at(m_segment);
+            const qsizetype available = (segment.size() - m_at) / (wide ? 2 : 1);
+            if (available == 0) { // half a character at the end of a segment
+                fail();
+                break;
+            }
+            const qsizetype take = qMin(available, count - text.size());
+            if (wide) {
+                for (qsizetype i = 0; i < take; ++i)
+                    text += QChar(Kuaidi::u16(segment, m_at + 2 * i));
+                m_at += 2 * take;
+            } else {
+                text += QString::fromLatin1(segment.sliced(m_at, take));
+                m_at += take;
+            }
+        }
+        return text;
+    }
+
+    // A BIFF8 unicode string: its length (one or two bytes), option flags,
+    // the counts of formatting runs and phonetic data when present, the
+    // characters, then the runs and phonetic data, which are skipped.
+    QString unicodeString(int lengthBytes)
+    {
+        const qsizetype length = lengthBytes == 1 ? u8() : u16();
+        const quint8 flags = u8();
+        const quint16 runs = (flags & 0x08) ? u16() : 0;
+        const quint32 phonetic = (flags & 0x04) ? u32() : 0;
+        QString text = chars(length, flags & 0x01);
+        skip(4 * quint64(runs));
+        skip(phonetic);
+        return text;
+    }
+
+    // @p count bytes of an Excel 95 string, which never spans records.
+    QByteArrayView bytes(qsizetype count)
+    {
+        if (atEnd() || m_segments.at(m_segment).size() - m_at < count) {
+            fail();
+            return {};
+        }
+        const QByteArrayView result = m_segments.at(m_segment).sliced(m_at, count);
+        m_at += count;
+        return result;
+    }
+
+private:
+    quint8 fail()
+    {
+        m_ok = false;
+        m_segment = m_segments.size();
+        return 0;
+    }
+    void nextSegment()
+    {
+        ++m_segment;
+        m_at = 0;
+    }
+
+    QList<QByteArrayView> m_segments;
+    qsizetype m_segment = 0;
+    qsizetype m_at = 0;
+    bool m_ok = true;
+};
+
+// What a custom number format shows: a date (y, d, or m without h and s), a
+// time of day (h, s, or [h] for elapsed hours), both, or a number. Quoted
+// text, escaped characters and [colour] sections are not codes.
+void formatCodes(QStringView format, bool *date, bool *time)
+{
+    *date = false;
+    *time = false;
+    if (format.compare(u"General", Qt::CaseInsensitive) == 0)
+        return;
+    bool month = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i).toLower();
+        if (c == u'"') {
+            const qsizetype close = format.indexOf(u'"', i + 1);
+            i = close < 0 ? format.size() : close;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            const qsizetype close = format.indexOf(u']', i + 1);
+            const QStringView inside = format.mid(i + 1, close < 0 ? -1 : close - i - 1);
+            if (!inside.isEmpty() && (inside.startsWith(u'h', Qt::CaseInsensitive) ||
+                                      inside.startsWith(u's', Qt::CaseInsensitive)))
+                *time = true;
+            i = close < 0 ? format.size() : close;
+        } else if (c == u'y' || c == u'd') {
+            *date = true;
+        } else if (c == u'h' || c == u's') {
+            *time = true;
+        } else if (c == u'm') {
+            month = true;
+        } else if (c == u'0' || c == u'#' || c == u'?' || c == u'@') {
+            *date = *time = false; // a number or text format with letters in it
+            return;
+        }
+    }
+    if (month && !*time)
+        *date = true;
+}
+
+std::optional<QStringDecoder> decoderForCodePage(quint16 codepage)
+{
+    static const QHash<quint16, const char *> names{
+        {367, "US-ASCII"},      {437, "IBM437"},        {850, "IBM850"},        {874, "windows-874"},
+        {932, "Shift_JIS"},     {936, "GBK"},           {949, "windows-949"},   {950, "Big5"},
+        {1250, "windows-1250"}, {1251, "windows-1251"}, {1252, "windows-1252"}, {1253, "windows-1253"},
+        {1254, "windows-1254"}, {1255, "windows-1255"}, {1256, "windows-1256"}, {1257, "windows-1257"},
+        {1258, "windows-1258"}, {10000, "macintosh"},   {32768, "macintosh"},   {32769, "windows-1252"},
+    };
+    QStringDecoder decoder(names.value(codepage, "windows-1252"));
+    if (!decoder.isValid())
+        return std::nullopt;
+    return decoder;
 }
 
 } // namespace
 
-XlsReader::~XlsReader()
-{
-    if (m_handle)
-        freexl_close(m_handle);
-}
+XlsReader::XlsReader() = default;
+XlsReader::~XlsReader() = default;
 
 bool XlsReader::open(const QString &path)
 {
@@ -154,221 +318,364 @@ bool XlsReader::open(const QString &path)
     if (file.size() > MaxXlsBytes)
         return fail(u"文件太大（超过 %1 MB），无法导入"_s.arg(MaxXlsBytes / (1024 * 1024)));
     const QByteArray bytes = file.readAll();
-    file.close();
+    if (bytes.size() != file.size())
+        return fail(u"读取文件时出错，文件可能不完整或所在的磁盘有问题"_s);
+    return openBytes(bytes);
+}
 
+bool XlsReader::openBytes(const QByteArray &file)
+{
     CompoundFile container;
-    if (!container.load(bytes))
+    if (!container.load(file))
         return fail(damagedMessage());
-    if (const std::optional<QByteArray> stream = container.stream(u"Workbook"_s)) {
-        if (!scanWorkbookStream(*stream))
-            return fail(damagedMessage());
-        if (m_encrypted)
-            return fail(passwordMessage());
-    } else if (!container.stream(u"Book"_s)) {
+    if (std::optional<QByteArray> stream = container.stream(u"Workbook"_s)) {
+        m_stream = std::move(*stream);
+    } else if (std::optional<QByteArray> book = container.stream(u"Book"_s)) {
+        m_stream = std::move(*book);
+    } else {
         // An encrypted .xlsx is a compound file holding the zipped workbook.
         if (container.stream(u"EncryptedPackage"_s))
             return fail(passwordMessage());
         return fail(u"文件中没有 Excel 工作簿数据（可能是其他 Office 文档，或已损坏）"_s);
     }
-
-    const int opened = freexl_open(QFile::encodeName(path).constData(), &m_handle);
-    if (opened != FREEXL_OK) {
-        freexl_close(m_handle); // FreeXL wants this even after a failed open
-        m_handle = nullptr;
-        return fail(freexlError(opened));
-    }
-    unsigned int info = 0;
-    if (freexl_get_info(m_handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return fail(passwordMessage());
-    unsigned int count = 0;
-    if (freexl_get_info(m_handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        return fail(damagedMessage());
-
-    // FreeXL lists every sheet record; the scan knows which ones are worksheets
-    // and holds their computed cells, as long as both saw the same sheets.
-    const bool scanned = m_scanned.size() == qsizetype(count);
-    for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
-        if (scanned && !m_isWorksheet.at(i))
-            continue;
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(m_handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-            return fail(damagedMessage());
-        addSheetName(QString::fromUtf8(name));
-        m_sheets.append({static_cast<unsigned short>(i), scanned ? m_scanned.at(i) : CellTexts()});
-    }
-    m_scanned.clear();
-    return true;
+    return readGlobals();
 }
 
-bool XlsReader::scanWorkbookStream(const QByteArray &data)
+// The workbook globals: code page, date system, number formats, cell
+// formats, sheets and shared strings, up to the globals' EOF.
+bool XlsReader::readGlobals()
 {
-    QHash<quint32, qsizetype> sheetAtOffset; // BOF position -> BOUNDSHEET index
-    qsizetype sheet = -1;
-    int depth = 0;
-    bool inGlobals = true;
-    // A formula with a text result is followed by a STRING record holding it.
-    bool stringPending = false;
-    quint32 pendingKey = 0;
+    const std::optional<Record> bof = recordAt(m_stream, 0);
+    if (!bof || bof->type != RecBof || bof->body.size() < 4)
+        return fail(damagedMessage());
+    const quint16 version = u16(bof->body, 0);
+    if (version == Biff5) {
+        m_biff = 5;
+    } else if (version != Biff8) {
+        return fail(u"工作簿的格式太旧，无法导入。请用 Excel 或 WPS 打开后另存为 .xlsx 再导入"_s);
+    }
 
-    for (qsizetype at = 0; at + 4 <= data.size();) {
-        const quint16 type = u16(data, at);
-        const qsizetype length = u16(data, at + 2);
-        const qsizetype body = at + 4;
-        if (body + length > data.size())
-            return depth == 0; // padding after the last substream is harmless
-        const bool inSheet = depth == 1 && sheet >= 0;
-
-        switch (type) {
-        case RecBof:
-            if (at == 0) {
-                // Older BIFF versions lay out cells differently; FreeXL alone reads them.
-                if (length < 2 || u16(data, body) != Biff8)
-                    return true;
-            } else if (depth == 0) {
-                sheet = sheetAtOffset.value(quint32(at), -1);
-            }
-            ++depth;
-            break;
+    qsizetype at = bof->end;
+    for (;;) {
+        const std::optional<Record> record = recordAt(m_stream, at);
+        if (!record)
+            return fail(damagedMessage());
+        at = record->end;
+        const QByteArrayView body = record->body;
+        switch (record->type) {
         case RecEof:
-            if (depth > 0 && --depth == 0) {
-                inGlobals = false;
-                sheet = -1;
+            if (!m_decoder && m_biff == 5) {
+                if (std::optional<QStringDecoder> decoder = decoderForCodePage(m_codepage))
+                    m_decoder = std::make_unique<QStringDecoder>(std::move(*decoder));
             }
-            break;
+            return true;
         case RecFilePass:
-            if (inGlobals) {
-                m_encrypted = true; // all that follows is ciphertext
-                return true;
-            }
-            break;
-        case RecBoundSheet:
-            if (inGlobals && depth == 1 && length >= 6) {
-                sheetAtOffset.insert(u32(data, body), m_scanned.size());
-                m_scanned.append(CellTexts());
-                m_isWorksheet.append(data.at(body + 5) == 0);
-            }
-            break;
-        case RecDimension:
-            // FreeXL allocates rows × columns cells from this record, so an
-            // impossible size must stop the file before FreeXL sees it.
-            if (inSheet && length >= 12 &&
-                (u32(data, body + 4) > MaxRows || u16(data, body + 10) > MaxColumns))
-                return false;
-            break;
-        case RecFormula:
-            stringPending = false;
-            if (inSheet && length >= 14) {
-                const quint32 key = cellKey(u16(data, body), u16(data, body + 2));
-                const qsizetype result = body + 6;
-                if (quint8(data.at(result + 6)) == 0xFF && quint8(data.at(result + 7)) == 0xFF) {
-                    switch (data.at(result)) {
-                    case 0:
-                        stringPending = true;
-                        pendingKey = key;
-                        break;
-                    case 1:
-                        m_scanned[sheet].insert(key, data.at(result + 2) ? u"TRUE"_s : u"FALSE"_s);
-                        break;
-                    case 2:
-                        m_scanned[sheet].insert(key, errorText(quint8(data.at(result + 2))));
-                        break;
-                    default:
-                        m_scanned[sheet].insert(key, QString());
-                    }
-                } else {
-                    const double value =
-                        std::bit_cast<double>(qFromLittleEndian<quint64>(data.constData() + result));
-                    m_scanned[sheet].insert(key, numberToText(value));
+            return fail(passwordMessage()); // all that follows is ciphertext
+        case RecCodePage:
+            if (body.size() >= 2) {
+                m_codepage = u16(body, 0);
+                if (m_biff == 5) {
+                    if (std::optional<QStringDecoder> decoder = decoderForCodePage(m_codepage))
+                        m_decoder = std::make_unique<QStringDecoder>(std::move(*decoder));
                 }
             }
             break;
-        case RecString:
-            if (inSheet && stringPending)
-                m_scanned[sheet].insert(pendingKey, readStringRecord(data, body, length));
-            stringPending = false;
+        case RecDate1904:
+            m_date1904 = body.size() >= 2 && u16(body, 0) != 0;
             break;
-        case RecBoolErr:
-            if (inSheet && length >= 8) {
-                const quint32 key = cellKey(u16(data, body), u16(data, body + 2));
-                const quint8 value = quint8(data.at(body + 6));
-                m_scanned[sheet].insert(key, data.at(body + 7) ? errorText(value)
-                                             : value           ? u"TRUE"_s
-                                                               : u"FALSE"_s);
+        case RecXf:
+            if (body.size() < 4)
+                return fail(damagedMessage());
+            m_xfFormats.append(u16(body, 2));
+            break;
+        case RecFormat: {
+            RecordReader reader(m_stream, *record);
+            const quint16 id = reader.u16();
+            QString format;
+            if (m_biff == 8) {
+                format = reader.unicodeString(2);
+            } else {
+                const quint8 length = reader.u8();
+                format = byteString(reader.bytes(length));
+            }
+            if (!reader.ok())
+                return fail(damagedMessage());
+            bool date = false;
+            bool time = false;
+            formatCodes(format, &date, &time);
+            m_customFormats.insert(id, date && time ? DateKind::DateTime
+                                       : date       ? DateKind::Date
+                                       : time       ? DateKind::Time
+                                                    : DateKind::None);
+            break;
+        }
+        case RecBoundSheet: {
+            RecordReader reader(m_stream, *record);
+            const quint32 offset = reader.u32();
+            reader.u8(); // visibility: hidden sheets are listed too
+            const quint8 type = reader.u8();
+            QString name;
+            if (m_biff == 8) {
+                name = reader.unicodeString(1);
+            } else {
+                const quint8 length = reader.u8();
+                name = byteString(reader.bytes(length));
+            }
+            if (!reader.ok())
+                return fail(damagedMessage());
+            // Charts, macro sheets and modules hold no table.
+            if (type == 0) {
+                addSheetName(name);
+                m_sheetOffsets.append(offset);
             }
             break;
+        }
+        case RecSst: {
+            RecordReader reader(m_stream, *record);
+            reader.u32(); // references to the strings, not their number
+            const quint32 unique = reader.u32();
+            for (quint32 i = 0; i < unique && !reader.atEnd(); ++i) {
+                m_sst.append(reader.unicodeString(2));
+                if (!reader.ok())
+                    return fail(damagedMessage());
+            }
+            break;
+        }
         default:
             break;
         }
-        at = body + length;
     }
-    return true;
+}
+
+QString XlsReader::byteString(QByteArrayView bytes) const
+{
+    if (m_decoder) {
+        QStringDecoder decoder(m_decoder->name());
+        return decoder.decode(bytes);
+    }
+    return QString::fromLatin1(bytes);
+}
+
+QString XlsReader::numberText(double value, quint16 xf) const
+{
+    const quint16 format = xf < m_xfFormats.size() ? m_xfFormats.at(xf) : 0;
+    DateKind kind = DateKind::None;
+    if (const auto it = m_customFormats.constFind(format); it != m_customFormats.cend()) {
+        kind = *it;
+    } else if ((format >= 14 && format <= 17) || (format >= 27 && format <= 31) || format == 36 ||
+               (format >= 50 && format <= 58)) {
+        kind = DateKind::Date;
+    } else if ((format >= 18 && format <= 21) || (format >= 32 && format <= 35) ||
+               (format >= 45 && format <= 47)) {
+        kind = DateKind::Time;
+    } else if (format == 22) {
+        kind = DateKind::DateTime;
+    }
+    if (kind == DateKind::None || !std::isfinite(value) || value < 0 || value > LastSerialDay)
+        return numberToText(value);
+
+    double days = std::floor(value);
+    qint64 seconds = qRound64((value - days) * 86400);
+    if (seconds >= 86400) {
+        days += 1;
+        seconds -= 86400;
+    }
+    // Excel counts 1900 as a leap year: its day 60 is a 29 February that never
+    // was, so the days before it start one day later.
+    const QDate origin = m_date1904  ? QDate(1904, 1, 1)
+                         : days < 60 ? QDate(1899, 12, 31)
+                                     : QDate(1899, 12, 30);
+    QString date = origin.addDays(qint64(days)).toString(u"yyyy-MM-dd");
+    QString time = QTime(0, 0).addSecs(int(seconds)).toString(u"HH:mm:ss");
+    switch (kind) {
+    case DateKind::Date:
+        return date;
+    case DateKind::Time:
+        return time;
+    default:
+        return date + u' ' + time;
+    }
 }
 
 std::optional<SheetRows> XlsReader::readSheet(qsizetype index)
 {
-    if (index < 0 || index >= m_sheets.size() || !m_handle)
+    if (index < 0 || index >= m_sheetOffsets.size())
         return std::nullopt;
-    const Sheet &sheet = m_sheets.at(index);
-    unsigned int rowCount = 0;
-    unsigned short columnCount = 0;
-    if (freexl_select_active_worksheet(m_handle, sheet.freexlIndex) != FREEXL_OK ||
-        freexl_worksheet_dimensions(m_handle, &rowCount, &columnCount) != FREEXL_OK) {
+    const auto damaged = [this] {
         fail(damagedMessage());
         return std::nullopt;
-    }
+    };
+    qsizetype at = m_sheetOffsets.at(index);
+    std::optional<Record> record = recordAt(m_stream, at);
+    if (!record || record->type != RecBof)
+        return damaged();
 
+    const quint32 maxRows = m_biff == 8 ? MaxRows8 : MaxRows5;
     SheetRows rows;
     qsizetype cells = 0;
+    bool tooLarge = false;
     const auto place = [&](quint32 r, quint32 c, const QString &text) {
-        if (r >= MaxRows || c >= MaxColumns)
-            return true; // outside any Excel 97–2003 sheet: a damaged record
-        if (r >= quint32(rows.size()))
+        if (r >= maxRows || c >= MaxColumns)
+            return false;
+        if (text.isEmpty())
+            return true;
+        if (r >= quint32(rows.size())) {
+            cells += r + 1 - rows.size();
             rows.resize(r + 1);
+        }
         QStringList &row = rows[r];
         if (c >= quint32(row.size())) {
             cells += c + 1 - row.size();
-            if (cells > MaxSheetCells)
-                return false;
             row.resize(c + 1);
+        }
+        if (cells > MaxSheetCells) {
+            tooLarge = true;
+            return false;
         }
         row[c] = text;
         return true;
     };
-
-    // FreeXL's dimensions are counts, although its header calls them zero-based.
-    for (unsigned int r = 0; r < rowCount && r < MaxRows; ++r) {
-        for (unsigned int c = 0; c < columnCount && c < MaxColumns; ++c) {
-            FreeXL_CellValue value;
-            if (freexl_get_cell_value(m_handle, r, static_cast<unsigned short>(c), &value) != FREEXL_OK)
-                continue;
-            QString text;
-            switch (value.type) {
-            case FREEXL_CELL_INT:
-                text = QString::number(value.value.int_value);
-                break;
-            case FREEXL_CELL_DOUBLE:
-                text = numberToText(value.value.double_value);
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME:
-                text = QString::fromUtf8(value.value.text_value);
-                break;
-            default:
-                break;
-            }
-            if (!text.isEmpty() && !place(r, c, text)) {
-                fail(tooLargeMessage());
-                return std::nullopt;
-            }
-        }
-    }
-    for (auto it = sheet.computed.cbegin(); it != sheet.computed.cend(); ++it) {
-        if (!place(it.key() >> 16, it.key() & 0xFFFF, it.value())) {
+    const auto fails = [&] {
+        if (tooLarge) {
             fail(tooLargeMessage());
             return std::nullopt;
+        }
+        return damaged();
+    };
+
+    // Embedded charts have a BOF and EOF of their own inside the sheet.
+    int depth = 0;
+    bool stringPending = false; // a formula's text result follows in a STRING record
+    quint32 pendingRow = 0;
+    quint32 pendingColumn = 0;
+    for (;; at = record->end) {
+        record = recordAt(m_stream, at);
+        if (!record)
+            return damaged();
+        const QByteArrayView body = record->body;
+        const qsizetype size = body.size();
+        if (record->type == RecBof) {
+            ++depth;
+            continue;
+        }
+        if (record->type == RecEof) {
+            if (--depth == 0)
+                break;
+            continue;
+        }
+        if (depth != 1)
+            continue;
+        if (record->type != RecString && record->type != RecContinue)
+            stringPending = false;
+
+        switch (record->type) {
+        case RecDimension:
+            // A sheet no Excel 97–2003 file can hold is a damaged file.
+            if (m_biff == 8 && size >= 12 && (u32(body, 4) > MaxRows8 || u16(body, 10) > MaxColumns))
+                return damaged();
+            break;
+        case RecNumber:
+            if (size < 14 || !place(u16(body, 0), u16(body, 2), numberText(f64(body, 6), u16(body, 4))))
+                return fails();
+            break;
+        case RecRk:
+            if (size < 10 ||
+                !place(u16(body, 0), u16(body, 2), numberText(rkValue(u32(body, 6)), u16(body, 4))))
+                return fails();
+            break;
+        case RecMulRk: {
+            if (size < 6 || (size - 6) % 6 != 0)
+                return damaged();
+            const quint32 row = u16(body, 0);
+            const quint32 first = u16(body, 2);
+            for (qsizetype i = 0; i < (size - 6) / 6; ++i) {
+                const qsizetype item = 4 + 6 * i;
+                if (!place(row, first + quint32(i),
+                           numberText(rkValue(u32(body, item + 2)), u16(body, item))))
+                    return fails();
+            }
+            break;
+        }
+        case RecLabelSst: {
+            if (size < 10)
+                return damaged();
+            const quint32 string = u32(body, 6);
+            if (string >= quint32(m_sst.size()) || !place(u16(body, 0), u16(body, 2), m_sst.at(string)))
+                return fails();
+            break;
+        }
+        case RecLabel:
+        case RecRString: {
+            RecordReader reader(m_stream, *record);
+            const quint16 row = reader.u16();
+            const quint16 column = reader.u16();
+            reader.skip(2);
+            QString text;
+            if (m_biff == 8) {
+                text = reader.unicodeString(2);
+            } else {
+                const quint16 length = reader.u16();
+                text = byteString(reader.bytes(length));
+            }
+            if (!reader.ok() || !place(row, column, text))
+                return fails();
+            break;
+        }
+        case RecBoolErr:
+            if (size < 8)
+                return damaged();
+            if (!place(u16(body, 0), u16(body, 2),
+                       body.at(7)   ? errorText(quint8(body.at(6)))
+                       : body.at(6) ? u"TRUE"_s
+                                    : u"FALSE"_s))
+                return fails();
+            break;
+        case RecFormula: {
+            if (size < 20)
+                return damaged();
+            const quint16 row = u16(body, 0);
+            const quint16 column = u16(body, 2);
+            QString text;
+            if (quint8(body.at(12)) == 0xFF && quint8(body.at(13)) == 0xFF) {
+                switch (body.at(6)) {
+                case 0:
+                    stringPending = true;
+                    pendingRow = row;
+                    pendingColumn = column;
+                    break;
+                case 1:
+                    text = body.at(8) ? u"TRUE"_s : u"FALSE"_s;
+                    break;
+                case 2:
+                    text = errorText(quint8(body.at(8)));
+                    break;
+                default:
+                    break;
+                }
+            } else {
+                text = numberText(f64(body, 6), u16(body, 4));
+            }
+            if (!place(row, column, text))
+                return fails();
+            break;
+        }
+        case RecString:
+            if (stringPending) {
+                RecordReader reader(m_stream, *record);
+                QString text;
+                if (m_biff == 8) {
+                    text = reader.unicodeString(2);
+                } else {
+                    const quint16 length = reader.u16();
+                    text = byteString(reader.bytes(length));
+                }
+                if (!reader.ok() || !place(pendingRow, pendingColumn, text))
+                    return fails();
+            }
+            stringPending = false;
+            break;
+        default:
+            break;
         }
     }
     return rows;

@@ -2,42 +2,52 @@
 
 #include "sheetreader.h"
 
+#include <QByteArray>
 #include <QHash>
+
+#include <optional>
+
+class QStringDecoder;
 
 namespace Kuaidi {
 
-/// Excel 97–2003 workbooks (.xls), read with FreeXL. FreeXL leaves formula
-/// cells empty and reads TRUE/FALSE and error cells as 1/0, so the workbook
-/// stream is also walked here for those cells' stored results. Date cells come
-/// out as FreeXL writes them ("2024-01-15", "2024-01-15 08:30:00", "08:30:00");
-/// a formula whose result is a date gives the day number.
+/// Excel 97–2003 workbooks (.xls, BIFF8) and Excel 5.0/95 workbooks (BIFF5/7),
+/// read by walking the workbook stream's records here: no record is trusted
+/// beyond the bytes it really has, so a damaged file is refused with a
+/// message instead of being read out of bounds.
+///
+/// Numbers come out through numberToText(); cells whose number format is a
+/// date or time read as "2024-01-15", "2024-01-15 08:30:00" or "08:30:00";
+/// formula cells give the result the saving program stored; booleans read
+/// TRUE/FALSE and errors their text (#DIV/0!).
 class XlsReader final : public SheetReader
 {
 public:
-    XlsReader() = default;
+    XlsReader();
     ~XlsReader() override;
 
     bool open(const QString &path) override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
+    /// The same for the bytes of a file already in memory.
+    bool openBytes(const QByteArray &file);
+
 private:
-    // Row in the high half, column in the low half.
-    using CellTexts = QHash<quint32, QString>;
+    enum class DateKind { None, Date, Time, DateTime };
 
-    struct Sheet
-    {
-        unsigned short freexlIndex = 0;
-        CellTexts computed; // formula results, booleans and errors
-    };
+    bool readGlobals();
+    QString numberText(double value, quint16 xf) const;
+    QString byteString(QByteArrayView bytes) const;
 
-    bool scanWorkbookStream(const QByteArray &file);
-
-    const void *m_handle = nullptr;
-    QList<Sheet> m_sheets;
-    // Per BOUNDSHEET record, in workbook order.
-    QList<CellTexts> m_scanned;
-    QList<bool> m_isWorksheet;
-    bool m_encrypted = false;
+    QByteArray m_stream;
+    int m_biff = 8; // 8, or 5 for Excel 5.0/95 files
+    bool m_date1904 = false;
+    quint16 m_codepage = 1252;
+    QStringList m_sst;
+    QList<quint32> m_sheetOffsets;
+    QList<quint16> m_xfFormats;                // XF index → number format id
+    QHash<quint16, DateKind> m_customFormats;  // format id → what its FORMAT record shows
+    std::unique_ptr<QStringDecoder> m_decoder; // BIFF5 byte strings, by the code page
 };
 
 } // namespace Kuaidi

@@ -2,6 +2,7 @@
 
 #include <core/numbertext.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QHash>
 #include <QMap>
@@ -22,6 +23,70 @@ namespace {
 constexpr zip_uint64_t MaxPartBytes = 256 * 1024 * 1024;
 constexpr int MaxRows = 1'048'576;
 constexpr int MaxColumns = 16'384;
+// No part Excel, WPS or LibreOffice writes nests elements half this deep.
+constexpr int MaxXmlDepth = 64;
+
+// Whether the elements of @p xml nest no deeper than any workbook part does.
+// Checked before a part is read, so that no reading below can be driven into
+// deep recursion or huge nested texts. A scan of the tags alone, far quicker
+// than parsing; what is not well-formed is left to the parser.
+bool nestsWithinLimit(QByteArrayView xml)
+{
+    const auto skipPast = [&xml](qsizetype from, QByteArrayView end) {
+        const qsizetype at = xml.indexOf(end, from);
+        return at < 0 ? xml.size() : at + end.size();
+    };
+    int depth = 0;
+    qsizetype at = 0;
+    while ((at = xml.indexOf('<', at)) >= 0) {
+        const QByteArrayView rest = xml.sliced(at);
+        if (rest.startsWith("<!--")) {
+            at = skipPast(at, "-->");
+        } else if (rest.startsWith("<![CDATA[")) {
+            at = skipPast(at, "]]>");
+        } else if (rest.startsWith("<?") || rest.startsWith("<!")) {
+            at = skipPast(at, ">");
+        } else {
+            // The end of the tag, past any '>' inside quoted attribute values.
+            const bool closing = rest.startsWith("</");
+            char quote = 0;
+            qsizetype end = at + 1;
+            for (; end < xml.size(); ++end) {
+                const char c = xml.at(end);
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    break;
+                }
+            }
+            if (closing)
+                --depth;
+            else if (xml.at(end - 1) != '/' && ++depth > MaxXmlDepth)
+                return false;
+            at = end + 1;
+        }
+    }
+    return true;
+}
+
+// An XML part read a block at a time: the reader decodes it as it goes
+// instead of holding all of it as UTF-16 at once.
+class PartReader : public QXmlStreamReader
+{
+public:
+    explicit PartReader(QByteArray data) : m_data(std::move(data)), m_buffer(&m_data)
+    {
+        m_buffer.open(QIODevice::ReadOnly);
+        setDevice(&m_buffer);
+    }
+
+private:
+    QByteArray m_data;
+    QBuffer m_buffer;
+};
 
 struct Relationship
 {
@@ -205,6 +270,10 @@ std::optional<QByteArray> XlsxReader::readPart(const QString &part, bool require
         fail(damagedMessage());
         return std::nullopt;
     }
+    if (!nestsWithinLimit(data)) {
+        fail(u"文件中的数据嵌套超过 %1 层，不像是 Excel 工作簿，无法导入"_s.arg(MaxXmlDepth));
+        return std::nullopt;
+    }
     return data;
 }
 
@@ -227,7 +296,7 @@ bool XlsxReader::open(const QString &path)
                 workbookPart = rel.target;
         }
     }
-    const std::optional<QByteArray> workbook = readPart(workbookPart, true);
+    std::optional<QByteArray> workbook = readPart(workbookPart, true);
     if (!workbook)
         return false;
     const std::optional<QByteArray> workbookRels = readPart(relsPartOf(workbookPart), true);
@@ -235,7 +304,7 @@ bool XlsxReader::open(const QString &path)
         return false;
     const QHash<QString, Relationship> rels = parseRelationships(*workbookRels, folderOf(workbookPart));
 
-    QXmlStreamReader reader(*workbook);
+    PartReader reader(std::move(*workbook));
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement() || reader.name() != u"sheet")
@@ -273,14 +342,18 @@ bool XlsxReader::readSharedStrings(const QString &part)
     // A workbook without text cells may have no shared strings at all.
     if (zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE) < 0)
         return true;
-    const std::optional<QByteArray> xml = readPart(part, true);
+    std::optional<QByteArray> xml = readPart(part, true);
     if (!xml)
         return false;
-    QXmlStreamReader reader(*xml);
+    PartReader reader(std::move(*xml));
     while (!reader.atEnd()) {
         reader.readNext();
-        if (reader.isStartElement() && reader.name() == u"si")
+        if (reader.isStartElement() && reader.name() == u"si") {
+            // More texts than cells any sheet may hold: a bomb, not a workbook.
+            if (m_sharedStrings.size() >= MaxSheetCells)
+                return fail(tooLargeMessage());
             m_sharedStrings.append(readRichText(reader));
+        }
     }
     if (reader.hasError())
         return fail(damagedMessage());
@@ -291,7 +364,7 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
 {
     if (index < 0 || index >= m_sheets.size())
         return std::nullopt;
-    const std::optional<QByteArray> xml = readPart(m_sheets.at(index).part, true);
+    std::optional<QByteArray> xml = readPart(m_sheets.at(index).part, true);
     if (!xml)
         return std::nullopt;
 
@@ -308,7 +381,7 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
     QStringList *row = nullptr;
     int column = -1;
 
-    QXmlStreamReader reader(*xml);
+    PartReader reader(std::move(*xml));
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isEndElement() && reader.name() == u"row")

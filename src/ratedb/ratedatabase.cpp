@@ -2,20 +2,15 @@
 
 #include "sqltext.h"
 
+#include <core/limits.h>
 #include <core/schema.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include <QSet>
 #include <QStandardPaths>
-#include <QUuid>
-
-#include <algorithm>
-#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -30,19 +25,24 @@ constexpr auto DatabaseFileName = "kuaidishuju.db"_L1;
 // The engine's catalogue: templates only, in creation order. SQLite keeps
 // its own tables under the reserved "sqlite_" prefix, this program its own
 // under "__kuaidi".
-constexpr auto ListTablesSql =
-    "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-    "AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid"_L1;
-constexpr auto TableExistsSql = "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"_L1;
-constexpr auto ProbeSql = "SELECT count(*) FROM sqlite_master"_L1;
-constexpr auto SelectAllSql = "SELECT * FROM %1"_L1;
-constexpr auto SelectByRegionSql = "SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'"_L1;
-constexpr auto CreateTableSql = "CREATE TABLE %1 (%2)"_L1;
-constexpr auto InsertSql = "INSERT INTO %1 (%2) VALUES (%3)"_L1;
-constexpr auto UpdateSql = "UPDATE %1 SET %2"_L1;
-constexpr auto WhereIdSql = " WHERE %1 = ?"_L1;
-constexpr auto DeleteSql = "DELETE FROM %1 WHERE %2 = ?"_L1;
-constexpr auto RenameSql = "ALTER TABLE %1 RENAME TO %2"_L1;
+constexpr QStringView ListTablesSql =
+    u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+    u"AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid";
+constexpr QStringView TableExistsSql =
+    u"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?";
+constexpr QStringView ProbeSql = u"SELECT count(*) FROM sqlite_master";
+constexpr QStringView QuickCheckSql = u"PRAGMA quick_check";
+constexpr QStringView BeginSql = u"BEGIN IMMEDIATE";
+constexpr QStringView CommitSql = u"COMMIT";
+constexpr QStringView RollbackSql = u"ROLLBACK";
+constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
+constexpr QStringView SelectByRegionSql = u"SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'";
+constexpr QStringView CreateTableSql = u"CREATE TABLE %1 (%2)";
+constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
+constexpr QStringView UpdateSql = u"UPDATE %1 SET %2";
+constexpr QStringView WhereIdSql = u" WHERE %1 = ?";
+constexpr QStringView DeleteSql = u"DELETE FROM %1 WHERE %2 = ?";
+constexpr QStringView RenameSql = u"ALTER TABLE %1 RENAME TO %2";
 
 // The billing rules of every template that has saved some, as texts. The
 // column names are the rules' own.
@@ -93,15 +93,30 @@ QString checkTemplateName(QStringView name)
     return {};
 }
 
-RateDatabase::RateDatabase(const QString &path)
-    : m_path(path), m_connectionName(u"kuaidi-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
+QString checkTemplateColumns(const QStringList &columns)
 {
-}
-
-RateDatabase::~RateDatabase()
-{
-    close();
-    QSqlDatabase::removeDatabase(m_connectionName);
+    if (columns.isEmpty())
+        return u"模板没有任何列"_s;
+    if (columns.size() > MaxTemplateColumns) {
+        return u"表格有 %1 列，数据库一个模板最多只能保存 %2 列，请删去不需要的列后重新读取"_s
+            .arg(columns.size())
+            .arg(MaxTemplateColumns);
+    }
+    // The engine compares column names without regard to ASCII case.
+    QSet<QString> seen;
+    for (const QString &column : columns) {
+        if (column.trimmed().isEmpty())
+            return u"表格中有一列没有标题，请补上标题后重新读取"_s;
+        QString key = column;
+        for (QChar &c : key) {
+            if (c.unicode() < 128)
+                c = c.toLower();
+        }
+        if (seen.contains(key))
+            return u"表格中有两列都叫“%1”，请修改标题后重新读取"_s.arg(column);
+        seen.insert(key);
+    }
+    return {};
 }
 
 QString RateDatabase::defaultPath()
@@ -117,14 +132,16 @@ QString RateDatabase::defaultPath()
     return QDir(dataDir).filePath(DatabaseFileName);
 }
 
-QSqlDatabase RateDatabase::database() const
+RateDatabase::RateDatabase(const QString &path) : m_path(path) {}
+
+RateDatabase::~RateDatabase()
 {
-    return QSqlDatabase::database(m_connectionName, false);
+    close();
 }
 
 bool RateDatabase::isOpen() const
 {
-    return database().isOpen();
+    return m_connection.isOpen();
 }
 
 // The user reads the first part; what the engine said goes to the log, in
@@ -136,6 +153,15 @@ bool RateDatabase::fail(const QString &what, const QString &detail)
     return false;
 }
 
+// A failure with the engine's error: what failed, then what it means ("…：数据
+// 库文件是只读的…"), so that no failure comes without its reason.
+bool RateDatabase::fail(const QString &what, const Sqlite::Error &error)
+{
+    const QString reason = Sqlite::reasonText(error.code);
+    return fail(reason.isEmpty() ? what : what + u"：" + reason,
+                u"(%1) %2"_s.arg(error.code).arg(error.message));
+}
+
 bool RateDatabase::open()
 {
     m_lastError.clear();
@@ -143,37 +169,91 @@ bool RateDatabase::open()
         return true;
     const QFileInfo file(m_path);
     if (file.exists() && !file.isFile())
-        return fail(u"无法打开数据库文件 %1：这不是一个文件"_s.arg(m_path), {});
+        return fail(u"无法打开数据库文件 %1：这不是一个文件"_s.arg(m_path), QString());
     if (file.exists() && !file.isReadable())
-        return fail(u"无法打开数据库文件 %1：没有读取权限"_s.arg(m_path), {});
+        return fail(u"无法打开数据库文件 %1：没有读取权限"_s.arg(m_path), QString());
     if (!file.exists() && !file.dir().exists())
-        return fail(u"无法创建数据库文件 %1：所在文件夹不存在"_s.arg(m_path), {});
+        return fail(u"无法创建数据库文件 %1：所在文件夹不存在"_s.arg(m_path), QString());
 
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-                          ? QSqlDatabase::database(m_connectionName, false)
-                          : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
-    db.setDatabaseName(m_path);
-    if (!db.open())
-        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), db.lastError().text());
-
+    const Sqlite::Error opened = m_connection.open(m_path, m_busyTimeoutMs);
+    if (opened.isError())
+        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), opened);
     // SQLite reads the file lazily: only a first query tells a database from
-    // any other file. Nothing has been written to it at this point.
-    QSqlQuery probe(db);
-    if (!probe.exec(ProbeSql)) {
-        const QString detail = probe.lastError().text();
-        probe = QSqlQuery();
-        db.close();
-        return fail(u"无法打开数据库文件 %1：它不是快递模板数据库"_s.arg(m_path), detail);
+    // any other file, or a busy file from a damaged one. Nothing has been
+    // written to it at this point.
+    Sqlite::Error probe;
+    m_connection.scalar(ProbeSql, &probe);
+    if (probe.isError()) {
+        close();
+        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), probe);
     }
     return true;
 }
 
 void RateDatabase::close()
 {
-    if (QSqlDatabase::contains(m_connectionName)) {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        db.close();
+    m_searchCache.clear();
+    m_connection.close();
+}
+
+bool RateDatabase::openForWriting()
+{
+    if (!open())
+        return false;
+    if (m_checked)
+        return true;
+    Sqlite::Statement check(m_connection.handle(), QuickCheckSql);
+    QStringList problems;
+    Sqlite::Statement::Step step;
+    while ((step = check.step()) == Sqlite::Statement::Step::Row)
+        problems << check.text(0);
+    if (step == Sqlite::Statement::Step::Failed) {
+        if (Sqlite::isBusy(check.error().code))
+            return fail(u"无法修改数据库文件 %1"_s.arg(m_path), check.error());
+        problems << check.error().message;
     }
+    if (problems != QStringList{u"ok"_s}) {
+        return fail(u"数据库文件 %1 已损坏（完整性检查没有通过），为保护其中的数据，程序不会再写入它。"
+                    u"请从备份恢复，或把它复制一份后交给技术人员检查"_s.arg(m_path),
+                    problems.join(u"; "));
+    }
+    m_checked = true;
+    return true;
+}
+
+Sqlite::Error RateDatabase::execBound(QStringView sql, const QStringList &values)
+{
+    Sqlite::Statement statement(m_connection.handle(), sql);
+    if (!statement.isValid())
+        return statement.error();
+    for (int i = 0; i < values.size(); ++i)
+        statement.bind(i + 1, values.at(i));
+    statement.run();
+    return statement.error();
+}
+
+bool RateDatabase::transact(const QString &failure, const std::function<Sqlite::Error()> &steps)
+{
+    if (const Sqlite::Error begun = m_connection.exec(BeginSql); begun.isError())
+        return fail(failure, begun);
+    Sqlite::Error error = steps();
+    if (!error.isError())
+        error = m_connection.exec(CommitSql);
+    if (error.isError()) {
+        m_connection.exec(RollbackSql);
+        return fail(failure, error);
+    }
+    return true;
+}
+
+bool RateDatabase::tableExists(const QString &table, Sqlite::Error *error)
+{
+    Sqlite::Statement statement(m_connection.handle(), TableExistsSql);
+    statement.bind(1, table);
+    const bool exists = statement.step() == Sqlite::Statement::Step::Row && statement.integer(0) > 0;
+    if (error)
+        *error = statement.error();
+    return exists;
 }
 
 QStringList RateDatabase::templateNames()
@@ -182,14 +262,13 @@ QStringList RateDatabase::templateNames()
     QStringList names;
     if (!open())
         return names;
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.exec(ListTablesSql)) {
-        fail(u"读取模板列表失败"_s, query.lastError().text());
-        return names;
+    Sqlite::Statement query(m_connection.handle(), ListTablesSql);
+    while (query.step() == Sqlite::Statement::Step::Row)
+        names << query.text(0);
+    if (query.error().isError()) {
+        fail(u"读取模板列表失败"_s, query.error());
+        return {};
     }
-    while (query.next())
-        names << query.value(0).toString();
     return names;
 }
 
@@ -204,23 +283,25 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
     m_lastError.clear();
     if (!open())
         return std::nullopt;
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.exec(QString(SelectAllSql).arg(Sql::quoted(name)))) {
-        fail(u"读取模板“%1”失败"_s.arg(name), query.lastError().text());
+    Sqlite::Statement query(m_connection.handle(), SelectAllSql.arg(Sql::quoted(name)));
+    if (!query.isValid()) {
+        fail(u"读取模板“%1”失败"_s.arg(name), query.error());
         return std::nullopt;
     }
     TextTable table;
-    const QSqlRecord record = query.record();
-    const int fieldCount = record.count();
+    const int fieldCount = query.columnCount();
     for (int i = 0; i < fieldCount; ++i)
-        table.columns << record.fieldName(i);
-    while (query.next()) {
+        table.columns << query.columnName(i);
+    while (query.step() == Sqlite::Statement::Step::Row) {
         QStringList row;
         row.reserve(fieldCount);
         for (int i = 0; i < fieldCount; ++i)
-            row << query.value(i).toString();
+            row << query.text(i);
         table.rows << row;
+    }
+    if (query.error().isError()) {
+        fail(u"读取模板“%1”失败"_s.arg(name), query.error());
+        return std::nullopt;
     }
     return table;
 }
@@ -243,9 +324,9 @@ QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &name
             results.append({name, {}, true});
         return results;
     }
-    QSqlDatabase db = database();
-    const bool inTransaction = db.transaction(); // one lock of the file, not one per statement
-    m_searchCache.forgetIfChangedElsewhere(db);
+    // One read lock of the file for every template, not one per statement.
+    const bool inTransaction = !m_connection.exec(u"BEGIN").isError();
+    m_searchCache.forgetIfChangedElsewhere(m_connection);
     QString firstError;
     for (const QString &name : names) {
         std::optional<QList<QStringList>> rows = searchTemplate(name, destination);
@@ -254,7 +335,7 @@ QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &name
         results.append({name, rows.value_or(QList<QStringList>()), !rows.has_value()});
     }
     if (inTransaction)
-        db.commit();
+        m_connection.exec(CommitSql);
     m_lastError = firstError;
     return results;
 }
@@ -262,34 +343,36 @@ QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &name
 std::optional<QList<QStringList>> RateDatabase::searchTemplate(const QString &name,
                                                                const QString &destination)
 {
-    RegionSearchCache::Result result = m_searchCache.search(database(), name, destination);
+    RegionSearchCache::Result result = m_searchCache.search(m_connection, name, destination);
     if (!result.searched)
         return findRowsByRegionWithLike(name, destination);
-    if (!result.error.isEmpty()) {
+    if (result.error.isError()) {
         fail(u"查询模板“%1”失败"_s.arg(name), result.error);
         return std::nullopt;
     }
     return std::move(result.rows);
 }
 
-// Tables without row keys, or an engine without them, are searched the plain way.
+// Tables without row keys are searched the plain way.
 std::optional<QList<QStringList>> RateDatabase::findRowsByRegionWithLike(const QString &name,
                                                                          const QString &destination)
 {
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.prepare(
-            QString(SelectByRegionSql).arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))))) {
-        fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
+    Sqlite::Statement query(
+        m_connection.handle(),
+        SelectByRegionSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))));
+    if (!query.isValid()) {
+        fail(u"查询模板“%1”失败"_s.arg(name), query.error());
         return std::nullopt;
     }
-    query.addBindValue(Sql::likeContainsPattern(destination));
-    if (!query.exec()) {
-        fail(u"查询模板“%1”失败"_s.arg(name), query.lastError().text());
-        return std::nullopt;
-    }
+    query.bind(1, Sql::likeContainsPattern(destination));
+    const std::array<int, RateColumnCount> fieldOf = rateFieldsOf(query);
     QList<QStringList> rows;
-    appendRateRows(query, rateFieldsOf(query.record()), rows);
+    while (query.step() == Sqlite::Statement::Step::Row)
+        rows.append(rateCells(query, fieldOf));
+    if (query.error().isError()) {
+        fail(u"查询模板“%1”失败"_s.arg(name), query.error());
+        return std::nullopt;
+    }
     return rows;
 }
 
@@ -298,43 +381,43 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
 {
     m_lastError.clear();
     if (const QString problem = checkTemplateName(name); !problem.isEmpty())
-        return fail(problem, {});
-    if (columns.isEmpty())
-        return fail(u"模板没有任何列"_s, {});
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (columns.at(i).trimmed().isEmpty())
-            return fail(u"表格中有一列没有标题，请补上标题后重新读取"_s, {});
-        if (columns.indexOf(columns.at(i), i + 1) > 0)
-            return fail(u"表格中有两列都叫“%1”，请修改标题后重新读取"_s.arg(columns.at(i)), {});
-    }
-    if (!open())
+        return fail(problem, QString());
+    if (const QString problem = checkTemplateColumns(columns); !problem.isEmpty())
+        return fail(problem, QString());
+    if (!openForWriting())
         return false;
-    if (templateNames().contains(name, Qt::CaseInsensitive))
-        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), {});
+    const QStringList existing = templateNames();
+    if (!m_lastError.isEmpty())
+        return false;
+    if (existing.contains(name, Qt::CaseInsensitive))
+        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), QString());
 
     QStringList definitions;
     QStringList quotedColumns;
     for (const QString &column : columns) {
         quotedColumns << Sql::quoted(column);
-        definitions << Sql::quoted(column) + " TEXT"_L1;
+        definitions << Sql::quoted(column) + u" TEXT";
     }
-    const bool created = transact(u"保存模板“%1”失败"_s.arg(name), [&](QSqlDatabase &db) -> QString {
-        QSqlQuery create(db);
-        if (!create.exec(QString(CreateTableSql).arg(Sql::quoted(name), definitions.join(u", "))))
-            return create.lastError().text();
-        QSqlQuery insert(db);
-        if (!insert.prepare(QString(InsertSql).arg(Sql::quoted(name), quotedColumns.join(u", "),
-                                                   Sql::placeholders(columns.size()))))
-            return insert.lastError().text();
+    const bool created = transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error =
+                m_connection.exec(CreateTableSql.arg(Sql::quoted(name), definitions.join(u", ")));
+            error.isError())
+            return error;
+        Sqlite::Statement insert(
+            m_connection.handle(),
+            InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
+        if (!insert.isValid())
+            return insert.error();
         for (const QStringList &row : rows) {
+            insert.reset();
             for (qsizetype c = 0; c < columns.size(); ++c)
-                insert.bindValue(int(c), c < row.size() ? row.at(c) : QString());
-            if (!insert.exec())
-                return insert.lastError().text();
+                insert.bind(int(c) + 1, c < row.size() ? row.at(c) : QString());
+            if (!insert.run())
+                return insert.error();
         }
         // Rules left behind by a table that another program dropped are
         // not this template's.
-        return forgetRules(db, name);
+        return forgetRules(name);
     });
     m_searchCache.forget(name);
     return created;
@@ -347,47 +430,43 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
     if (rowsChanged)
         *rowsChanged = 0;
     if (values.isEmpty())
-        return fail(u"没有需要修改的列"_s, {});
-    if (!open())
+        return fail(u"没有需要修改的列"_s, QString());
+    if (!openForWriting())
         return false;
     QStringList assignments;
-    for (const ColumnValue &v : values)
-        assignments << Sql::quoted(v.column) + " = ?"_L1;
-    QString sql = QString(UpdateSql).arg(Sql::quoted(name), assignments.join(u", "));
-    if (id)
-        sql += QString(WhereIdSql).arg(Sql::quoted(RateColumns().at(ColumnId)));
-
-    QSqlQuery query(database());
-    if (!query.prepare(sql))
-        return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
-    for (const ColumnValue &v : values)
-        query.addBindValue(v.value);
-    if (id)
-        query.addBindValue(*id);
-    if (!query.exec())
-        return fail(u"修改模板“%1”失败"_s.arg(name), query.lastError().text());
+    QStringList bound;
+    for (const ColumnValue &v : values) {
+        assignments << Sql::quoted(v.column) + u" = ?";
+        bound << v.value;
+    }
+    QString sql = UpdateSql.arg(Sql::quoted(name), assignments.join(u", "));
+    if (id) {
+        sql += WhereIdSql.arg(Sql::quoted(RateColumns().at(ColumnId)));
+        bound << *id;
+    }
+    if (const Sqlite::Error error = execBound(sql, bound); error.isError())
+        return fail(u"修改模板“%1”失败"_s.arg(name), error);
     m_searchCache.forget(name);
     if (rowsChanged)
-        *rowsChanged = query.numRowsAffected();
+        *rowsChanged = int(m_connection.changes());
     return true;
 }
 
 bool RateDatabase::insertRow(const QString &name, const QStringList &columns, const QStringList &values)
 {
     m_lastError.clear();
-    if (!open())
+    if (!openForWriting())
         return false;
     QStringList quotedColumns;
-    for (const QString &column : columns)
-        quotedColumns << Sql::quoted(column);
-    QSqlQuery query(database());
-    if (!query.prepare(QString(InsertSql).arg(Sql::quoted(name), quotedColumns.join(u", "),
-                                              Sql::placeholders(columns.size()))))
-        return fail(u"增加记录失败"_s, query.lastError().text());
-    for (qsizetype c = 0; c < columns.size(); ++c)
-        query.addBindValue(c < values.size() ? values.at(c) : QString());
-    if (!query.exec())
-        return fail(u"增加记录失败"_s, query.lastError().text());
+    QStringList bound;
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        quotedColumns << Sql::quoted(columns.at(c));
+        bound << (c < values.size() ? values.at(c) : QString());
+    }
+    const QString sql =
+        InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size()));
+    if (const Sqlite::Error error = execBound(sql, bound); error.isError())
+        return fail(u"增加记录失败"_s, error);
     m_searchCache.forget(name);
     return true;
 }
@@ -397,17 +476,14 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
     m_lastError.clear();
     if (rowsDeleted)
         *rowsDeleted = 0;
-    if (!open())
+    if (!openForWriting())
         return false;
-    QSqlQuery query(database());
-    if (!query.prepare(QString(DeleteSql).arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)))))
-        return fail(u"删除记录失败"_s, query.lastError().text());
-    query.addBindValue(id);
-    if (!query.exec())
-        return fail(u"删除记录失败"_s, query.lastError().text());
+    const QString sql = DeleteSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)));
+    if (const Sqlite::Error error = execBound(sql, {id}); error.isError())
+        return fail(u"删除记录失败"_s, error);
     m_searchCache.forget(name);
     if (rowsDeleted)
-        *rowsDeleted = query.numRowsAffected();
+        *rowsDeleted = int(m_connection.changes());
     return true;
 }
 
@@ -415,94 +491,66 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
 {
     m_lastError.clear();
     if (const QString problem = checkTemplateName(newName); !problem.isEmpty())
-        return fail(problem, {});
-    if (!open())
+        return fail(problem, QString());
+    if (!openForWriting())
         return false;
     const QStringList names = templateNames();
-    if (!names.contains(oldName))
-        return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), {});
-    if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
-        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), {});
-    // The rules go with the name, in the same transaction.
-    const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&](QSqlDatabase &db) -> QString {
-        QSqlQuery query(db);
-        if (!query.exec(QString(RenameSql).arg(Sql::quoted(oldName), Sql::quoted(newName))))
-            return query.lastError().text();
-        if (!tableExists(db, RulesTable.toString()))
-            return {};
-        return execBound(db, RenameRulesSql, {newName, oldName});
-    });
-    if (!renamed)
+    if (!m_lastError.isEmpty())
         return false;
+    if (!names.contains(oldName))
+        return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), QString());
+    if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
+        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), QString());
+    // The rules go with the name, in the same transaction.
+    const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error =
+                m_connection.exec(RenameSql.arg(Sql::quoted(oldName), Sql::quoted(newName)));
+            error.isError())
+            return error;
+        Sqlite::Error error;
+        if (!tableExists(RulesTable.toString(), &error))
+            return error;
+        return execBound(RenameRulesSql, {newName, oldName});
+    });
     m_searchCache.forget(oldName);
     m_searchCache.forget(newName);
-    return true;
+    return renamed;
 }
 
-bool RateDatabase::transact(const QString &failure, const std::function<QString(QSqlDatabase &)> &steps)
+Sqlite::Error RateDatabase::forgetRules(const QString &name)
 {
-    QSqlDatabase db = database();
-    if (!db.transaction())
-        return fail(failure, db.lastError().text());
-    QString error = steps(db);
-    if (error.isEmpty() && !db.commit())
-        error = db.lastError().text();
-    if (!error.isEmpty()) {
-        db.rollback();
-        return fail(failure, error);
-    }
-    return true;
-}
-
-QString RateDatabase::execBound(const QSqlDatabase &db, QStringView sql, const QVariantList &values)
-{
-    QSqlQuery query(db);
-    if (!query.prepare(sql.toString()))
-        return query.lastError().text();
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return query.lastError().text();
-    return {};
-}
-
-bool RateDatabase::tableExists(const QSqlDatabase &db, const QString &table)
-{
-    QSqlQuery query(db);
-    query.prepare(TableExistsSql);
-    query.addBindValue(table);
-    return query.exec() && query.next() && query.value(0).toInt() > 0;
-}
-
-QString RateDatabase::forgetRules(const QSqlDatabase &db, const QString &name)
-{
-    if (!tableExists(db, RulesTable.toString()))
-        return {};
-    return execBound(db, ForgetRulesSql, {name});
+    Sqlite::Error error;
+    if (!tableExists(RulesTable.toString(), &error))
+        return error;
+    return execBound(ForgetRulesSql, {name});
 }
 
 std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
 {
     QHash<QString, BillingRules> saved;
-    QSqlDatabase db = database();
-    if (!tableExists(db, RulesTable.toString()))
+    Sqlite::Error error;
+    if (!tableExists(RulesTable.toString(), &error)) {
+        if (error.isError()) {
+            fail(u"读取计费规则失败"_s, error);
+            return std::nullopt;
+        }
         return saved;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(SelectRulesSql.toString())) {
-        fail(u"读取计费规则失败"_s, query.lastError().text());
-        return std::nullopt;
     }
-    while (query.next()) {
-        const QString name = query.value(0).toString();
+    Sqlite::Statement query(m_connection.handle(), SelectRulesSql);
+    while (query.step() == Sqlite::Statement::Step::Row) {
+        const QString name = query.text(0);
         QString problem;
-        const std::optional<BillingRules> rules = billingRulesFromTexts(
-            query.value(1).toString(), query.value(2).toString(), query.value(3).toString(), &problem);
+        const std::optional<BillingRules> rules =
+            billingRulesFromTexts(query.text(1), query.text(2), query.text(3), &problem);
         // Rules someone else wrote into the file and no courier can use are
         // not guessed at: the template bills by the defaults.
         if (!rules)
             qCWarning(lcRateDb).noquote() << m_path << name << problem;
         saved.insert(name, rules.value_or(BillingRules()));
+    }
+    if (query.error().isError()) {
+        fail(u"读取计费规则失败"_s, query.error());
+        return std::nullopt;
     }
     return saved;
 }
@@ -517,12 +565,11 @@ std::optional<QHash<QString, BillingRules>> RateDatabase::billingRulesOfAll()
 
 std::optional<BillingRules> RateDatabase::billingRules(const QString &name)
 {
-    m_lastError.clear();
-    if (!open())
+    const QStringList names = templateNames();
+    if (!m_lastError.isEmpty())
         return std::nullopt;
-    if (!templateNames().contains(name)) {
-        if (m_lastError.isEmpty())
-            fail(u"没有名为“%1”的快递模板"_s.arg(name), {});
+    if (!names.contains(name)) {
+        fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
         return std::nullopt;
     }
     const std::optional<QHash<QString, BillingRules>> saved = savedBillingRules();
@@ -534,19 +581,18 @@ std::optional<BillingRules> RateDatabase::billingRules(const QString &name)
 bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rules)
 {
     m_lastError.clear();
-    if (!open())
+    if (!openForWriting())
         return false;
-    if (!templateNames().contains(name)) {
-        if (m_lastError.isEmpty())
-            fail(u"没有名为“%1”的快递模板"_s.arg(name), {});
+    const QStringList names = templateNames();
+    if (!m_lastError.isEmpty())
         return false;
-    }
+    if (!names.contains(name))
+        return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
     const QStringList texts = billingRuleTexts(rules);
-    return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&](QSqlDatabase &db) -> QString {
-        QSqlQuery create(db);
-        if (!create.exec(CreateRulesSql.toString()))
-            return create.lastError().text();
-        return execBound(db, SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
+    return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = m_connection.exec(CreateRulesSql); error.isError())
+            return error;
+        return execBound(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
     });
 }
 

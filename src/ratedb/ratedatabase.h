@@ -3,17 +3,15 @@
 #include <core/billingrules.h>
 #include <core/texttable.h>
 #include <ratedb/regionsearchcache.h>
+#include <ratedb/sqlite.h>
 
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QVariantList>
 
 #include <functional>
 #include <optional>
-
-class QSqlDatabase;
 
 namespace Kuaidi {
 
@@ -34,6 +32,10 @@ struct ColumnValue
 
 /// Why a text cannot be a template name, or the empty text when it can.
 QString checkTemplateName(QStringView name);
+
+/// Why @p columns cannot be the columns of a template (a title missing or
+/// used twice, more columns than the database stores), or the empty text.
+QString checkTemplateColumns(const QStringList &columns);
 
 /// The rate database: one table per courier template, every column TEXT.
 ///
@@ -59,6 +61,10 @@ public:
     bool isOpen() const;
 
     QString path() const { return m_path; }
+
+    /// How long an operation waits for a file another program holds before it
+    /// fails as busy; 5 seconds unless set before open().
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
     QString lastError() const { return m_lastError; }
 
     /// Template names in the order the templates were created. Empty (with
@@ -109,22 +115,27 @@ public:
     bool setBillingRules(const QString &name, const BillingRules &rules);
 
 private:
-    QSqlDatabase database() const;
     bool fail(const QString &what, const QString &detail);
-    /// Runs @p steps in one transaction; each returns the engine's error text,
-    /// empty when it worked. Any error rolls all of it back.
-    bool transact(const QString &failure, const std::function<QString(QSqlDatabase &)> &steps);
-    static QString execBound(const QSqlDatabase &db, QStringView sql, const QVariantList &values);
-    static bool tableExists(const QSqlDatabase &db, const QString &table);
-    static QString forgetRules(const QSqlDatabase &db, const QString &name);
+    bool fail(const QString &what, const Sqlite::Error &error);
+    /// Whether a write may start: the file opens and, once a session, passes
+    /// SQLite's quick check. A damaged file is never written to.
+    bool openForWriting();
+    /// Runs @p steps in one transaction; each returns the error that stopped
+    /// it, none when it worked. Any error rolls all of it back.
+    bool transact(const QString &failure, const std::function<Sqlite::Error()> &steps);
+    Sqlite::Error execBound(QStringView sql, const QStringList &values);
+    bool tableExists(const QString &table, Sqlite::Error *error = nullptr);
+    Sqlite::Error forgetRules(const QString &name);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &destination);
     std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name,
                                                                const QString &destination);
 
     QString m_path;
-    QString m_connectionName;
     QString m_lastError;
+    Sqlite::Connection m_connection;
+    bool m_checked = false; // passed the quick check this session
+    int m_busyTimeoutMs = 5000;
     RegionSearchCache m_searchCache;
 };
 

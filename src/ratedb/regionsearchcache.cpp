@@ -2,11 +2,6 @@
 
 #include "sqltext.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -15,10 +10,10 @@ namespace Kuaidi {
 
 namespace {
 
-constexpr auto DataVersionSql = "PRAGMA data_version"_L1;
-constexpr auto RegionIndexSql = "SELECT rowid, %2 FROM %1"_L1;
-constexpr auto SelectRowsByKeySql = "SELECT * FROM %1 WHERE rowid IN (%2) ORDER BY rowid"_L1;
-constexpr auto SelectAllByKeySql = "SELECT * FROM %1 ORDER BY rowid"_L1;
+constexpr QStringView DataVersionSql = u"PRAGMA data_version";
+constexpr QStringView RegionIndexSql = u"SELECT rowid, %2 FROM %1";
+constexpr QStringView SelectRowByKeySql = u"SELECT * FROM %1 WHERE rowid = ?";
+constexpr QStringView SelectAllByKeySql = u"SELECT * FROM %1 ORDER BY rowid";
 
 QString asciiLower(const QString &text)
 {
@@ -35,37 +30,48 @@ QString asciiLower(const QString &text)
 
 } // namespace
 
-std::array<int, RateColumnCount> rateFieldsOf(const QSqlRecord &record)
+struct RegionSearchCache::RegionIndex
+{
+    QList<qint64> rowKeys;
+    QStringList regions; // ASCII letters lowered, as LIKE compares them
+    std::unique_ptr<Sqlite::Statement> rowByKey;
+};
+
+RegionSearchCache::RegionSearchCache() = default;
+RegionSearchCache::~RegionSearchCache() = default;
+
+std::array<int, RateColumnCount> rateFieldsOf(const Sqlite::Statement &statement)
 {
     std::array<int, RateColumnCount> fieldOf{};
-    for (int k = 0; k < RateColumnCount; ++k)
-        fieldOf[k] = record.indexOf(RateColumns().at(k));
+    fieldOf.fill(-1);
+    for (int field = 0; field < statement.columnCount(); ++field) {
+        const qsizetype column = RateColumns().indexOf(statement.columnName(field));
+        if (column >= 0 && fieldOf[column] < 0)
+            fieldOf[column] = field;
+    }
     return fieldOf;
 }
 
-void appendRateRows(QSqlQuery &query, const std::array<int, RateColumnCount> &fieldOf,
-                    QList<QStringList> &rows)
+QStringList rateCells(const Sqlite::Statement &statement, const std::array<int, RateColumnCount> &fieldOf)
 {
-    while (query.next()) {
-        QStringList row;
-        row.reserve(RateColumnCount);
-        for (const int field : fieldOf)
-            row << (field < 0 ? QString() : query.value(field).toString());
-        rows << row;
-    }
+    QStringList row;
+    row.reserve(RateColumnCount);
+    for (const int field : fieldOf)
+        row << (field < 0 ? QString() : statement.text(field));
+    return row;
 }
 
-void RegionSearchCache::forgetIfChangedElsewhere(const QSqlDatabase &db)
+void RegionSearchCache::forgetIfChangedElsewhere(Sqlite::Connection &db)
 {
-    QSqlQuery query(db);
-    if (!query.exec(DataVersionSql) || !query.next()) {
-        m_indexes.clear();
+    const std::optional<QString> version = db.scalar(DataVersionSql);
+    if (!version) {
+        clear();
         return;
     }
-    const qint64 version = query.value(0).toLongLong();
-    if (version != m_dataVersion)
-        m_indexes.clear();
-    m_dataVersion = version;
+    const qint64 value = version->toLongLong();
+    if (value != m_dataVersion)
+        clear();
+    m_dataVersion = value;
 }
 
 void RegionSearchCache::forget(const QString &name)
@@ -73,77 +79,69 @@ void RegionSearchCache::forget(const QString &name)
     m_indexes.remove(name);
 }
 
-RegionSearchCache::Result RegionSearchCache::search(const QSqlDatabase &db, const QString &name,
+void RegionSearchCache::clear()
+{
+    m_indexes.clear();
+}
+
+RegionSearchCache::Result RegionSearchCache::search(Sqlite::Connection &db, const QString &name,
                                                     const QString &destination)
 {
     RegionIndex *regionIndex = index(db, name);
     if (!regionIndex)
         return {};
     const QString needle = asciiLower(destination);
-    QList<qint64> keys;
-    for (qsizetype i = 0; i < regionIndex->regions.size(); ++i) {
-        if (regionIndex->regions.at(i).contains(needle))
-            keys.append(regionIndex->rowKeys.at(i));
+    Result result{true, {}, {}};
+    if (needle.isEmpty()) {
+        Sqlite::Statement all(db.handle(), SelectAllByKeySql.arg(Sql::quoted(name)));
+        const std::array<int, RateColumnCount> fieldOf = rateFieldsOf(all);
+        while (all.step() == Sqlite::Statement::Step::Row)
+            result.rows.append(rateCells(all, fieldOf));
+        result.error = all.error();
+        return result;
     }
-    if (keys.isEmpty())
-        return {true, {}, {}};
-    return fetchRows(db, name, *regionIndex, keys);
+    Sqlite::Statement &byKey = *regionIndex->rowByKey;
+    const std::array<int, RateColumnCount> fieldOf = rateFieldsOf(byKey);
+    for (qsizetype i = 0; i < regionIndex->regions.size(); ++i) {
+        if (!regionIndex->regions.at(i).contains(needle))
+            continue;
+        byKey.reset();
+        byKey.bind(1, regionIndex->rowKeys.at(i));
+        const Sqlite::Statement::Step step = byKey.step();
+        if (step == Sqlite::Statement::Step::Failed) {
+            result.error = byKey.error();
+            return result;
+        }
+        if (step == Sqlite::Statement::Step::Row)
+            result.rows.append(rateCells(byKey, fieldOf));
+    }
+    byKey.reset();
+    return result;
 }
 
-RegionSearchCache::RegionIndex *RegionSearchCache::index(const QSqlDatabase &db, const QString &name)
+RegionSearchCache::RegionIndex *RegionSearchCache::index(Sqlite::Connection &db, const QString &name)
 {
-    if (const auto it = m_indexes.find(name); it != m_indexes.end())
-        return &it.value();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(
-            QString(RegionIndexSql).arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion)))))
+    if (const auto it = m_indexes.constFind(name); it != m_indexes.cend())
+        return it->get();
+    Sqlite::Statement query(
+        db.handle(), RegionIndexSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))));
+    if (!query.isValid())
         return nullptr;
-    RegionIndex index;
-    while (query.next()) {
+    auto index = std::make_shared<RegionIndex>();
+    Sqlite::Statement::Step step;
+    while ((step = query.step()) == Sqlite::Statement::Step::Row) {
         if (query.isNull(1)) // NULL is LIKE nothing, not even ''
             continue;
-        index.rowKeys.append(query.value(0).toLongLong());
-        index.regions.append(asciiLower(query.value(1).toString()));
+        index->rowKeys.append(query.integer(0));
+        index->regions.append(asciiLower(query.text(1)));
     }
-    return &m_indexes.emplace(name, std::move(index)).value();
-}
-
-RegionSearchCache::Result RegionSearchCache::fetchRows(const QSqlDatabase &db, const QString &name,
-                                                       RegionIndex &index, const QList<qint64> &rowKeys)
-{
-    constexpr qsizetype Chunk = 500;
-    const bool allRows = rowKeys.size() == index.rowKeys.size();
-    Result result{true, {}, {}};
-    result.rows.reserve(rowKeys.size());
-    for (qsizetype from = 0; from < rowKeys.size(); from += Chunk) {
-        const QList<qint64> chunk = rowKeys.mid(from, Chunk);
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        const QString sql =
-            allRows ? QString(SelectAllByKeySql).arg(Sql::quoted(name))
-                    : QString(SelectRowsByKeySql).arg(Sql::quoted(name), Sql::placeholders(chunk.size()));
-        if (!query.prepare(sql)) {
-            result.error = query.lastError().text();
-            return result;
-        }
-        if (!allRows) {
-            for (const qint64 key : chunk)
-                query.addBindValue(key);
-        }
-        if (!query.exec()) {
-            result.error = query.lastError().text();
-            return result;
-        }
-        if (!index.fieldsKnown) {
-            index.fieldOf = rateFieldsOf(query.record());
-            index.fieldsKnown = true;
-        }
-        appendRateRows(query, index.fieldOf, result.rows);
-        if (allRows)
-            break;
-    }
-    return result;
+    if (step == Sqlite::Statement::Step::Failed)
+        return nullptr;
+    index->rowByKey =
+        std::make_unique<Sqlite::Statement>(db.handle(), SelectRowByKeySql.arg(Sql::quoted(name)));
+    if (!index->rowByKey->isValid())
+        return nullptr;
+    return m_indexes.insert(name, index)->get();
 }
 
 } // namespace Kuaidi

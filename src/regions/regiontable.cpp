@@ -452,6 +452,8 @@ bool isProvinceEntry(const RegionEntry &entry)
 
 std::optional<ResolvedAddress> ResolveAddress(QStringView text)
 {
+    if (text.size() > MaxPlaceTextLength)
+        return std::nullopt;
     const RegionEntry *first = nullptr;
     qsizetype firstAt = -1;
     for (const RegionEntry &entry : Regions) {
@@ -486,7 +488,7 @@ std::optional<ResolvedAddress> ResolveAddress(QStringView text)
 
 std::optional<RegionMatch> MatchRegion(QStringView text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty() || text.size() > MaxPlaceTextLength)
         return std::nullopt;
     // Scanning from the end finds the same entry as keeping the last hit of a
     // forward scan.

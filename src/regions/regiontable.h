@@ -37,6 +37,11 @@ struct RegionMatch
     int row = 0; ///< counted from 1
 };
 
+/// Longest text that is matched against the table. A region or address is
+/// far shorter; a longer cell is not one, and matching it would only cost
+/// time (a damaged sheet may hold a cell of megabytes).
+inline constexpr qsizetype MaxPlaceTextLength = 256;
+
 /// The 35 province-level entries (element id "J_Province_…" or "J_Group_…"):
 /// provinces, municipalities, regions, and 海外.
 bool isProvinceEntry(const RegionEntry &entry);
@@ -54,10 +59,12 @@ struct ResolvedAddress
 /// entry whose name occurs earliest in the text decides the province (at the
 /// same position the longer name wins, at equal length the province entry);
 /// the city is the longest city entry of that province that occurs in the
-/// text. Nothing when no entry occurs.
+/// text. Nothing when no entry occurs, or the text is longer than
+/// MaxPlaceTextLength.
 std::optional<ResolvedAddress> ResolveAddress(QStringView text);
 
-/// The last entry of the table whose name occurs in @p text, or nothing.
+/// The last entry of the table whose name occurs in @p text, or nothing (also
+/// for a text longer than MaxPlaceTextLength).
 /// "江苏南京" names both the province and the city; the city comes later in
 /// the table and wins.
 std::optional<RegionMatch> MatchRegion(QStringView text);

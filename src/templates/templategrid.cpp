@@ -1,5 +1,6 @@
 #include "templategrid.h"
 
+#include <core/limits.h>
 #include <core/schema.h>
 #include <regions/regiontable.h>
 
@@ -31,6 +32,18 @@ void setCell(QStringList &row, int column, const QString &text)
 }
 
 } // namespace
+
+QString newTemplateSizeProblem(const TextTable &sheet)
+{
+    // The ID, the sheet's fields, 省区 and 市等级, and the 34 columns of the
+    // preview, at least the 41 of a rate template.
+    const qsizetype width = qMax<qsizetype>(RateColumnCount, sheet.columns.size() + 1 + 2 + PreviewCount);
+    if (sheet.rows.size() <= MaxSheetCells / width)
+        return {};
+    return u"表格有 %1 行，做成模板后超过 %2 万个单元格，无法导入。请删去不需要的行后再试"_s
+        .arg(sheet.rows.size())
+        .arg(MaxSheetCells / 10'000);
+}
 
 TextTable importGridFromSheet(const TextTable &sheet)
 {

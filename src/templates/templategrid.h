@@ -4,6 +4,10 @@
 
 namespace Kuaidi {
 
+/// Why @p sheet cannot become a new template, or the empty text: its rows,
+/// grown to a template's columns, would pass the cells any sheet may have.
+QString newTemplateSizeProblem(const TextTable &sheet);
+
 /// The list a sheet is loaded into: "ID" (the records numbered from 1), then
 /// the sheet's fields.
 TextTable importGridFromSheet(const TextTable &sheet);

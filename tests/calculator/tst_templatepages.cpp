@@ -66,6 +66,30 @@ private Q_SLOTS:
     }
     void cleanup() { Messages::setFileHandler({}); }
 
+    // Damaged workbooks that crashed the spreadsheet library once: a message,
+    // nothing loaded, and the window goes on.
+    void newTemplate_damagedWorkbook_messageOnly_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sheet"); // the sheet chosen after listing, when it lists
+        QTest::newRow("over-read") << u"xls-freexl-overread.xls"_s << QString();
+        QTest::newRow("crash") << u"xls-freexl-segv.xls"_s << u"运费"_s;
+    }
+    void newTemplate_damagedWorkbook_messageOnly()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, sheet);
+        MessageRecorder messages;
+        auto window = openWindow(1);
+        Messages::setFileHandler([&file] { return testData(u"damaged/"_s + file); });
+        click(window.get(), u"按钮1"_s);
+        QCOMPARE(messages.heads(),
+                 QStringList{u"无法读取该文件：文件已损坏或不完整，无法作为 Excel 工作簿读取"_s});
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框1"_s)->rowCount(), 0);
+        QCOMPARE(child<QComboBox>(window.get(), u"组合框1"_s)->currentText(), sheet);
+        QVERIFY(window->isVisible());
+    }
+
     void newTemplate_fromSheet_data()
     {
         QTest::addColumn<QString>("file");

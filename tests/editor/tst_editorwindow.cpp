@@ -186,6 +186,15 @@ private Q_SLOTS:
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.texts().first().startsWith(u"无法读取该文件："_s));
         QCOMPARE(sheets->count(), 5);
+
+        // A damaged workbook that crashed the spreadsheet library once: a
+        // message, and the window goes on.
+        messages.clear();
+        edit(u"编辑框1"_s)->setText(testData(u"damaged/xls-freexl-overread.xls"_s));
+        QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_确定读取"_s), Qt::LeftButton);
+        QCOMPARE(messages.heads(),
+                 QStringList{u"无法读取该文件：文件已损坏或不完整，无法作为 Excel 工作簿读取"_s});
+        QVERIFY(m_window->isVisible());
     }
 };
 

@@ -2,11 +2,14 @@
 
 #include <core/schema.h>
 #include <ratedb/ratedatabase.h>
+#include <ratedb/sqlite.h>
 
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -49,6 +52,124 @@ private Q_SLOTS:
         QFile f(dbPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), content);
+    }
+
+    // A file another program holds is busy, not "no rate database"; a write
+    // that fails says why.
+    void busyFile_isCalledBusyAndNothingElse()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        const QString connection = u"holder"_s;
+        {
+            QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+            holder.setDatabaseName(dbPath());
+            QVERIFY(holder.open());
+            QSqlQuery lock(holder);
+            QVERIFY(lock.exec(u"BEGIN EXCLUSIVE"_s));
+
+            RateDatabase db(dbPath());
+            db.setBusyTimeout(50);
+            QVERIFY(!db.open());
+            QVERIFY2(db.lastError().contains(u"数据库正被其他程序使用，请稍后再试"_s),
+                     qPrintable(db.lastError()));
+            QVERIFY(!db.lastError().contains(u"不是快递模板数据库"_s));
+            QVERIFY(lock.exec(u"COMMIT"_s));
+            QVERIFY(lock.exec(u"BEGIN IMMEDIATE"_s)); // a writer elsewhere: reading goes on
+            QCOMPARE(db.templateNames(), QStringList{u"圆通"_s});
+            QVERIFY(!db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"上海"_s, u"1"_s, u"1"_s)));
+            QVERIFY2(db.lastError().startsWith(u"增加记录失败：数据库正被其他程序使用"_s),
+                     qPrintable(db.lastError()));
+            holder.close();
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+
+    void errorCodes_tellTheSellerWhatHappened_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("busy") << 5 << u"数据库正被其他程序使用"_s;
+        QTest::newRow("busy, recovering") << 261 << u"数据库正被其他程序使用"_s;
+        QTest::newRow("locked") << 6 << u"数据库正被其他程序使用"_s;
+        QTest::newRow("read-only") << 8 << u"数据库文件是只读的"_s;
+        QTest::newRow("read-only, moved") << 1032 << u"数据库文件是只读的"_s;
+        QTest::newRow("cannot open") << 14 << u"无法打开数据库文件"_s;
+        QTest::newRow("corrupt") << 11 << u"数据库文件已损坏"_s;
+        QTest::newRow("not a database") << 26 << u"不是快递模板数据库"_s;
+        QTest::newRow("disk full") << 13 << u"磁盘已满"_s;
+        QTest::newRow("disk error") << 10 << u"读写数据库文件时出错"_s;
+    }
+    void errorCodes_tellTheSellerWhatHappened()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, reason);
+        QVERIFY2(Sqlite::reasonText(code).contains(reason), qPrintable(Sqlite::reasonText(code)));
+    }
+
+    void readOnlyFile_refusesWritesWithItsReason()
+    {
+        if (geteuid() == 0)
+            QSKIP("file permissions do not bind root");
+        createRateTemplate(dbPath(), u"圆通"_s, {});
+        QFile::setPermissions(dbPath(), QFile::ReadOwner);
+        RateDatabase db(dbPath());
+        QCOMPARE(db.templateNames(), QStringList{u"圆通"_s});
+        QVERIFY(!db.createTemplate(u"中通"_s, RateColumns(), {}));
+        QVERIFY2(db.lastError().contains(u"数据库文件是只读的"_s), qPrintable(db.lastError()));
+        QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // A damaged file is not written to: the first write of a session runs
+    // SQLite's quick check and refuses, leaving every byte as it was.
+    void damagedFile_isNeverWritten()
+    {
+        QList<QStringList> rows;
+        for (int i = 0; i < 400; ++i)
+            rows.append(rateRow(QString::number(i), u"地区%1"_s.arg(i), u"10"_s, u"5"_s));
+        createRateTemplate(dbPath(), u"圆通"_s, rows);
+        QFile file(dbPath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.size() > 8 * 4096);
+        file.seek(5 * 4096 + 100); // inside a page of the table's rows
+        file.write(QByteArray(300, '\x5A'));
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        RateDatabase db(dbPath());
+        QVERIFY(!db.createTemplate(u"中通"_s, RateColumns(), {}));
+        QVERIFY2(db.lastError().contains(u"已损坏"_s), qPrintable(db.lastError()));
+        QVERIFY(!db.insertRow(u"圆通"_s, RateColumns(), rows.first()));
+        QVERIFY(!db.setBillingRules(u"圆通"_s, BillingRules()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
+    // What is stored is what comes back, whatever the text: SQLite must not
+    // take a leading U+FEFF or U+FFFE for a byte-order mark.
+    void texts_roundTripExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("leading U+FEFF") << u"\uFEFF北京"_s;
+        QTest::newRow("leading U+FFFE") << u"\uFFFE北京"_s;
+        QTest::newRow("U+FFFF inside") << u"北\uFFFF京"_s;
+        QTest::newRow("astral") << QString::fromUcs4(U"𠀀北京🚚");
+        QTest::newRow("quotes and percent") << u"O'Hare \"100%\" _x_"_s;
+        QTest::newRow("line break") << u"第一行\r\n第二行"_s;
+    }
+    void texts_roundTripExactly()
+    {
+        QFETCH(QString, text);
+        RateDatabase db(dbPath());
+        QStringList row = rateRow(u"1"_s, text, text, u"5"_s);
+        const QString name = u"韵达 "_s + QString::fromLatin1(QTest::currentDataTag());
+        QVERIFY2(db.createTemplate(name, RateColumns(), {row}), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(name)->rows.first(), row);
+        QVERIFY(db.templateNames().contains(name));
+        QCOMPARE(db.findRowsByRegion(name, text)->size(), 1);
+        QVERIFY(db.updateRows(name, {{u"联系方式"_s, text}}, u"1"_s));
+        QCOMPARE(db.readTemplate(name)->rows.first().at(ColumnContact), text);
     }
 
     void open_inMissingFolder_fails()

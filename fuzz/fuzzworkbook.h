@@ -1,0 +1,34 @@
+#pragma once
+
+// Each reader through Workbook, as the windows and the command line use it:
+// the bytes are written to a file with the reader's extension, opened, and
+// every sheet read.
+
+#include <import/workbook.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+
+inline int fuzzWorkbook(const uint8_t *data, size_t size, const char *suffix)
+{
+    static const QString path =
+        QDir::temp().filePath(QStringLiteral("kuaidi-fuzz-%1.%2")
+                                  .arg(QString::number(qint64(getpid())), QLatin1StringView(suffix)));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    Kuaidi::Workbook book;
+    if (book.open(path)) {
+        for (const QString &sheet : book.sheetNames())
+            book.readSheet(sheet);
+    }
+    return 0;
+}

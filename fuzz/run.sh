@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every harness for SECONDS seconds in all (300 by default), each from a
+# corpus seeded with the project's spreadsheet fixtures. Fails on the first
+# crash, leak or budget overrun, leaving the input in BUILD/fuzz-artifacts.
+set -euo pipefail
+build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS]}
+total=${2:-300}
+root=$(cd "$(dirname "$0")/.." && pwd)
+harnesses=(fuzz_compoundfile fuzz_xls fuzz_workbook_xls fuzz_workbook_xlsx fuzz_workbook_csv)
+each=$((total / ${#harnesses[@]}))
+artifacts="$build/fuzz-artifacts"
+mkdir -p "$artifacts"
+for harness in "${harnesses[@]}"; do
+    corpus="$build/fuzz-corpus/$harness"
+    mkdir -p "$corpus"
+    case $harness in
+        *xlsx) cp "$root"/tests/data/sheets/*.xlsx "$corpus"/ ;;
+        *csv) cp "$root"/tests/data/sheets/*.csv "$corpus"/ ;;
+        *) cp "$root"/tests/data/sheets/*.xls "$corpus"/ ;;
+    esac
+    echo "== $harness: $each s"
+    # 2 GB and 20 s an input are the budgets of any workbook.
+    "$build/bin/$harness" "$corpus" -max_total_time="$each" -rss_limit_mb=2048 -timeout=20 \
+        -max_len=262144 -print_final_stats=1 -artifact_prefix="$artifacts/$harness-" 2>&1 | tail -n 12
+done
