@@ -6,10 +6,10 @@
 #include "newtemplatepage.h"
 
 #include <core/program.h>
-#include <editor/editorwindow.h>
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -33,6 +34,16 @@ static void initCalculatorResources()
 }
 
 namespace Kuaidi {
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr auto EditorProgramName = "kuaidi-editor.exe"_L1;
+#else
+constexpr auto EditorProgramName = "kuaidi-editor"_L1;
+#endif
+
+} // namespace
 
 CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     : QMainWindow(parent), m_databasePath(databasePath),
@@ -56,6 +67,11 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     m_pages->addTab(m_feeQuery, u"快递费用查询和计算"_s);
     m_pages->addTab(m_newTemplate, u"新建快递公司运费模板"_s);
     m_pages->addTab(m_maintenance, u"修改快递公司运费模板"_s);
+    // Pages that paint their own background: what changes on a page, with
+    // every keystroke, is drawn without the tab frame around it.
+    for (QWidget *page : {static_cast<QWidget *>(m_feeQuery), static_cast<QWidget *>(m_newTemplate),
+                          static_cast<QWidget *>(m_maintenance)})
+        page->setAutoFillBackground(true);
 
     auto *central = new QWidget(this);
     auto *layout = new QHBoxLayout(central);
@@ -74,6 +90,15 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
         QTimer::singleShot(0, this, [this] {
             Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
         });
+    } else {
+        // Every template read into memory while the window appears, so that
+        // the first keystroke finds them there; and read again, now and then,
+        // once the editor or another program has changed it.
+        m_database->preloadTemplateRows();
+        auto *reload = new QTimer(this);
+        reload->setObjectName(u"reloadTimer"_s);
+        connect(reload, &QTimer::timeout, this, [this] { m_database->preloadTemplateRows(); });
+        reload->start(250);
     }
     refreshTemplateLists();
     m_feeQuery->clearDestination();
@@ -81,9 +106,13 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
 
 CalculatorWindow::~CalculatorWindow()
 {
-    // The program ends with this window; the editor goes with it, before the
-    // browser engine shuts down.
-    delete m_editor.data();
+    // The program ends with this window, and the editor with it: closing its
+    // input tells it to quit.
+    if (m_editor) {
+        m_editor->closeWriteChannel();
+        if (!m_editor->waitForFinished(3000))
+            m_editor->kill();
+    }
 }
 
 QWidget *CalculatorWindow::createSidePanel()
@@ -136,16 +165,24 @@ void CalculatorWindow::refreshTemplateLists()
 
 void CalculatorWindow::openEditor()
 {
-    if (m_editor) {
-        m_editor->showNormal();
-        m_editor->raise();
-        m_editor->activateWindow();
+    if (m_editor && m_editor->state() != QProcess::NotRunning) {
+        m_editor->write("raise\n");
         return;
     }
-    // A window of its own, not owned by this one: both work side by side.
-    m_editor = new EditorWindow(m_databasePath);
-    m_editor->setAttribute(Qt::WA_DeleteOnClose);
-    m_editor->show();
+    delete m_editor;
+    m_editor = new QProcess(this);
+    m_editor->setProcessChannelMode(QProcess::ForwardedChannels);
+    const QString program = m_editorProgram.isEmpty()
+                                ? QDir(QCoreApplication::applicationDirPath()).filePath(EditorProgramName)
+                                : m_editorProgram;
+    m_editor->start(program, {u"--db"_s, m_databasePath});
+    if (!m_editor->waitForStarted(10000)) {
+        Messages::show(
+            this, u"无法启动淘宝网店快递模板快速编辑器（%1）：%2"_s.arg(program, m_editor->errorString()),
+            u"提示"_s, Messages::Icon::Critical);
+        delete m_editor;
+        m_editor = nullptr;
+    }
 }
 
 // The help page ships inside the program; the default browser needs it as a

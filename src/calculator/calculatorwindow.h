@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
-
-#include <editor/editorwindow.h>
 
 #include <memory>
 
+class QProcess;
 class QTabWidget;
 
 namespace Kuaidi {
@@ -30,8 +28,14 @@ public:
     /// choice of the maintenance page.
     void refreshTemplateLists();
 
+    /// Starts the template editor in a process of its own (the browser
+    /// engine is loaded there, not here), or brings the running one forward.
+    /// The editor ends with this window.
     void openEditor();
-    EditorWindow *editor() const { return m_editor; }
+    /// The running editor process, or null.
+    QProcess *editorProcess() const { return m_editor; }
+    /// The editor program; kuaidi-editor beside this program unless set.
+    void setEditorProgram(const QString &path) { m_editorProgram = path; }
 
 private:
     QWidget *createSidePanel();
@@ -43,7 +47,8 @@ private:
     FeeQueryPage *m_feeQuery = nullptr;
     NewTemplatePage *m_newTemplate = nullptr;
     MaintenancePage *m_maintenance = nullptr;
-    QPointer<EditorWindow> m_editor;
+    QString m_editorProgram;
+    QProcess *m_editor = nullptr;
 };
 
 } // namespace Kuaidi

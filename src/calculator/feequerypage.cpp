@@ -118,6 +118,13 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_status = new QLabel(group);
     m_status->setObjectName(u"标签_状态"_s);
     m_status->setStyleSheet(u"color: #8a4b00;"_s);
+    // One line whose text changes with every keystroke: it must never make
+    // the page lay itself out again.
+    // one that paints its own background, so that the frames around it are
+    // not drawn again with it.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_status->setFixedHeight(m_status->fontMetrics().height() + 2);
+    m_status->setAutoFillBackground(true);
 
     auto *groupLayout = new QVBoxLayout(group);
     groupLayout->addLayout(inputs);
@@ -173,12 +180,17 @@ void FeeQueryPage::DestinationSearch()
     const QString destination = m_destination->text();
     QStringList failed;
     m_matchedRows = Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
-    const QList<MatchedRateRow> &rows = m_matchedRows;
-    QList<QStringList> cells;
-    cells.reserve(rows.size());
-    for (const MatchedRateRow &row : rows)
-        cells.append(row.cells + QStringList{row.templateName, matchKindText(row.match)});
-    m_matched->table()->setRows(std::move(cells));
+    const MatchedRows &rows = m_matchedRows;
+    // The list makes the cells of the rows it shows, when it shows them.
+    m_matched->table()->setRowSource({int(rows.size()),
+                                      [this](int row, int column) {
+                                          if (column < RateColumnCount)
+                                              return m_matchedRows.cell(row, column);
+                                          return column == RateColumnCount
+                                                     ? m_matchedRows.templateName(row)
+                                                     : matchKindText(m_matchedRows.match(row));
+                                      },
+                                      {}});
 
     if (!failed.isEmpty())
         showStatus(u"以下模板无法查询，已跳过：%1"_s.arg(failed.join(u"、")));
@@ -207,7 +219,7 @@ bool FeeQueryPage::readVolume(std::optional<double> &volume)
 void FeeQueryPage::ComputeFees()
 {
     m_results->table()->clearRows();
-    m_quotes.clear();
+    m_quotes = {};
     // A breakdown of the results just replaced must not be copied to a buyer
     // by mistake.
     m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
@@ -228,32 +240,32 @@ void FeeQueryPage::ComputeFees()
         return;
     }
 
-    const QList<MatchedRateRow> &rows = m_matchedRows;
+    const MatchedRows &rows = m_matchedRows;
     m_quotes = Kuaidi::ComputeFees(rows, Parcel{*weight, volume}, m_level->currentText(), *rules);
-    QList<QStringList> cells;
-    QList<int> unpriced;
-    QList<std::pair<int, int>> notCharged;
+    qsizetype unpriced = 0;
     QStringList notPositive;
-    for (int i = 0; i < m_quotes.size(); ++i) {
-        const FeeQuote &quote = m_quotes.at(i);
-        QStringList row = quote.toCells();
-        if (!quote.priced) {
-            unpriced << i;
-        } else if (!quote.hasFee()) {
-            if (!notPositive.contains(quote.courier))
-                notPositive << quote.courier;
-        }
-        // Up to 20 kg the band surcharge is shown but not charged: say so.
-        if (quote.priced && !isBandCharged(quote.billing.billed)) {
-            row[FeeQuote::BandSurchargeColumn] += u"（未计）"_s;
-            notCharged.append({i, FeeQuote::BandSurchargeColumn});
-        }
-        cells.append(std::move(row));
+    for (qsizetype i = 0; i < m_quotes.size(); ++i) {
+        if (!m_quotes.isPriced(i))
+            ++unpriced;
+        else if (!m_quotes.hasFee(i) && !notPositive.contains(m_quotes.courier(i)))
+            notPositive << m_quotes.courier(i);
     }
-    m_results->table()->setRows(std::move(cells));
-    m_results->table()->setHighlightedRows(cheapestQuotes(m_quotes));
-    m_results->table()->setGreyedRows(unpriced);
-    m_results->table()->setGreyedCells(notCharged);
+    // Up to 20 kg the band surcharge is shown, greyed, but not charged.
+    const auto notCharged = [this](int row) {
+        return m_quotes.isPriced(row) && !isBandCharged(m_quotes.billing(row).billed);
+    };
+    m_results->table()->setRowSource({int(m_quotes.size()),
+                                      [this, notCharged](int row, int column) {
+                                          QString text = m_quotes.cell(row, column);
+                                          if (column == FeeQuote::BandSurchargeColumn && notCharged(row))
+                                              text += u"（未计）";
+                                          return text;
+                                      },
+                                      [this, notCharged](int row, int column) {
+                                          return !m_quotes.isPriced(row) ||
+                                                 (column == FeeQuote::BandSurchargeColumn && notCharged(row));
+                                      }});
+    m_results->table()->setHighlightedRows(m_quotes.cheapest());
     m_results->fitColumnsToContents();
 
     if (rows.isEmpty() && m_destination->text().isEmpty())
@@ -264,9 +276,9 @@ void FeeQueryPage::ComputeFees()
         showStatus(u"货物重量超过 %1KG，快递不能报价"_s.arg(numberToText(MaximumWeight)));
     else if (!notPositive.isEmpty())
         showStatus(u"“%1”的报价不大于 0，请检查该模板的星级价格"_s.arg(notPositive.join(u"”、“")));
-    else if (!unpriced.isEmpty())
-        showStatus(u"共 %1 条报价（其中 %2 条未报价），绿色为最便宜的快递"_s.arg(m_quotes.size())
-                       .arg(unpriced.size()));
+    else if (unpriced > 0)
+        showStatus(
+            u"共 %1 条报价（其中 %2 条未报价），绿色为最便宜的快递"_s.arg(m_quotes.size()).arg(unpriced));
     else
         showStatus(u"共 %1 条报价，绿色为最便宜的快递"_s.arg(m_quotes.size()));
 }

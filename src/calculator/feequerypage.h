@@ -1,6 +1,7 @@
 #pragma once
 
-#include <fees/feequote.h>
+#include <fees/feequotes.h>
+#include <fees/matchedrows.h>
 
 #include <QWidget>
 
@@ -60,8 +61,8 @@ private:
     QLabel *m_status = nullptr;
 
     // What the two lists show, row for row.
-    QList<MatchedRateRow> m_matchedRows;
-    QList<FeeQuote> m_quotes;
+    MatchedRows m_matchedRows;
+    FeeQuotes m_quotes;
 };
 
 } // namespace Kuaidi

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
-#include <variant>
+#include <vector>
 
 namespace Kuaidi {
 
@@ -47,40 +47,57 @@ SortOrder sortOrderByColumn(const TextTable &table, int column, bool ascending, 
     const qsizetype n = table.rows.size();
     const auto cellOf = [&](qsizetype row) {
         const QStringList &cells = table.rows.at(row);
-        return column < cells.size() ? cells.at(column) : QString();
+        return column < cells.size() ? QStringView(cells.at(column)) : QStringView();
     };
-
-    using Key = std::variant<QByteArray, double>;
-    std::vector<Key> keys;
-    keys.reserve(n);
-    if (kind == SortAsText) {
-        QStringEncoder gbk("GBK");
-        for (qsizetype r = 0; r < n; ++r) {
-            const QString text = caseSensitive ? cellOf(r) : cellOf(r).toUpper();
-            keys.emplace_back(gbk.isValid() ? QByteArray(gbk.encode(text)) : text.toUtf8());
-        }
-    } else {
-        for (qsizetype r = 0; r < n; ++r)
-            keys.emplace_back(kind == SortAsNumber ? textToNumber(cellOf(r)) : dateKey(cellOf(r)));
-    }
 
     // Picking, again and again, the last of the smallest remaining keys puts
     // equal keys in reverse order. A stable sort of the reversed rows gives
     // the same order without the quadratic search.
     QList<int> order(n);
     std::iota(order.rbegin(), order.rend(), 0);
-    const auto before = [&](int a, int b) {
-        const Key &x = keys[a];
-        const Key &y = keys[b];
-        if (const auto *bx = std::get_if<QByteArray>(&x)) {
-            const QByteArray &by = std::get<QByteArray>(y);
-            return ascending ? *bx < by : by < *bx;
+    if (kind == SortAsText) {
+        // Every key encoded into one buffer: no allocation a row.
+        QStringEncoder gbk("GBK");
+        QByteArray bytes;
+        std::vector<std::pair<qsizetype, qsizetype>> keys; // offset, length in bytes
+        keys.reserve(n);
+        QString upper;
+        for (qsizetype r = 0; r < n; ++r) {
+            QStringView text = cellOf(r);
+            if (!caseSensitive &&
+                std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLower(); })) {
+                upper = text.toString().toUpper();
+                text = upper;
+            }
+            const qsizetype start = bytes.size();
+            if (gbk.isValid()) {
+                bytes.resize(start + gbk.requiredSpace(text.size()));
+                char *end = gbk.appendToBuffer(bytes.data() + start, text);
+                bytes.resize(end - bytes.constData());
+            } else {
+                bytes.append(text.toUtf8());
+            }
+            keys.emplace_back(start, bytes.size() - start);
         }
-        const double dx = std::get<double>(x);
-        const double dy = std::get<double>(y);
-        return ascending ? dx - dy < -Tolerance : dx - dy > Tolerance;
-    };
-    std::stable_sort(order.begin(), order.end(), before);
+        const auto key = [&](int row) {
+            return QByteArrayView(bytes.constData() + keys[row].first, keys[row].second);
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return ascending ? key(a) < key(b) : key(b) < key(a); });
+    } else {
+        // Keys beside their rows, in the reversed order, sorted together.
+        std::vector<std::pair<double, int>> keyed;
+        keyed.reserve(n);
+        for (const int r : std::as_const(order))
+            keyed.emplace_back(kind == SortAsNumber ? textToNumber(cellOf(r)) : dateKey(cellOf(r).toString()),
+                               r);
+        std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {
+            const double d = a.first - b.first;
+            return ascending ? d < -Tolerance : d > Tolerance;
+        });
+        for (qsizetype i = 0; i < n; ++i)
+            order[i] = keyed[i].second;
+    }
     return {SortStatus::Done.toString(), std::move(order)};
 }
 

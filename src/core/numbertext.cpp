@@ -1,7 +1,9 @@
 #include "numbertext.h"
 
-#include <QLocale>
+#include <QVarLengthArray>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace Kuaidi {
@@ -32,39 +34,56 @@ struct LeadingNumber
     qsizetype length = 0; // characters consumed, 0 when no digits were found
 };
 
+// Read in place, without allocating: sorting a long list reads one number a
+// row. A number of up to 15 digits with up to 22 decimals is its digits
+// divided by a power of ten, both exact in a double, so the division rounds
+// it exactly as a full conversion would; longer ones take the full one.
 LeadingNumber readLeadingNumber(QStringView text)
 {
-    QString ascii;
-    ascii.reserve(text.size());
+    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     qsizetype i = 0;
-    bool digits = false;
-    bool point = false;
+    bool negative = false;
     if (i < text.size()) {
         const QChar c = foldWidth(text.at(i));
         if (c == u'-' || c == u'+') {
-            ascii += c;
+            negative = c == u'-';
             ++i;
         }
     }
+    const qsizetype start = i;
+    quint64 mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
     for (; i < text.size(); ++i) {
         const QChar c = foldWidth(text.at(i));
-        if (c.isDigit() && c.unicode() < 128) {
-            digits = true;
-            ascii += c;
+        if (c.unicode() >= u'0' && c.unicode() <= u'9') {
+            if (digits < 19)
+                mantissa = mantissa * 10 + (c.unicode() - u'0');
+            ++digits;
+            decimals += point;
         } else if (c == u'.' && !point) {
             point = true;
-            ascii += c;
         } else {
             break;
         }
     }
-    if (!digits)
+    if (digits == 0)
         return {};
-    bool ok = false;
-    const double value = QLocale::c().toDouble(ascii, &ok);
-    if (!ok || !std::isfinite(value))
-        return {};
-    return {value, i};
+    double value = 0;
+    if (digits <= 15 && decimals <= 22) {
+        value = double(mantissa) / PowersOfTen[decimals];
+    } else {
+        QVarLengthArray<char, 64> ascii;
+        for (qsizetype k = start; k < i; ++k)
+            ascii.append(char(foldWidth(text.at(k)).unicode()));
+        const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+        if (error != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(value))
+            return {};
+    }
+    return {negative ? -value : value, i};
 }
 
 } // namespace
@@ -108,17 +127,47 @@ std::optional<double> parseWeight(QStringView text)
     return number;
 }
 
+namespace {
+
+constexpr double ExactIntegers = 9007199254740992.0; // 2^53
+
+bool isExactInteger(double value)
+{
+    return std::abs(value) < ExactIntegers && value == std::trunc(value);
+}
+
+// A number is shown rounded to 15 significant digits, without trailing
+// zeros. When the shortest text that reads back as the value has no more
+// than 15 significant digits, it is that rounding: the value lies within half
+// a binary step of it, far less than half a step of 15 digits. Writes that
+// text into @p buffer and returns its end, or nothing when it is longer.
+char *shortestShownText(double value, char (&buffer)[32])
+{
+    if (!(std::abs(value) < 1e15))
+        return nullptr;
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error != std::errc())
+        return nullptr;
+    const char *const stop = end;
+    const char *digit =
+        std::find_if(static_cast<const char *>(buffer), stop, [](char c) { return c >= '1' && c <= '9'; });
+    return stop - digit - (std::find(digit, stop, '.') != stop) <= 15 ? end : nullptr;
+}
+
+} // namespace
+
 QString numberToText(double value)
 {
-    if (!std::isfinite(value))
+    if (!std::isfinite(value) || value == 0) // also folds -0
         return QStringLiteral("0");
-    if (value == 0)
-        return QStringLiteral("0");                      // also folds -0
-    constexpr double exactIntegers = 9007199254740992.0; // 2^53
-    if (std::abs(value) < exactIntegers && value == std::trunc(value))
-        return QString::number(static_cast<qint64>(value));
-
-    // 15 significant digits in fixed notation, then drop the trailing zeros.
+    // Priced quotes make many of these: most are written on the stack.
+    char buffer[32];
+    if (isExactInteger(value)) {
+        const char *end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<qint64>(value)).ptr;
+        return QString::fromLatin1(buffer, end - buffer);
+    }
+    if (const char *end = shortestShownText(value, buffer))
+        return QString::fromLatin1(buffer, end - buffer);
     const int magnitude = static_cast<int>(std::floor(std::log10(std::abs(value))));
     const int decimals = qMax(0, 14 - magnitude);
     QString text = QString::number(value, 'f', decimals);
@@ -131,6 +180,19 @@ QString numberToText(double value)
     if (text == u"-0")
         return QStringLiteral("0");
     return text;
+}
+
+double shownNumber(double value)
+{
+    if (!std::isfinite(value) || value == 0)
+        return 0;
+    // A multiple of 1/1024 below 100,000 has at most 15 significant digits.
+    if (std::abs(value) < 1e5 && isExactInteger(value * 1024))
+        return value;
+    char buffer[32];
+    if (isExactInteger(value) || shortestShownText(value, buffer))
+        return value;
+    return textToNumber(numberToText(value));
 }
 
 } // namespace Kuaidi

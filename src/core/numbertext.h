@@ -21,6 +21,11 @@ std::optional<double> leadingNumber(QStringView text);
 /// digits, never with an exponent and never with trailing zeros.
 QString numberToText(double value);
 
+/// The number numberToText() shows for @p value, read back: what a sum made
+/// of shown figures must add up. Mostly @p value itself, found without
+/// writing any text.
+double shownNumber(double value);
+
 /// Whether a typed price may be stored: a decimal number (sign and
 /// full-width digits allowed), empty, or one of the markers "未填" and "空"
 /// that stand for a price nobody filled in.

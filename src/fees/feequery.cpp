@@ -6,6 +6,8 @@
 #include <ratedb/ratedatabase.h>
 #include <regions/regiontable.h>
 
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -20,11 +22,14 @@ const QStringList &provinceSuffixes()
     return suffixes;
 }
 
-void appendRows(QList<MatchedRateRow> &matched, const QString &name, const QList<QStringList> &rows,
-                MatchKind match)
+// Upper-case ASCII letters lowered, as LIKE compares them; all else as it is.
+QString foldAscii(QString text)
 {
-    for (const QStringList &cells : rows)
-        matched.append({cells, name, match});
+    for (QChar &c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return text;
 }
 
 } // namespace
@@ -41,76 +46,195 @@ bool isProvinceRegion(QStringView region, QStringView province)
     return region == province;
 }
 
-QList<MatchedRateRow> DestinationSearch(RateDatabase &database, const QStringList &templates,
-                                        const QString &destination, QStringList *failedTemplates,
-                                        SearchScope scope)
+MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templates,
+                              const QString &destination, QStringList *failedTemplates, SearchScope scope)
 {
-    const QList<RegionSearchResult> results = database.findRowsByRegion(templates, destination);
-    QStringList empty;
-    for (const RegionSearchResult &result : results) {
-        if (result.failed && failedTemplates)
-            failedTemplates->append(result.templateName);
-        else if (result.rows.isEmpty())
-            empty.append(result.templateName);
-    }
-
-    // The fallback rows of the templates that found nothing, by template.
-    QHash<QString, QPair<QList<QStringList>, MatchKind>> fallback;
+    const QList<std::shared_ptr<const TemplateRows>> sources =
+        database.templateRows(templates, failedTemplates);
     const std::optional<ResolvedAddress> address =
         scope == SearchScope::WithFallback && !destination.isEmpty() ? ResolveAddress(destination)
                                                                      : std::nullopt;
-    if (address && !empty.isEmpty() && address->city) {
-        for (const RegionSearchResult &result :
-             database.findRowsByRegion(empty, address->city->name.toString())) {
-            if (!result.rows.isEmpty()) {
-                fallback.insert(result.templateName, {result.rows, MatchKind::City});
-                empty.removeOne(result.templateName);
-            }
-        }
-    }
-    if (address && !empty.isEmpty()) {
-        const QString province = address->province->name.toString();
-        for (const RegionSearchResult &result : database.findRowsByRegion(empty, province)) {
-            QList<QStringList> rows;
-            for (const QStringList &cells : result.rows) {
-                if (isProvinceRegion(cells.value(ColumnRegion), province))
-                    rows.append(cells);
-            }
-            if (!rows.isEmpty())
-                fallback.insert(result.templateName, {rows, MatchKind::Province});
-        }
-    }
+    const QString needle = foldAscii(destination);
+    const QString city = address && address->city ? foldAscii(address->city->name.toString()) : QString();
+    const QStringView province = address ? address->province->name : QStringView();
 
-    QList<MatchedRateRow> matched;
-    for (const RegionSearchResult &result : results) {
-        appendRows(matched, result.templateName, result.rows, MatchKind::Region);
-        if (const auto it = fallback.constFind(result.templateName); it != fallback.cend())
-            appendRows(matched, result.templateName, it->first, it->second);
+    MatchedRows matched;
+    if (destination.isEmpty()) {
+        qsizetype all = 0;
+        for (const std::shared_ptr<const TemplateRows> &rows : sources)
+            all += rows ? rows->rowCount() : 0;
+        matched.reserve(all);
+    }
+    quint32 source = 0;
+    // Rows whose 地区 is NULL are LIKE nothing, not even ''.
+    const auto addWhere = [&](const std::shared_ptr<const TemplateRows> &rows, MatchKind kind,
+                              auto &&matches) {
+        const qsizetype before = matched.size();
+        for (qsizetype row = 0; row < rows->rowCount(); ++row) {
+            if (!rows->regionIsNull(row) && matches(row))
+                matched.append(source, row, kind);
+        }
+        return matched.size() > before;
+    };
+    const auto addContaining = [&](const std::shared_ptr<const TemplateRows> &rows, MatchKind kind,
+                                   QStringView text) {
+        const qsizetype before = matched.size();
+        rows->forEachRegionContaining(text, [&](qsizetype row) { matched.append(source, row, kind); });
+        return matched.size() > before;
+    };
+    for (const std::shared_ptr<const TemplateRows> &rows : sources) {
+        if (!rows)
+            continue;
+        source = matched.addSource(rows);
+        if (needle.isEmpty() ? addWhere(rows, MatchKind::Region, [](qsizetype) { return true; })
+                             : addContaining(rows, MatchKind::Region, needle))
+            continue;
+        if (!address)
+            continue;
+        if (!city.isEmpty() && addContaining(rows, MatchKind::City, city))
+            continue;
+        addWhere(rows, MatchKind::Province,
+                 [&](qsizetype r) { return isProvinceRegion(rows->region(r), province); });
     }
     return matched;
 }
 
-QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, const Parcel &parcel, QStringView levelName,
-                            const QHash<QString, BillingRules> &rules)
+namespace {
+
+// Prices rows one after another, each quote group of a template once.
+class Pricer
 {
-    QList<FeeQuote> quotes;
+public:
+    Pricer(const Parcel &parcel, QStringView levelName, const QHash<QString, BillingRules> &rules)
+        : m_parcel(parcel), m_level(levelName), m_levelIndex(levelIndex(levelName)), m_rules(rules)
+    {
+    }
+
+    void add(const MatchedRateRow &row, FeeQuotes &quotes)
+    {
+        const BilledWeight &weight = weightOf(row.templateName);
+        if (!row.source) {
+            if (std::optional<FeeQuote> quote = ComputeFeeQuote(row, weight, m_level))
+                quotes.append(quotes.addShared(std::move(*quote)), nullptr, -1, row.match);
+            return;
+        }
+        // Rows of one quote group differ in their 地区 alone: the group is
+        // priced once, and its quote shared.
+        const std::pair key{row.source.get(), row.source->quoteGroup(row.row)};
+        auto it = m_shared.constFind(key);
+        if (it == m_shared.cend()) {
+            std::optional<FeeQuote> quote = ComputeFeeQuote(row, weight, m_level);
+            it = m_shared.insert(key, quote ? qint64(quotes.addShared(std::move(*quote))) : NoQuote);
+        }
+        if (*it >= 0)
+            quotes.append(quint32(*it), row.source, row.row, row.match);
+    }
+
+    // The same for found rows, which come template by template: the quote
+    // groups of the template at hand are looked up by number.
+    void add(const MatchedRows &rows, qsizetype i, FeeQuotes &quotes)
+    {
+        const std::shared_ptr<const TemplateRows> &source = rows.sharedSource(i);
+        if (source.get() != m_source) {
+            m_source = source.get();
+            m_sourceWeight = &weightOf(m_source->name());
+            m_groups.assign(m_source->quoteGroupCount(), NotPriced);
+        }
+        const qsizetype row = rows.sourceRow(i);
+        qint64 &shared = m_groups[m_source->quoteGroup(row)];
+        if (shared == NotPriced) {
+            // Priced as numbers; the texts are written when the quote is shown.
+            const quint32 combination = m_source->combination(row);
+            const QStringList &cells = m_source->combinationCells(combination);
+            const std::optional<FeeFigures> figures = ComputeFeeFigures(
+                m_source->combinationNumbers(combination),
+                leadingNumber(cells.at(ColumnFirstWeight)).has_value(), *m_sourceWeight, m_levelIndex);
+            shared = NoQuote;
+            if (figures) {
+                FeeQuote quote;
+                quote.courier = m_source->name();
+                quote.contact = cells.at(ColumnContact);
+                quote.arrivalTime = cells.at(ColumnArrivalTime);
+                quote.billing = *m_sourceWeight;
+                shared = qint64(quotes.addShared(std::move(quote), *figures));
+            }
+        }
+        if (shared >= 0)
+            quotes.append(quint32(shared), source, row, rows.match(i));
+    }
+
+private:
+    // Rows come template by template: the weight is looked up once a run.
+    const BilledWeight &weightOf(const QString &name)
+    {
+        if (m_last && m_lastName == name)
+            return *m_last;
+        auto it = m_weights.constFind(name);
+        if (it == m_weights.cend())
+            it = m_weights.insert(name, billedWeight(m_parcel.weight, m_parcel.volume, m_rules.value(name)));
+        m_lastName = name;
+        m_last = &*it;
+        return *m_last;
+    }
+
+    Parcel m_parcel;
+    QStringView m_level;
+    int m_levelIndex;
+    const QHash<QString, BillingRules> &m_rules;
+    QHash<QString, BilledWeight> m_weights;
+    QString m_lastName;
+    const BilledWeight *m_last = nullptr;
+    static constexpr qint64 NoQuote = -1;
+    static constexpr qint64 NotPriced = -2;
+    QHash<std::pair<const TemplateRows *, quint32>, qint64> m_shared;
+    const TemplateRows *m_source = nullptr;
+    const BilledWeight *m_sourceWeight = nullptr;
+    std::vector<qint64> m_groups;
+};
+
+} // namespace
+
+namespace {
+
+// Prices `count` rows, handing each to `addRow(pricer, i, quotes)`.
+template<typename AddRow>
+FeeQuotes priceRows(qsizetype count, const Parcel &parcel, QStringView levelName,
+                    const QHash<QString, BillingRules> &rules, AddRow addRow)
+{
+    FeeQuotes quotes;
     if (!(parcel.weight > 0))
         return quotes;
-    quotes.reserve(rows.size());
-    QHash<QString, BilledWeight> weights;
-    for (const MatchedRateRow &row : rows) {
-        auto weight = weights.constFind(row.templateName);
-        if (weight == weights.cend()) {
-            weight = weights.insert(
-                row.templateName, billedWeight(parcel.weight, parcel.volume, rules.value(row.templateName)));
-        }
-        if (std::optional<FeeQuote> quote = ComputeFeeQuote(row, *weight, levelName))
-            quotes.append(std::move(*quote));
-    }
+    quotes.reserve(count);
+    Pricer pricer(parcel, levelName, rules);
+    for (qsizetype i = 0; i < count; ++i)
+        addRow(pricer, i, quotes);
     return quotes;
 }
 
-QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, double weight, QStringView levelName)
+} // namespace
+
+FeeQuotes ComputeFees(const MatchedRows &rows, const Parcel &parcel, QStringView levelName,
+                      const QHash<QString, BillingRules> &rules)
+{
+    return priceRows(
+        rows.size(), parcel, levelName, rules,
+        [&rows](Pricer &pricer, qsizetype i, FeeQuotes &quotes) { pricer.add(rows, i, quotes); });
+}
+
+FeeQuotes ComputeFees(const QList<MatchedRateRow> &rows, const Parcel &parcel, QStringView levelName,
+                      const QHash<QString, BillingRules> &rules)
+{
+    return priceRows(
+        rows.size(), parcel, levelName, rules,
+        [&rows](Pricer &pricer, qsizetype i, FeeQuotes &quotes) { pricer.add(rows.at(i), quotes); });
+}
+
+FeeQuotes ComputeFees(const MatchedRows &rows, double weight, QStringView levelName)
+{
+    return ComputeFees(rows, Parcel{weight, std::nullopt}, levelName);
+}
+
+FeeQuotes ComputeFees(const QList<MatchedRateRow> &rows, double weight, QStringView levelName)
 {
     return ComputeFees(rows, Parcel{weight, std::nullopt}, levelName);
 }

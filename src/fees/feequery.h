@@ -1,6 +1,8 @@
 #pragma once
 
 #include "feequote.h"
+#include "feequotes.h"
+#include "matchedrows.h"
 
 #include <QHash>
 #include <QList>
@@ -27,9 +29,9 @@ enum class SearchScope {
 ///
 /// A template that cannot be searched adds nothing; its name goes to
 /// @p failedTemplates when given.
-QList<MatchedRateRow> DestinationSearch(RateDatabase &database, const QStringList &templates,
-                                        const QString &destination, QStringList *failedTemplates = nullptr,
-                                        SearchScope scope = SearchScope::WithFallback);
+MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templates,
+                              const QString &destination, QStringList *failedTemplates = nullptr,
+                              SearchScope scope = SearchScope::WithFallback);
 
 /// Whether @p region names the province @p province as a province row does:
 /// "江苏", "江苏省", "广西壮族自治区", "香港特别行政区".
@@ -46,11 +48,14 @@ struct Parcel
 /// rules (@p rules by template name; the defaults for a template missing
 /// there). Empty when the level names no price set or the weight is not
 /// positive; a row whose billed weight is over 50 kg gets no quote.
-QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, const Parcel &parcel, QStringView levelName,
-                            const QHash<QString, BillingRules> &rules = {});
+FeeQuotes ComputeFees(const MatchedRows &rows, const Parcel &parcel, QStringView levelName,
+                      const QHash<QString, BillingRules> &rules = {});
+FeeQuotes ComputeFees(const QList<MatchedRateRow> &rows, const Parcel &parcel, QStringView levelName,
+                      const QHash<QString, BillingRules> &rules = {});
 
 /// The same for a parcel of @p weight kilograms under the default rules.
-QList<FeeQuote> ComputeFees(const QList<MatchedRateRow> &rows, double weight, QStringView levelName);
+FeeQuotes ComputeFees(const MatchedRows &rows, double weight, QStringView levelName);
+FeeQuotes ComputeFees(const QList<MatchedRateRow> &rows, double weight, QStringView levelName);
 
 /// Positions of the quotes with the lowest total (all of them on a tie),
 /// among those with a fee: a row without a price, or a total at or below 0,

@@ -5,6 +5,7 @@
 #include <core/tolerance.h>
 #include <templates/raterows.h>
 
+#include <array>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -109,6 +110,36 @@ QStringList FeeQuote::toCells() const
             contact, arrivalTime, billedWeight, match};
 }
 
+QString FeeQuote::cell(int column) const
+{
+    switch (column) {
+    case 0:
+        return courier;
+    case 1:
+        return destination;
+    case 2:
+        return total;
+    case 3:
+        return firstWeight;
+    case 4:
+        return additionalWeight;
+    case 5:
+        return bandSurcharge;
+    case 6:
+        return otherFee;
+    case 7:
+        return contact;
+    case 8:
+        return arrivalTime;
+    case 9:
+        return billedWeight;
+    case 10:
+        return match;
+    default:
+        return {};
+    }
+}
+
 FeeQuote FeeQuote::fromCells(const QStringList &cells)
 {
     const auto at = [&cells](int i) { return cells.value(i); };
@@ -134,55 +165,110 @@ bool isUnpriced(const MatchedRateRow &row)
     return !leadingNumber(row.cell(ColumnFirstWeight)).has_value();
 }
 
-std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
-                                        QStringView levelName)
+std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool priced,
+                                            const BilledWeight &weight, int level)
 {
-    const int level = levelIndex(levelName);
     const double w = weight.billed;
-    if (level < 0 || !(w > 0))
+    if (level < 0 || level >= LevelCount || !(w > 0))
         return std::nullopt;
-    const double firstWeight = weight.rules.firstWeight;
     const Band band = bandOf(w);
     if (band == Band::Over)
         return std::nullopt;
+    FeeFigures figures;
+    if (!priced) {
+        figures.priced = false;
+        return figures;
+    }
+    // The row's own prices sit in the five columns from 首重价格 on, in the
+    // order of the price fields; the star level adds its amounts to them.
+    const auto price = [&](int field) {
+        return shownNumber(rateNumbers[ColumnFirstWeight + field] +
+                           rateNumbers[priceSetColumnIndex(level, field)]);
+    };
+    const bool bandCharged = band == Band::UpToThirty || band == Band::UpToFifty;
+    figures.firstWeight = price(FieldFirstWeight);
+    figures.additionalWeight = price(FieldAdditionalWeight);
+    figures.bandSurcharge = price(band == Band::UpToFifty ? FieldSurcharge30To50 : FieldSurcharge20To30);
+    figures.otherFee = bandCharged ? price(FieldOtherFee) : shownNumber(rateNumbers[ColumnOtherFee]);
+    // The first-weight price covers the whole first weight: a lighter parcel
+    // pays the same, never less.
+    double total = figures.firstWeight + figures.otherFee;
+    if (w - weight.rules.firstWeight > Tolerance)
+        total += figures.additionalWeight * (w - weight.rules.firstWeight);
+    if (bandCharged)
+        total += figures.bandSurcharge * w;
+    figures.total = shownNumber(total);
+    return figures;
+}
 
+std::optional<FeeFigures> ComputeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
+                                            int level)
+{
+    std::array<double, RateColumnCount> numbers{};
+    for (int column = ColumnFirstWeight; column < RateColumnCount; ++column)
+        numbers[column] = textToNumber(rateCells.value(column));
+    return ComputeFeeFigures(numbers.data(), leadingNumber(rateCells.value(ColumnFirstWeight)).has_value(),
+                             weight, level);
+}
+
+std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
+                                        QStringView levelName)
+{
+    // A row in memory keeps its prices with the others of its combination.
+    const std::optional<FeeFigures> figures = ComputeFeeFigures(
+        row.source ? row.source->combinationCells(row.source->combination(row.row)) : row.cells, weight,
+        levelIndex(levelName));
+    if (!figures)
+        return std::nullopt;
     FeeQuote quote;
     quote.courier = row.templateName;
     quote.destination = row.cell(ColumnRegion);
     quote.contact = row.cell(ColumnContact);
     quote.arrivalTime = row.cell(ColumnArrivalTime);
-    quote.billedWeight = numberToText(w);
     quote.match = matchKindText(row.match);
     quote.billing = weight;
-    if (isUnpriced(row)) {
-        quote.priced = false;
-        quote.total = UnpricedText.toString();
-        return quote;
-    }
-
-    const auto price = [&](int field) { return levelPrice(row.cells, level, field); };
-    const bool bandCharged = band == Band::UpToThirty || band == Band::UpToFifty;
-    quote.firstWeight = numberToText(price(FieldFirstWeight));
-    quote.additionalWeight = numberToText(price(FieldAdditionalWeight));
-    quote.bandSurcharge =
-        numberToText(price(band == Band::UpToFifty ? FieldSurcharge30To50 : FieldSurcharge20To30));
-    quote.otherFee =
-        numberToText(bandCharged ? price(FieldOtherFee) : textToNumber(row.cell(ColumnOtherFee)));
-
-    // The total is made of the components as shown, so the two always agree.
-    const double first = textToNumber(quote.firstWeight);
-    const double additional = textToNumber(quote.additionalWeight);
-    const double surcharge = textToNumber(quote.bandSurcharge);
-    const double other = textToNumber(quote.otherFee);
-    // The first-weight price covers the whole first weight: a lighter parcel
-    // pays the same, never less.
-    double total = first + other;
-    if (w - firstWeight > Tolerance)
-        total += additional * (w - firstWeight);
-    if (bandCharged)
-        total += surcharge * w;
-    quote.total = numberToText(total);
+    figures->writeTo(quote);
     return quote;
+}
+
+bool FeeFigures::isFigureColumn(int column)
+{
+    return (column >= 2 && column <= 6) || column == 9;
+}
+
+QString FeeFigures::text(int column, double billed) const
+{
+    if (column == 9)
+        return numberToText(billed);
+    if (column == 2 && !priced)
+        return UnpricedText.toString();
+    if (!priced)
+        return {};
+    switch (column) {
+    case 2:
+        return numberToText(total);
+    case 3:
+        return numberToText(firstWeight);
+    case 4:
+        return numberToText(additionalWeight);
+    case 5:
+        return numberToText(bandSurcharge);
+    case 6:
+        return numberToText(otherFee);
+    default:
+        return {};
+    }
+}
+
+void FeeFigures::writeTo(FeeQuote &quote) const
+{
+    quote.priced = priced;
+    quote.total = text(2, quote.billing.billed);
+    quote.firstWeight = text(3, quote.billing.billed);
+    quote.additionalWeight = text(4, quote.billing.billed);
+    quote.bandSurcharge = text(5, quote.billing.billed);
+    quote.otherFee = text(6, quote.billing.billed);
+    quote.billedWeight = text(9, quote.billing.billed);
 }
 
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <core/billingrules.h>
+#include <ratedb/templaterows.h>
 
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace Kuaidi {
@@ -18,14 +20,21 @@ enum class MatchKind { Region, City, Province };
 QString matchKindText(MatchKind kind);
 
 /// One row of a rate template (the 41 cells of RateColumns()) with the name
-/// of the template it came from and how the search found it.
+/// of the template it came from and how the search found it. A row the
+/// search found stays where it is, in the template's rows in memory
+/// (@c source and @c row); a row made up elsewhere carries its @c cells.
 struct MatchedRateRow
 {
     QStringList cells;
     QString templateName;
     MatchKind match = MatchKind::Region;
+    std::shared_ptr<const TemplateRows> source;
+    qsizetype row = -1;
 
-    QString cell(int column) const { return column < cells.size() ? cells.at(column) : QString(); }
+    QString cell(int column) const
+    {
+        return source ? source->cell(row, column) : column < cells.size() ? cells.at(column) : QString();
+    }
 };
 
 /// What one parcel is billed as under one template's billing rules.
@@ -77,9 +86,32 @@ struct FeeQuote
 
     static const QStringList &titles();
     QStringList toCells() const;
+    /// One of toCells(), without making the others.
+    QString cell(int column) const;
     static FeeQuote fromCells(const QStringList &cells);
 
     friend bool operator==(const FeeQuote &, const FeeQuote &) = default;
+};
+
+/// The sums of a quote as numbers, each the number its text shows (see
+/// shownNumber()), so that the total is made of the parts as shown. Texts
+/// are written from them when a quote is shown.
+struct FeeFigures
+{
+    bool priced = true;
+    double total = 0;
+    double firstWeight = 0;
+    double additionalWeight = 0;
+    double bandSurcharge = 0;
+    double otherFee = 0;
+
+    /// Writes the price texts of @p quote, and its 计费重量 from its billing.
+    void writeTo(FeeQuote &quote) const;
+    /// One of the price columns of FeeQuote::cell() (2 to 6), or 计费重量
+    /// (9) for a parcel billed at @p billed kilograms.
+    QString text(int column, double billed) const;
+    /// Whether column @p column of a quote is one of the figures.
+    static bool isFigureColumn(int column);
 };
 
 /// The total of a row whose template gives no price for its region.
@@ -106,6 +138,16 @@ bool isUnpriced(const MatchedRateRow &row);
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
                                         QStringView levelName);
 
+/// The figures of the same quote, from the row's 41 rate cells and a star
+/// level number (levelIndex()).
+std::optional<FeeFigures> ComputeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
+                                            int level);
+
+/// The same from the 41 cells already read as numbers (textToNumber()), and
+/// whether the row has a price (see isUnpriced()).
+std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool priced,
+                                            const BilledWeight &weight, int level);
+
 /// The same for a parcel of @p weight kilograms under the default rules.
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName);
 
@@ -119,3 +161,6 @@ QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, const
 QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, double weight);
 
 } // namespace Kuaidi
+
+// Texts and numbers only: moved in memory when a list of quotes grows.
+Q_DECLARE_TYPEINFO(Kuaidi::FeeQuote, Q_RELOCATABLE_TYPE);

@@ -11,6 +11,10 @@
 #include <QLoggingCategory>
 #include <QSet>
 #include <QStandardPaths>
+#include <QStringEncoder>
+#include <QThread>
+
+#include <chrono>
 
 using namespace Qt::StringLiterals;
 
@@ -57,8 +61,36 @@ constexpr QStringView SaveRulesSql =
     u"?) "
     u"ON CONFLICT (\"模板\") DO UPDATE SET \"计费取整\" = excluded.\"计费取整\", "
     u"\"首重重量\" = excluded.\"首重重量\", \"抛重系数\" = excluded.\"抛重系数\"";
+// A counter a template a write of this program bumps, so that other
+// connections know which templates to read again.
+constexpr QStringView CreateChangesSql =
+    u"CREATE TABLE IF NOT EXISTS \"__kuaidi_changes\" (\"模板\" TEXT PRIMARY KEY, \"版本\" INTEGER NOT NULL)";
+constexpr QStringView BumpChangeSql =
+    u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, 1) "
+    u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = \"版本\" + 1 RETURNING \"版本\"";
+constexpr QStringView SelectChangesSql = u"SELECT \"模板\", \"版本\" FROM \"__kuaidi_changes\"";
+constexpr QStringView DataVersionSql = u"PRAGMA data_version";
+
 constexpr QStringView RenameRulesSql = u"UPDATE \"__kuaidi_rules\" SET \"模板\" = ? WHERE \"模板\" = ?";
 constexpr QStringView ForgetRulesSql = u"DELETE FROM \"__kuaidi_rules\" WHERE \"模板\" = ?";
+
+QString foldAscii(QString text)
+{
+    for (QChar &c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return text;
+}
+
+QHash<QString, qint64> readChangeCounters(Sqlite::Connection &db)
+{
+    QHash<QString, qint64> counters;
+    Sqlite::Statement query(db.handle(), SelectChangesSql);
+    while (query.step() == Sqlite::Statement::Step::Row)
+        counters.insert(query.text(0), query.integer(1));
+    return counters; // no table yet: nothing was counted
+}
 
 bool isBlank(QChar c)
 {
@@ -192,7 +224,15 @@ bool RateDatabase::open()
 
 void RateDatabase::close()
 {
-    m_searchCache.clear();
+    if (m_preload.valid()) {
+        *m_preloadCancelled = true; // a program closed at once need not wait for it
+        m_preload.wait();
+        m_preload = {};
+    }
+    m_cached.clear();
+    m_versions.clear();
+    m_dataVersion = -1;
+    m_dataVersionQuery.reset();
     m_connection.close();
 }
 
@@ -236,13 +276,17 @@ bool RateDatabase::transact(const QString &failure, const std::function<Sqlite::
 {
     if (const Sqlite::Error begun = m_connection.exec(BeginSql); begun.isError())
         return fail(failure, begun);
+    m_countedChanges.clear();
     Sqlite::Error error = steps();
     if (!error.isError())
         error = m_connection.exec(CommitSql);
     if (error.isError()) {
         m_connection.exec(RollbackSql);
+        m_countedChanges.clear();
         return fail(failure, error);
     }
+    m_versions.insert(m_countedChanges);
+    m_countedChanges.clear();
     return true;
 }
 
@@ -317,63 +361,192 @@ std::optional<QList<QStringList>> RateDatabase::findRowsByRegion(const QString &
 
 QList<RegionSearchResult> RateDatabase::findRowsByRegion(const QStringList &names, const QString &destination)
 {
-    m_lastError.clear();
+    const QList<std::shared_ptr<const TemplateRows>> templates = templateRows(names);
+    const QString needle = foldAscii(destination);
     QList<RegionSearchResult> results;
-    if (!open()) {
-        for (const QString &name : names)
-            results.append({name, {}, true});
-        return results;
+    for (qsizetype t = 0; t < names.size(); ++t) {
+        const TemplateRows *rows = templates.at(t).get();
+        RegionSearchResult result{names.at(t), {}, rows == nullptr};
+        for (qsizetype r = 0; rows && r < rows->rowCount(); ++r) {
+            // NULL is LIKE nothing, not even ''.
+            if (rows->regionIsNull(r) || !rows->foldedRegion(r).contains(needle))
+                continue;
+            QStringList cells;
+            cells.reserve(RateColumnCount);
+            for (int c = 0; c < RateColumnCount; ++c)
+                cells << rows->cell(r, c);
+            result.rows.append(std::move(cells));
+        }
+        results.append(std::move(result));
     }
-    // One read lock of the file for every template, not one per statement.
+    return results;
+}
+
+QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStringList &names,
+                                                                      QStringList *failed)
+{
+    m_lastError.clear();
+    QList<std::shared_ptr<const TemplateRows>> result;
+    result.reserve(names.size());
+    if (!open()) {
+        result.resize(names.size());
+        if (failed)
+            *failed += names;
+        return result;
+    }
+    takePreload();
+    // One consistent state of the file for every template.
     const bool inTransaction = !m_connection.exec(u"BEGIN").isError();
-    m_searchCache.forgetIfChangedElsewhere(m_connection);
+    refreshChangedTemplates();
     QString firstError;
     for (const QString &name : names) {
-        std::optional<QList<QStringList>> rows = searchTemplate(name, destination);
-        if (!rows && firstError.isEmpty())
-            firstError = m_lastError;
-        results.append({name, rows.value_or(QList<QStringList>()), !rows.has_value()});
+        auto it = m_cached.constFind(name);
+        if (it == m_cached.cend()) {
+            Sqlite::Error error;
+            std::shared_ptr<const TemplateRows> rows =
+                TemplateRows::load(m_connection.handle(), name, &error);
+            if (!rows) {
+                if (firstError.isEmpty()) {
+                    fail(u"查询模板“%1”失败"_s.arg(name), error);
+                    firstError = m_lastError;
+                }
+                if (failed)
+                    failed->append(name);
+                result.append(nullptr);
+                continue;
+            }
+            it = m_cached.insert(name, {std::move(rows), m_versions.value(name)});
+        }
+        result.append(it->rows);
     }
     if (inTransaction)
         m_connection.exec(CommitSql);
     m_lastError = firstError;
-    return results;
+    return result;
 }
 
-std::optional<QList<QStringList>> RateDatabase::searchTemplate(const QString &name,
-                                                               const QString &destination)
+void RateDatabase::preloadTemplateRows()
 {
-    RegionSearchCache::Result result = m_searchCache.search(m_connection, name, destination);
-    if (!result.searched)
-        return findRowsByRegionWithLike(name, destination);
-    if (result.error.isError()) {
-        fail(u"查询模板“%1”失败"_s.arg(name), result.error);
-        return std::nullopt;
+    if (m_preload.valid()) {
+        if (m_preload.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        takePreload();
     }
-    return std::move(result.rows);
+    if (!open())
+        return;
+    // What the file holds now is settled on this connection first: any write
+    // from here on changes its data version, so rows read below that turn
+    // out older than the file are read again when next asked for.
+    refreshChangedTemplates();
+    QStringList names;
+    Sqlite::Statement list(m_connection.handle(), ListTablesSql);
+    while (list.step() == Sqlite::Statement::Step::Row) {
+        if (!m_cached.contains(list.text(0)))
+            names << list.text(0);
+    }
+    if (names.isEmpty())
+        return;
+    // Connections of their own, on threads of their own, each reading every
+    // other template; they share nothing with this object but the file. The
+    // change counters are read in the same transaction as the rows, so that
+    // a template changed meanwhile is known to be older than the file.
+    m_preloadCancelled = std::make_shared<std::atomic_bool>(false);
+    m_preload = std::async(std::launch::async, [path = m_path, timeout = m_busyTimeoutMs, names,
+                                                cancelled = m_preloadCancelled] {
+        const auto readShare = [path, timeout, names, cancelled](int share, int shares) {
+            Preloaded preloaded;
+            Sqlite::Connection db;
+            if (db.open(path, timeout).isError() || db.exec(u"BEGIN").isError())
+                return preloaded;
+            preloaded.versions = readChangeCounters(db);
+            for (qsizetype i = share; i < names.size() && !*cancelled; i += shares) {
+                Sqlite::Error error;
+                if (std::shared_ptr<const TemplateRows> rows =
+                        TemplateRows::load(db.handle(), names.at(i), &error))
+                    preloaded.templates.insert(names.at(i),
+                                               {std::move(rows), preloaded.versions.value(names.at(i))});
+            }
+            db.exec(CommitSql);
+            return preloaded;
+        };
+        const int shares =
+            int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(names.size(), 4)));
+        std::vector<std::future<Preloaded>> others;
+        for (int share = 1; share < shares; ++share)
+            others.push_back(std::async(std::launch::async, readShare, share, shares));
+        Preloaded preloaded = readShare(0, shares);
+        for (std::future<Preloaded> &other : others) {
+            Preloaded more = other.get();
+            for (auto it = more.templates.begin(); it != more.templates.end(); ++it) {
+                // A template the threads saw at different versions is read
+                // again when it is first searched.
+                if (preloaded.versions.value(it.key()) == more.versions.value(it.key()))
+                    preloaded.templates.insert(it.key(), it.value());
+            }
+        }
+        return preloaded;
+    });
 }
 
-// Tables without row keys are searched the plain way.
-std::optional<QList<QStringList>> RateDatabase::findRowsByRegionWithLike(const QString &name,
-                                                                         const QString &destination)
+void RateDatabase::takePreload()
 {
-    Sqlite::Statement query(
-        m_connection.handle(),
-        SelectByRegionSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))));
-    if (!query.isValid()) {
-        fail(u"查询模板“%1”失败"_s.arg(name), query.error());
-        return std::nullopt;
+    if (!m_preload.valid())
+        return;
+    Preloaded preloaded = m_preload.get();
+    for (auto it = preloaded.templates.begin(); it != preloaded.templates.end(); ++it) {
+        // Rows older than a change this connection has seen since (its own
+        // write, most likely) are left out; change counters only grow.
+        if (!m_cached.contains(it.key()) && it->version >= m_versions.value(it.key()))
+            m_cached.insert(it.key(), it.value());
     }
-    query.bind(1, Sql::likeContainsPattern(destination));
-    const std::array<int, RateColumnCount> fieldOf = rateFieldsOf(query);
-    QList<QStringList> rows;
-    while (query.step() == Sqlite::Statement::Step::Row)
-        rows.append(rateCells(query, fieldOf));
-    if (query.error().isError()) {
-        fail(u"查询模板“%1”失败"_s.arg(name), query.error());
-        return std::nullopt;
+}
+
+// Templates held in memory that changed in the file since they were read are
+// forgotten, to be read again. Our own writes forget their template at once;
+// the file's data version tells of other connections' writes, and the change
+// counters, which every write of this program bumps, tell which templates
+// they changed.
+void RateDatabase::refreshChangedTemplates()
+{
+    if (!m_dataVersionQuery)
+        m_dataVersionQuery = std::make_unique<Sqlite::Statement>(m_connection.handle(), DataVersionSql);
+    m_dataVersionQuery->reset();
+    if (m_dataVersionQuery->step() != Sqlite::Statement::Step::Row) {
+        m_cached.clear();
+        return;
     }
-    return rows;
+    const qint64 version = m_dataVersionQuery->integer(0);
+    m_dataVersionQuery->reset();
+    if (version == m_dataVersion)
+        return;
+    const bool first = m_dataVersion < 0;
+    m_dataVersion = version;
+    const QHash<QString, qint64> counters = readChangeCounters(m_connection);
+    // Changed, but no template says it was: the writer was another program.
+    if (!first && counters == m_versions) {
+        m_cached.clear();
+        return;
+    }
+    for (auto it = m_cached.begin(); it != m_cached.end();) {
+        if (counters.value(it.key()) != it->version)
+            it = m_cached.erase(it);
+        else
+            ++it;
+    }
+    m_versions = counters;
+}
+
+Sqlite::Error RateDatabase::countChange(const QString &name)
+{
+    if (Sqlite::Error error = m_connection.exec(CreateChangesSql); error.isError())
+        return error;
+    Sqlite::Statement bump(m_connection.handle(), BumpChangeSql);
+    bump.bind(1, name);
+    if (bump.step() != Sqlite::Statement::Step::Row)
+        return bump.error();
+    m_countedChanges.insert(name, bump.integer(0));
+    m_cached.remove(name);
+    return {};
 }
 
 bool RateDatabase::createTemplate(const QString &name, const QStringList &columns,
@@ -408,18 +581,34 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
             InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
         if (!insert.isValid())
             return insert.error();
+        // A row's texts encoded into one buffer, bound where they lie: no
+        // allocation a cell.
+        QStringEncoder utf8(QStringEncoder::Utf8);
+        QByteArray buffer;
+        QList<qsizetype> ends(columns.size());
         for (const QStringList &row : rows) {
             insert.reset();
-            for (qsizetype c = 0; c < columns.size(); ++c)
-                insert.bind(int(c) + 1, c < row.size() ? row.at(c) : QString());
+            buffer.clear();
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const QStringView cell = c < row.size() ? QStringView(row.at(c)) : QStringView();
+                const qsizetype start = buffer.size();
+                buffer.resize(start + utf8.requiredSpace(cell.size()));
+                buffer.resize(utf8.appendToBuffer(buffer.data() + start, cell) - buffer.constData());
+                ends[c] = buffer.size();
+            }
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const qsizetype start = c == 0 ? 0 : ends.at(c - 1);
+                insert.bindStatic(int(c) + 1, QByteArrayView(buffer).sliced(start, ends.at(c) - start));
+            }
             if (!insert.run())
                 return insert.error();
         }
+        if (Sqlite::Error error = countChange(name); error.isError())
+            return error;
         // Rules left behind by a table that another program dropped are
         // not this template's.
         return forgetRules(name);
     });
-    m_searchCache.forget(name);
     return created;
 }
 
@@ -444,12 +633,16 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         sql += WhereIdSql.arg(Sql::quoted(RateColumns().at(ColumnId)));
         bound << *id;
     }
-    if (const Sqlite::Error error = execBound(sql, bound); error.isError())
-        return fail(u"修改模板“%1”失败"_s.arg(name), error);
-    m_searchCache.forget(name);
-    if (rowsChanged)
-        *rowsChanged = int(m_connection.changes());
-    return true;
+    qint64 changed = 0;
+    const bool updated = transact(u"修改模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = execBound(sql, bound); error.isError())
+            return error;
+        changed = m_connection.changes();
+        return countChange(name);
+    });
+    if (updated && rowsChanged)
+        *rowsChanged = int(changed);
+    return updated;
 }
 
 bool RateDatabase::insertRow(const QString &name, const QStringList &columns, const QStringList &values)
@@ -465,10 +658,11 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
     }
     const QString sql =
         InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size()));
-    if (const Sqlite::Error error = execBound(sql, bound); error.isError())
-        return fail(u"增加记录失败"_s, error);
-    m_searchCache.forget(name);
-    return true;
+    return transact(u"增加记录失败"_s, [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = execBound(sql, bound); error.isError())
+            return error;
+        return countChange(name);
+    });
 }
 
 bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsDeleted)
@@ -479,12 +673,16 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
     if (!openForWriting())
         return false;
     const QString sql = DeleteSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)));
-    if (const Sqlite::Error error = execBound(sql, {id}); error.isError())
-        return fail(u"删除记录失败"_s, error);
-    m_searchCache.forget(name);
-    if (rowsDeleted)
-        *rowsDeleted = int(m_connection.changes());
-    return true;
+    qint64 deleted = 0;
+    const bool done = transact(u"删除记录失败"_s, [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = execBound(sql, {id}); error.isError())
+            return error;
+        deleted = m_connection.changes();
+        return countChange(name);
+    });
+    if (done && rowsDeleted)
+        *rowsDeleted = int(deleted);
+    return done;
 }
 
 bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName)
@@ -507,13 +705,13 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
                 m_connection.exec(RenameSql.arg(Sql::quoted(oldName), Sql::quoted(newName)));
             error.isError())
             return error;
-        Sqlite::Error error;
-        if (!tableExists(RulesTable.toString(), &error))
-            return error;
-        return execBound(RenameRulesSql, {newName, oldName});
+        Sqlite::Error error = countChange(oldName);
+        if (!error.isError())
+            error = countChange(newName);
+        if (!error.isError() && tableExists(RulesTable.toString(), &error))
+            error = execBound(RenameRulesSql, {newName, oldName});
+        return error;
     });
-    m_searchCache.forget(oldName);
-    m_searchCache.forget(newName);
     return renamed;
 }
 

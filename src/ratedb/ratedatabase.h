@@ -2,15 +2,18 @@
 
 #include <core/billingrules.h>
 #include <core/texttable.h>
-#include <ratedb/regionsearchcache.h>
 #include <ratedb/sqlite.h>
+#include <ratedb/templaterows.h>
 
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
 
 namespace Kuaidi {
@@ -81,10 +84,23 @@ public:
     /// as empty. '%', '_' and quotes in the destination are plain characters.
     std::optional<QList<QStringList>> findRowsByRegion(const QString &name, const QString &destination);
 
-    /// The same over several templates at once, in the order given: one read
-    /// of a consistent state of the file, as one keystroke of the calculator
-    /// needs it.
+    /// The same over several templates at once, in the order given.
     QList<RegionSearchResult> findRowsByRegion(const QStringList &names, const QString &destination);
+
+    /// The rows of @p names in memory, in the order given, brought up to date
+    /// with the file first: a template this or another program changed since
+    /// it was read is read again (a change by another program that does not
+    /// say which template it changed makes every template read again). A
+    /// template that cannot be read is null in the list; its name goes to
+    /// @p failed. Cheap when nothing changed: one look at the file's version.
+    QList<std::shared_ptr<const TemplateRows>> templateRows(const QStringList &names,
+                                                            QStringList *failed = nullptr);
+
+    /// Starts reading every template not held in memory, or changed in the
+    /// file since it was read, on threads of their own, so that the next
+    /// search finds them there; templateRows() waits for them. Cheap when
+    /// nothing changed: a window calls it after start-up and now and then.
+    void preloadTemplateRows();
 
     /// Creates a template with the given columns (all TEXT) and rows, all in
     /// one transaction: either the whole template is stored or nothing is.
@@ -127,16 +143,37 @@ private:
     bool tableExists(const QString &table, Sqlite::Error *error = nullptr);
     Sqlite::Error forgetRules(const QString &name);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
-    std::optional<QList<QStringList>> searchTemplate(const QString &name, const QString &destination);
-    std::optional<QList<QStringList>> findRowsByRegionWithLike(const QString &name,
-                                                               const QString &destination);
+    /// Bumps the change counter of @p name in the running transaction, so
+    /// that other connections know which template to read again.
+    Sqlite::Error countChange(const QString &name);
+    void takePreload();
+    void refreshChangedTemplates();
 
     QString m_path;
     QString m_lastError;
     Sqlite::Connection m_connection;
     bool m_checked = false; // passed the quick check this session
     int m_busyTimeoutMs = 5000;
-    RegionSearchCache m_searchCache;
+
+    /// What is held in memory of each template: its rows, and its change
+    /// counter when they were read.
+    struct Cached
+    {
+        std::shared_ptr<const TemplateRows> rows;
+        qint64 version = 0;
+    };
+    struct Preloaded
+    {
+        QHash<QString, Cached> templates;
+        QHash<QString, qint64> versions;
+    };
+    QHash<QString, Cached> m_cached;
+    QHash<QString, qint64> m_versions;       // the change counters last seen
+    QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
+    qint64 m_dataVersion = -1;
+    std::unique_ptr<Sqlite::Statement> m_dataVersionQuery;
+    std::future<Preloaded> m_preload;
+    std::shared_ptr<std::atomic_bool> m_preloadCancelled;
 };
 
 } // namespace Kuaidi

@@ -71,6 +71,12 @@ void Statement::bind(int index, const QString &text)
                         SQLITE_UTF8);
 }
 
+void Statement::bindStatic(int index, QByteArrayView utf8)
+{
+    sqlite3_bind_text64(m_statement, index, utf8.data() ? utf8.data() : "", sqlite3_uint64(utf8.size()),
+                        SQLITE_STATIC, SQLITE_UTF8);
+}
+
 void Statement::bind(int index, qint64 value)
 {
     sqlite3_bind_int64(m_statement, index, value);
@@ -139,6 +145,12 @@ QString Statement::text(int column) const
             .decode(bytes);
     }
     return QString::fromUtf8(bytes);
+}
+
+QByteArrayView Statement::utf8(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    return data ? QByteArrayView(data, sqlite3_column_bytes(m_statement, column)) : QByteArrayView();
 }
 
 qint64 Statement::integer(int column) const

@@ -44,6 +44,8 @@ public:
     Error error() const { return m_error; }
 
     void bind(int index, const QString &text); ///< 1-based, as SQLite counts
+    /// Binds UTF-8 text that stays where it is until the statement has run.
+    void bindStatic(int index, QByteArrayView utf8);
     void bind(int index, qint64 value);
 
     enum class Step { Row, Done, Failed };
@@ -56,6 +58,8 @@ public:
     QString columnName(int column) const;
     bool isNull(int column) const;
     QString text(int column) const; ///< NULL reads as the empty text
+    /// The text of @p column as SQLite holds it, valid until the next step.
+    QByteArrayView utf8(int column) const;
     qint64 integer(int column) const;
 
 private:

@@ -1,13 +1,96 @@
 #include "reportlist.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 
 namespace Kuaidi {
+
+namespace {
+
+// Draws cells as the style does, but keeps the laid-out text of every cell
+// text it has drawn: a list repainted on every keystroke shows the same few
+// dozen texts (prices, provinces, contacts) again and again, and laying out
+// Chinese text is most of what drawing a cell costs.
+class CachingDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (text.isEmpty())
+            return;
+
+        // The text's place and colour as the common style gives them.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect rect =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(margin, 0, -margin, 0);
+        if (rect.width() <= 0)
+            return;
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (opt.state & QStyle::State_Active) ? QPalette::Normal
+                                                                                : QPalette::Inactive;
+        painter->save();
+        painter->setPen(opt.palette.color(
+            group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(opt.font);
+        const QStaticText &laidOut = staticText(text, opt.font, rect.width());
+        const QSizeF size = laidOut.size();
+        painter->drawStaticText(QPointF(rect.left(), rect.top() + (rect.height() - size.height()) / 2),
+                                laidOut);
+        painter->restore();
+    }
+
+private:
+    const QStaticText &staticText(const QString &text, const QFont &font, int width) const
+    {
+        if (m_texts.size() > 4000)
+            m_texts.clear();
+        const Key key{text, font.bold(), width};
+        auto it = m_texts.find(key);
+        if (it == m_texts.end()) {
+            const QFontMetrics metrics(font);
+            QString shown = text;
+            shown.replace(u'\n', u' ');
+            QStaticText laidOut(metrics.elidedText(shown, Qt::ElideRight, width));
+            laidOut.setTextFormat(Qt::PlainText);
+            laidOut.prepare(QTransform(), font);
+            it = m_texts.insert(key, laidOut);
+        }
+        return *it;
+    }
+
+    struct Key
+    {
+        QString text;
+        bool bold;
+        int width;
+        friend bool operator==(const Key &, const Key &) = default;
+        friend size_t qHash(const Key &key, size_t seed)
+        {
+            return qHashMulti(seed, key.text, key.bold, key.width);
+        }
+    };
+    mutable QHash<Key, QStaticText> m_texts;
+};
+
+} // namespace
 
 ReportList::ReportList(QWidget *parent) : QTreeView(parent), m_model(new TextTableModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new CachingDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

@@ -12,7 +12,9 @@ TextTableModel::TextTableModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 int TextTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_table.rows.size());
+    if (parent.isValid())
+        return 0;
+    return isLazy() ? m_source.rowCount : int(m_table.rows.size());
 }
 
 int TextTableModel::columnCount(const QModelIndex &parent) const
@@ -73,7 +75,11 @@ QVariant TextTableModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags TextTableModel::flags(const QModelIndex &index) const
 {
-    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    // Asked of every row when a view lays out a long list: answered without
+    // looking anything up. No row ever has children.
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     if (m_checkable && index.column() == 0)
         f |= Qt::ItemIsUserCheckable;
     return f;
@@ -83,12 +89,42 @@ void TextTableModel::setTable(TextTable table)
 {
     beginResetModel();
     m_table = std::move(table);
+    m_source = {};
     m_marks.clear();
     endResetModel();
 }
 
+void TextTableModel::setRowSource(RowSource source)
+{
+    // Rows out, rows in, under the same columns: unlike a reset, the views
+    // keep their headers, which would measure every title again.
+    if (rowCount() > 0) {
+        beginRemoveRows({}, 0, rowCount() - 1);
+        m_table.rows.clear();
+        m_source = {};
+        m_marks.clear();
+        endRemoveRows();
+    }
+    m_marks.clear();
+    if (source.rowCount <= 0) {
+        m_source = {};
+        return;
+    }
+    beginInsertRows({}, 0, source.rowCount - 1);
+    m_source = std::move(source);
+    endInsertRows();
+}
+
 void TextTableModel::setRows(QList<QStringList> rows)
 {
+    if (isLazy()) {
+        beginResetModel();
+        m_source = {};
+        m_table.rows = std::move(rows);
+        m_marks.clear();
+        endResetModel();
+        return;
+    }
     if (rows.size() == m_table.rows.size() && !rows.isEmpty()) {
         // Same shape: keep the view's column widths and scroll position.
         m_table.rows = std::move(rows);
@@ -104,24 +140,27 @@ void TextTableModel::setRows(QList<QStringList> rows)
 
 void TextTableModel::clearRows()
 {
-    if (m_table.rows.isEmpty())
+    if (rowCount() == 0)
         return;
     beginRemoveRows({}, 0, rowCount() - 1);
     m_table.rows.clear();
+    m_source = {};
     m_marks.clear();
     endRemoveRows();
 }
 
 QString TextTableModel::cell(int row, int column) const
 {
-    if (row < 0 || row >= m_table.rows.size())
+    if (row < 0 || row >= rowCount() || column < 0)
         return {};
+    if (isLazy())
+        return column < columnCount() ? m_source.cell(row, column) : QString();
     return m_table.rows.at(row).value(column);
 }
 
 void TextTableModel::setCell(int row, int column, const QString &text)
 {
-    if (row < 0 || row >= m_table.rows.size() || column < 0 || column >= columnCount())
+    if (isLazy() || row < 0 || row >= m_table.rows.size() || column < 0 || column >= columnCount())
         return;
     QStringList &cells = m_table.rows[row];
     while (cells.size() <= column)
@@ -133,8 +172,14 @@ void TextTableModel::setCell(int row, int column, const QString &text)
 
 QStringList TextTableModel::rowCells(int row) const
 {
-    if (row < 0 || row >= m_table.rows.size())
+    if (row < 0 || row >= rowCount())
         return {};
+    if (isLazy()) {
+        QStringList cells;
+        for (int column = 0; column < columnCount(); ++column)
+            cells << m_source.cell(row, column);
+        return cells;
+    }
     QStringList cells = m_table.rows.at(row);
     while (cells.size() < columnCount())
         cells.append(QString());
@@ -143,7 +188,7 @@ QStringList TextTableModel::rowCells(int row) const
 
 void TextTableModel::setRowCells(int row, QStringList cells)
 {
-    if (row < 0 || row >= rowCount())
+    if (isLazy() || row < 0 || row >= rowCount())
         return;
     m_table.rows[row] = std::move(cells);
     if (columnCount() > 0)
@@ -152,6 +197,8 @@ void TextTableModel::setRowCells(int row, QStringList cells)
 
 void TextTableModel::appendRow(QStringList cells)
 {
+    if (isLazy())
+        return;
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_table.rows.append(std::move(cells));
@@ -160,7 +207,7 @@ void TextTableModel::appendRow(QStringList cells)
 
 void TextTableModel::removeRowAt(int row)
 {
-    if (row < 0 || row >= rowCount())
+    if (isLazy() || row < 0 || row >= rowCount())
         return;
     beginRemoveRows({}, row, row);
     m_table.rows.removeAt(row);
@@ -175,6 +222,8 @@ void TextTableModel::removeRowAt(int row)
 
 QList<int> TextTableModel::sortByColumn(int column)
 {
+    if (isLazy())
+        return {};
     SortOrder order = sortOrderByColumn(m_table, column);
     if (order.status != SortStatus::Done)
         return {};
@@ -266,6 +315,8 @@ void TextTableModel::setGreyedCells(const QList<std::pair<int, int>> &cells)
 
 bool TextTableModel::isGreyed(int row, int column) const
 {
+    if (isLazy() && m_source.greyed && m_source.greyed(row, column))
+        return true;
     const auto it = m_marks.constFind(row);
     return it != m_marks.cend() && (it->greyed || it->greyedColumns.contains(column));
 }

@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QHash>
 
+#include <functional>
+
 namespace Kuaidi {
 
 /// Rows of texts under column titles: what every list of the program shows.
@@ -25,6 +27,19 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    /// Cells made when a view asks for them, for lists of many rows: a list
+    /// of 300,000 rows is shown without building 300,000 rows of texts.
+    struct RowSource
+    {
+        int rowCount = 0;
+        std::function<QString(int row, int column)> cell;
+        /// Whether a cell shows in grey; may be empty.
+        std::function<bool(int row, int column)> greyed;
+    };
+    /// Shows the rows of @p source under the same titles; marks are cleared.
+    /// Rows so shown are not sorted, and table() holds none of them.
+    void setRowSource(RowSource source);
 
     const TextTable &table() const { return m_table; }
     /// Replaces titles and rows; every mark is cleared.
@@ -80,7 +95,10 @@ private:
     void clearMarks(bool Marks::*flag);
     void marksChanged(const QList<int> &roles);
 
+    bool isLazy() const { return bool(m_source.cell); }
+
     TextTable m_table;
+    RowSource m_source;
     bool m_checkable = false;
     QHash<int, Marks> m_marks; // by row; rows without marks are absent
 };

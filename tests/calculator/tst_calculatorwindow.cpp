@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -384,20 +385,44 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), "地区,首重价格\n"_ba);
     }
 
-    void editorButton_opensOneEditorWindow()
+    // The editor runs as a program of its own: one at a time, told to come
+    // forward when asked again, and ended with the calculator. A script
+    // stands in for it here.
+    void editorButton_startsOneEditorProgram()
     {
+        const QString script = m_dir.filePath(u"editor.sh"_s);
+        const QString log = m_dir.filePath(u"editor.log"_s);
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\necho \"$@\" > '" + log.toUtf8() + "'\nexec cat >> '" + log.toUtf8() + "'\n");
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+
         auto window = openWindow();
+        window->setEditorProgram(script);
         auto *open = child<QPushButton>(window.get(), u"按钮19"_s);
         QTest::mouseClick(open, Qt::LeftButton);
-        QPointer<EditorWindow> editor = window->editor();
+        QPointer<QProcess> editor = window->editorProcess();
         QVERIFY(editor);
-        QCOMPARE(editor->windowTitle(), u"Vantor淘宝网店快递费用模板快速编辑器"_s);
-        QVERIFY(!editor->parent());
+        QTRY_COMPARE(editor->state(), QProcess::Running);
         QTest::mouseClick(open, Qt::LeftButton);
-        QCOMPARE(window->editor(), editor.data());
-        editor->close();
-        QTRY_VERIFY(!editor);
-        QVERIFY(window->isVisible());
+        QCOMPARE(window->editorProcess(), editor.data());
+        window.reset();
+        QVERIFY(!editor);
+        QFile written(log);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), "--db " + m_path.toUtf8() + "\nraise\n");
+    }
+
+    void editorButton_missingProgram_saysSo()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        window->setEditorProgram(m_dir.filePath(u"没有这个程序"_s));
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮19"_s), Qt::LeftButton);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.texts().first().startsWith(u"无法启动淘宝网店快递模板快速编辑器"_s));
+        QVERIFY(!window->editorProcess());
     }
 };
 

@@ -262,6 +262,40 @@ private Q_SLOTS:
         QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"天津"_s)->size(), 1);
     }
 
+    void heldRows_followWritesOfProgramsThatDoNotCountThem()
+    {
+        // Another tool writing the file with plain SQL leaves the change
+        // counters alone; the rows held in memory must still follow.
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        const auto before = db.templateRows({u"圆通"_s});
+        QCOMPARE(before.size(), 1);
+        QCOMPARE(db.templateRows({u"圆通"_s}).first(), before.first()); // nothing changed: same rows
+
+        execSql(dbPath(), {u"UPDATE \"圆通\" SET \"首重价格\" = '12' WHERE ID = '1'"_s});
+        QCOMPARE(db.findRowsByRegion(u"圆通"_s, u"北京"_s)->first().at(ColumnFirstWeight), u"12"_s);
+        QVERIFY(db.templateRows({u"圆通"_s}).first() != before.first());
+        QCOMPARE(before.first()->rowCount(), 1); // a result already handed out stays as it was
+
+        execSql(dbPath(), {u"DROP TABLE \"圆通\""_s});
+        QVERIFY(!db.findRowsByRegion(u"圆通"_s, u"北京"_s));
+        createRateTemplate(dbPath(), u"申通"_s, {rateRow(u"1"_s, u"天津"_s, u"8"_s, u"4"_s)});
+        QCOMPARE(db.findRowsByRegion(u"申通"_s, u"天津"_s)->size(), 1);
+    }
+
+    void preloadedRows_stillSeeWritesMadeMeanwhile()
+    {
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        db.preloadTemplateRows();
+        RateDatabase other(dbPath());
+        QVERIFY(other.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"北京郊区"_s, u"1"_s, u"1"_s)));
+        execSql(dbPath(), {u"UPDATE \"圆通\" SET \"地区\" = '南京' WHERE ID = '1'"_s});
+        const QList<QStringList> rows = *db.findRowsByRegion(u"圆通"_s, u"北京"_s);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(ColumnRegion), u"北京郊区"_s);
+    }
+
     void findRowsByRegion_asciiCaseIgnoredLikeLike()
     {
         createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"Hong Kong 香港"_s, u"10"_s, u"5"_s)});

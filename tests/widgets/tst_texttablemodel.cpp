@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFont>
+#include <QTableView>
 #include <QTest>
 
 using namespace Kuaidi;
@@ -36,6 +37,20 @@ QStringList highlightedIds(const TextTableModel &model)
             ids << model.cell(r, 0);
     }
     return ids;
+}
+
+/// Rows numbered from 0; every cell text names its row and column, and
+/// every call is counted.
+TextTableModel::RowSource numberedRows(int count, int *calls)
+{
+    TextTableModel::RowSource source;
+    source.rowCount = count;
+    source.cell = [calls](int row, int column) {
+        ++*calls;
+        return u"%1/%2"_s.arg(row).arg(column);
+    };
+    source.greyed = [](int row, int column) { return row % 2 == 1 && column == 2; };
+    return source;
 }
 
 } // namespace
@@ -119,6 +134,73 @@ private Q_SLOTS:
         model.setTable(cities());
         QVERIFY(model.sortByColumn(7).isEmpty());
         QCOMPARE(model.cell(0, 1), u"上海"_s);
+    }
+
+    void rowSource_keepsTheModelConsistent()
+    {
+        int calls = 0;
+        TextTableModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setTable(cities());
+        model.setHighlightedRows({1});
+        model.setRowSource(numberedRows(5, &calls));
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(model.columnCount(), 3);               // titles stay
+        QCOMPARE(highlightedIds(model), QStringList()); // marks of the old rows go
+        model.setRowSource(numberedRows(3, &calls));
+        model.setRowSource({});
+        QCOMPARE(model.rowCount(), 0);
+        model.setRowSource(numberedRows(2, &calls));
+        model.setRows({{u"9"_s, u"海外"_s, u"99"_s}});
+        QCOMPARE(model.cell(0, 1), u"海外"_s);
+        model.setRowSource(numberedRows(4, &calls));
+        model.clearRows();
+        QCOMPARE(model.rowCount(), 0);
+        model.setRowSource(numberedRows(4, &calls));
+        model.setTable(cities());
+        QCOMPARE(model.cell(3, 1), u"天津"_s);
+    }
+
+    void rowSource_answersCellsAndMarks()
+    {
+        int calls = 0;
+        TextTableModel model;
+        model.setTable(cities());
+        model.setRowSource(numberedRows(4, &calls));
+        QCOMPARE(model.cell(2, 1), u"2/1"_s);
+        QCOMPARE(model.cell(2, 3), QString()); // past the titles
+        QCOMPARE(model.cell(4, 0), QString());
+        QCOMPARE(model.rowCells(1), (QStringList{u"1/0"_s, u"1/1"_s, u"1/2"_s}));
+        QVERIFY(model.isGreyed(1, 2));
+        QVERIFY(!model.isGreyed(1, 1));
+        model.setGreyedRows({2});
+        QVERIFY(model.isGreyed(2, 0));
+        model.setHighlightedRows({3});
+        QVERIFY(model.isHighlighted(3));
+
+        // Rows that come from a source are shown as they come: no sort,
+        // no editing.
+        QVERIFY(model.sortByColumn(1).isEmpty());
+        model.setCell(0, 0, u"x"_s);
+        model.appendRow({u"x"_s});
+        model.removeRowAt(0);
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.cell(0, 0), u"0/0"_s);
+    }
+
+    void rowSource_makesOnlyTheCellsAViewShows()
+    {
+        int calls = 0;
+        TextTableModel model;
+        model.setTable(cities());
+        model.setRowSource(numberedRows(300'000, &calls));
+        QTableView view;
+        view.resize(400, 300);
+        view.setModel(&model);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(calls > 0);
+        QVERIFY2(calls < 3'000, qPrintable(QString::number(calls)));
     }
 
     void checkMark_onlyInTheFirstColumnOfACheckableList()

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <core/schema.h>
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <memory>
+
+class QStringDecoder;
+struct sqlite3;
+
+namespace Kuaidi {
+
+namespace Sqlite {
+struct Error;
+}
+
+/// Every row of one template held in memory, as compactly as its texts
+/// allow. The ID and 地区 of each row sit in text pools; its other 39 cells
+/// are one of the few combinations the template has (a template has dozens of
+/// price combinations, not one per row), stored once. Searching and pricing
+/// read rows from here; nothing is read from the file per keystroke.
+///
+/// Immutable once loaded, so that it may be shared between threads.
+class TemplateRows
+{
+public:
+    QString name() const { return m_name; }
+    qsizetype rowCount() const { return m_regions.size(); }
+
+    /// Any of the 41 rate cells, as stored (a column the table lacks reads
+    /// as empty).
+    QString cell(qsizetype row, int column) const;
+    QStringView region(qsizetype row) const { return m_regions.at(row); }
+    /// 地区 with ASCII letters lowered, as LIKE compares them.
+    QStringView foldedRegion(qsizetype row) const
+    {
+        return m_foldedRegions.size() ? m_foldedRegions.at(row) : m_regions.at(row);
+    }
+    /// Calls @p f with each row, in order, whose folded 地区 contains
+    /// @p foldedNeedle (not empty), as foldedRegion(row).contains() would
+    /// pick them, but in one pass over all the texts.
+    template<typename F> void forEachRegionContaining(QStringView foldedNeedle, F &&f) const
+    {
+        (m_foldedRegions.size() ? m_foldedRegions : m_regions).forEachContaining(foldedNeedle, f);
+    }
+    /// Whether the row's 地区 is NULL in the file, which LIKE matches nowhere.
+    bool regionIsNull(qsizetype row) const { return m_nullRegion.at(row); }
+
+    /// The combination of the row's other cells.
+    quint32 combination(qsizetype row) const { return m_combinationOf.at(row); }
+    /// Rows whose every cell a fee quote reads (prices, star-level amounts,
+    /// contact, arrival time) is the same share a quote group; only their
+    /// 地区 tells their quotes apart.
+    quint32 quoteGroup(qsizetype row) const { return m_quoteGroupOf.at(m_combinationOf.at(row)); }
+    quint32 quoteGroupCount() const { return m_quoteGroupCount; }
+    qsizetype combinationCount() const { return m_combinations.size(); }
+    /// The 41 cells of a combination; ID and 地区 are empty.
+    const QStringList &combinationCells(quint32 combination) const { return m_combinations.at(combination); }
+    /// The same cells read as numbers (textToNumber()), for pricing.
+    const double *combinationNumbers(quint32 combination) const
+    {
+        return m_combinationNumbers.constData() + qsizetype(combination) * RateColumnCount;
+    }
+
+    /// Reads every row of template @p name through @p db; nothing (with
+    /// @p error set) when the table cannot be read.
+    static std::shared_ptr<const TemplateRows> load(sqlite3 *db, const QString &name, Sqlite::Error *error);
+
+private:
+    /// Texts one after another in one string, each ended by a U+0000: few
+    /// allocations for many rows, and one string to search for all of them.
+    class Pool
+    {
+    public:
+        void append(QStringView text);
+        void appendUtf8(QByteArrayView text, QStringDecoder &decoder);
+        QStringView at(qsizetype i) const;
+        qsizetype size() const { return m_ends.size(); }
+        void squeeze();
+
+        template<typename F> void forEachContaining(QStringView needle, F &&f) const
+        {
+            if (needle.isEmpty() || needle.contains(QChar(0))) {
+                for (qsizetype i = 0; i < size(); ++i) {
+                    if (at(i).contains(needle))
+                        f(i);
+                }
+                return;
+            }
+            // A hit never spans two texts: the needle holds no U+0000.
+            const QStringView text(m_text);
+            const QChar first = needle.front();
+            const QStringView rest = needle.sliced(1);
+            qsizetype from = 0;
+            while ((from = text.indexOf(first, from)) >= 0) {
+                if (!text.sliced(from + 1).startsWith(rest)) {
+                    ++from;
+                    continue;
+                }
+                const auto end = std::upper_bound(m_ends.cbegin(), m_ends.cend(), qint32(from));
+                f(qsizetype(end - m_ends.cbegin()));
+                from = *end + 1;
+            }
+        }
+
+    private:
+        void endText();
+
+        QString m_text;
+        QList<qint32> m_ends; // where each text's U+0000 is
+    };
+
+    QString m_name;
+    Pool m_ids;
+    Pool m_regions;
+    Pool m_foldedRegions; // empty when no 地区 holds an upper-case ASCII letter
+    QList<bool> m_nullRegion;
+    QList<quint32> m_combinationOf;
+    QList<QStringList> m_combinations;
+    QList<double> m_combinationNumbers; // RateColumnCount a combination
+    QList<quint32> m_quoteGroupOf;      // by combination
+    quint32 m_quoteGroupCount = 0;
+};
+
+} // namespace Kuaidi
