@@ -1,6 +1,7 @@
 #include "calculatorwindow.h"
 
 #include "artwork.h"
+#include "batchwindow.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
 #include "newtemplatepage.h"
@@ -149,8 +150,13 @@ QWidget *CalculatorWindow::createSidePanel()
     auto *extras = new QGroupBox(u"增值功能"_s, panel);
     auto *openEditor = new QPushButton(u"淘宝网店快递模板快速编辑器"_s, extras);
     openEditor->setObjectName(u"按钮19"_s);
-    (new QVBoxLayout(extras))->addWidget(openEditor);
+    auto *openBatch = new QPushButton(u"批量报价与对账"_s, extras);
+    openBatch->setObjectName(u"batchButton"_s);
+    auto *extraButtons = new QVBoxLayout(extras);
+    extraButtons->addWidget(openEditor);
+    extraButtons->addWidget(openBatch);
     connect(openEditor, &QPushButton::clicked, this, &CalculatorWindow::openEditor);
+    connect(openBatch, &QPushButton::clicked, this, &CalculatorWindow::openBatchWindow);
     layout->addWidget(extras);
     layout->addStretch();
     return panel;
@@ -161,6 +167,15 @@ void CalculatorWindow::refreshTemplateLists()
     const QStringList names = m_database->templateNames();
     m_feeQuery->setCourierNames(names);
     m_maintenance->setTemplateNames(names);
+}
+
+void CalculatorWindow::openBatchWindow()
+{
+    if (!m_batch)
+        m_batch = new BatchWindow(m_database.get(), this);
+    m_batch->show();
+    m_batch->raise();
+    m_batch->activateWindow();
 }
 
 void CalculatorWindow::openEditor()

@@ -9,6 +9,7 @@ class QTabWidget;
 
 namespace Kuaidi {
 
+class BatchWindow;
 class FeeQueryPage;
 class MaintenancePage;
 class NewTemplatePage;
@@ -32,6 +33,8 @@ public:
     /// engine is loaded there, not here), or brings the running one forward.
     /// The editor ends with this window.
     void openEditor();
+    /// Shows the window of batch quotes and bill checks.
+    void openBatchWindow();
     /// The running editor process, or null.
     QProcess *editorProcess() const { return m_editor; }
     /// The editor program; kuaidi-editor beside this program unless set.
@@ -49,6 +52,7 @@ private:
     MaintenancePage *m_maintenance = nullptr;
     QString m_editorProgram;
     QProcess *m_editor = nullptr;
+    BatchWindow *m_batch = nullptr;
 };
 
 } // namespace Kuaidi

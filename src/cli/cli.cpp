@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <batch/batchquote.h>
+#include <batch/tablefile.h>
 #include <core/numbertext.h>
 #include <core/program.h>
 #include <core/schema.h>
@@ -11,6 +13,7 @@
 #include <templates/templategrid.h>
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -36,6 +39,9 @@ QString usage()
   kuaidi-cli read WORKBOOK [--sheet SHEET] [--json]
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
                                  [--other-fee X] [--contact TEXT]
+  kuaidi-cli [--db PATH] batch ORDERS [--sheet SHEET] [--level LEVEL] [--templates A,B,…] [--out FILE]
+  kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
+                                 [--tolerance YUAN] [--out FILE]
 )"_s;
 }
 
@@ -57,6 +63,11 @@ struct CliOptions
     std::optional<QString> rounding;
     std::optional<QString> firstWeight;
     std::optional<QString> divisor;
+    // Batch work.
+    std::optional<QStringList> templates;
+    QString templateName;
+    QString out;
+    double tolerance = 0.01;
 };
 
 /// The parsed command line, or the message for a usage error.
@@ -83,10 +94,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
     const QCommandLineOption firstWeight(u"first-weight"_s, u"首重重量"_s, u"KG"_s);
     const QCommandLineOption divisor(u"divisor"_s, u"抛重系数"_s, u"N"_s);
+    const QCommandLineOption templates(u"templates"_s, u"templates to price by"_s, u"A,B"_s);
+    const QCommandLineOption templateName(u"template"_s, u"template of the bill"_s, u"NAME"_s);
+    const QCommandLineOption out(u"out"_s, u"output file, .csv or .xlsx"_s, u"FILE"_s);
+    const QCommandLineOption tolerance(u"tolerance"_s, u"difference that still agrees, yuan"_s, u"YUAN"_s,
+                                       u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db, level, json, row, sheet, fee20, fee30, otherFee, contact, volume, exact, rounding,
-                       firstWeight, divisor, help, version});
+    parser.addOptions({db,        level,        json,   row,       sheet,    fee20,       fee30,
+                       otherFee,  contact,      volume, exact,     rounding, firstWeight, divisor,
+                       templates, templateName, out,    tolerance, help,     version});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -131,6 +148,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             return parsed;
         }
     }
+    if (parser.isSet(templates))
+        o.templates = parser.value(templates).split(u',', Qt::SkipEmptyParts);
+    o.templateName = parser.value(templateName);
+    o.out = parser.value(out);
+    const std::optional<double> yuan = parseNumber(parser.value(tolerance));
+    if (!yuan || *yuan < 0) {
+        parsed.error = u"--tolerance 需要一个不小于 0 的数字（元），“%1”不是"_s.arg(parser.value(tolerance));
+        return parsed;
+    }
+    o.tolerance = *yuan;
     bool rowOk = false;
     o.row = parser.value(row).toInt(&rowOk);
     if (!rowOk || o.row < 0)
@@ -210,6 +237,7 @@ public:
             {"region"_L1, 1, &Cli::region},       {"sheets"_L1, 1, &Cli::sheets},
             {"create"_L1, 2, &Cli::create},       {"address"_L1, 1, &Cli::address},
             {"rules"_L1, 1, &Cli::rules},         {"read"_L1, 1, &Cli::read},
+            {"batch"_L1, 1, &Cli::batch},         {"reconcile"_L1, 1, &Cli::reconcile},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -463,6 +491,77 @@ private:
             return databaseError(db);
         m_out << grid.rows.size() << u'\n';
         return CliOk;
+    }
+
+    /// The templates to price by, read into memory, and their billing
+    /// rules; CliOk or the status that says why not.
+    int batchPricer(RateDatabase &db, const QStringList &wanted, std::optional<OrderPricer> &pricer)
+    {
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        for (const QString &name : wanted) {
+            if (!names.contains(name))
+                return badInput(u"没有名为“%1”的快递模板"_s.arg(name));
+        }
+        QStringList failed;
+        const QList<std::shared_ptr<const TemplateRows>> rows = db.templateRows(wanted, &failed);
+        if (!failed.isEmpty())
+            return databaseError(db);
+        const std::optional<QHash<QString, BillingRules>> rules = db.billingRulesOfAll();
+        if (!rules)
+            return databaseError(db);
+        pricer.emplace(rows, *rules, levelIndex(m_o.level));
+        return CliOk;
+    }
+
+    /// The result to --out, or to standard output with the summary on
+    /// standard error.
+    int writeResult(const QList<OutputSheet> &sheets)
+    {
+        const OutputSheet &result = sheets.at(0);
+        const OutputSheet &summary = sheets.at(1);
+        if (!m_o.out.isEmpty()) {
+            if (const QString error = writeTableFile(m_o.out, sheets); !error.isEmpty())
+                return badInput(error);
+            if (QFileInfo(m_o.out).suffix().compare(u"csv"_s, Qt::CaseInsensitive) != 0)
+                return CliOk;
+        } else {
+            writeTable(m_out, false, result.table.columns, result.table.rows);
+        }
+        writeTable(m_err, false, summary.table.columns, summary.table.rows);
+        return CliOk;
+    }
+
+    int batch()
+    {
+        const OrderSheetResult sheet = readOrderSheet(m_o.arguments.at(0), m_o.sheet, false);
+        if (!sheet.sheet)
+            return badInput(sheet.error);
+        RateDatabase db(m_o.databasePath);
+        QStringList wanted = m_o.templates.value_or(db.templateNames());
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        std::optional<OrderPricer> pricer;
+        if (const int status = batchPricer(db, wanted, pricer); status != CliOk)
+            return status;
+        const QList<BatchLine> lines = *PriceOrders(*sheet.sheet, *pricer);
+        return writeResult(batchSheets(*sheet.sheet, lines, wanted));
+    }
+
+    int reconcile()
+    {
+        if (m_o.templateName.isEmpty())
+            return usageError(u"命令 reconcile 需要 --template NAME"_s);
+        const OrderSheetResult sheet = readOrderSheet(m_o.arguments.at(0), m_o.sheet, true);
+        if (!sheet.sheet)
+            return badInput(sheet.error);
+        RateDatabase db(m_o.databasePath);
+        std::optional<OrderPricer> pricer;
+        if (const int status = batchPricer(db, {m_o.templateName}, pricer); status != CliOk)
+            return status;
+        const QList<BillCheck> checks = *ReconcileBill(*sheet.sheet, *pricer, 0, m_o.tolerance);
+        return writeResult(reconcileSheets(*sheet.sheet, checks));
     }
 
     const CliOptions &m_o;

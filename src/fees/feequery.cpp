@@ -46,17 +46,62 @@ bool isProvinceRegion(QStringView region, QStringView province)
     return region == province;
 }
 
+QString OrderDestination::key() const
+{
+    if (!city.isEmpty())
+        return u"c:"_s + city;
+    if (!province.isEmpty())
+        return u"p:"_s + province;
+    return u"t:"_s + folded;
+}
+
+OrderDestination orderDestination(const QString &text)
+{
+    OrderDestination destination{text, foldAscii(text), {}, {}};
+    const std::optional<ResolvedAddress> address = ResolveAddress(text);
+    const RegionEntry *province = address ? address->province : nullptr;
+    const RegionEntry *city = address ? address->city : nullptr;
+    if (province)
+        destination.province = province->name.toString();
+    if (city)
+        destination.city = foldAscii(city->name.toString());
+    return destination;
+}
+
+qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination)
+{
+    const auto firstContaining = [&rows](QStringView needle) {
+        qsizetype first = -1;
+        if (!needle.isEmpty()) {
+            rows.forEachRegionContaining(needle, [&first](qsizetype row) {
+                if (first < 0)
+                    first = row;
+            });
+        }
+        return first;
+    };
+    if (destination.province.isEmpty())
+        return firstContaining(destination.folded);
+    if (const qsizetype row = firstContaining(destination.city); row >= 0)
+        return row;
+    for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+        if (!rows.regionIsNull(row) && isProvinceRegion(rows.region(row), destination.province))
+            return row;
+    }
+    return -1;
+}
+
 MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templates,
                               const QString &destination, QStringList *failedTemplates, SearchScope scope)
 {
     const QList<std::shared_ptr<const TemplateRows>> sources =
         database.templateRows(templates, failedTemplates);
-    const std::optional<ResolvedAddress> address =
-        scope == SearchScope::WithFallback && !destination.isEmpty() ? ResolveAddress(destination)
-                                                                     : std::nullopt;
-    const QString needle = foldAscii(destination);
-    const QString city = address && address->city ? foldAscii(address->city->name.toString()) : QString();
-    const QStringView province = address ? address->province->name : QStringView();
+    const OrderDestination resolved = scope == SearchScope::WithFallback && !destination.isEmpty()
+                                          ? orderDestination(destination)
+                                          : OrderDestination{destination, foldAscii(destination), {}, {}};
+    const QString &needle = resolved.folded;
+    const QString &city = resolved.city;
+    const QString &province = resolved.province;
 
     MatchedRows matched;
     if (destination.isEmpty()) {
@@ -89,7 +134,7 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
         if (needle.isEmpty() ? addWhere(rows, MatchKind::Region, [](qsizetype) { return true; })
                              : addContaining(rows, MatchKind::Region, needle))
             continue;
-        if (!address)
+        if (province.isEmpty())
             continue;
         if (!city.isEmpty() && addContaining(rows, MatchKind::City, city))
             continue;

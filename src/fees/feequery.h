@@ -37,6 +37,27 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
 /// "江苏", "江苏省", "广西壮族自治区", "香港特别行政区".
 bool isProvinceRegion(QStringView region, QStringView province);
 
+/// A destination as an order list gives it, read once for every template.
+struct OrderDestination
+{
+    QString text;     ///< as written
+    QString folded;   ///< ASCII letters lowered, as 地区 is compared
+    QString city;     ///< the city it resolves to, folded; empty when none
+    QString province; ///< the province it resolves to; empty when none
+
+    /// Orders with the same key find the same row in every template.
+    QString key() const;
+};
+
+/// Reads @p text with ResolveAddress().
+OrderDestination orderDestination(const QString &text);
+
+/// The one row of @p rows that prices a parcel to @p destination: the first
+/// row whose 地区 contains the city the text resolves to; else the first
+/// province row of its province; else, for a text that resolves to nothing,
+/// the first row whose 地区 contains the text. -1 when there is none.
+qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination);
+
 /// One parcel: its weight in kilograms and, when known, its volume in m³.
 struct Parcel
 {

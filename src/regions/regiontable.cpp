@@ -1,5 +1,7 @@
 #include "regiontable.h"
 
+#include <QHash>
+
 #include <array>
 
 namespace Kuaidi {
@@ -450,37 +452,67 @@ bool isProvinceEntry(const RegionEntry &entry)
     return entry.elementId.startsWith(u"J_Province_") || entry.elementId.startsWith(u"J_Group_");
 }
 
+namespace {
+
+// The entries by the first character of their names, and by province, each
+// in table order: an address is read in one pass over its characters.
+struct RegionIndex
+{
+    QHash<QChar, QList<const RegionEntry *>> byFirstChar;
+    QHash<QStringView, QList<const RegionEntry *>> byProvince;
+
+    RegionIndex()
+    {
+        for (const RegionEntry &entry : Regions) {
+            if (!entry.name.isEmpty())
+                byFirstChar[entry.name.front()].append(&entry);
+            byProvince[entry.province].append(&entry);
+        }
+    }
+};
+
+const RegionIndex &regionIndex()
+{
+    static const RegionIndex index;
+    return index;
+}
+
+} // namespace
+
 std::optional<ResolvedAddress> ResolveAddress(QStringView text)
 {
     if (text.size() > MaxPlaceTextLength)
         return std::nullopt;
+    const RegionIndex &index = regionIndex();
+    // The earliest position where a name occurs; there, the longest name,
+    // a province entry before another of the same length, else the first in
+    // the table.
     const RegionEntry *first = nullptr;
-    qsizetype firstAt = -1;
-    for (const RegionEntry &entry : Regions) {
-        const qsizetype at = text.indexOf(entry.name);
-        if (at < 0)
+    for (qsizetype at = 0; at < text.size() && !first; ++at) {
+        const auto candidates = index.byFirstChar.constFind(text.at(at));
+        if (candidates == index.byFirstChar.cend())
             continue;
-        const bool better = !first || at < firstAt ||
-                            (at == firstAt && (entry.name.size() > first->name.size() ||
-                                               (entry.name.size() == first->name.size() &&
-                                                isProvinceEntry(entry) && !isProvinceEntry(*first))));
-        if (better) {
-            first = &entry;
-            firstAt = at;
+        const QStringView rest = text.sliced(at);
+        for (const RegionEntry *entry : *candidates) {
+            if (!rest.startsWith(entry->name))
+                continue;
+            const bool better = !first || entry->name.size() > first->name.size() ||
+                                (entry->name.size() == first->name.size() && isProvinceEntry(*entry) &&
+                                 !isProvinceEntry(*first));
+            if (better)
+                first = entry;
         }
     }
     if (!first)
         return std::nullopt;
 
     ResolvedAddress address;
-    for (const RegionEntry &entry : Regions) {
-        if (entry.province != first->province)
-            continue;
-        if (isProvinceEntry(entry)) {
-            address.province = &entry;
-        } else if (text.contains(entry.name) &&
-                   (!address.city || entry.name.size() > address.city->name.size())) {
-            address.city = &entry;
+    for (const RegionEntry *entry : index.byProvince.value(first->province)) {
+        if (isProvinceEntry(*entry)) {
+            address.province = entry;
+        } else if (text.contains(entry->name) &&
+                   (!address.city || entry->name.size() > address.city->name.size())) {
+            address.city = entry;
         }
     }
     return address;

@@ -70,11 +70,18 @@ void setHandler(Handler h)
     handler() = std::move(h);
 }
 
-QString chooseFile(QWidget *parent, const QString &caption, const QString &filter)
+QString chooseFile(QWidget *parent, const QString &caption, const QString &filter, const QString &folder)
 {
     if (fileHandler())
         return fileHandler()();
-    return QFileDialog::getOpenFileName(parent, caption, {}, filter);
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
+QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &filter, const QString &path)
+{
+    if (fileHandler())
+        return fileHandler()();
+    return QFileDialog::getSaveFileName(parent, caption, path, filter);
 }
 
 void setFileHandler(FileHandler h)

@@ -35,7 +35,11 @@ void setHandler(Handler handler);
 
 /// The open-file dialog, with a handler of its own for the same reason:
 /// it returns the file a test names instead of asking.
-QString chooseFile(QWidget *parent, const QString &caption, const QString &filter);
+QString chooseFile(QWidget *parent, const QString &caption, const QString &filter,
+                   const QString &folder = {});
+/// The save-file dialog, answered by the same handler.
+QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &filter,
+                       const QString &path = {});
 using FileHandler = std::function<QString()>;
 void setFileHandler(FileHandler handler);
 

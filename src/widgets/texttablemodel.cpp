@@ -43,9 +43,13 @@ QVariant TextTableModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole:
         if (isGreyed(row, index.column()))
             return QBrush(QColor(0x8A, 0x8A, 0x8A));
+        if (cellTone(row, index.column()) == Tone::Alarm)
+            return QBrush(QColor(0xC6, 0x28, 0x28));
+        if (cellTone(row, index.column()) == Tone::Best)
+            return QBrush(QColor(0x1B, 0x7A, 0x2E));
         return {};
     case Qt::FontRole:
-        if (isHighlighted(row)) {
+        if (isHighlighted(row) || cellTone(row, index.column()) != Tone::Plain) {
             QFont bold;
             bold.setBold(true);
             return bold;
@@ -298,6 +302,33 @@ void TextTableModel::setGreyedRows(const QList<int> &rows)
             m_marks[row].greyed = true;
     }
     marksChanged({Qt::ForegroundRole});
+}
+
+void TextTableModel::setCellTones(const QList<std::pair<int, int>> &cells, Tone tone)
+{
+    for (auto it = m_marks.begin(); it != m_marks.end();) {
+        it->tones.removeIf([tone](const std::pair<int, Tone> &t) { return t.second == tone; });
+        it = it->isEmpty() ? m_marks.erase(it) : std::next(it);
+    }
+    if (tone != Tone::Plain) {
+        for (const auto &[row, column] : cells) {
+            if (row >= 0 && row < rowCount())
+                m_marks[row].tones.append({column, tone});
+        }
+    }
+    marksChanged({Qt::ForegroundRole, Qt::FontRole});
+}
+
+TextTableModel::Tone TextTableModel::cellTone(int row, int column) const
+{
+    const auto it = m_marks.constFind(row);
+    if (it == m_marks.cend())
+        return Tone::Plain;
+    for (const auto &[c, tone] : it->tones) {
+        if (c == column)
+            return tone;
+    }
+    return Tone::Plain;
 }
 
 void TextTableModel::setGreyedCells(const QList<std::pair<int, int>> &cells)

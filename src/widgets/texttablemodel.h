@@ -81,6 +81,12 @@ public:
     void setGreyedCells(const QList<std::pair<int, int>> &cells);
     bool isGreyed(int row, int column) const;
 
+    /// How a single cell stands out: the best value of its row, or an alarm.
+    enum class Tone { Plain, Best, Alarm };
+    /// Gives cells their tones, each a (row, column) pair; clears all others.
+    void setCellTones(const QList<std::pair<int, int>> &cells, Tone tone);
+    Tone cellTone(int row, int column) const;
+
 private:
     struct Marks
     {
@@ -88,8 +94,12 @@ private:
         bool highlighted = false;
         bool greyed = false;
         QList<int> greyedColumns;
+        QList<std::pair<int, Tone>> tones;
 
-        bool isEmpty() const { return !checked && !highlighted && !greyed && greyedColumns.isEmpty(); }
+        bool isEmpty() const
+        {
+            return !checked && !highlighted && !greyed && greyedColumns.isEmpty() && tones.isEmpty();
+        }
     };
 
     void clearMarks(bool Marks::*flag);

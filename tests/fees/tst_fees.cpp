@@ -19,9 +19,10 @@ namespace {
 // 首重 1, 续重 0.5, no surcharges, 其他 2.
 MatchedRateRow exampleRow()
 {
-    MatchedRateRow row{
-        rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"电话 010-1"_s, u"次日"_s),
-        u"汇通快递"_s};
+    MatchedRateRow row;
+    row.cells =
+        rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"电话 010-1"_s, u"次日"_s);
+    row.templateName = u"汇通快递"_s;
     row.cells[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
     row.cells[priceSetColumnIndex(2, FieldAdditionalWeight)] = u"0.5"_s;
     row.cells[priceSetColumnIndex(2, FieldOtherFee)] = u"2"_s;
@@ -117,8 +118,9 @@ private Q_SLOTS:
 
     void computeFeeQuote_textPricesReadLeniently()
     {
-        MatchedRateRow row{rateRow(u"1"_s, u"上海"_s, u"８元"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s),
-                           u"T"_s};
+        MatchedRateRow row;
+        row.cells = rateRow(u"1"_s, u"上海"_s, u"８元"_s, u"12.5元"_s, u"空"_s, u""_s, u"１"_s);
+        row.templateName = u"T"_s;
         const std::optional<FeeQuote> quote = ComputeFeeQuote(row, 3, u"原参数价格");
         QVERIFY(quote);
         QCOMPARE(quote->firstWeight, u"8"_s);
