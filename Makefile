@@ -3,6 +3,9 @@
 # runs every test. PRESET picks the build: dev (default), ci, asan, release.
 PRESET ?= dev
 BUILD := $(if $(filter dev,$(PRESET)),build,build-$(PRESET))
+# `make run` keeps the seller's data in the per-user data folder, where
+# `make clean` never reaches.
+RUN_DB ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/Vantor/kuaidi/kuaidishuju.db
 # The package script runs once a build folder, not on every build.
 DEPS_DONE := $(BUILD)/.deps-installed
 
@@ -29,12 +32,12 @@ build: configure
 # sandbox on; as root, say so and run without it.
 run: $(DEPS_DONE)
 	@$(MAKE) --no-print-directory build
-	@scripts/seed-sample.sh $(BUILD)/bin
+	@scripts/seed-sample.sh $(BUILD)/bin "$(RUN_DB)"
 	@if [ "$$(id -u)" -eq 0 ]; then \
 	    echo "Running as root: the editor's browser runs without Chromium's sandbox."; \
-	    QTWEBENGINE_DISABLE_SANDBOX=1 $(BUILD)/bin/kuaidi; \
+	    QTWEBENGINE_DISABLE_SANDBOX=1 $(BUILD)/bin/kuaidi --db "$(RUN_DB)"; \
 	else \
-	    $(BUILD)/bin/kuaidi; \
+	    $(BUILD)/bin/kuaidi --db "$(RUN_DB)"; \
 	fi
 
 test: $(DEPS_DONE)

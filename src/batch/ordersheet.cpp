@@ -1,8 +1,7 @@
 #include "ordersheet.h"
 
+#include <core/schema.h>
 #include <import/workbook.h>
-
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -49,17 +48,9 @@ QString orderFieldName(OrderField field)
     return {};
 }
 
-QString normalisedTitle(QStringView title)
-{
-    static const QRegularExpression unit(u"[(（][^()（）]*[)）]"_s);
-    QString text = title.trimmed().toString();
-    text.remove(unit);
-    return text.trimmed();
-}
-
 std::optional<OrderField> orderFieldOfTitle(QStringView title)
 {
-    const QString text = normalisedTitle(title);
+    const QString text = normalisedColumnTitle(title);
     for (const FieldTitles &field : fieldTitles()) {
         if (field.titles.contains(text, Qt::CaseInsensitive))
             return field.field;

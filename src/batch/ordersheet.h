@@ -16,10 +16,6 @@ enum class OrderField { Destination, Weight, OrderNumber, Volume, Amount };
 /// "目的地", "重量", "订单号", "体积", "金额": how a missing column is named.
 QString orderFieldName(OrderField field);
 
-/// A title as it is matched: blanks trimmed, a bracketed unit removed
-/// ("重量(kg)" and "重量（千克）" read as 重量).
-QString normalisedTitle(QStringView title);
-
 /// Which field a title names, if any.
 std::optional<OrderField> orderFieldOfTitle(QStringView title);
 

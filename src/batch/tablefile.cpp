@@ -1,6 +1,8 @@
 #include "tablefile.h"
 
 #include <core/numbertext.h>
+#include <import/workbook.h>
+#include <templates/ratesheet.h>
 
 #include <QDir>
 #include <QFile>
@@ -251,6 +253,21 @@ QByteArray csvRecord(const QStringList &cells)
         line += cell;
     }
     return line + "\r\n";
+}
+
+QList<OutputSheet> templateSheets(const QString &name, const TextTable &rows, const BillingRules &rules)
+{
+    return {{isSheetName(name) ? name : u"模板"_s, rows, {}},
+            {RulesSheetName.toString(), billingRulesSheet(rules), {}}};
+}
+
+std::optional<BillingRules> exportedBillingRules(const QString &path)
+{
+    Workbook workbook;
+    if (!workbook.open(path) || !workbook.sheetNames().contains(RulesSheetName.toString()))
+        return std::nullopt;
+    const std::optional<TextTable> sheet = workbook.readSheet(RulesSheetName.toString());
+    return sheet ? billingRulesFromSheet(*sheet) : std::nullopt;
 }
 
 QString writeTableFile(const QString &path, const QList<OutputSheet> &sheets)

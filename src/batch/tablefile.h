@@ -1,10 +1,13 @@
 #pragma once
 
+#include <core/billingrules.h>
 #include <core/texttable.h>
 
 #include <QList>
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 namespace Kuaidi {
 
@@ -26,5 +29,16 @@ QString writeTableFile(const QString &path, const QList<OutputSheet> &sheets);
 /// One CSV record: cells quoted where they hold a comma, a quote or a line
 /// break, lines ended by CRLF.
 QByteArray csvRecord(const QStringList &cells);
+
+/// The sheet of an exported template that holds its billing rules.
+inline constexpr QStringView RulesSheetName = u"计费规则";
+
+/// Template @p name as a file: its rows under its column names (a sheet
+/// named after it, or "模板" when Excel does not take the name), then its
+/// billing rules on sheet 计费规则 (.xlsx only).
+QList<OutputSheet> templateSheets(const QString &name, const TextTable &rows, const BillingRules &rules);
+
+/// The billing rules an exported workbook carries on sheet 计费规则, if any.
+std::optional<BillingRules> exportedBillingRules(const QString &path);
 
 } // namespace Kuaidi

@@ -1,6 +1,7 @@
 #include "calculatorwindow.h"
 
 #include "artwork.h"
+#include "backupdialog.h"
 #include "batchwindow.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
@@ -10,6 +11,7 @@
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -58,6 +60,12 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     QMenu *settings = menuBar()->addMenu(u"设置"_s);
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
     settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"tutorial"_s); });
+    settings->addSeparator();
+    settings->addAction(u"恢复备份…"_s, this, [this] {
+        BackupDialog dialog(*m_database, this);
+        connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
+        dialog.exec();
+    });
 
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(u"选择夹1"_s);
@@ -83,6 +91,7 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
 
     connect(m_pages, &QTabWidget::currentChanged, this, &CalculatorWindow::refreshTemplateLists);
     connect(m_maintenance, &MaintenancePage::templateRenamed, this, &CalculatorWindow::refreshTemplateLists);
+    connect(m_maintenance, &MaintenancePage::templatesChanged, this, &CalculatorWindow::refreshTemplateLists);
 
     // Start-up: make sure the database file exists, list its templates, and
     // start with an empty destination. An unusable file leaves the lists
@@ -103,6 +112,17 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     }
     refreshTemplateLists();
     m_feeQuery->clearDestination();
+}
+
+void CalculatorWindow::closeEvent(QCloseEvent *event)
+{
+    // Only a sheet read on page 2 and never saved is work that closing loses.
+    if (m_newTemplate->hasUnsavedSheet() &&
+        !Messages::confirm(this, u"读取的表格还没有保存为模板，确定要退出吗？"_s, u"退出"_s)) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 CalculatorWindow::~CalculatorWindow()

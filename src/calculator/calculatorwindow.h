@@ -40,6 +40,9 @@ public:
     /// The editor program; kuaidi-editor beside this program unless set.
     void setEditorProgram(const QString &path) { m_editorProgram = path; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QWidget *createSidePanel();
     void openHelp(const QString &anchor);

@@ -4,6 +4,11 @@
 #include <widgets/named.h>
 #include <widgets/priceinput.h>
 #include <widgets/reportlist.h>
+#include <widgets/sheetsource.h>
+
+#include <batch/tablefile.h>
+#include <import/workbook.h>
+#include <templates/ratesheet.h>
 
 #include <core/billingrules.h>
 #include <core/schema.h>
@@ -11,10 +16,12 @@
 #include <templates/rowrules.h>
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,12 +43,21 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
 {
     m_templates = new QComboBox(this);
     m_templates->setObjectName(u"组合框3"_s);
-    m_templates->setMinimumWidth(200);
+    m_templates->setMinimumWidth(150);
     m_templates->setPlaceholderText(u"请选择快递模板"_s);
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(u"1.选择欲修改快递模板名称"_s, this));
     top->addWidget(m_templates);
     top->addStretch();
+    auto *replaceButton = named<QPushButton>(u"按钮_替换模板"_s, u"用表格替换…"_s, this);
+    replaceButton->setToolTip(u"用一个表格的行替换这个模板的全部行；名称和计费规则不变，替换前自动备份"_s);
+    auto *exportButton = named<QPushButton>(u"按钮_导出模板"_s, u"导出…"_s, this);
+    exportButton->setToolTip(u"把这个模板导出为 Excel 工作簿（.xlsx）或 CSV 文件"_s);
+    auto *deleteButton = named<QPushButton>(u"按钮_删除模板"_s, u"删除模板"_s, this);
+    deleteButton->setToolTip(u"删除这个模板；删除前自动备份，可在“设置”→“恢复备份…”中找回"_s);
+    top->addWidget(replaceButton);
+    top->addWidget(exportButton);
+    top->addWidget(deleteButton);
 
     m_listGroup = new QGroupBox(u"未命名快递公司模板"_s, this);
     m_listGroup->setObjectName(u"分组框2"_s);
@@ -155,6 +171,9 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     connect(contactCurrent, &QPushButton::clicked, this, &MaintenancePage::SetContactOfCurrentRow);
     connect(contactAll, &QPushButton::clicked, this, &MaintenancePage::SetContactOfAllRows);
     connect(rename, &QPushButton::clicked, this, &MaintenancePage::RenameTemplate);
+    connect(replaceButton, &QPushButton::clicked, this, &MaintenancePage::replaceTemplate);
+    connect(exportButton, &QPushButton::clicked, this, &MaintenancePage::exportTemplate);
+    connect(deleteButton, &QPushButton::clicked, this, &MaintenancePage::deleteTemplate);
 
     ChooseStarLevel();
 }
@@ -528,6 +547,106 @@ void MaintenancePage::RenameTemplate()
     m_templates->setItemText(m_templates->currentIndex(), newName);
     m_listGroup->setTitle(newName);
     Q_EMIT templateRenamed(newName);
+}
+
+void MaintenancePage::deleteTemplate()
+{
+    if (!ensureTemplateChosen())
+        return;
+    const QString name = currentTemplate();
+    if (!Messages::confirm(
+            this,
+            u"确定要删除模板“%1”（%2 行）吗？\n\n删除前会自动备份，可在“设置”→“恢复备份…”中找回。"_s.arg(name)
+                .arg(m_rows->rowCount()),
+            u"删除模板"_s))
+        return;
+    if (!m_database.deleteTemplate(name)) {
+        Messages::show(this, u"删除失败\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
+        return;
+    }
+    Messages::show(this, u"删除成功"_s);
+    Q_EMIT templatesChanged();
+}
+
+void MaintenancePage::replaceTemplate()
+{
+    if (!ensureTemplateChosen())
+        return;
+    const QString name = currentTemplate();
+    const QString path = chooseWorkbookFile(this);
+    if (path.isEmpty())
+        return;
+    Workbook workbook;
+    if (!workbook.open(path)) {
+        Messages::show(this, workbook.failureMessage(), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    QString sheetName = workbook.sheetNames().value(0);
+    if (workbook.sheetNames().size() > 1) {
+        bool chosen = false;
+        sheetName = QInputDialog::getItem(this, u"用表格替换"_s, u"选择工作表"_s, workbook.sheetNames(), 0,
+                                          false, &chosen);
+        if (!chosen)
+            return;
+    }
+    const std::optional<TextTable> sheet = workbook.readSheet(sheetName);
+    if (!sheet) {
+        Messages::show(this, workbook.failureMessage(), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty()) {
+        Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    const RateSheet rates = readRateSheet(*sheet);
+    if (!rates.problems.isEmpty()) {
+        Messages::show(this, u"表格不能用来替换模板：\n\n"_s + rates.problems.join(u'\n'), u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    // New surcharges, fee and contact as the template's first row has them.
+    const TextTable grid = newTemplateGrid(
+        rates, {m_rows->cell(0, ColumnSurcharge20To30), m_rows->cell(0, ColumnSurcharge30To50),
+                m_rows->cell(0, ColumnOtherFee), m_rows->cell(0, ColumnContact)});
+    if (!Messages::confirm(
+            this,
+            u"用“%1”的 %2 行替换模板“%3”现有的 %4 行吗？\n\n名称和计费规则不变，替换前会自动备份。"_s
+                .arg(QFileInfo(path).fileName())
+                .arg(grid.rows.size())
+                .arg(name)
+                .arg(m_rows->rowCount()),
+            u"用表格替换"_s))
+        return;
+    if (!m_database.replaceTemplate(name, grid.columns, grid.rows)) {
+        Messages::show(this, u"替换失败\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
+        return;
+    }
+    if (const std::optional<BillingRules> rules = exportedBillingRules(path))
+        m_database.setBillingRules(name, *rules);
+    Messages::show(this, u"替换成功"_s);
+    ChooseTemplate();
+}
+
+void MaintenancePage::exportTemplate()
+{
+    if (!ensureTemplateChosen())
+        return;
+    const QString name = currentTemplate();
+    const QString path = Messages::chooseSaveFile(
+        this, u"导出模板"_s, u"Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)"_s, name + u".xlsx"_s);
+    if (path.isEmpty())
+        return;
+    const std::optional<TextTable> table = m_database.readTemplate(name);
+    const std::optional<BillingRules> rules = m_database.billingRules(name);
+    if (!table || !rules) {
+        Messages::show(this, m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
+        return;
+    }
+    if (const QString error = writeTableFile(path, templateSheets(name, *table, *rules)); !error.isEmpty()) {
+        Messages::show(this, error, u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    Messages::show(this, u"导出成功"_s);
 }
 
 } // namespace Kuaidi

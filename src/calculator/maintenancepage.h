@@ -48,10 +48,15 @@ public:
     void RenameTemplate();
     /// Stores the billing rules shown for the chosen template.
     void SaveBillingRules();
+    void deleteTemplate();
+    void replaceTemplate();
+    void exportTemplate();
 
 Q_SIGNALS:
     /// A template got a new name; the other template lists may refresh.
     void templateRenamed(const QString &newName);
+    /// Templates were deleted or replaced.
+    void templatesChanged();
 
 private:
     QString currentTemplate() const;

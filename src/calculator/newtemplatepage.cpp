@@ -6,8 +6,10 @@
 #include <widgets/reportlist.h>
 #include <widgets/sheetsource.h>
 
+#include <batch/tablefile.h>
 #include <core/schema.h>
 #include <ratedb/ratedatabase.h>
+#include <templates/ratesheet.h>
 #include <templates/templategrid.h>
 
 #include <QComboBox>
@@ -141,6 +143,8 @@ void NewTemplatePage::ListSheets(const QString &path)
         return;
     m_path->setText(QFileInfo(path).fileName());
     m_path->setToolTip(path);
+    m_workbookPath = path;
+    m_name->setText(QFileInfo(path).completeBaseName());
     LoadSheet();
 }
 
@@ -153,7 +157,15 @@ void NewTemplatePage::LoadSheet()
         Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
         return;
     }
-    m_grid->table()->setTable(importGridFromSheet(*sheet));
+    // Every problem of the sheet at once, before anything is saved; the
+    // sheet still shows, so that the seller sees the rows named.
+    m_rates = readRateSheet(*sheet);
+    m_saved = false;
+    if (!m_rates->problems.isEmpty()) {
+        Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
+                       Messages::Icon::Warning);
+    }
+    m_grid->table()->setTable(m_rates->wholeTemplate ? m_rates->sheet : importGridFromSheet(m_rates->sheet));
     QList<int> widths(m_grid->columnCount(), 50);
     if (!widths.isEmpty())
         widths[0] = 40;
@@ -176,6 +188,8 @@ void NewTemplatePage::MatchProvinces()
     QList<int> widths;
     for (int c = 0; c < m_grid->columnCount(); ++c)
         widths << m_grid->columnWidth(c);
+    if (m_rates && m_rates->wholeTemplate)
+        return; // an exported template has its provinces
     TextTable grid = m_grid->table()->table();
     const bool inserting = grid.columns.value(ColumnProvince) != RateColumns().at(ColumnProvince);
     Kuaidi::MatchProvinces(grid);
@@ -188,7 +202,7 @@ void NewTemplatePage::MatchProvinces()
 void NewTemplatePage::PreviewNewTemplate()
 {
     m_gridGroup->setTitle(m_name->text());
-    if (m_grid->columnCount() == 0)
+    if (m_grid->columnCount() == 0 || (m_rates && m_rates->wholeTemplate))
         return;
     if (!checkPriceBoxes(this, {{u"20-30KG手续费"_s, m_surcharge20},
                                 {u"30-50手续费"_s, m_surcharge30},
@@ -215,20 +229,24 @@ void NewTemplatePage::SaveNewTemplate()
         Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
         return;
     }
-    const TextTable &grid = m_grid->table()->table();
-    if (grid.columns.isEmpty()) {
+    if (m_grid->columnCount() == 0 || !m_rates) {
         Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
                        Messages::Icon::Warning);
         return;
     }
-    if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty()) {
-        Messages::show(
-            this,
-            u"表格缺少“%1”列，保存后无法计算运费。请按“excel文档 格式说明”修改表格的标题后重新读取。"_s.arg(
-                missing.join(u"”、“")),
-            u"提示"_s, Messages::Icon::Warning);
+    if (!m_rates->problems.isEmpty()) {
+        Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
+                       Messages::Icon::Warning);
         return;
     }
+    // What is on screen is saved: the sheet with the boxes as they are now,
+    // as 3 and 4 would show it, whichever steps were taken.
+    if (!m_rates->wholeTemplate && !checkPriceBoxes(this, {{u"20-30KG手续费"_s, m_surcharge20},
+                                                           {u"30-50手续费"_s, m_surcharge30},
+                                                           {u"其他手续费"_s, m_otherFee}}))
+        return;
+    const TextTable grid = newTemplateGrid(
+        *m_rates, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
     if (!m_database.open()) {
         Messages::show(this, u"连接数据库失败！\n\n"_s + m_database.lastError(), u"提示"_s,
                        Messages::Icon::Critical);
@@ -243,7 +261,15 @@ void NewTemplatePage::SaveNewTemplate()
                        Messages::Icon::Critical);
         return;
     }
+    if (const std::optional<BillingRules> rules = exportedBillingRules(m_workbookPath))
+        m_database.setBillingRules(name, *rules);
+    m_saved = true;
     Messages::show(this, u"保存成功！"_s);
+}
+
+bool NewTemplatePage::hasUnsavedSheet() const
+{
+    return m_rates && !m_saved;
 }
 
 } // namespace Kuaidi

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <templates/ratesheet.h>
+
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -33,12 +36,17 @@ public:
     void MatchProvinces();
     void PreviewNewTemplate();
     void SaveNewTemplate();
+    /// Whether a sheet was loaded and never saved as a template.
+    bool hasUnsavedSheet() const;
 
 private:
     void showGrid(const QList<int> &widths);
 
     RateDatabase &m_database;
     std::unique_ptr<SheetSource> m_sheetSource;
+    QString m_workbookPath;
+    std::optional<RateSheet> m_rates; // the sheet loaded, read for a template
+    bool m_saved = false;
     QLabel *m_path = nullptr;
     QComboBox *m_sheets = nullptr;
     QGroupBox *m_gridGroup = nullptr;

@@ -10,6 +10,7 @@
 #include <ratedb/ratedatabase.h>
 #include <regions/regiontable.h>
 #include <templates/raterows.h>
+#include <templates/ratesheet.h>
 #include <templates/templategrid.h>
 
 #include <QCommandLineParser>
@@ -39,6 +40,11 @@ QString usage()
   kuaidi-cli read WORKBOOK [--sheet SHEET] [--json]
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
                                  [--other-fee X] [--contact TEXT]
+  kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK --replace …   (replaces the rows of TEMPLATE)
+  kuaidi-cli [--db PATH] delete TEMPLATE --yes
+  kuaidi-cli [--db PATH] export TEMPLATE FILE.xlsx|FILE.csv
+  kuaidi-cli [--db PATH] backups
+  kuaidi-cli [--db PATH] restore BACKUP --yes
   kuaidi-cli [--db PATH] batch ORDERS [--sheet SHEET] [--level LEVEL] [--templates A,B,…] [--out FILE]
   kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
                                  [--tolerance YUAN] [--out FILE]
@@ -59,6 +65,8 @@ struct CliOptions
     NewTemplateDefaults defaults;
     std::optional<double> volume;
     bool exact = false;
+    bool replace = false;
+    bool yes = false;
     // Billing rules to store; unset ones stay as they are.
     std::optional<QString> rounding;
     std::optional<QString> firstWeight;
@@ -91,6 +99,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption contact(u"contact"_s, u"contact text"_s, u"TEXT"_s);
     const QCommandLineOption volume(u"volume"_s, u"parcel volume, m³"_s, u"M3"_s);
     const QCommandLineOption exact(u"exact"_s, u"no city or province fallback"_s);
+    const QCommandLineOption replace(u"replace"_s, u"replace the rows of an existing template"_s);
+    const QCommandLineOption yes(u"yes"_s, u"confirm a destructive command"_s);
     const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
     const QCommandLineOption firstWeight(u"first-weight"_s, u"首重重量"_s, u"KG"_s);
     const QCommandLineOption divisor(u"divisor"_s, u"抛重系数"_s, u"N"_s);
@@ -101,9 +111,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                        u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db,        level,        json,   row,       sheet,    fee20,       fee30,
-                       otherFee,  contact,      volume, exact,     rounding, firstWeight, divisor,
-                       templates, templateName, out,    tolerance, help,     version});
+    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,   fee30,     otherFee,
+                       contact, volume,    exact,   rounding, firstWeight, divisor, templates, templateName,
+                       out,     tolerance, replace, yes,      help,        version});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -134,6 +144,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.sheet = parser.value(sheet);
     o.defaults = {parser.value(fee20), parser.value(fee30), parser.value(otherFee), parser.value(contact)};
     o.exact = parser.isSet(exact);
+    o.replace = parser.isSet(replace);
+    o.yes = parser.isSet(yes);
     const auto optional = [&parser](const QCommandLineOption &option) {
         return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
     };
@@ -232,12 +244,14 @@ public:
             int (Cli::*handler)();
         };
         static constexpr Command commands[] = {
-            {"templates"_L1, 0, &Cli::templates}, {"quote"_L1, 2, &Cli::quote},
-            {"breakdown"_L1, 2, &Cli::breakdown}, {"rows"_L1, 1, &Cli::rows},
-            {"region"_L1, 1, &Cli::region},       {"sheets"_L1, 1, &Cli::sheets},
-            {"create"_L1, 2, &Cli::create},       {"address"_L1, 1, &Cli::address},
-            {"rules"_L1, 1, &Cli::rules},         {"read"_L1, 1, &Cli::read},
-            {"batch"_L1, 1, &Cli::batch},         {"reconcile"_L1, 1, &Cli::reconcile},
+            {"templates"_L1, 0, &Cli::templates},   {"quote"_L1, 2, &Cli::quote},
+            {"breakdown"_L1, 2, &Cli::breakdown},   {"rows"_L1, 1, &Cli::rows},
+            {"region"_L1, 1, &Cli::region},         {"sheets"_L1, 1, &Cli::sheets},
+            {"create"_L1, 2, &Cli::create},         {"address"_L1, 1, &Cli::address},
+            {"rules"_L1, 1, &Cli::rules},           {"read"_L1, 1, &Cli::read},
+            {"batch"_L1, 1, &Cli::batch},           {"reconcile"_L1, 1, &Cli::reconcile},
+            {"delete"_L1, 1, &Cli::deleteTemplate}, {"export"_L1, 2, &Cli::exportTemplate},
+            {"backups"_L1, 0, &Cli::listBackups},   {"restore"_L1, 1, &Cli::restore},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -473,21 +487,28 @@ private:
 
         if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty())
             return badInput(problem);
-        TextTable grid = importGridFromSheet(*sheet);
-        MatchProvinces(grid);
-        PreviewNewTemplate(grid, m_o.defaults);
-        if (const QStringList missing = missingFeeColumns(grid.columns); !missing.isEmpty())
-            return badInput(u"表格缺少“%1”列，无法计算运费"_s.arg(missing.join(u"”、“")));
+        const RateSheet rates = readRateSheet(*sheet);
+        if (!rates.problems.isEmpty())
+            return badInput(rates.problems.join(u'\n'));
+        const TextTable grid = newTemplateGrid(rates, m_o.defaults);
         if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
             return badInput(problem);
+        // An exported template brings its billing rules along.
+        const std::optional<BillingRules> rules = exportedBillingRules(m_o.arguments.at(1));
 
         RateDatabase db(m_o.databasePath);
         const QStringList existing = db.templateNames();
         if (!db.lastError().isEmpty())
             return databaseError(db);
-        if (existing.contains(name, Qt::CaseInsensitive))
+        const bool exists = existing.contains(name);
+        if (exists && !m_o.replace)
+            return badInput(u"保存失败：已有名为“%1”的快递模板（用 --replace 替换它的行）"_s.arg(name));
+        if (!exists && existing.contains(name, Qt::CaseInsensitive))
             return badInput(u"保存失败：已有名为“%1”的快递模板"_s.arg(name));
-        if (!db.createTemplate(name, grid.columns, grid.rows))
+        if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows)
+                     : db.createTemplate(name, grid.columns, grid.rows)))
+            return databaseError(db);
+        if (rules && !db.setBillingRules(name, *rules))
             return databaseError(db);
         m_out << grid.rows.size() << u'\n';
         return CliOk;
@@ -562,6 +583,67 @@ private:
             return status;
         const QList<BillCheck> checks = *ReconcileBill(*sheet.sheet, *pricer, 0, m_o.tolerance);
         return writeResult(reconcileSheets(*sheet.sheet, checks));
+    }
+
+    /// A destructive command runs only with --yes; without it nothing
+    /// changes.
+    int confirmed(const QString &what)
+    {
+        if (m_o.yes)
+            return CliOk;
+        return badInput(u"%1会修改数据库，请加上 --yes 确认（之前会自动备份）；没有做任何修改"_s.arg(what));
+    }
+
+    int deleteTemplate()
+    {
+        const QString &name = m_o.arguments.at(0);
+        RateDatabase db(m_o.databasePath);
+        if (const int status = checkTemplateExists(db, name); status != CliOk)
+            return status;
+        if (const int status = confirmed(u"删除模板“%1”"_s.arg(name)); status != CliOk)
+            return status;
+        if (!db.deleteTemplate(name))
+            return databaseError(db);
+        return CliOk;
+    }
+
+    int exportTemplate()
+    {
+        const QString &name = m_o.arguments.at(0);
+        RateDatabase db(m_o.databasePath);
+        if (const int status = checkTemplateExists(db, name); status != CliOk)
+            return status;
+        const std::optional<TextTable> table = db.readTemplate(name);
+        const std::optional<BillingRules> rules = db.billingRules(name);
+        if (!table || !rules)
+            return databaseError(db);
+        if (const QString error = writeTableFile(m_o.arguments.at(1), templateSheets(name, *table, *rules));
+            !error.isEmpty())
+            return badInput(error);
+        return CliOk;
+    }
+
+    int listBackups()
+    {
+        RateDatabase db(m_o.databasePath);
+        for (const Backup &backup : db.backups())
+            m_out << tsvLine({backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation})
+                  << u'\n';
+        return CliOk;
+    }
+
+    int restore()
+    {
+        const QString &name = m_o.arguments.at(0);
+        RateDatabase db(m_o.databasePath);
+        const QList<Backup> all = db.backups();
+        if (std::none_of(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; }))
+            return badInput(u"没有名为“%1”的备份（kuaidi-cli backups 列出全部备份）"_s.arg(name));
+        if (const int status = confirmed(u"恢复备份“%1”"_s.arg(name)); status != CliOk)
+            return status;
+        if (!db.restoreBackup(name))
+            return databaseError(db);
+        return CliOk;
     }
 
     const CliOptions &m_o;

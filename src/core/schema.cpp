@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -71,6 +73,14 @@ const QStringList &RateColumnShortTitles()
         return t;
     }();
     return titles;
+}
+
+QString normalisedColumnTitle(QStringView title)
+{
+    static const QRegularExpression unit(u"[(（][^()（）]*[)）]"_s);
+    QString text = title.trimmed().toString();
+    text.remove(unit);
+    return text.trimmed();
 }
 
 } // namespace Kuaidi

@@ -58,4 +58,8 @@ constexpr int priceSetColumnIndex(int level, int field)
     return ColumnFirstPriceSet + PriceFieldCount * level + field;
 }
 
+/// A column title as sheets are matched by it: blanks trimmed, a bracketed
+/// unit removed ("重量(kg)" and "首重（元）" read as 重量 and 首重).
+QString normalisedColumnTitle(QStringView title);
+
 } // namespace Kuaidi

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSet>
@@ -14,6 +15,7 @@
 #include <QStringEncoder>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace Qt::StringLiterals;
@@ -47,6 +49,14 @@ constexpr QStringView UpdateSql = u"UPDATE %1 SET %2";
 constexpr QStringView WhereIdSql = u" WHERE %1 = ?";
 constexpr QStringView DeleteSql = u"DELETE FROM %1 WHERE %2 = ?";
 constexpr QStringView RenameSql = u"ALTER TABLE %1 RENAME TO %2";
+constexpr QStringView DropSql = u"DROP TABLE %1";
+constexpr QStringView VacuumIntoSql = u"VACUUM INTO ?";
+constexpr QStringView SetChangeSql = u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, ?) "
+                                     u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = excluded.\"版本\"";
+
+constexpr auto BackupFolderName = "backups"_L1;
+constexpr auto BackupTimeFormat = "yyyyMMdd-HHmmss-zzz"_L1;
+constexpr qsizetype BackupsKept = 30;
 
 // The billing rules of every template that has saved some, as texts. The
 // column names are the rules' own.
@@ -565,51 +575,58 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     if (existing.contains(name, Qt::CaseInsensitive))
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), QString());
 
-    QStringList definitions;
-    QStringList quotedColumns;
-    for (const QString &column : columns) {
-        quotedColumns << Sql::quoted(column);
-        definitions << Sql::quoted(column) + u" TEXT";
-    }
-    const bool created = transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error =
-                m_connection.exec(CreateTableSql.arg(Sql::quoted(name), definitions.join(u", ")));
-            error.isError())
+    return transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = writeTable(name, columns, rows); error.isError())
             return error;
-        Sqlite::Statement insert(
-            m_connection.handle(),
-            InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
-        if (!insert.isValid())
-            return insert.error();
-        // A row's texts encoded into one buffer, bound where they lie: no
-        // allocation a cell.
-        QStringEncoder utf8(QStringEncoder::Utf8);
-        QByteArray buffer;
-        QList<qsizetype> ends(columns.size());
-        for (const QStringList &row : rows) {
-            insert.reset();
-            buffer.clear();
-            for (qsizetype c = 0; c < columns.size(); ++c) {
-                const QStringView cell = c < row.size() ? QStringView(row.at(c)) : QStringView();
-                const qsizetype start = buffer.size();
-                buffer.resize(start + utf8.requiredSpace(cell.size()));
-                buffer.resize(utf8.appendToBuffer(buffer.data() + start, cell) - buffer.constData());
-                ends[c] = buffer.size();
-            }
-            for (qsizetype c = 0; c < columns.size(); ++c) {
-                const qsizetype start = c == 0 ? 0 : ends.at(c - 1);
-                insert.bindStatic(int(c) + 1, QByteArrayView(buffer).sliced(start, ends.at(c) - start));
-            }
-            if (!insert.run())
-                return insert.error();
-        }
         if (Sqlite::Error error = countChange(name); error.isError())
             return error;
         // Rules left behind by a table that another program dropped are
         // not this template's.
         return forgetRules(name);
     });
-    return created;
+}
+
+Sqlite::Error RateDatabase::writeTable(const QString &name, const QStringList &columns,
+                                       const QList<QStringList> &rows)
+{
+    QStringList definitions;
+    QStringList quotedColumns;
+    for (const QString &column : columns) {
+        quotedColumns << Sql::quoted(column);
+        definitions << Sql::quoted(column) + u" TEXT";
+    }
+    if (Sqlite::Error error =
+            m_connection.exec(CreateTableSql.arg(Sql::quoted(name), definitions.join(u", ")));
+        error.isError())
+        return error;
+    Sqlite::Statement insert(
+        m_connection.handle(),
+        InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
+    if (!insert.isValid())
+        return insert.error();
+    // A row's texts encoded into one buffer, bound where they lie: no
+    // allocation a cell.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray buffer;
+    QList<qsizetype> ends(columns.size());
+    for (const QStringList &row : rows) {
+        insert.reset();
+        buffer.clear();
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            const QStringView cell = c < row.size() ? QStringView(row.at(c)) : QStringView();
+            const qsizetype start = buffer.size();
+            buffer.resize(start + utf8.requiredSpace(cell.size()));
+            buffer.resize(utf8.appendToBuffer(buffer.data() + start, cell) - buffer.constData());
+            ends[c] = buffer.size();
+        }
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            const qsizetype start = c == 0 ? 0 : ends.at(c - 1);
+            insert.bindStatic(int(c) + 1, QByteArrayView(buffer).sliced(start, ends.at(c) - start));
+        }
+        if (!insert.run())
+            return insert.error();
+    }
+    return {};
 }
 
 bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &values,
@@ -633,6 +650,9 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         sql += WhereIdSql.arg(Sql::quoted(RateColumns().at(ColumnId)));
         bound << *id;
     }
+    // Every row at once (全部修改) cannot be undone by hand.
+    if (!id && !backUp(u"全部修改"_s))
+        return false;
     qint64 changed = 0;
     const bool updated = transact(u"修改模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
         if (Sqlite::Error error = execBound(sql, bound); error.isError())
@@ -672,6 +692,8 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
         *rowsDeleted = 0;
     if (!openForWriting())
         return false;
+    if (!backUp(u"删除行"_s))
+        return false;
     const QString sql = DeleteSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)));
     qint64 deleted = 0;
     const bool done = transact(u"删除记录失败"_s, [&]() -> Sqlite::Error {
@@ -699,6 +721,8 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), QString());
     if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), QString());
+    if (!backUp(u"重命名模板"_s))
+        return false;
     // The rules go with the name, in the same transaction.
     const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&]() -> Sqlite::Error {
         if (Sqlite::Error error =
@@ -713,6 +737,141 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         return error;
     });
     return renamed;
+}
+
+bool RateDatabase::prepareToDestroy(const QString &name, const QString &operation)
+{
+    if (!openForWriting())
+        return false;
+    const QStringList names = templateNames();
+    if (!m_lastError.isEmpty())
+        return false;
+    if (!names.contains(name))
+        return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
+    return backUp(operation);
+}
+
+bool RateDatabase::deleteTemplate(const QString &name)
+{
+    m_lastError.clear();
+    if (!prepareToDestroy(name, u"删除模板"_s))
+        return false;
+    return transact(u"删除模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = m_connection.exec(DropSql.arg(Sql::quoted(name))); error.isError())
+            return error;
+        if (Sqlite::Error error = countChange(name); error.isError())
+            return error;
+        return forgetRules(name);
+    });
+}
+
+bool RateDatabase::replaceTemplate(const QString &name, const QStringList &columns,
+                                   const QList<QStringList> &rows)
+{
+    m_lastError.clear();
+    if (const QString problem = checkTemplateColumns(columns); !problem.isEmpty())
+        return fail(problem, QString());
+    if (!prepareToDestroy(name, u"替换模板"_s))
+        return false;
+    // The table is made again, since the new rows may bring other columns;
+    // the rules stay, keyed by the name.
+    return transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = m_connection.exec(DropSql.arg(Sql::quoted(name))); error.isError())
+            return error;
+        if (Sqlite::Error error = writeTable(name, columns, rows); error.isError())
+            return error;
+        return countChange(name);
+    });
+}
+
+QString RateDatabase::backupFolder() const
+{
+    return QFileInfo(m_path).dir().filePath(BackupFolderName);
+}
+
+QList<Backup> RateDatabase::backups() const
+{
+    QList<Backup> found;
+    const QDir folder(backupFolder());
+    // Names start with the time: sorted by name, the newest comes first.
+    const QStringList files = folder.entryList({u"*.db"_s}, QDir::Files, QDir::Name | QDir::Reversed);
+    for (const QString &file : files) {
+        const QString name = file.chopped(3);
+        const qsizetype split = name.indexOf(u'_');
+        const QDateTime time = QDateTime::fromString(name.left(split), BackupTimeFormat);
+        if (split < 0 || !time.isValid())
+            continue;
+        found.append({name, folder.filePath(file), time, name.mid(split + 1)});
+    }
+    return found;
+}
+
+bool RateDatabase::backUp(const QString &operation)
+{
+    if (!open())
+        return false;
+    const QString failure = u"无法备份数据库，操作没有进行"_s;
+    const QDir folder(backupFolder());
+    if (!QDir().mkpath(folder.path()))
+        return fail(failure + u"：无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())),
+                    QString());
+    const QString path = folder.filePath(QDateTime::currentDateTime().toString(BackupTimeFormat) + u'_' +
+                                         operation + u".db"_s);
+    if (const Sqlite::Error error = execBound(VacuumIntoSql, {path}); error.isError()) {
+        QFile::remove(path);
+        return fail(failure, error);
+    }
+    const QList<Backup> all = backups();
+    for (qsizetype i = BackupsKept; i < all.size(); ++i) {
+        if (all.at(i).path != m_restoring) // the one being restored goes once it is in place
+            QFile::remove(all.at(i).path);
+    }
+    return true;
+}
+
+bool RateDatabase::restoreBackup(const QString &name)
+{
+    m_lastError.clear();
+    const QList<Backup> all = backups();
+    const auto backup =
+        std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
+    if (backup == all.cend())
+        return fail(u"没有名为“%1”的备份"_s.arg(name), QString());
+    Sqlite::Connection source;
+    if (const Sqlite::Error error = source.open(backup->path, m_busyTimeoutMs); error.isError())
+        return fail(u"无法打开备份 %1"_s.arg(name), error);
+    if (!openForWriting())
+        return false;
+    const QHash<QString, qint64> before = readChangeCounters(m_connection);
+    m_restoring = backup->path;
+    const bool backedUp = backUp(u"恢复备份"_s);
+    m_restoring.clear();
+    if (!backedUp)
+        return false;
+    if (const Sqlite::Error error = Sqlite::copyDatabase(source, m_connection); error.isError())
+        return fail(u"恢复备份 %1 失败"_s.arg(name), error);
+    m_cached.clear();
+    m_checked = false;
+    // Every template counts as changed, beyond any version seen before, so
+    // that no program keeps rows of the state that was replaced.
+    return transact(u"恢复备份 %1 失败"_s.arg(name), [&]() -> Sqlite::Error {
+        if (Sqlite::Error error = m_connection.exec(CreateChangesSql); error.isError())
+            return error;
+        const QHash<QString, qint64> restored = readChangeCounters(m_connection);
+        QSet<QString> names(before.keyBegin(), before.keyEnd());
+        for (auto it = restored.keyBegin(); it != restored.keyEnd(); ++it)
+            names.insert(*it);
+        for (const QString &table : std::as_const(names)) {
+            const qint64 version = qMax(before.value(table), restored.value(table)) + 1;
+            Sqlite::Statement set(m_connection.handle(), SetChangeSql);
+            set.bind(1, table);
+            set.bind(2, version);
+            if (!set.run())
+                return set.error();
+            m_countedChanges.insert(table, version);
+        }
+        return {};
+    });
 }
 
 Sqlite::Error RateDatabase::forgetRules(const QString &name)

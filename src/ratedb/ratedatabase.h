@@ -5,6 +5,7 @@
 #include <ratedb/sqlite.h>
 #include <ratedb/templaterows.h>
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -31,6 +32,15 @@ struct ColumnValue
 {
     QString column;
     QString value;
+};
+
+/// One copy of the database taken before a destructive operation.
+struct Backup
+{
+    QString name; ///< the file name without ".db", as `restore` takes it
+    QString path;
+    QDateTime time; ///< when it was taken
+    QString operation; ///< "删除模板", "替换模板", "重命名模板", "删除行", "全部修改", "恢复备份"
 };
 
 /// Why a text cannot be a template name, or the empty text when it can.
@@ -117,6 +127,25 @@ public:
     /// Deletes the rows whose ID is @p id.
     bool deleteRows(const QString &name, const QString &id, int *rowsDeleted = nullptr);
 
+    /// Deletes a template and its billing rules, after a backup.
+    bool deleteTemplate(const QString &name);
+    /// Replaces every row (and the columns) of template @p name in one
+    /// transaction, after a backup; its name and billing rules stay.
+    bool replaceTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
+
+    /// The folder of backups: "backups" beside the database file.
+    QString backupFolder() const;
+    /// The backups there, newest first; the newest 30 are kept.
+    QList<Backup> backups() const;
+    /// Copies the database as it is into the backup folder, named with the
+    /// time and @p operation (see Backup), through SQLite's VACUUM INTO: a
+    /// consistent copy even while others write. Every destructive operation
+    /// calls it first and does not run when it fails.
+    bool backUp(const QString &operation);
+    /// Puts the backup called @p name in place of the database's contents,
+    /// after backing up the current state.
+    bool restoreBackup(const QString &name);
+
     /// Renames a template; its billing rules keep going with it.
     bool renameTemplate(const QString &oldName, const QString &newName);
 
@@ -139,6 +168,12 @@ private:
     /// Runs @p steps in one transaction; each returns the error that stopped
     /// it, none when it worked. Any error rolls all of it back.
     bool transact(const QString &failure, const std::function<Sqlite::Error()> &steps);
+    /// Whether template @p name may be destroyed by @p operation: it exists,
+    /// the file may be written, and a backup was taken.
+    bool prepareToDestroy(const QString &name, const QString &operation);
+    /// Creates table @p name with @p columns and inserts @p rows, inside a
+    /// transaction.
+    Sqlite::Error writeTable(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
     Sqlite::Error execBound(QStringView sql, const QStringList &values);
     bool tableExists(const QString &table, Sqlite::Error *error = nullptr);
     Sqlite::Error forgetRules(const QString &name);
@@ -153,6 +188,7 @@ private:
     QString m_lastError;
     Sqlite::Connection m_connection;
     bool m_checked = false; // passed the quick check this session
+    QString m_restoring;    // the backup being restored, kept while it is read
     int m_busyTimeoutMs = 5000;
 
     /// What is held in memory of each template: its rows, and its change

@@ -206,6 +206,21 @@ Error Connection::exec(QStringView sql)
     return error;
 }
 
+Error copyDatabase(const Connection &source, Connection &target)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
+    if (!backup) {
+        return {sqlite3_extended_errcode(target.handle()),
+                QString::fromUtf8(sqlite3_errmsg(target.handle()))};
+    }
+    const int stepped = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    const int code = stepped != SQLITE_DONE ? stepped : finished;
+    if (code != SQLITE_DONE && code != SQLITE_OK)
+        return {code, QString::fromUtf8(sqlite3_errstr(code))};
+    return {};
+}
+
 std::optional<QString> Connection::scalar(QStringView sql, Error *error)
 {
     Statement statement(m_db, sql);

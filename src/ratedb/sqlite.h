@@ -98,4 +98,8 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
+/// Copies every page of @p source's main database over @p target's, in one
+/// step of SQLite's online backup.
+Error copyDatabase(const Connection &source, Connection &target);
+
 } // namespace Kuaidi::Sqlite

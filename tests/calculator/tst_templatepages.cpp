@@ -63,6 +63,7 @@ private Q_SLOTS:
     {
         m_path = m_dir.filePath(u"kuaidishuju.db"_s);
         QFile::remove(m_path);
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
     }
     void cleanup() { Messages::setFileHandler({}); }
 
@@ -205,8 +206,10 @@ private Q_SLOTS:
         click(window.get(), u"按钮1"_s);
         setText(window.get(), u"编辑框_为模板命名"_s, u"引号"_s);
         click(window.get(), u"按钮9"_s);
-        QCOMPARE(messages.messages.size(), 1);
-        QVERIFY(messages.texts().first().contains(u"缺少“续重价格”列"_s));
+        // Said when the sheet is read, and again when it would be saved.
+        QCOMPARE(messages.messages.size(), 2);
+        QVERIFY(messages.texts().at(0).contains(u"缺少“续重价格”列"_s));
+        QVERIFY(messages.texts().at(1).contains(u"缺少“续重价格”列"_s));
         QVERIFY(RateDatabase(m_path).templateNames().isEmpty());
     }
 
@@ -463,6 +466,59 @@ private Q_SLOTS:
         QVERIFY(status->text().isEmpty());
         QVERIFY(RateDatabase(m_path).renameTemplate(u"圆通"_s, u"圆通速递"_s));
         QCOMPARE(RateDatabase(m_path).billingRules(u"圆通速递"_s), std::optional<BillingRules>(expected));
+    }
+    // What is on screen is saved, previewed or not; the name comes from the
+    // file; closing with a sheet never saved asks first.
+    void newTemplate_savesTheBoxesAsTheyAreNow()
+    {
+        MessageRecorder messages(false);
+        auto window = openWindow(1);
+        Messages::setFileHandler([] { return testData(u"sheets/运费-utf8.csv"_s); });
+        click(window.get(), u"按钮1"_s);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框_为模板命名"_s)->text(), u"运费-utf8"_s);
+        QVERIFY(!window->close()); // answered Cancel: the sheet is not saved yet
+        setText(window.get(), u"编辑框_新建模板其他手续费"_s, u"1"_s);
+        click(window.get(), u"按钮3"_s);
+        setText(window.get(), u"编辑框_新建模板其他手续费"_s, u"2"_s); // changed after the preview
+        click(window.get(), u"按钮9"_s);
+        QCOMPARE(messages.texts().last(), u"保存成功！"_s);
+        const QList<QStringList> rows = storedRows(u"运费-utf8"_s);
+        QVERIFY(!rows.isEmpty());
+        for (const QStringList &row : rows)
+            QCOMPARE(row.at(ColumnOtherFee), u"2"_s);
+        QVERIFY(window->close());
+    }
+
+    void maintenance_deleteExportAndReplace()
+    {
+        createRateTemplate(m_path, u"甲"_s, {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)});
+        createRateTemplate(m_path, u"乙"_s, {rateRow(u"1"_s, u"北京"_s, u"6"_s, u"1"_s)});
+        MessageRecorder messages;
+        auto window = openWindow(2);
+        auto *templates = child<QComboBox>(window.get(), u"组合框3"_s);
+        templates->setCurrentIndex(templates->findText(u"甲"_s));
+
+        const QString exported = m_dir.filePath(u"甲.xlsx"_s);
+        Messages::setFileHandler([&exported] { return exported; });
+        click(window.get(), u"按钮_导出模板"_s);
+        QCOMPARE(messages.texts().last(), u"导出成功"_s);
+
+        Messages::setFileHandler([] { return testData(u"sheets/运费-utf8.csv"_s); });
+        messages.clear();
+        click(window.get(), u"按钮_替换模板"_s);
+        QVERIFY(messages.messages.value(0).question);
+        QVERIFY(messages.texts().value(0).contains(u"4 行替换模板“甲”现有的 1 行"_s));
+        QCOMPARE(messages.texts().value(1), u"替换成功"_s);
+        QVERIFY(storedRows(u"甲"_s).size() > 1);
+
+        messages.clear();
+        click(window.get(), u"按钮_删除模板"_s);
+        QVERIFY(messages.messages.value(0).question);
+        QVERIFY(messages.texts().value(0).contains(u"“甲”（4 行）"_s));
+        QCOMPARE(messages.texts().value(1), u"删除成功"_s);
+        QCOMPARE(RateDatabase(m_path).templateNames(), QStringList{u"乙"_s});
+        QCOMPARE(templates->count(), 1);
+        QCOMPARE(RateDatabase(m_path).backups().size(), 2);
     }
 };
 

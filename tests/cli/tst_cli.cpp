@@ -341,6 +341,58 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 1);
     }
+    void exportThenCreate_givesTheSameRowsAndRules()
+    {
+        QStringList awkward = rateRow(u"007"_s, u"北京, \"朝阳\""_s, u"10"_s, u"未填"_s, u"1"_s, u"2"_s,
+                                      u"3"_s, u"张三\n李四"_s, QString(1000, u'长'));
+        awkward[ColumnProvince] = u"0012"_s;
+        createRateTemplate(m_path, u"导出"_s, {awkward, rateRow(u"2"_s, u"上海"_s, u"5元"_s, u"1"_s)});
+        QCOMPARE(run({u"rules"_s, u"导出"_s, u"--rounding"_s, u"0.5"_s, u"--divisor"_s, u"8000"_s}).status,
+                 0);
+        const CliRun original = run({u"rows"_s, u"导出"_s});
+        for (const QString &file : {u"导出.xlsx"_s, u"导出.csv"_s}) {
+            const QString path = m_dir.filePath(file);
+            QCOMPARE(run({u"export"_s, u"导出"_s, path}).status, 0);
+            const QString copy = u"副本"_s + file.right(4);
+            QCOMPARE(run({u"create"_s, copy, path}).status, 0);
+            QCOMPARE(run({u"rows"_s, copy}).out, original.out);
+            if (file.endsWith(u"xlsx"))
+                QVERIFY(run({u"rules"_s, copy}).out.contains(u"抛重系数\t8000"_s));
+        }
+        // Under the same name only with --replace; the name and rules stay.
+        const QString path = m_dir.filePath(u"导出.xlsx"_s);
+        const CliRun refused = run({u"create"_s, u"导出"_s, path});
+        QCOMPARE(refused.status, 2);
+        QVERIFY(refused.err.contains(u"--replace"_s));
+        QCOMPARE(run({u"create"_s, u"导出"_s, path, u"--replace"_s}).status, 0);
+        QCOMPARE(run({u"rows"_s, u"导出"_s}).out, original.out);
+        QVERIFY(run({u"backups"_s}).out.contains(u"\t替换模板"_s));
+
+        // delete asks for --yes and changes nothing without it.
+        const CliRun unconfirmed = run({u"delete"_s, u"副本.csv"_s});
+        QCOMPARE(unconfirmed.status, 2);
+        QVERIFY(run({u"templates"_s}).out.contains(u"副本.csv"_s));
+        QCOMPARE(run({u"delete"_s, u"副本.csv"_s, u"--yes"_s}).status, 0);
+        QVERIFY(!run({u"templates"_s}).out.contains(u"副本.csv"_s));
+        const QString newest = run({u"backups"_s}).out.section(u'\t', 0, 0);
+        QCOMPARE(run({u"restore"_s, newest}).status, 2);
+        QCOMPARE(run({u"restore"_s, newest, u"--yes"_s}).status, 0);
+        QVERIFY(run({u"templates"_s}).out.contains(u"副本.csv"_s));
+    }
+
+    void create_listsEveryProblemOfTheSheet()
+    {
+        const QString sheet = m_dir.filePath(u"报价.csv"_s);
+        QFile file(sheet);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("2026年中通报价表\n目的地,首重(元)\n上海,面议\n江苏,约5\n");
+        file.close();
+        const CliRun result = run({u"create"_s, u"问题表"_s, sheet});
+        QCOMPARE(result.status, 2);
+        QVERIFY(result.err.contains(u"缺少“续重价格”列（表头在第 2 行）"_s));
+        QVERIFY(result.err.contains(u"第 3 行的首重价格“面议”、第 4 行的首重价格“约5”"_s));
+        QVERIFY(!run({u"templates"_s}).out.contains(u"问题表"_s));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -4,6 +4,7 @@
 #include <ratedb/ratedatabase.h>
 #include <ratedb/sqlite.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -448,6 +449,85 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(bool, accepted);
         QCOMPARE(Kuaidi::checkTemplateName(name).isEmpty(), accepted);
+    }
+    void destructiveOperations_backUpFirstAndCanBeRestored()
+    {
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+        RateDatabase db(dbPath());
+        const QStringList columns = RateColumns();
+        QVERIFY(db.createTemplate(u"甲"_s, columns, {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)}));
+        QVERIFY(db.createTemplate(u"乙"_s, columns, {rateRow(u"1"_s, u"北京"_s, u"6"_s, u"1"_s)}));
+        QVERIFY(db.setBillingRules(u"甲"_s, {BillingRules::Rounding::Kilogram, 1, 6000}));
+        QVERIFY(db.backups().isEmpty()); // creating destroys nothing
+
+        // Replacing keeps the name and the rules; the rows and columns are new.
+        QVERIFY(db.replaceTemplate(u"甲"_s, {u"ID"_s, u"地区"_s}, {{u"9"_s, u"广州"_s}}));
+        QCOMPARE(db.readTemplate(u"甲"_s)->rows, (QList<QStringList>{{u"9"_s, u"广州"_s}}));
+        QCOMPARE(db.billingRules(u"甲"_s)->volumeDivisor, 6000.0);
+        QVERIFY(db.deleteRows(u"乙"_s, u"1"_s));
+        QVERIFY(db.updateRows(u"甲"_s, {{u"地区"_s, u"深圳"_s}}, std::nullopt));
+        QVERIFY(db.updateRows(u"甲"_s, {{u"地区"_s, u"广州"_s}}, u"9"_s)); // one row: no backup
+        QVERIFY(db.renameTemplate(u"乙"_s, u"丙"_s));
+        QVERIFY(db.deleteTemplate(u"甲"_s));
+        QCOMPARE(db.templateNames(), QStringList{u"丙"_s});
+        QVERIFY(!db.billingRules(u"甲"_s).has_value());
+
+        QStringList operations;
+        for (const Backup &backup : db.backups())
+            operations << backup.operation;
+        QCOMPARE(operations,
+                 (QStringList{u"删除模板"_s, u"重命名模板"_s, u"全部修改"_s, u"删除行"_s, u"替换模板"_s}));
+
+        // The state before the replacement comes back, rules and all, after a
+        // backup of the state it replaces.
+        const Backup beforeReplace = db.backups().last();
+        QVERIFY2(db.restoreBackup(beforeReplace.name), qPrintable(db.lastError()));
+        QCOMPARE(db.templateNames(), (QStringList{u"甲"_s, u"乙"_s}));
+        QCOMPARE(db.readTemplate(u"甲"_s)->rows.first().at(ColumnRegion), u"上海"_s);
+        QCOMPARE(db.billingRules(u"甲"_s)->volumeDivisor, 6000.0);
+        QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
+        QVERIFY(!db.restoreBackup(u"没有这份"_s));
+
+        // Another connection that held rows before the restore reads them again.
+        RateDatabase other(dbPath());
+        QCOMPARE(other.templateRows({u"甲"_s}).first()->rowCount(), 1);
+        QVERIFY(db.restoreBackup(db.backups().first().name)); // back to 丙 alone
+        QCOMPARE(other.templateNames(), QStringList{u"丙"_s});
+        QStringList failed;
+        QVERIFY(!other.templateRows({u"甲"_s}, &failed).first());
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+    }
+
+    void failedBackup_stopsTheOperation()
+    {
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)}));
+        // A file where the backup folder should be: no backup can be taken.
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+        QFile blocker(m_dir.filePath(u"backups"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!db.deleteTemplate(u"甲"_s));
+        QVERIFY(db.lastError().startsWith(u"无法备份数据库，操作没有进行"_s));
+        QVERIFY(!db.deleteRows(u"甲"_s, u"1"_s));
+        QVERIFY(!db.replaceTemplate(u"甲"_s, RateColumns(), {}));
+        QCOMPARE(db.templateNames(), QStringList{u"甲"_s});
+        QCOMPARE(db.readTemplate(u"甲"_s)->rows.size(), 1);
+        QFile::remove(m_dir.filePath(u"backups"_s));
+    }
+
+    void backups_keepTheNewestThirty()
+    {
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+        RateDatabase db(dbPath());
+        QVERIFY(db.open());
+        for (int i = 0; i < 33; ++i)
+            QVERIFY(db.backUp(u"第%1次"_s.arg(i)));
+        const QList<Backup> kept = db.backups();
+        QCOMPARE(kept.size(), 30);
+        QCOMPARE(kept.first().operation, u"第32次"_s);
+        QCOMPARE(kept.last().operation, u"第3次"_s);
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
     }
 };
 
