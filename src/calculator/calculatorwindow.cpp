@@ -22,7 +22,9 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -37,6 +39,10 @@ static void initCalculatorResources()
 }
 
 namespace Kuaidi {
+
+namespace {
+const auto GeometryKey = "calculator/geometry"_L1;
+} // namespace
 
 namespace {
 
@@ -61,6 +67,13 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
     settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"tutorial"_s); });
     settings->addSeparator();
+    QAction *quiet = settings->addAction(u"操作成功时不弹窗"_s);
+    quiet->setObjectName(u"quietSuccess"_s);
+    quiet->setCheckable(true);
+    quiet->setChecked(QSettings().value(Messages::QuietSuccessKey).toBool());
+    connect(quiet, &QAction::toggled, this,
+            [](bool on) { QSettings().setValue(Messages::QuietSuccessKey, on); });
+    Messages::setStatusSink([this](const QString &text) { statusBar()->showMessage(text, 8000); });
     settings->addAction(u"恢复备份…"_s, this, [this] {
         BackupDialog dialog(*m_database, this);
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
@@ -112,6 +125,8 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     }
     refreshTemplateLists();
     m_feeQuery->clearDestination();
+    restoreGeometry(QSettings().value(GeometryKey).toByteArray());
+    m_feeQuery->setFocus(); // the weight box
 }
 
 void CalculatorWindow::closeEvent(QCloseEvent *event)
@@ -122,11 +137,13 @@ void CalculatorWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    QSettings().setValue(GeometryKey, saveGeometry());
     QMainWindow::closeEvent(event);
 }
 
 CalculatorWindow::~CalculatorWindow()
 {
+    Messages::setStatusSink({});
     // The program ends with this window, and the editor with it: closing its
     // input tells it to quit.
     if (m_editor) {

@@ -142,10 +142,32 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(group);
 
+    // By keyboard: weight, destination, level, volume, 计算, results.
+    setFocusProxy(m_weight);
+    setTabOrder(m_weight, m_destination);
+    setTabOrder(m_destination, m_level);
+    setTabOrder(m_level, m_volume);
+    setTabOrder(m_volume, m_compute);
+    setTabOrder(m_compute, m_results);
+    m_results->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_results->setToolTip(
+        u"右键单击一行（或用方向键选中），查看费用明细；Ctrl+C 复制所选行；最便宜的快递以绿色标出"_s);
+
     connect(m_destination, &QLineEdit::textChanged, this, &FeeQueryPage::DestinationSearch);
+    connect(m_destination, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
+    connect(m_weight, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
+    connect(m_volume, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
+    connect(m_level, &QComboBox::currentIndexChanged, this, &FeeQueryPage::recompute);
     connect(m_compute, &QPushButton::clicked, this, &FeeQueryPage::ComputeFees);
     connect(m_weight, &QLineEdit::returnPressed, this, &FeeQueryPage::ComputeFees);
+    connect(m_destination, &QLineEdit::returnPressed, this, &FeeQueryPage::ComputeFees);
     connect(m_results, &ReportList::rowRightClicked, this, &FeeQueryPage::ShowFeeBreakdown);
+    // The breakdown follows the current row as the arrow keys move it.
+    connect(m_results->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && m_results->hasFocus())
+                    ShowFeeBreakdown();
+            });
     connect(m_copy, &QPushButton::clicked, this, &FeeQueryPage::CopyFeeBreakdown);
 }
 
@@ -214,6 +236,23 @@ bool FeeQueryPage::readVolume(std::optional<double> &volume)
                    u"提示"_s, Messages::Icon::Warning);
     m_volume->setFocus();
     return false;
+}
+
+void FeeQueryPage::recompute()
+{
+    // Results stay true to the inputs: they are computed again at once, or
+    // cleared while the inputs cannot be priced.
+    const bool priceable = !m_destination->text().isEmpty() && parseWeight(m_weight->text()).has_value();
+    std::optional<double> volume;
+    const bool volumeOk =
+        m_volume->text().trimmed().isEmpty() || ((volume = parseNumber(m_volume->text())) && *volume >= 0);
+    if (priceable && volumeOk) {
+        ComputeFees();
+    } else if (m_results->rowCount() > 0) {
+        m_results->table()->clearRows();
+        m_quotes = {};
+        m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
+    }
 }
 
 void FeeQueryPage::ComputeFees()

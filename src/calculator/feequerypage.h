@@ -37,6 +37,10 @@ public:
     void DestinationSearch();
     /// Prices every matched row into the result list.
     void ComputeFees();
+    /// Computes again after an input changed, or clears the results when
+    /// the inputs cannot be priced (an empty destination, a weight not yet
+    /// valid); asks nothing.
+    void recompute();
     /// Explains the selected result in the breakdown box.
     void ShowFeeBreakdown();
     /// Puts the breakdown box's text on the clipboard.

@@ -160,6 +160,11 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     layout->addWidget(createRulesGroup());
 
     connect(m_templates, &QComboBox::currentIndexChanged, this, &MaintenancePage::ChooseTemplate);
+    // Choosing the template already shown loads it again, as any choice does.
+    connect(m_templates, &QComboBox::activated, this, [this](int index) {
+        if (index == m_chosenIndex)
+            ChooseTemplate();
+    });
     connect(m_rows, &ReportList::rowRightClicked, this, &MaintenancePage::SelectRow);
     connect(m_rows, &ReportList::headerClicked, this, &MaintenancePage::SortByColumn);
     connect(change, &QPushButton::clicked, this, &MaintenancePage::ChangeRow);
@@ -284,6 +289,7 @@ bool MaintenancePage::ensureRowSelected()
 
 void MaintenancePage::ChooseTemplate()
 {
+    m_chosenIndex = m_templates->currentIndex();
     const QString name = currentTemplate();
     m_listGroup->setTitle(name.isEmpty() ? u"未命名快递公司模板"_s : name);
     m_newName->setText(name);
@@ -332,7 +338,6 @@ void MaintenancePage::SelectRow(int row)
     m_firstWeight->setText(cell(ColumnFirstWeight));
     m_region->setText(cell(ColumnRegion));
     m_id->setText(cell(ColumnId));
-    ChooseStarLevel();
 }
 
 void MaintenancePage::SortByColumn(int column)
@@ -533,6 +538,10 @@ void MaintenancePage::RenameTemplate()
     const QString newName = m_newName->text();
     if (const QString problem = checkTemplateName(newName); !problem.isEmpty()) {
         Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    if (newName == oldName) {
+        Messages::show(this, u"模板名称没有改变"_s, u"提示"_s);
         return;
     }
     if (!Messages::confirm(this, u"原来模板名称为"_s + oldName + u"要修改为"_s + newName, u"警告"_s))

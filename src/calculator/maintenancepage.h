@@ -74,6 +74,7 @@ private:
 
     RateDatabase &m_database;
     int m_selectedRow = -1;
+    int m_chosenIndex = -1; // the template loaded
 
     QComboBox *m_templates = nullptr;
     QGroupBox *m_listGroup = nullptr;

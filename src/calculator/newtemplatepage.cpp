@@ -192,7 +192,7 @@ void NewTemplatePage::MatchProvinces()
         return; // an exported template has its provinces
     TextTable grid = m_grid->table()->table();
     const bool inserting = grid.columns.value(ColumnProvince) != RateColumns().at(ColumnProvince);
-    Kuaidi::MatchProvinces(grid);
+    Kuaidi::MatchProvinces(grid, m_rates && m_rates->ownProvinces);
     m_grid->table()->setTable(std::move(grid));
     if (inserting)
         widths.insert(qMin(qsizetype(ColumnProvince), widths.size()), 2, 40);

@@ -241,6 +241,10 @@ void EditorWindow::LoadStoredTemplate()
     }
     const std::optional<TextTable> table = m_database->readTemplate(name);
     if (!table) {
+        // Nothing of the template shown before may be ticked with its prices.
+        m_grid->table()->clearRows();
+        for (QLineEdit *box : {m_firstWeight, m_additionalWeight, m_rowIndex})
+            box->clear();
         Messages::show(this, u"读取快递模板失败！\n\n"_s + m_database->lastError(), u"提示"_s,
                        Messages::Icon::Critical);
         return;

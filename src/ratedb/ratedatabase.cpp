@@ -248,6 +248,10 @@ void RateDatabase::close()
 
 bool RateDatabase::openForWriting()
 {
+    // A file deleted while the program runs is made again, as opening makes
+    // a missing one, instead of writing into a file nobody can see.
+    if (isOpen() && !QFileInfo::exists(m_path))
+        close();
     if (!open())
         return false;
     if (m_checked)
@@ -725,8 +729,17 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         return false;
     // The rules go with the name, in the same transaction.
     const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error =
-                m_connection.exec(RenameSql.arg(Sql::quoted(oldName), Sql::quoted(newName)));
+        // SQLite compares table names without case: a change of case alone
+        // goes through a name of its own.
+        QString from = oldName;
+        if (from.compare(newName, Qt::CaseInsensitive) == 0) {
+            const QString aside = u"__kuaidi_renaming"_s;
+            if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(from), Sql::quoted(aside)));
+                error.isError())
+                return error;
+            from = aside;
+        }
+        if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(from), Sql::quoted(newName)));
             error.isError())
             return error;
         Sqlite::Error error = countChange(oldName);

@@ -77,10 +77,16 @@ RateSheet readRateSheet(const TextTable &raw)
     const QStringList &rateColumns = RateColumns();
     result.wholeTemplate = std::all_of(rateColumns.cbegin(), rateColumns.cend(),
                                        [&firstOf](const QString &c) { return firstOf.contains(c); });
-    const QStringList leading = result.wholeTemplate ? rateColumns
-                                                     : QStringList{region, rateColumns.at(ColumnFirstWeight),
-                                                                   rateColumns.at(ColumnAdditionalWeight),
-                                                                   rateColumns.at(ColumnArrivalTime)};
+    result.ownProvinces = !result.wholeTemplate && firstOf.contains(rateColumns.at(ColumnProvince)) &&
+                          firstOf.contains(rateColumns.at(ColumnCityGrade));
+    QStringList leading = result.wholeTemplate ? rateColumns
+                                               : QStringList{region, rateColumns.at(ColumnFirstWeight),
+                                                             rateColumns.at(ColumnAdditionalWeight),
+                                                             rateColumns.at(ColumnArrivalTime)};
+    if (result.ownProvinces) {
+        leading.insert(1, rateColumns.at(ColumnCityGrade));
+        leading.insert(1, rateColumns.at(ColumnProvince));
+    }
     QStringList missing;
     for (const QString &required :
          {region, rateColumns.at(ColumnFirstWeight), rateColumns.at(ColumnAdditionalWeight)}) {
@@ -139,7 +145,7 @@ TextTable newTemplateGrid(const RateSheet &sheet, const NewTemplateDefaults &def
     if (sheet.wholeTemplate)
         return sheet.sheet;
     TextTable grid = importGridFromSheet(sheet.sheet);
-    MatchProvinces(grid);
+    MatchProvinces(grid, sheet.ownProvinces);
     PreviewNewTemplate(grid, defaults);
     return grid;
 }

@@ -19,6 +19,9 @@ struct RateSheet
     /// a sheet that is a whole template (an export), its columns as they are.
     TextTable sheet;
     bool wholeTemplate = false;
+    /// The sheet brings its own 省区 and 市等级 (placed after 地区), which
+    /// matching provinces leaves as they are.
+    bool ownProvinces = false;
     /// Every reason the sheet cannot become a template, all at once.
     QStringList problems;
 };

@@ -62,13 +62,15 @@ TextTable editorGridFromSheet(const TextTable &sheet)
     return grid;
 }
 
-void MatchProvinces(TextTable &grid)
+void MatchProvinces(TextTable &grid, bool sheetsOwn)
 {
     const QString province = RateColumns().at(ColumnProvince);
     const QString cityGrade = RateColumns().at(ColumnCityGrade);
     if (grid.columns.value(ColumnProvince) != province || grid.columns.value(ColumnCityGrade) != cityGrade) {
         insertColumn(grid, ColumnProvince, province);
         insertColumn(grid, ColumnCityGrade, cityGrade);
+    } else if (sheetsOwn) {
+        return;
     }
     for (QStringList &row : grid.rows) {
         if (const std::optional<RegionMatch> match = MatchRegion(row.value(ColumnRegion)))
@@ -78,12 +80,15 @@ void MatchProvinces(TextTable &grid)
 
 void PreviewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
 {
+    // Found by name wherever they are (a preview before the provinces were
+    // matched put them further left), and refilled in place.
     const QStringList previewColumns = RateColumns().mid(PreviewFirst, PreviewCount);
-    if (grid.columns.mid(PreviewFirst, PreviewCount) != previewColumns) {
+    int first = int(grid.columns.indexOf(previewColumns.first()));
+    if (first < 0 || grid.columns.mid(first, PreviewCount) != previewColumns) {
         for (int i = 0; i < PreviewCount; ++i)
             insertColumn(grid, PreviewFirst + i, previewColumns.at(i));
+        first = int(grid.columns.indexOf(previewColumns.first()));
     }
-    const int first = int(grid.columns.indexOf(previewColumns.first()));
     for (QStringList &row : grid.rows) {
         setCell(row, first + 0, defaults.surcharge20To30);
         setCell(row, first + 1, defaults.surcharge30To50);

@@ -17,9 +17,10 @@ TextTable importGridFromSheet(const TextTable &sheet);
 TextTable editorGridFromSheet(const TextTable &sheet);
 
 /// Adds the 省区 and 市等级 columns after the region (positions 2 and 3) and
-/// fills 省区 from the region table. On a list that has them already, only
-/// fills 省区 again.
-void MatchProvinces(TextTable &grid);
+/// fills 省区 from the region table. On a list that has them already, fills
+/// 省区 again, unless they are the sheet's own (@p sheetsOwn): those cells
+/// are the seller's and stay as they are.
+void MatchProvinces(TextTable &grid, bool sheetsOwn = false);
 
 /// The values a new template starts with in its surcharge, fee and contact
 /// columns.

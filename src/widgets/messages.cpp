@@ -3,9 +3,12 @@
 #include <core/program.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +26,27 @@ FileHandler &fileHandler()
 {
     static FileHandler h;
     return h;
+}
+
+StatusSink &statusSink()
+{
+    static StatusSink sink;
+    return sink;
+}
+
+// Each dialog (by its caption) opens in the folder it was last left in.
+QString rememberedFolder(const QString &caption, const QString &given)
+{
+    if (!given.isEmpty())
+        return given;
+    return QSettings().value(u"folders/"_s + caption).toString();
+}
+
+QString remember(const QString &caption, const QString &path)
+{
+    if (!path.isEmpty())
+        QSettings().setValue(u"folders/"_s + caption, QFileInfo(path).absolutePath());
+    return path;
 }
 
 QMessageBox::Icon boxIcon(Icon icon)
@@ -57,7 +81,18 @@ bool present(QWidget *parent, const Message &message)
 
 void show(QWidget *parent, const QString &text, const QString &title, Icon icon)
 {
+    // A success (no warning, no error) goes to the status line when the
+    // seller chose so and a window has one.
+    if (icon == Icon::None && statusSink() && QSettings().value(QuietSuccessKey).toBool()) {
+        statusSink()(text);
+        return;
+    }
     present(parent, {text, title, icon, false});
+}
+
+void setStatusSink(StatusSink sink)
+{
+    statusSink() = std::move(sink);
 }
 
 bool confirm(QWidget *parent, const QString &text, const QString &title)
@@ -74,14 +109,18 @@ QString chooseFile(QWidget *parent, const QString &caption, const QString &filte
 {
     if (fileHandler())
         return fileHandler()();
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    return remember(caption,
+                    QFileDialog::getOpenFileName(parent, caption, rememberedFolder(caption, folder), filter));
 }
 
 QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &filter, const QString &path)
 {
     if (fileHandler())
         return fileHandler()();
-    return QFileDialog::getSaveFileName(parent, caption, path, filter);
+    QString start = path;
+    if (QFileInfo(path).isRelative())
+        start = QDir(rememberedFolder(caption, {})).filePath(path);
+    return remember(caption, QFileDialog::getSaveFileName(parent, caption, start, filter));
 }
 
 void setFileHandler(FileHandler h)

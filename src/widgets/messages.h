@@ -25,6 +25,14 @@ struct Message
 /// Shows @p text with an OK button.
 void show(QWidget *parent, const QString &text, const QString &title = {}, Icon icon = Icon::None);
 
+/// The setting "操作成功时不弹窗": successes go to the status line.
+inline constexpr QLatin1StringView QuietSuccessKey("quietSuccess");
+
+/// Where show() puts a success when the setting is on; without one, it
+/// shows a message box.
+using StatusSink = std::function<void(const QString &)>;
+void setStatusSink(StatusSink sink);
+
 /// Asks with OK and Cancel; true when the user chose OK.
 bool confirm(QWidget *parent, const QString &text, const QString &title);
 

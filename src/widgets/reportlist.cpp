@@ -1,5 +1,12 @@
 #include "reportlist.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#include <algorithm>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -162,6 +169,49 @@ void ReportList::mousePressEvent(QMouseEvent *event)
         return;
     setCurrentRow(at.row());
     Q_EMIT rowRightClicked(at.row());
+}
+
+void ReportList::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu key acts on the current row as a right-click would.
+    if (event->reason() == QContextMenuEvent::Keyboard && currentRow() >= 0) {
+        Q_EMIT rowRightClicked(currentRow());
+        return;
+    }
+    QTreeView::contextMenuEvent(event);
+}
+
+void ReportList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        QGuiApplication::clipboard()->setText(selectedRowsText());
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+QString ReportList::selectedRowsText() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    const auto line = [](QStringList cells) {
+        for (QString &cell : cells)
+            cell.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+        return cells.join(u'\t');
+    };
+    QStringList titles;
+    for (int c = 0; c < columnCount(); ++c)
+        titles << m_model->headerData(c, Qt::Horizontal).toString();
+    QStringList lines{line(titles)};
+    for (const int row : std::as_const(rows)) {
+        QStringList cells;
+        for (int c = 0; c < columnCount(); ++c)
+            cells << cell(row, c);
+        lines << line(cells);
+    }
+    return lines.join(u'\n') + u'\n';
 }
 
 } // namespace Kuaidi

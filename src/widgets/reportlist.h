@@ -37,12 +37,18 @@ public:
     /// empty or its first cell is. Returns the new order, or nothing.
     QList<int> sortByColumn(int column);
 
+    /// The selected rows as tab-separated lines under the column titles, as
+    /// Ctrl+C copies them.
+    QString selectedRowsText() const;
+
 Q_SIGNALS:
     void rowRightClicked(int row);
     void headerClicked(int column);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void applyWidth(int column, int width);

@@ -7,8 +7,11 @@
 #include <ratedb/ratedatabase.h>
 #include <widgets/reportlist.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -179,11 +183,13 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
         QVERIFY(breakdown->toPlainText().startsWith(u"提示："_s));
 
-        // A new destination rebuilds the matches; the results wait for 计算.
+        // A new destination rebuilds the matches and, with a weight typed,
+        // the results at once; an emptied destination clears them.
         destination->clear();
+        QCOMPARE(results->rowCount(), 0);
         typeText(destination, u"上"_s);
         QCOMPARE(matched->rowCount(), 1);
-        QCOMPARE(results->rowCount(), 3);
+        QCOMPARE(columnTexts(results, 1), QStringList{u"上海"_s});
         QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
         QCOMPARE(columnTexts(results, 1), QStringList{u"上海"_s});
 
@@ -344,9 +350,10 @@ private Q_SLOTS:
         clickHeader(rows, ColumnFirstWeight);
         QCOMPARE(columnTexts(rows, ColumnId), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
 
-        // The level editor follows the selected row.
-        child<QComboBox>(window.get(), u"组合框2"_s)->setCurrentIndex(2);
+        // Choosing a level shows the selected row's amounts; choosing a row
+        // fills only the row editor.
         rightClickRow(rows, 0);
+        child<QComboBox>(window.get(), u"组合框2"_s)->setCurrentIndex(2);
         QCOMPARE(child<QLineEdit>(window.get(), u"编辑框15"_s)->text(), u"1"_s);
         QCOMPARE(child<QLineEdit>(window.get(), u"编辑框16"_s)->text(), u"0.5"_s);
         child<QComboBox>(window.get(), u"组合框2"_s)->setCurrentIndex(0);
@@ -423,6 +430,54 @@ private Q_SLOTS:
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.texts().first().startsWith(u"无法启动淘宝网店快递模板快速编辑器"_s));
         QVERIFY(!window->editorProcess());
+    }
+    void feeQuery_byKeyboard()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto *weight = child<QLineEdit>(window.get(), u"编辑框_货物重量"_s);
+        auto *destination = child<QLineEdit>(window.get(), u"编辑框_目的地"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        auto *breakdown = child<QPlainTextEdit>(window.get(), u"编辑框4"_s);
+        QCOMPARE(QApplication::focusWidget(), weight);
+        QTest::keyClicks(weight, u"2"_s);
+        QTest::keyClick(weight, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), destination);
+        typeText(destination, u"北京"_s);
+        QCOMPARE(results->rowCount(), 3); // computed as typed
+        results->table()->clearRows();
+        QTest::keyClick(destination, Qt::Key_Return);
+        QCOMPARE(results->rowCount(), 3);
+
+        // Arrow keys and the menu key explain the current row.
+        results->setFocus();
+        results->setCurrentRow(0);
+        QTest::keyClick(results, Qt::Key_Down);
+        QVERIFY(breakdown->toPlainText().contains(results->cell(1, 0)));
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                                  results->mapToGlobal(QPoint(1, 1)));
+        breakdown->clear();
+        QApplication::sendEvent(results->viewport(), &menuKey);
+        QVERIFY(!breakdown->toPlainText().isEmpty());
+
+        // Ctrl+A, Ctrl+C: every row under the titles, tab-separated.
+        QTest::keyClick(results, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(results, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.first(), FeeQuote::titles().join(u'\t'));
+
+        // Successes to the status line when the seller chose so.
+        messages.clear();
+        QAction *quiet = window->findChild<QAction *>(u"quietSuccess"_s);
+        QVERIFY(quiet);
+        quiet->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮4"_s), Qt::LeftButton);
+        QVERIFY(messages.texts().isEmpty());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(u"已经复制到剪切板"_s));
+        quiet->setChecked(false);
     }
 };
 

@@ -520,6 +520,26 @@ private Q_SLOTS:
         QCOMPARE(templates->count(), 1);
         QCOMPARE(RateDatabase(m_path).backups().size(), 2);
     }
+    void maintenance_choosingAgainReloadsAndRowsLeaveLevelBoxes()
+    {
+        createRateTemplate(m_path, u"甲"_s, {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)});
+        MessageRecorder messages;
+        auto window = openWindow(2);
+        auto *templates = child<QComboBox>(window.get(), u"组合框3"_s);
+        templates->setCurrentIndex(0);
+        QCOMPARE(messages.texts(), QStringList{u"成功！"_s});
+        Q_EMIT templates->activated(0); // the same template chosen again
+        QCOMPARE(messages.texts(), (QStringList{u"成功！"_s, u"成功！"_s}));
+
+        setText(window.get(), u"编辑框15"_s, u"0.5"_s);
+        rightClickRow(child<ReportList>(window.get(), u"超级列表框1_公司模板"_s), 0);
+        QCOMPARE(child<QLineEdit>(window.get(), u"编辑框15"_s)->text(), u"0.5"_s);
+
+        messages.clear();
+        setText(window.get(), u"编辑框14"_s, u"甲"_s);
+        click(window.get(), u"按钮8"_s);
+        QCOMPARE(messages.texts(), QStringList{u"模板名称没有改变"_s});
+    }
 };
 
 QTEST_MAIN(TestTemplatePages)

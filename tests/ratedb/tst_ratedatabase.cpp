@@ -529,6 +529,25 @@ private Q_SLOTS:
         QCOMPARE(kept.last().operation, u"第3次"_s);
         QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
     }
+    void rename_changesLetterCase()
+    {
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"sto"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)}));
+        QVERIFY2(db.renameTemplate(u"sto"_s, u"STO"_s), qPrintable(db.lastError()));
+        QCOMPARE(db.templateNames(), QStringList{u"STO"_s});
+        QCOMPARE(db.readTemplate(u"STO"_s)->rows.size(), 1);
+        QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+    }
+
+    void fileDeletedWhileOpen_isMadeAgainOnTheNextWrite()
+    {
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), {}));
+        QVERIFY(QFile::remove(dbPath()));
+        QVERIFY2(db.createTemplate(u"乙"_s, RateColumns(), {}), qPrintable(db.lastError()));
+        QVERIFY(QFile::exists(dbPath()));
+        QCOMPARE(RateDatabase(dbPath()).templateNames(), QStringList{u"乙"_s});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRateDatabase)

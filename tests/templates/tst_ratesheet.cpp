@@ -87,6 +87,18 @@ private Q_SLOTS:
         QCOMPARE(row.at(ColumnContact), u"客服"_s);
     }
 
+    void ownProvinces_followTheRegionAndStay()
+    {
+        const RateSheet sheet =
+            readRateSheet(tableOf({{u"地区"_s, u"首重"_s, u"续重"_s, u"省区"_s, u"市等级"_s},
+                                   {u"江苏南京"_s, u"5"_s, u"1"_s, u"江苏省"_s, u"二线"_s}}));
+        QVERIFY(sheet.ownProvinces);
+        const TextTable grid = newTemplateGrid(sheet, {});
+        QCOMPARE(grid.columns, RateColumns());
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), u"江苏省"_s);
+        QCOMPARE(grid.rows.at(0).at(ColumnCityGrade), u"二线"_s);
+    }
+
     void wholeTemplate_keepsEveryCellAndItsRules()
     {
         QStringList row;

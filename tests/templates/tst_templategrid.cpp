@@ -1,6 +1,7 @@
 #include <core/schema.h>
 #include <templates/templategrid.h>
 
+#include <QSet>
 #include <QTest>
 
 using namespace Kuaidi;
@@ -74,6 +75,32 @@ private Q_SLOTS:
         const TextTable headerOnly = editorGridFromSheet({sellerSheet().columns, {}});
         QCOMPARE(headerOnly.columns.size(), 6);
         QVERIFY(headerOnly.rows.isEmpty());
+    }
+    void previewBeforeMatching_keepsOneSetOfColumns()
+    {
+        TextTable grid = importGridFromSheet(sellerSheet());
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
+        MatchProvinces(grid);
+        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"9"_s, u"新"_s});
+        // Every column once (the preview's stay where it first put them).
+        QCOMPARE(grid.columns.size(), RateColumnCount);
+        QCOMPARE(QSet<QString>(grid.columns.cbegin(), grid.columns.cend()),
+                 QSet<QString>(RateColumns().cbegin(), RateColumns().cend()));
+        const qsizetype otherFee = grid.columns.indexOf(RateColumns().at(ColumnOtherFee));
+        QCOMPARE(grid.rows.at(0).at(otherFee), u"9"_s);
+    }
+
+    void sheetsOwnProvinces_areLeftAsTheyAre()
+    {
+        TextTable grid =
+            importGridFromSheet({{u"地区"_s, u"省区"_s, u"市等级"_s},
+                                 {{u"江苏南京"_s, u"江苏省"_s, u""_s}, {u"海外"_s, u""_s, u""_s}}});
+        MatchProvinces(grid, true);
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), u"江苏省"_s);
+        QCOMPARE(grid.rows.at(1).at(ColumnProvince), QString());
+        MatchProvinces(grid);
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), u"江苏"_s);
     }
 };
 
