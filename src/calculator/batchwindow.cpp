@@ -64,7 +64,7 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     m_sheet = new QComboBox(this);
     m_sheet->setObjectName(u"batchSheet"_s);
     // Choosers as wide as their texts, not as the window.
-    const auto narrow = [this](QWidget *chooser) {
+    const auto narrow = [](QWidget *chooser) {
         auto *row = new QHBoxLayout;
         row->addWidget(chooser);
         row->addStretch(1);

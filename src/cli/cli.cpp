@@ -5,6 +5,7 @@
 #include <core/numbertext.h>
 #include <core/program.h>
 #include <core/schema.h>
+#include <fees/feecurve.h>
 #include <fees/feequery.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -45,6 +47,7 @@ QString usage()
   kuaidi-cli [--db PATH] export TEMPLATE FILE.xlsx|FILE.csv
   kuaidi-cli [--db PATH] backups
   kuaidi-cli [--db PATH] restore BACKUP --yes
+  kuaidi-cli [--db PATH] curve DESTINATION [--level LEVEL] [--volume M3] [--step KG] [--json]
   kuaidi-cli [--db PATH] batch ORDERS [--sheet SHEET] [--level LEVEL] [--templates A,B,…] [--out FILE]
   kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
                                  [--tolerance YUAN] [--out FILE]
@@ -76,6 +79,7 @@ struct CliOptions
     QString templateName;
     QString out;
     double tolerance = 0.01;
+    double step = 0.5;
 };
 
 /// The parsed command line, or the message for a usage error.
@@ -99,6 +103,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption contact(u"contact"_s, u"contact text"_s, u"TEXT"_s);
     const QCommandLineOption volume(u"volume"_s, u"parcel volume, m³"_s, u"M3"_s);
     const QCommandLineOption exact(u"exact"_s, u"no city or province fallback"_s);
+    const QCommandLineOption step(u"step"_s, u"weight step of a fee curve, kg"_s, u"KG"_s, u"0.5"_s);
     const QCommandLineOption replace(u"replace"_s, u"replace the rows of an existing template"_s);
     const QCommandLineOption yes(u"yes"_s, u"confirm a destructive command"_s);
     const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
@@ -113,7 +118,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
     parser.addOptions({db,      level,     json,    row,      sheet,       fee20,   fee30,     otherFee,
                        contact, volume,    exact,   rounding, firstWeight, divisor, templates, templateName,
-                       out,     tolerance, replace, yes,      help,        version});
+                       out,     tolerance, replace, yes,      step,        help,    version});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -170,6 +175,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         return parsed;
     }
     o.tolerance = *yuan;
+    const std::optional<double> kilograms = parseWeight(parser.value(step));
+    if (!kilograms || *kilograms > MaximumWeight) {
+        parsed.error = u"--step 需要一个大于 0、不超过 50 的数字（KG），“%1”不是"_s.arg(parser.value(step));
+        return parsed;
+    }
+    o.step = *kilograms;
     bool rowOk = false;
     o.row = parser.value(row).toInt(&rowOk);
     if (!rowOk || o.row < 0)
@@ -252,6 +263,7 @@ public:
             {"batch"_L1, 1, &Cli::batch},           {"reconcile"_L1, 1, &Cli::reconcile},
             {"delete"_L1, 1, &Cli::deleteTemplate}, {"export"_L1, 2, &Cli::exportTemplate},
             {"backups"_L1, 0, &Cli::listBackups},   {"restore"_L1, 1, &Cli::restore},
+            {"curve"_L1, 1, &Cli::curve},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -643,6 +655,59 @@ private:
             return status;
         if (!db.restoreBackup(name))
             return databaseError(db);
+        return CliOk;
+    }
+
+    /// Every courier's fee over weight for one destination, and where the
+    /// cheapest changes.
+    int curve()
+    {
+        RateDatabase db(m_o.databasePath);
+        const QStringList names = db.templateNames();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        QStringList failed;
+        const QList<std::shared_ptr<const TemplateRows>> rows = db.templateRows(names, &failed);
+        const std::optional<QHash<QString, BillingRules>> rules = db.billingRulesOfAll();
+        if (!failed.isEmpty() || !rules)
+            return databaseError(db);
+        const FeeCurve fees =
+            ComputeFeeCurve(rows, *rules, m_o.arguments.at(0), levelIndex(m_o.level), m_o.volume, m_o.step);
+        if (fees.isEmpty()) {
+            m_err << u"没有快递为“%1”报价\n"_s.arg(m_o.arguments.at(0));
+            return CliNoRegionMatch;
+        }
+        const auto text = [](const std::optional<double> &fee) {
+            return fee ? numberToText(*fee) : QString();
+        };
+        if (m_o.json) {
+            QJsonArray weights;
+            for (const double w : fees.weights)
+                weights.append(w);
+            QJsonObject byCourier;
+            for (qsizetype c = 0; c < fees.couriers.size(); ++c) {
+                QJsonArray values;
+                for (const std::optional<double> &fee : fees.fees.at(c))
+                    values.append(fee ? QJsonValue(*fee) : QJsonValue());
+                byCourier.insert(fees.couriers.at(c), values);
+            }
+            QJsonArray cheapest;
+            for (const FeeCurve::Crossover &at : fees.cheapest)
+                cheapest.append(QJsonObject{{u"from"_s, at.from}, {u"template"_s, at.courier}});
+            const QJsonObject all{{u"weights"_s, weights}, {u"fees"_s, byCourier}, {u"cheapest"_s, cheapest}};
+            m_out << QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented));
+            return CliOk;
+        }
+        m_out << tsvLine(QStringList{u"重量"_s} + fees.couriers) << u'\n';
+        for (qsizetype w = 0; w < fees.weights.size(); ++w) {
+            QStringList line{numberToText(fees.weights.at(w))};
+            for (qsizetype c = 0; c < fees.couriers.size(); ++c)
+                line << text(fees.fees.at(c).at(w));
+            m_out << tsvLine(line) << u'\n';
+        }
+        m_out << u'\n';
+        for (const FeeCurve::Crossover &at : fees.cheapest)
+            m_out << numberToText(at.from) << u'\t' << at.courier << u'\n';
         return CliOk;
     }
 

@@ -42,7 +42,6 @@ constexpr QStringView BeginSql = u"BEGIN IMMEDIATE";
 constexpr QStringView CommitSql = u"COMMIT";
 constexpr QStringView RollbackSql = u"ROLLBACK";
 constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
-constexpr QStringView SelectByRegionSql = u"SELECT * FROM %1 WHERE %2 LIKE ? ESCAPE '\\'";
 constexpr QStringView CreateTableSql = u"CREATE TABLE %1 (%2)";
 constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView UpdateSql = u"UPDATE %1 SET %2";

@@ -2,6 +2,7 @@
 #include "../common/testdata.h"
 
 #include <cli/cli.h>
+#include <core/numbertext.h>
 #include <core/schema.h>
 #include <fees/feequote.h>
 
@@ -392,6 +393,45 @@ private Q_SLOTS:
         QVERIFY(result.err.contains(u"缺少“续重价格”列（表头在第 2 行）"_s));
         QVERIFY(result.err.contains(u"第 3 行的首重价格“面议”、第 4 行的首重价格“约5”"_s));
         QVERIFY(!run({u"templates"_s}).out.contains(u"问题表"_s));
+    }
+    void curve_matchesSingleQuotesAndFindsCrossovers()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(u"curve.db"_s);
+        // 甲 = 2w + 3 + other, 乙 = w + 14 + other: equal at 11 kg, 乙 cheaper above;
+        // 丙 has no price for the region and is no courier there.
+        createRateTemplate(db, u"甲"_s,
+                           {rateRow(u"1"_s, u"杭州"_s, u"5"_s, u"2"_s, u"0.5"_s, u"0.8"_s, u"1"_s)});
+        createRateTemplate(db, u"乙"_s,
+                           {rateRow(u"1"_s, u"浙江"_s, u"15"_s, u"1"_s, u"0.5"_s, u"0.8"_s, u"1"_s)});
+        createRateTemplate(db, u"丙"_s, {rateRow(u"1"_s, u"杭州"_s, u"不发"_s, u""_s)});
+        const QStringList dbArgs{u"--db"_s, db};
+        const CliRun json = run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--json"_s}, false);
+        QCOMPARE(json.status, 0);
+        const QJsonObject curve = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        const QJsonArray weights = curve.value(u"weights"_s).toArray();
+        QCOMPARE(weights.size(), 100);
+        QCOMPARE(curve.value(u"fees"_s).toObject().keys(), (QStringList{u"乙"_s, u"甲"_s}));
+        for (const QString &courier : {u"甲"_s, u"乙"_s}) {
+            const QJsonArray fees = curve.value(u"fees"_s).toObject().value(courier).toArray();
+            for (qsizetype w = 0; w < weights.size(); w += 7) {
+                const QString weight = numberToText(weights.at(w).toDouble());
+                const CliRun quote = run(dbArgs + QStringList{u"quote"_s, u"杭州"_s, weight}, false);
+                const QStringList line = quote.out.split(u'\n').filter(courier + u'\t').value(0).split(u'\t');
+                QCOMPARE(numberToText(fees.at(w).toDouble()), line.value(2));
+            }
+        }
+        const QJsonArray cheapest = curve.value(u"cheapest"_s).toArray();
+        QCOMPARE(cheapest.size(), 2);
+        QCOMPARE(cheapest.at(0).toObject().value(u"template"_s).toString(), u"甲"_s);
+        QCOMPARE(cheapest.at(1).toObject().value(u"from"_s).toDouble(), 11.5);
+        QCOMPARE(cheapest.at(1).toObject().value(u"template"_s).toString(), u"乙"_s);
+
+        const CliRun table = run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"10"_s}, false);
+        QCOMPARE(table.out, u"重量\t甲\t乙\n10\t24\t25\n20\t44\t35\n30\t79\t60\n40\t116\t87\n50\t144\t105\n\n"
+                            u"10\t甲\n20\t乙\n"_s);
+        QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"火星"_s}, false).status, 1);
+        QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0"_s}, false).status, 2);
     }
 };
 
