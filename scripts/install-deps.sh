@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config git
     clang-format clang-tidy clang-14 libfuzzer-14-dev libclang-rt-14-dev
-    qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
+    qt6-base-dev qt6-charts-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
     libsqlite3-dev libzip-dev
     libbenchmark-dev
     fonts-wqy-microhei

@@ -1,5 +1,7 @@
 #include "feequerypage.h"
 
+#include "curvewindow.h"
+
 #include <widgets/messages.h>
 #include <widgets/named.h>
 #include <widgets/reportlist.h>
@@ -75,6 +77,11 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     inputs->addWidget(new QLabel(u"收费级别"_s, group), 1, 3);
     inputs->addWidget(m_level, 1, 4, 1, 2);
     inputs->addWidget(m_compute, 0, 6, 2, 1);
+    m_curves = new QPushButton(u"运费曲线"_s, group);
+    m_curves->setObjectName(u"按钮_运费曲线"_s);
+    m_curves->setToolTip(u"各快递的运费随重量变化的曲线：哪个重量哪家最便宜"_s);
+    m_curves->setMinimumHeight(48);
+    inputs->addWidget(m_curves, 0, 7, 2, 1);
     m_compute->setMinimumHeight(48);
     inputs->setColumnStretch(1, 1);
     inputs->setColumnStretch(4, 1);
@@ -148,6 +155,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     setTabOrder(m_destination, m_level);
     setTabOrder(m_level, m_volume);
     setTabOrder(m_volume, m_compute);
+    setTabOrder(m_compute, m_curves);
     setTabOrder(m_compute, m_results);
     m_results->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_results->setToolTip(
@@ -159,6 +167,10 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     connect(m_volume, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
     connect(m_level, &QComboBox::currentIndexChanged, this, &FeeQueryPage::recompute);
     connect(m_compute, &QPushButton::clicked, this, &FeeQueryPage::ComputeFees);
+    connect(m_curves, &QPushButton::clicked, this, &FeeQueryPage::showCurves);
+    // An open curve window follows the destination and the level.
+    connect(m_destination, &QLineEdit::textChanged, this, &FeeQueryPage::followCurves);
+    connect(m_level, &QComboBox::currentIndexChanged, this, &FeeQueryPage::followCurves);
     connect(m_weight, &QLineEdit::returnPressed, this, &FeeQueryPage::ComputeFees);
     connect(m_destination, &QLineEdit::returnPressed, this, &FeeQueryPage::ComputeFees);
     connect(m_results, &ReportList::rowRightClicked, this, &FeeQueryPage::ShowFeeBreakdown);
@@ -236,6 +248,25 @@ bool FeeQueryPage::readVolume(std::optional<double> &volume)
                    u"提示"_s, Messages::Icon::Warning);
     m_volume->setFocus();
     return false;
+}
+
+void FeeQueryPage::showCurves()
+{
+    if (!m_curveWindow)
+        m_curveWindow = new CurveWindow(m_database, this);
+    m_curveWindow->show();
+    m_curveWindow->raise();
+    followCurves();
+}
+
+void FeeQueryPage::followCurves()
+{
+    if (!m_curveWindow || !m_curveWindow->isVisible())
+        return;
+    std::optional<double> volume = parseNumber(m_volume->text());
+    if (volume && *volume < 0)
+        volume.reset();
+    m_curveWindow->showCurves(m_destination->text(), m_level->currentText(), volume);
 }
 
 void FeeQueryPage::recompute()

@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace Kuaidi {
 
+class CurveWindow;
+
 class RateDatabase;
 class ReportList;
 
@@ -41,12 +43,16 @@ public:
     /// the inputs cannot be priced (an empty destination, a weight not yet
     /// valid); asks nothing.
     void recompute();
+    /// Opens (or brings up) the fee curves of the destination typed.
+    void showCurves();
+    CurveWindow *curveWindow() const { return m_curveWindow; }
     /// Explains the selected result in the breakdown box.
     void ShowFeeBreakdown();
     /// Puts the breakdown box's text on the clipboard.
     void CopyFeeBreakdown();
 
 private:
+    void followCurves();
     void showStatus(const QString &text);
     /// The volume box: nothing when empty; false when it holds no volume.
     bool readVolume(std::optional<double> &volume);
@@ -57,6 +63,8 @@ private:
     QLineEdit *m_destination = nullptr;
     QComboBox *m_level = nullptr;
     QPushButton *m_compute = nullptr;
+    QPushButton *m_curves = nullptr;
+    CurveWindow *m_curveWindow = nullptr;
     ReportList *m_results = nullptr;
     ReportList *m_matched = nullptr;
     ReportList *m_couriers = nullptr;

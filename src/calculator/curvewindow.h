@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+class QChartView;
+class QLabel;
+
+namespace Kuaidi {
+
+class RateDatabase;
+struct FeeCurve;
+
+/// Every courier's fee over weight for one destination, drawn as lines, the
+/// cheapest envelope thicker, with the weights where the cheapest changes.
+class CurveWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CurveWindow(RateDatabase &database, QWidget *parent = nullptr);
+    ~CurveWindow() override;
+
+    /// Draws the curves for @p destination at star level @p level.
+    void showCurves(const QString &destination, const QString &level, std::optional<double> volume);
+    /// The crossovers in words, one a line: "10.5 kg 起 中通快递 最便宜".
+    QString crossoverText() const;
+    QChartView *chartView() const { return m_view; }
+
+private:
+    void draw(const FeeCurve &curve);
+    void exportPicture();
+
+    RateDatabase &m_database;
+    QChartView *m_view = nullptr;
+    QLabel *m_title = nullptr;
+    QLabel *m_crossovers = nullptr;
+};
+
+} // namespace Kuaidi
