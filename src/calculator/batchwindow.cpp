@@ -151,9 +151,13 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
 
 BatchWindow::~BatchWindow()
 {
+    // A run still going is cancelled and waited for; its result, queued to
+    // this window, is dropped with it.
     cancel();
-    if (m_worker)
+    if (m_worker) {
         m_worker->wait();
+        delete m_worker;
+    }
 }
 
 QString BatchWindow::lastFolder() const
