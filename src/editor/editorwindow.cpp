@@ -1,6 +1,8 @@
 #include "editorwindow.h"
 
+#include <core/numbertext.h>
 #include <core/schema.h>
+#include <core/tolerance.h>
 #include <pagefill/browserpage.h>
 #include <pagefill/browserprofile.h>
 #include <ratedb/ratedatabase.h>
@@ -15,11 +17,14 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -54,7 +59,7 @@ h2 { color: #b03020; } li { margin-bottom: .4em; }
 <li>在上方“物流工具网址”中确认地址，点击“1.打开”，登录后进入运费模板的编辑页面。</li>
 <li>在右侧选择快递模板，再选择客户级别（或通过 excel 导入）。</li>
 <li>点击“3.智能匹配”，程序为每个地区找到页面上对应的勾选框。</li>
-<li>右键单击右侧列表中的地区：页面上该地区会被勾选，并在下方显示首重、续重价格，照着填写即可。</li>
+<li>右键单击右侧列表中的地区，选择“勾选”：页面上该地区会被勾选，并在右侧显示首重、续重价格，照着填写即可。选择“勾选同价地区”，可一次勾选首重、续重价格都相同的全部地区；勾错了可以“取消勾选”。</li>
 </ol></body></html>)"_s;
 
 } // namespace
@@ -163,7 +168,7 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     m_grid = new ReportList(this);
     m_grid->setObjectName(u"超级列表框1"_s);
     m_grid->table()->setCheckable(true);
-    m_grid->setToolTip(u"右键单击一个地区：在网页上勾选它，并显示它的价格"_s);
+    m_grid->setToolTip(u"右键单击一个地区：在网页上勾选它（或勾选同价的全部地区），并显示它的价格"_s);
     showStoredTemplateColumns();
 
     connect(open, &QPushButton::clicked, this, &EditorWindow::ShowPage);
@@ -173,15 +178,19 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     connect(read, &QPushButton::clicked, this, [this] { ListSheets(m_path->text()); });
     connect(m_sheets, &QComboBox::currentIndexChanged, this, &EditorWindow::LoadSheet);
     connect(match, &QPushButton::clicked, this, &EditorWindow::MatchElementIds);
-    connect(m_grid, &ReportList::rowRightClicked, this, &EditorWindow::ApplyRow);
+    connect(m_grid, &ReportList::rowRightClicked, this, &EditorWindow::showRowMenu);
     connect(m_grid, &ReportList::headerClicked, this, &EditorWindow::SortByColumn);
 
-    resize(1366, 692);
+    // Successes go to the status line when the seller asked for fewer pop-ups.
+    Messages::setStatusSink([this](const QString &text) { m_status->setText(text); });
+
+    placeOnScreen();
     fillTemplateChooser();
 }
 
 EditorWindow::~EditorWindow()
 {
+    Messages::setStatusSink({});
     // The page must go before the profile it uses.
     delete m_browser;
     m_browser = nullptr;
@@ -207,6 +216,20 @@ void EditorWindow::fillTemplateChooser()
     m_templates->setPlaceholderText(names.isEmpty() ? u"还没有快递模板"_s : u"选择快递模板"_s);
 }
 
+void EditorWindow::placeOnScreen()
+{
+    // The window was laid out for 1366 × 692; on a smaller (or more scaled)
+    // screen it fits the available area and the browser gets narrower.
+    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = shown ? shown->availableGeometry() : QRect(0, 0, 1366, 768);
+    constexpr int FrameAllowance = 40; // title bar and borders, unknown until shown
+    const QSize size(qMin(1366, area.width() - FrameAllowance / 2),
+                     qMin(692, area.height() - FrameAllowance));
+    resize(size.expandedTo(minimumSize()));
+    move(area.left() + qMax(0, (area.width() - width()) / 2),
+         area.top() + qMax(0, (area.height() - height()) / 2));
+}
+
 void EditorWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -216,7 +239,9 @@ void EditorWindow::resizeEvent(QResizeEvent *event)
     m_addressBar->setGeometry(6, 12, browserWidth, 28);
     m_browser->setGeometry(6, 48, browserWidth, qMax(100, h - 100));
     m_controls->setGeometry(w - ControlsWidth - 15, 8, ControlsWidth, ControlsHeight);
-    m_grid->setGeometry(w - GridWidth - 15, 8 + ControlsHeight + 8, GridWidth, GridHeight);
+    // On a short screen the list ends at the window's bottom edge.
+    const int gridTop = 8 + ControlsHeight + 8;
+    m_grid->setGeometry(w - GridWidth - 15, gridTop, GridWidth, qBound(100, h - gridTop - 8, GridHeight));
 }
 
 void EditorWindow::closeEvent(QCloseEvent *event)
@@ -313,25 +338,145 @@ void EditorWindow::MatchElementIds()
     Messages::show(this, u"智能匹配成功！可以进行下一步操作！"_s);
 }
 
-void EditorWindow::ApplyRow(int row)
+QMenu *EditorWindow::rowMenu(int row)
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto add = [menu](const QString &name, const QString &text, auto action) {
+        QAction *item = menu->addAction(text, action);
+        item->setObjectName(name);
+    };
+    add(u"菜单_勾选"_s, u"勾选"_s, [this, row] { ApplyRow(row); });
+    add(u"菜单_取消勾选"_s, u"取消勾选"_s, [this, row] { UnapplyRow(row); });
+    add(u"菜单_勾选同价地区"_s, u"勾选同价地区"_s, [this, row] { ApplySamePriceRows(row); });
+    return menu;
+}
+
+void EditorWindow::showRowMenu(int row)
+{
+    // At the pointer for a right-click, under the row for the menu key.
+    QPoint at = QCursor::pos();
+    if (!m_grid->viewport()->rect().contains(m_grid->viewport()->mapFromGlobal(at))) {
+        const QRect rect = m_grid->visualRect(m_grid->table()->index(row, EditorRegion));
+        at = m_grid->viewport()->mapToGlobal(rect.bottomLeft());
+    }
+    rowMenu(row)->popup(at);
+}
+
+EditorWindow::Tick EditorWindow::tickRegion(int row)
+{
+    const QString elementId = m_grid->cell(row, EditorElementId);
+    if (elementId.isEmpty())
+        return Tick::NoElementId;
+    if (!m_filler.SetCheckBoxChecked(elementId, true)) {
+        return m_filler.lastCheckResult() == WebFormFiller::CheckResult::Disabled ? Tick::Disabled
+                                                                                  : Tick::NotFound;
+    }
+    m_filler.SetCheckBoxDisplay(elementId);
+    m_grid->table()->setShaded(row, true);
+    return Tick::Done;
+}
+
+QString EditorWindow::tickText(int row, Tick tick) const
+{
+    const QString region = m_grid->cell(row, EditorRegion);
+    switch (tick) {
+    case Tick::Done:
+        return u"已在网页上勾选“%1”"_s.arg(region);
+    case Tick::NoElementId:
+        return u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region);
+    case Tick::Disabled:
+        return u"“%1”在网页上不可选择（可能已用在其他运费规则中），没有勾选"_s.arg(region);
+    case Tick::NotFound:
+        break;
+    }
+    return u"网页上没有找到“%1”的勾选框，请确认已打开运费模板的编辑页面"_s.arg(region);
+}
+
+void EditorWindow::showRowPrices(int row)
 {
     m_grid->table()->setOnlyChecked(row);
     m_rowIndex->setText(QString::number(row));
+    m_firstWeight->setText(m_grid->cell(row, EditorFirst));
+    m_additionalWeight->setText(m_grid->cell(row, EditorAdditional));
+}
+
+bool EditorWindow::ApplyRow(int row)
+{
+    if (row < 0 || row >= m_grid->rowCount())
+        return false;
     // Bound afresh for every row, so the seller may browse between rows.
     m_filler.Initialise(m_browser);
+    const Tick tick = tickRegion(row);
+    m_status->setText(tickText(row, tick));
+    showRowPrices(row);
+    return tick == Tick::Done;
+}
+
+bool EditorWindow::UnapplyRow(int row)
+{
+    if (row < 0 || row >= m_grid->rowCount())
+        return false;
     const QString elementId = m_grid->cell(row, EditorElementId);
     const QString region = m_grid->cell(row, EditorRegion);
     if (elementId.isEmpty()) {
-        m_status->setText(
-            u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region));
-    } else {
-        m_filler.SetCheckBoxDisplay(elementId);
-        m_status->setText(m_filler.SetCheckBoxChecked(elementId, true)
-                              ? u"已在网页上勾选“%1”"_s.arg(region)
-                              : u"网页上没有找到“%1”的勾选框，请确认已打开运费模板的编辑页面"_s.arg(region));
+        m_status->setText(tickText(row, Tick::NoElementId));
+        return false;
     }
-    m_firstWeight->setText(m_grid->cell(row, EditorFirst));
-    m_additionalWeight->setText(m_grid->cell(row, EditorAdditional));
+    m_filler.Initialise(m_browser);
+    if (!m_filler.SetCheckBoxChecked(elementId, false)) {
+        m_status->setText(m_filler.lastCheckResult() == WebFormFiller::CheckResult::Disabled
+                              ? u"“%1”在网页上不可选择，没有改动"_s.arg(region)
+                              : tickText(row, Tick::NotFound));
+        return false;
+    }
+    m_filler.SetCheckBoxDisplay(elementId, true);
+    m_grid->table()->setShaded(row, false);
+    if (m_grid->table()->isChecked(row))
+        m_grid->table()->setOnlyChecked(-1);
+    m_status->setText(u"已在网页上取消勾选“%1”"_s.arg(region));
+    return true;
+}
+
+int EditorWindow::ApplySamePriceRows(int row)
+{
+    if (row < 0 || row >= m_grid->rowCount())
+        return 0;
+    const QString region = m_grid->cell(row, EditorRegion);
+    const std::optional<double> first = leadingNumber(m_grid->cell(row, EditorFirst));
+    const std::optional<double> additional = leadingNumber(m_grid->cell(row, EditorAdditional));
+    if (!first) {
+        m_status->setText(u"“%1”没有首重价格，无法勾选同价地区"_s.arg(region));
+        return 0;
+    }
+    const auto samePrice = [](std::optional<double> a, std::optional<double> b) {
+        return a.has_value() == b.has_value() && (!a || qAbs(*a - *b) < Tolerance);
+    };
+
+    m_filler.Initialise(m_browser);
+    int ticked = 0;
+    int lastTicked = row;
+    QStringList missed;
+    for (int r = 0; r < m_grid->rowCount(); ++r) {
+        if (!samePrice(leadingNumber(m_grid->cell(r, EditorFirst)), first) ||
+            !samePrice(leadingNumber(m_grid->cell(r, EditorAdditional)), additional))
+            continue;
+        if (tickRegion(r) == Tick::Done) {
+            ++ticked;
+            lastTicked = r;
+        } else {
+            missed.append(m_grid->cell(r, EditorRegion));
+        }
+    }
+    showRowPrices(lastTicked);
+    QString text = u"已在网页上勾选 %1 个与“%2”同价的地区（首重 %3 元，续重 %4 元）"_s.arg(ticked).arg(
+        region, m_grid->cell(row, EditorFirst), m_grid->cell(row, EditorAdditional));
+    if (!missed.isEmpty())
+        text += u"；%1 个未能勾选：%2"_s.arg(missed.size()).arg(missed.join(u'、'));
+    if (ticked == 0)
+        text += u"。请确认已点击“3.智能匹配”，并已打开运费模板的编辑页面"_s;
+    m_status->setText(text);
+    return ticked;
 }
 
 void EditorWindow::SortByColumn(int column)

@@ -10,6 +10,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -43,16 +44,34 @@ public:
     void ListSheets(const QString &path);
     void LoadSheet();
     void MatchElementIds();
-    void ApplyRow(int row);
+    /// The right-click action: ticks the row's region on the page, hides its
+    /// box, and shows the row's prices. True when the page's box was ticked.
+    bool ApplyRow(int row);
+    /// Unticks a region ticked by mistake and shows its box again.
+    bool UnapplyRow(int row);
+    /// Ticks every region priced as @p row is (same first-weight and
+    /// additional-weight prices), one after another; returns how many.
+    int ApplySamePriceRows(int row);
     void SortByColumn(int column);
+
+    /// The menu a right-click on @p row opens.
+    QMenu *rowMenu(int row);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    enum class Tick { Done, NoElementId, NotFound, Disabled };
+
     void fillTemplateChooser();
     void showStoredTemplateColumns();
+    void placeOnScreen();
+    void showRowMenu(int row);
+    /// Ticks the region of @p row on the bound page and hides its box.
+    Tick tickRegion(int row);
+    QString tickText(int row, Tick tick) const;
+    void showRowPrices(int row);
 
     std::unique_ptr<RateDatabase> m_database;
     std::unique_ptr<SheetSource> m_sheetSource;

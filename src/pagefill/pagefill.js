@@ -209,6 +209,10 @@ function kuaidiPagefill(encodedRequest) {
             const found = target(request);
             if (!found)
                 return {done: false};
+            // The page disables a box it does not offer (a region taken by
+            // another rule): forcing it would bypass the page's own rules.
+            if (found.element.matches(':disabled'))
+                return {done: false, disabled: true};
             setChecked(found.element, request.checked);
             return {done: true};
         },

@@ -306,22 +306,29 @@ PageElement WebFormFiller::FindCheckBox(const QString &identifier, int occurrenc
     return FindInputElement(u"checkbox"_s, identifier, occurrence, nullptr, frame);
 }
 
-bool WebFormFiller::SetCheckBoxChecked(const QString &identifier, bool checked, int occurrence, int frame)
+bool WebFormFiller::check(QJsonObject request, bool checked)
 {
-    QJsonObject request = searchRequest(u"checkbox"_s, identifier, occurrence, false, frame);
     request.insert("op"_L1, "check"_L1);
     request.insert("checked"_L1, checked);
-    return callPage(request).value("done"_L1).toBool();
+    const QVariantMap answer = callPage(std::move(request));
+    m_lastCheckResult = answer.value("done"_L1).toBool()       ? CheckResult::Done
+                        : answer.value("disabled"_L1).toBool() ? CheckResult::Disabled
+                                                               : CheckResult::NotFound;
+    return m_lastCheckResult == CheckResult::Done;
+}
+
+bool WebFormFiller::SetCheckBoxChecked(const QString &identifier, bool checked, int occurrence, int frame)
+{
+    return check(searchRequest(u"checkbox"_s, identifier, occurrence, false, frame), checked);
 }
 
 bool WebFormFiller::SetCheckBoxChecked(const PageElement &element, bool checked)
 {
-    if (element.isNull())
+    if (element.isNull()) {
+        m_lastCheckResult = CheckResult::NotFound;
         return false;
-    QJsonObject request = elementRequest(element);
-    request.insert("op"_L1, "check"_L1);
-    request.insert("checked"_L1, checked);
-    return callPage(request).value("done"_L1).toBool();
+    }
+    return check(elementRequest(element), checked);
 }
 
 bool WebFormFiller::SetCheckBoxDisplay(const QString &identifier, bool shown, int occurrence, int frame)

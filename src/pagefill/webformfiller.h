@@ -52,9 +52,15 @@ public:
     bool WaitUntilLoaded(QWebEngineView *view, int timeoutMs = 0);
 
     /// Ticks (or unticks) a check box and runs the page's click handlers for
-    /// it once. False when no check box is found or the page does not answer.
+    /// it once. False when no check box is found, the box is disabled (it is
+    /// left as it is), or the page does not answer; lastCheckResult() says
+    /// which.
     bool SetCheckBoxChecked(const QString &identifier, bool checked, int occurrence = 0, int frame = 0);
     bool SetCheckBoxChecked(const PageElement &element, bool checked);
+
+    enum class CheckResult { Done, NotFound, Disabled };
+    /// What the last SetCheckBoxChecked() came to.
+    CheckResult lastCheckResult() const { return m_lastCheckResult; }
     /// Hides a check box (display "none") or shows it ("block").
     bool SetCheckBoxDisplay(const QString &identifier, bool shown = false, int occurrence = 0, int frame = 0);
 
@@ -81,12 +87,14 @@ private:
     QJsonObject searchRequest(const QString &type, const QString &identifier, int occurrence, bool counted,
                               int frame) const;
     QVariantMap callPage(QJsonObject request);
+    bool check(QJsonObject request, bool checked);
 
     QPointer<QWebEngineView> m_boundView;
     QPointer<QWebEnginePage> m_page;
     QList<BoundDocument> m_documents;
     int m_frameSelector = 0;
     QString m_pageFingerprint;
+    CheckResult m_lastCheckResult = CheckResult::NotFound;
 };
 
 } // namespace Kuaidi

@@ -39,6 +39,8 @@ QVariant TextTableModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         if (isHighlighted(row))
             return QBrush(QColor(0xE3, 0xF6, 0xE0));
+        if (isShaded(row))
+            return QBrush(QColor(0xFF, 0xF1, 0xCC));
         return {};
     case Qt::ForegroundRole:
         if (isGreyed(row, index.column()))
@@ -292,6 +294,17 @@ void TextTableModel::setHighlightedRows(const QList<int> &rows)
             m_marks[row].highlighted = true;
     }
     marksChanged({Qt::BackgroundRole, Qt::FontRole});
+}
+
+void TextTableModel::setShaded(int row, bool shaded)
+{
+    if (row < 0 || row >= rowCount() || isShaded(row) == shaded)
+        return;
+    Marks &marks = m_marks[row];
+    marks.shaded = shaded;
+    if (marks.isEmpty())
+        m_marks.remove(row);
+    Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::BackgroundRole});
 }
 
 void TextTableModel::setGreyedRows(const QList<int> &rows)

@@ -12,7 +12,7 @@ namespace Kuaidi {
 /// Rows of texts under column titles: what every list of the program shows.
 /// Rows may carry marks that move with them when rows are sorted or removed:
 /// a check mark (the editor's last ticked region), a highlight (the cheapest
-/// fee), and grey text for a whole row or single cells (no price, a
+/// fee), a shade (the regions ticked so far), and grey text for a whole row or single cells (no price, a
 /// surcharge not charged).
 class TextTableModel final : public QAbstractTableModel
 {
@@ -75,6 +75,10 @@ public:
     void setHighlightedRows(const QList<int> &rows);
     bool isHighlighted(int row) const { return m_marks.value(row).highlighted; }
 
+    /// Shades one row, or takes its shade away; other rows keep theirs.
+    void setShaded(int row, bool shaded);
+    bool isShaded(int row) const { return m_marks.value(row).shaded; }
+
     /// Shows the text of @p rows in grey; clears the grey of other rows.
     void setGreyedRows(const QList<int> &rows);
     /// Shows the text of single cells in grey, each a (row, column) pair.
@@ -92,13 +96,15 @@ private:
     {
         bool checked = false;
         bool highlighted = false;
+        bool shaded = false;
         bool greyed = false;
         QList<int> greyedColumns;
         QList<std::pair<int, Tone>> tones;
 
         bool isEmpty() const
         {
-            return !checked && !highlighted && !greyed && greyedColumns.isEmpty() && tones.isEmpty();
+            return !checked && !highlighted && !shaded && !greyed && greyedColumns.isEmpty() &&
+                   tones.isEmpty();
         }
     };
 

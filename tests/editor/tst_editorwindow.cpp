@@ -6,10 +6,13 @@
 #include <core/schema.h>
 #include <editor/editorwindow.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -40,6 +43,23 @@ private:
         Q_EMIT combo(u"组合框2"_s)->activated(level);
     }
 
+    // What a right-click offers, chosen without the pointer.
+    void chooseFromRowMenu(int row, const QString &action)
+    {
+        QMenu *menu = m_window->rowMenu(row);
+        auto *item = menu->findChild<QAction *>(action);
+        QVERIFY2(item, qPrintable(action));
+        item->trigger();
+        delete menu;
+    }
+
+    QLabel *status() { return child<QLabel>(m_window.get(), u"标签_状态"_s); }
+
+    QString pageScript(const QString &script)
+    {
+        return evaluateScript(m_window->browser()->page(), script).toString();
+    }
+
     QString chosenOnPage()
     {
         return evaluateScript(m_window->browser()->page(), u"chosen.join(',')"_s).toString();
@@ -61,6 +81,10 @@ private Q_SLOTS:
                             rateRow(u"3"_s, u"广东"_s, u"9"_s, u"4"_s),
                             rateRow(u"4"_s, u"火星"_s, u"99"_s, u"9"_s)});
         createRateTemplate(m_path, u"中通快递"_s, {});
+        createRateTemplate(
+            m_path, u"同价快递"_s,
+            {rateRow(u"1"_s, u"江苏南京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"吉林"_s, u"10.0"_s, u"5"_s),
+             rateRow(u"3"_s, u"广东"_s, u"10"_s, u"4"_s), rateRow(u"4"_s, u"火星"_s, u"10"_s, u"5"_s)});
     }
 
     void init()
@@ -83,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(m_window->windowTitle(), u"Vantor淘宝网店快递费用模板快速编辑器"_s);
         QCOMPARE(edit(u"编辑框2"_s)->text(), EditorWindow::defaultAddress());
         QVERIFY(edit(u"编辑框2"_s)->text().endsWith(u"/user/logis_tools.htm"_s));
-        QCOMPARE(combo(u"组合框3"_s)->count(), 2);
+        QCOMPARE(combo(u"组合框3"_s)->count(), 3);
         QCOMPARE(combo(u"组合框2"_s)->count(), 6);
 
         // The browser keeps its place and the right-hand column its size.
@@ -91,6 +115,11 @@ private Q_SLOTS:
         QTRY_COMPARE(m_window->browser()->geometry(), QRect(6, 48, 1100 - 470 - 50, 500));
         QCOMPARE(grid()->geometry().left(), 1100 - 470 - 15);
         QCOMPARE(grid()->width(), 470);
+
+        // A new window fits the screen's available area, however small.
+        const QRect area = m_window->screen()->availableGeometry();
+        EditorWindow fresh(m_path);
+        QVERIFY(area.contains(fresh.geometry()) || fresh.size() == fresh.minimumSize());
     }
 
     void storedTemplate_matchAndTickRows()
@@ -122,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(grid(), 1),
                  (QStringList{u"J_City_320100"_s, u"J_City_220200"_s, u"J_Group_3"_s, QString()}));
 
-        rightClickRow(grid(), 0);
+        chooseFromRowMenu(0, u"菜单_勾选"_s);
         QCOMPARE(edit(u"编辑框3"_s)->text(), u"0"_s);
         QCOMPARE(edit(u"编辑框_首重价格"_s)->text(), u"10"_s);
         QCOMPARE(edit(u"编辑框_续重价格"_s)->text(), u"5"_s);
@@ -137,14 +166,14 @@ private Q_SLOTS:
                      .toString(),
                  u"none"_s);
 
-        rightClickRow(grid(), 1);
+        chooseFromRowMenu(1, u"菜单_勾选"_s);
         QTRY_COMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
         QVERIFY(grid()->table()->isChecked(1));
         QVERIFY(!grid()->table()->isChecked(0));
         QCOMPARE(evaluateScript(m_window->browser()->page(), u"inlineClicks['J_City_220200']"_s).toInt(), 1);
 
         // A row without an element id still shows its prices.
-        rightClickRow(grid(), 3);
+        chooseFromRowMenu(3, u"菜单_勾选"_s);
         QCOMPARE(edit(u"编辑框3"_s)->text(), u"3"_s);
         QCOMPARE(edit(u"编辑框_首重价格"_s)->text(), u"99"_s);
         QVERIFY(child<QLabel>(m_window.get(), u"标签_状态"_s)->text().contains(u"没有对应的网页勾选框"_s));
@@ -153,6 +182,57 @@ private Q_SLOTS:
         clickHeader(grid(), 2);
         QCOMPARE(columnTexts(grid(), 2),
                  (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s})); // GBK order
+    }
+
+    void rowMenu_samePriceGroupUntickAndDisabledBoxes()
+    {
+        MessageRecorder messages;
+        combo(u"组合框3"_s)->setCurrentIndex(combo(u"组合框3"_s)->findText(u"同价快递"_s));
+        pickLevel(0);
+        QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_智能匹配"_s), Qt::LeftButton);
+
+        // A right-click opens the row's menu.
+        rightClickRow(grid(), 0);
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QStringList actions;
+        for (const QAction *action : menu->actions())
+            actions.append(action->text());
+        QCOMPARE(actions, (QStringList{u"勾选"_s, u"取消勾选"_s, u"勾选同价地区"_s}));
+        menu->close();
+
+        // 10 and 10.0 are one price; 火星 has no box on the page.
+        chooseFromRowMenu(0, u"菜单_勾选同价地区"_s);
+        QTRY_COMPARE(chosenOnPage(), u"J_City_320100,J_City_220200"_s);
+        QCOMPARE(status()->text(),
+                 u"已在网页上勾选 2 个与“江苏南京”同价的地区（首重 10 元，续重 5 元）；1 个未能勾选：火星"_s);
+        QVERIFY(grid()->table()->isShaded(0) && grid()->table()->isShaded(1));
+        QVERIFY(!grid()->table()->isShaded(2) && !grid()->table()->isShaded(3));
+        QVERIFY(grid()->table()->isChecked(1));
+        QCOMPARE(edit(u"编辑框_首重价格"_s)->text(), u"10.0"_s);
+
+        // Shades and the check mark move with their rows on a sort.
+        clickHeader(grid(), 2);
+        QCOMPARE(columnTexts(grid(), 2), (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s}));
+        QVERIFY(grid()->table()->isShaded(2) && grid()->table()->isShaded(3));
+        QVERIFY(!grid()->table()->isShaded(0) && !grid()->table()->isShaded(1));
+        QVERIFY(grid()->table()->isChecked(2));
+
+        // A wrong tick is taken back and its box shown again.
+        chooseFromRowMenu(3, u"菜单_取消勾选"_s);
+        QTRY_COMPARE(chosenOnPage(), u"J_City_220200"_s);
+        QCOMPARE(pageScript(u"document.getElementById('J_City_320100').style.display"_s), u"block"_s);
+        QVERIFY(!grid()->table()->isShaded(3));
+        QCOMPARE(status()->text(), u"已在网页上取消勾选“江苏南京”"_s);
+
+        // A box the page disabled is left alone, and the seller is told.
+        pageScript(u"document.getElementById('J_City_320100').disabled = true"_s);
+        chooseFromRowMenu(3, u"菜单_勾选"_s);
+        QVERIFY(status()->text().contains(u"不可选择"_s));
+        QCOMPARE(pageScript(u"String(document.getElementById('J_City_320100').checked)"_s), u"false"_s);
+        QCOMPARE(chosenOnPage(), u"J_City_220200"_s);
+        QVERIFY(!grid()->table()->isShaded(3));
+        QVERIFY(messages.messages.size() == 2); // 读取成功, 智能匹配成功
     }
 
     void sheet_loadsWithHiddenCodeColumn()

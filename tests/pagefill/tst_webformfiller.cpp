@@ -67,6 +67,7 @@ private Q_SLOTS:
     void checkBox_hideTickShowUntick();
     void missingCheckBox_findsNothingAndTouchesNothing_data();
     void missingCheckBox_findsNothingAndTouchesNothing();
+    void disabledCheckBox_isLeftAsItIs();
     void pageElement_actsOnFoundBoxUntilPageReloads();
     void frames_selectionNarrowsSearch_data();
     void frames_selectionNarrowsSearch();
@@ -235,7 +236,23 @@ void TestWebFormFiller::missingCheckBox_findsNothingAndTouchesNothing()
     QVERIFY(filler.FindCheckBox(identifier, occurrence, frame).isNull());
     QVERIFY(!filler.SetCheckBoxDisplay(identifier, false, occurrence, frame));
     QVERIFY(!filler.SetCheckBoxChecked(identifier, true, occurrence, frame));
+    QCOMPARE(filler.lastCheckResult(), WebFormFiller::CheckResult::NotFound);
     QCOMPARE(regionState(), u"ticked |attribute |hidden |shown |chosen |inline |listener "_s);
+}
+
+void TestWebFormFiller::disabledCheckBox_isLeftAsItIs()
+{
+    // The marketplace disables the regions another rule already uses.
+    WebFormFiller filler;
+    QVERIFY(bind(filler, u"regions.html"_s));
+    evaluate(u"document.getElementById('J_City_320100').disabled = true"_s);
+    QVERIFY(!filler.SetCheckBoxChecked(u"J_City_320100"_s, true));
+    QCOMPARE(filler.lastCheckResult(), WebFormFiller::CheckResult::Disabled);
+    QVERIFY(!filler.SetCheckBoxChecked(filler.FindCheckBox(u"J_City_320100"_s), true));
+    QCOMPARE(regionState(), u"ticked |attribute |hidden |shown |chosen |inline |listener "_s);
+
+    QVERIFY(filler.SetCheckBoxChecked(u"J_City_220200"_s, true));
+    QCOMPARE(filler.lastCheckResult(), WebFormFiller::CheckResult::Done);
 }
 
 void TestWebFormFiller::pageElement_actsOnFoundBoxUntilPageReloads()
