@@ -9,7 +9,7 @@ RUN_DB ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/Vantor/kuaidi/kuaidishuju.
 # The package script runs once a build folder, not on every build.
 DEPS_DONE := $(BUILD)/.deps-installed
 
-.PHONY: all deps configure build run test bench fuzz format lint clean
+.PHONY: all deps configure build run test bench package check-package fuzz format lint clean
 
 all: build
 
@@ -46,6 +46,20 @@ test: $(DEPS_DONE)
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do $$b; done
+
+# The Debian package kuaidi_<version>_<arch>.deb, from an optimised build of
+# the programs. PACKAGE_PRESET=ci packages the CI build instead of making one
+# more; check-package then validates and tries what it holds.
+PACKAGE_PRESET ?= release
+PACKAGE_BUILD := $(if $(filter dev,$(PACKAGE_PRESET)),build,build-$(PACKAGE_PRESET))
+
+package: $(DEPS_DONE)
+	@$(MAKE) --no-print-directory build PRESET=$(PACKAGE_PRESET)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/kuaidi_*.deb
+
+check-package: package
+	scripts/check-package.sh $(PACKAGE_BUILD)
 
 # libFuzzer over the spreadsheet readers (clang 14), FUZZ_SECONDS in all.
 FUZZ_SECONDS ?= 300

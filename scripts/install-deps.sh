@@ -11,6 +11,7 @@ packages=(
     libbenchmark-dev
     fonts-wqy-microhei
     xvfb xauth
+    file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStatusBar>
 
 #include <unistd.h>
 
@@ -23,8 +25,13 @@ int main(int argc, char *argv[])
         execv(editor.constData(), argv);
         return 1;
     }
+    const bool firstStart = !QFileInfo::exists(options.databasePath);
     Kuaidi::CalculatorWindow window(options.databasePath);
     window.show();
+    if (firstStart) {
+        window.statusBar()->showMessage(
+            u"快递模板保存在：%1"_s.arg(QDir::toNativeSeparators(options.databasePath)));
+    }
     if (options.quitAfterStart)
         Kuaidi::quitOnceShown(&window);
     QApplication::exec();

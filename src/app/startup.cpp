@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTextStream>
@@ -15,6 +16,12 @@
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
+
+// A static library's resources are not registered unless asked for.
+static void initAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
 
 namespace Kuaidi {
 
@@ -36,9 +43,14 @@ qint64 residentKilobytes()
 
 StartupOptions startApplication(QApplication &app, const QString &description)
 {
-    QApplication::setOrganizationName(u"Vantor"_s);
-    QApplication::setApplicationName(u"kuaidi"_s);
-    QApplication::setApplicationVersion(programVersion());
+    setApplicationNames();
+    // The menu entry's name, which ties the windows to its icon and name.
+    QGuiApplication::setDesktopFileName(u"com.vantor.kuaidi"_s);
+    initAppResources();
+    QIcon icon;
+    for (const int size : {48, 128})
+        icon.addFile(u":/kuaidi/icon-%1.png"_s.arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     static QTranslator qtTranslator;

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <core/program.h>
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTextStream>
@@ -11,7 +13,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Failures reach the user as messages on stderr; the log would repeat them.
     QLoggingCategory::setFilterRules(QStringLiteral("kuaidi.*.warning=false"));
-    QCoreApplication::setApplicationName(QStringLiteral("kuaidi"));
+    // The same data folder as the windows'.
+    Kuaidi::setApplicationNames();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int status = Kuaidi::runCli(QCoreApplication::arguments(), out, err);

@@ -1,5 +1,7 @@
 #include "program.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -12,6 +14,13 @@ QString programName()
 QString programVersion()
 {
     return QStringLiteral(KUAIDI_VERSION);
+}
+
+void setApplicationNames()
+{
+    QCoreApplication::setOrganizationName(u"Vantor"_s);
+    QCoreApplication::setApplicationName(u"kuaidi"_s);
+    QCoreApplication::setApplicationVersion(programVersion());
 }
 
 } // namespace Kuaidi

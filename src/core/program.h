@@ -11,4 +11,8 @@ QString programName();
 /// The version from the build ("2.2"), the one place it is kept.
 QString programVersion();
 
+/// Names the application as every program of it must, so that all find the
+/// same per-user data folder and settings.
+void setApplicationNames();
+
 } // namespace Kuaidi

@@ -162,15 +162,46 @@ QString checkTemplateColumns(const QStringList &columns)
 
 QString RateDatabase::defaultPath()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QString path = defaultPathFor(QCoreApplication::applicationDirPath(), dataDir);
+    if (path.startsWith(dataDir))
+        QDir().mkpath(dataDir);
+    return path;
+}
+
+bool RateDatabase::isSystemProgramDir(const QString &programDir)
+{
+    const QString dir = QDir::cleanPath(QDir(programDir).absolutePath());
+#ifdef KUAIDI_INSTALL_BINDIR
+    if (dir == QDir::cleanPath(QStringLiteral(KUAIDI_INSTALL_BINDIR)))
+        return true;
+#endif
+#ifdef Q_OS_WIN
+    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
+        const QString root = QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
+        if (!root.isEmpty() &&
+            (dir.compare(root, Qt::CaseInsensitive) == 0 || dir.startsWith(root + u'/', Qt::CaseInsensitive)))
+            return true;
+    }
+    return false;
+#else
+    for (const QLatin1StringView root : {"/usr"_L1, "/opt"_L1, "/snap"_L1, "/bin"_L1, "/sbin"_L1}) {
+        if (dir == root || dir.startsWith(root + u'/'))
+            return true;
+    }
+    return false;
+#endif
+}
+
+QString RateDatabase::defaultPathFor(const QString &programDir, const QString &dataDir)
+{
+    QString inDataDir = QDir(dataDir).filePath(DatabaseFileName);
+    if (isSystemProgramDir(programDir))
+        return inDataDir;
     const QFileInfo inProgramDir(QDir(programDir).filePath(DatabaseFileName));
     const bool usable =
         inProgramDir.exists() ? inProgramDir.isWritable() : QFileInfo(programDir).isWritable();
-    if (usable)
-        return inProgramDir.filePath();
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(dataDir);
-    return QDir(dataDir).filePath(DatabaseFileName);
+    return usable ? inProgramDir.filePath() : inDataDir;
 }
 
 RateDatabase::RateDatabase(const QString &path) : m_path(path) {}

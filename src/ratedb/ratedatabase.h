@@ -63,9 +63,17 @@ public:
     RateDatabase(const RateDatabase &) = delete;
     RateDatabase &operator=(const RateDatabase &) = delete;
 
-    /// "kuaidishuju.db" in the program directory, or in the per-user data
-    /// directory when the program directory is not writable.
+    /// defaultPathFor() the running program and the per-user data folder
+    /// (which it creates when the database is to go there).
     static QString defaultPath();
+    /// Where the database "kuaidishuju.db" is kept when none is named. A
+    /// program installed in a system folder keeps it in @p dataDir, whoever
+    /// runs it (root could write the program folder); a portable copy keeps
+    /// it beside itself in @p programDir when it may write there, and in
+    /// @p dataDir otherwise.
+    static QString defaultPathFor(const QString &programDir, const QString &dataDir);
+    /// Whether @p programDir is a folder that packages install programs to.
+    static bool isSystemProgramDir(const QString &programDir);
 
     /// Opens the file, creating it empty when it is missing. A file that is
     /// not a rate database is refused and left as it is.

@@ -3,6 +3,7 @@
 
 #include <cli/cli.h>
 #include <core/numbertext.h>
+#include <core/program.h>
 #include <core/schema.h>
 #include <fees/feequote.h>
 
@@ -10,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -312,11 +314,17 @@ private Q_SLOTS:
         QVERIFY(!r.err.isEmpty());
     }
 
-    void help_isChinese()
+    void help_isChineseAndVersionNamesTheProgram()
     {
         const CliRun r = run({u"--help"_s}, false);
         QCOMPARE(r.status, int(CliOk));
         QVERIFY(r.out.startsWith(u"用法:"_s));
+        for (const QString &option : {u"--version"_s, u"-v"_s}) {
+            const CliRun version = run({option}, false);
+            QCOMPARE(version.status, int(CliOk));
+            QCOMPARE(version.out, u"kuaidi-cli "_s + programVersion() + u'\n');
+            QVERIFY(QRegularExpression(u"^\\d+\\.\\d+"_s).match(programVersion()).hasMatch());
+        }
     }
 
     void databaseError_namesTheFile()

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,28 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(dbPath()));
         QVERIFY(db.templateNames().isEmpty());
         QVERIFY(db.lastError().isEmpty());
+    }
+
+    void defaultPath_installedInUserFolderPortableBesideItself_data()
+    {
+        QTest::addColumn<QString>("programDir");
+        QTest::addColumn<bool>("beside");
+
+        QTest::newRow("package") << u"/usr/bin"_s << false;
+        QTest::newRow("local install") << u"/usr/local/bin"_s << false;
+        QTest::newRow("opt") << u"/opt/kuaidi/bin"_s << false;
+        QTest::newRow("portable copy") << m_dir.path() << true;
+        QTest::newRow("only looks like /usr") << (u"/usr/../"_s + m_dir.path()) << true;
+        QTest::newRow("folder that cannot be written") << u"/nonexistent-kuaidi"_s << false;
+    }
+    void defaultPath_installedInUserFolderPortableBesideItself()
+    {
+        QFETCH(QString, programDir);
+        QFETCH(bool, beside);
+        const QString dataDir = u"/home/seller/.local/share/Vantor/kuaidi"_s;
+        const QString path = RateDatabase::defaultPathFor(programDir, dataDir);
+        QCOMPARE(QFileInfo(path).fileName(), u"kuaidishuju.db"_s);
+        QCOMPARE(QDir::cleanPath(QFileInfo(path).path()), QDir::cleanPath(beside ? programDir : dataDir));
     }
 
     void open_fileThatIsNoDatabase_isRefusedAndLeftUntouched()
