@@ -9,6 +9,7 @@
 #include <fees/feequery.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
+#include <ratedb/templatecopy.h>
 #include <regions/regiontable.h>
 #include <templates/raterows.h>
 #include <templates/ratesheet.h>
@@ -51,6 +52,7 @@ QString usage()
   kuaidi-cli [--db PATH] batch ORDERS [--sheet SHEET] [--level LEVEL] [--templates A,B,…] [--out FILE]
   kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
                                  [--tolerance YUAN] [--out FILE]
+  kuaidi-cli copy --from DB --to DB [--templates A,B,…] [--replace]
 )"_s;
 }
 
@@ -61,6 +63,8 @@ struct CliOptions
     QString command;
     QStringList arguments; // positional arguments after the command
     QString databasePath;
+    QString from; // copy: the database to copy from, and the one to copy to
+    QString to;
     QString level;
     bool json = false;
     int row = 0;
@@ -93,6 +97,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption db(u"db"_s, u"rate database file"_s, u"PATH"_s);
+    const QCommandLineOption from(u"from"_s, u"database to copy from"_s, u"DB"_s);
+    const QCommandLineOption to(u"to"_s, u"database to copy to"_s, u"DB"_s);
     const QCommandLineOption level(u"level"_s, u"customer star level"_s, u"LEVEL"_s, LevelNames().first());
     const QCommandLineOption json(u"json"_s, u"JSON output"_s);
     const QCommandLineOption row(u"row"_s, u"result row, from 0"_s, u"K"_s, u"0"_s);
@@ -116,9 +122,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                        u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,   fee30,     otherFee,
-                       contact, volume,    exact,   rounding, firstWeight, divisor, templates, templateName,
-                       out,     tolerance, replace, yes,      step,        help,    version});
+    parser.addOptions({db,        level,        json,   row,       sheet,    fee20,       fee30,
+                       otherFee,  contact,      volume, exact,     rounding, firstWeight, divisor,
+                       templates, templateName, out,    tolerance, replace,  yes,         step,
+                       help,      version,      from,   to});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -144,6 +151,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.command = positional.takeFirst();
     o.arguments = positional;
     o.databasePath = parser.isSet(db) ? parser.value(db) : RateDatabase::defaultPath();
+    o.from = parser.value(from);
+    o.to = parser.value(to);
     o.level = parser.value(level);
     o.json = parser.isSet(json);
     o.sheet = parser.value(sheet);
@@ -263,7 +272,7 @@ public:
             {"batch"_L1, 1, &Cli::batch},           {"reconcile"_L1, 1, &Cli::reconcile},
             {"delete"_L1, 1, &Cli::deleteTemplate}, {"export"_L1, 2, &Cli::exportTemplate},
             {"backups"_L1, 0, &Cli::listBackups},   {"restore"_L1, 1, &Cli::restore},
-            {"curve"_L1, 1, &Cli::curve},
+            {"curve"_L1, 1, &Cli::curve},           {"copy"_L1, 0, &Cli::copy},
         };
         for (const Command &command : commands) {
             if (m_o.command != command.name)
@@ -709,6 +718,26 @@ private:
         for (const FeeCurve::Crossover &at : fees.cheapest)
             m_out << numberToText(at.from) << u'\t' << at.courier << u'\n';
         return CliOk;
+    }
+
+    int copy()
+    {
+        if (m_o.from.isEmpty() || m_o.to.isEmpty())
+            return usageError(u"命令 copy 需要 --from 和 --to 两个数据库"_s);
+        if (QFileInfo(m_o.from).absoluteFilePath() == QFileInfo(m_o.to).absoluteFilePath())
+            return badInput(u"--from 和 --to 是同一个数据库"_s);
+        if (!QFileInfo::exists(m_o.from))
+            return badInput(u"来源数据库“%1”不存在"_s.arg(m_o.from));
+        RateDatabase source(m_o.from);
+        RateDatabase target(m_o.to);
+        const TemplateCopy copied =
+            copyTemplates(source, target, m_o.templates.value_or(QStringList()), m_o.replace);
+        for (qsizetype i = 0; i < copied.copied.size(); ++i)
+            m_out << u"已复制\t%1\t%2 行\n"_s.arg(copied.copied.at(i)).arg(copied.rowCounts.at(i));
+        if (copied.error.isEmpty())
+            return CliOk;
+        m_err << copied.error << u'\n';
+        return copied.refused ? CliBadInput : CliDatabaseError;
     }
 
     const CliOptions &m_o;

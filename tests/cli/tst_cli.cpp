@@ -350,6 +350,53 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 1);
     }
+    void copy_thereAndBackCellForCellRefusingTakenNames()
+    {
+        const QString there = m_dir.filePath(u"there.db"_s);
+        const QString back = m_dir.filePath(u"back.db"_s);
+        QCOMPARE(run({u"rules"_s, u"中通快递"_s, u"--rounding"_s, u"1"_s}).status, 0);
+        const CliRun all = run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, there}, false);
+        QCOMPARE(all.status, 0);
+        QVERIFY(all.out.startsWith(u"已复制\t圆通快递\t2 行\n已复制\t中通快递\t1 行\n"_s));
+        QCOMPARE(run({u"copy"_s, u"--from"_s, there, u"--to"_s, back}, false).status, 0);
+        const QStringList names = run({u"templates"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(run({u"--db"_s, back, u"templates"_s}, false).out, run({u"templates"_s}).out);
+        for (const QString &name : names) {
+            QCOMPARE(run({u"--db"_s, back, u"rows"_s, name}, false).out, run({u"rows"_s, name}).out);
+            QCOMPARE(run({u"--db"_s, back, u"rules"_s, name}, false).out, run({u"rules"_s, name}).out);
+        }
+
+        // Refusals write nothing, whichever name refuses.
+        const QString partial = m_dir.filePath(u"partial.db"_s);
+        QCOMPARE(
+            run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, partial, u"--templates"_s, u"中通快递"_s}, false)
+                .status,
+            0);
+        const struct
+        {
+            QStringList arguments;
+            QString message;
+        } refusals[] = {
+            {{u"--templates"_s, u"圆通快递,中通快递"_s}, u"--replace"_s},
+            {{u"--templates"_s, u"圆通快递,没有这个"_s}, u"没有名为“没有这个”"_s},
+        };
+        for (const auto &refusal : refusals) {
+            const CliRun r = run(
+                QStringList{u"copy"_s, u"--from"_s, m_path, u"--to"_s, partial} + refusal.arguments, false);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(refusal.message), qPrintable(r.err));
+            QCOMPARE(run({u"--db"_s, partial, u"templates"_s}, false).out, u"中通快递\n"_s);
+        }
+        QCOMPARE(run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, m_path}, false).status, 2);
+        QCOMPARE(run({u"copy"_s, u"--from"_s, m_path}, false).status, 2);
+
+        // --replace takes the source's rows and rules.
+        QCOMPARE(run({u"rules"_s, u"中通快递"_s, u"--rounding"_s, u"0.5"_s}).status, 0);
+        QCOMPARE(run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, partial, u"--replace"_s}, false).status, 0);
+        QVERIFY(run({u"--db"_s, partial, u"rules"_s, u"中通快递"_s}, false).out.contains(u"计费取整\t0.5"_s));
+        QCOMPARE(run({u"rules"_s, u"中通快递"_s, u"--rounding"_s, u"不取整"_s}).status, 0);
+    }
+
     void exportThenCreate_givesTheSameRowsAndRules()
     {
         QStringList awkward = rateRow(u"007"_s, u"北京, \"朝阳\""_s, u"10"_s, u"未填"_s, u"1"_s, u"2"_s,
