@@ -538,9 +538,13 @@ void RateDatabase::takePreload()
         return;
     Preloaded preloaded = m_preload.get();
     for (auto it = preloaded.templates.begin(); it != preloaded.templates.end(); ++it) {
-        // Rows older than a change this connection has seen since (its own
-        // write, most likely) are left out; change counters only grow.
-        if (!m_cached.contains(it.key()) && it->version >= m_versions.value(it.key()))
+        // Only rows read while the template's change counter was what this
+        // connection last saw are taken. Rows read after a counted change
+        // (another station's, or this connection's own write) may still
+        // miss an uncounted write made after them: once the counters have
+        // moved, the next look at the file cannot tell that write from the
+        // counted one, so such rows are read again instead.
+        if (!m_cached.contains(it.key()) && it->version == m_versions.value(it.key()))
             m_cached.insert(it.key(), it.value());
     }
 }

@@ -32,8 +32,7 @@ TemplateCopy copyTemplates(RateDatabase &source, RateDatabase &target, QStringLi
         if (!sourceNames.contains(name))
             return refuse(u"来源数据库中没有名为“%1”的快递模板"_s.arg(name));
         const qsizetype taken = targetNames.indexOf(name);
-        const bool caseVariant =
-            taken < 0 && targetNames.contains(name, Qt::CaseInsensitive);
+        const bool caseVariant = taken < 0 && targetNames.contains(name, Qt::CaseInsensitive);
         if (caseVariant)
             return refuse(u"目标数据库已有只差大小写的快递模板“%1”，没有复制"_s.arg(name));
         if (taken >= 0 && !replace)
