@@ -10,6 +10,7 @@
 #include <core/program.h>
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
+#include <widgets/screenfit.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -61,7 +63,6 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     initCalculatorResources();
     setWindowTitle(programName() + programVersion());
     setWindowIcon(QIcon(parcelPicture(QSize(64, 64))));
-    resize(825, 682);
 
     QMenu *settings = menuBar()->addMenu(u"设置"_s);
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
@@ -100,7 +101,13 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_pages, 1);
     layout->addWidget(createSidePanel());
-    setCentralWidget(central);
+    // On a screen too short for the pages (a laptop at 125 % scaling) the
+    // window fits the screen and its contents scroll.
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
 
     connect(m_pages, &QTabWidget::currentChanged, this, &CalculatorWindow::refreshTemplateLists);
     connect(m_maintenance, &MaintenancePage::templateRenamed, this, &CalculatorWindow::refreshTemplateLists);
@@ -125,7 +132,8 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     }
     refreshTemplateLists();
     m_feeQuery->clearDestination();
-    restoreGeometry(QSettings().value(GeometryKey).toByteArray());
+    if (!restoreGeometry(QSettings().value(GeometryKey).toByteArray()))
+        fitIntoScreen(this, QSize(825, 682));
     m_feeQuery->setFocus(); // the weight box
 }
 

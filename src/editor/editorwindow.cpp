@@ -12,19 +12,18 @@
 #include <widgets/messages.h>
 #include <widgets/named.h>
 #include <widgets/reportlist.h>
+#include <widgets/screenfit.h>
 #include <widgets/sheetsource.h>
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -184,7 +183,8 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     // Successes go to the status line when the seller asked for fewer pop-ups.
     Messages::setStatusSink([this](const QString &text) { m_status->setText(text); });
 
-    placeOnScreen();
+    // Laid out for 1366 × 692; narrower, the browser takes the loss.
+    fitIntoScreen(this, QSize(1366, 692));
     fillTemplateChooser();
 }
 
@@ -214,20 +214,6 @@ void EditorWindow::fillTemplateChooser()
     m_templates->addItems(names);
     m_templates->setCurrentIndex(-1);
     m_templates->setPlaceholderText(names.isEmpty() ? u"还没有快递模板"_s : u"选择快递模板"_s);
-}
-
-void EditorWindow::placeOnScreen()
-{
-    // The window was laid out for 1366 × 692; on a smaller (or more scaled)
-    // screen it fits the available area and the browser gets narrower.
-    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QRect area = shown ? shown->availableGeometry() : QRect(0, 0, 1366, 768);
-    constexpr int FrameAllowance = 40; // title bar and borders, unknown until shown
-    const QSize size(qMin(1366, area.width() - FrameAllowance / 2),
-                     qMin(692, area.height() - FrameAllowance));
-    resize(size.expandedTo(minimumSize()));
-    move(area.left() + qMax(0, (area.width() - width()) / 2),
-         area.top() + qMax(0, (area.height() - height()) / 2));
 }
 
 void EditorWindow::resizeEvent(QResizeEvent *event)

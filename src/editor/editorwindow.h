@@ -66,7 +66,6 @@ private:
 
     void fillTemplateChooser();
     void showStoredTemplateColumns();
-    void placeOnScreen();
     void showRowMenu(int row);
     /// Ticks the region of @p row on the bound page and hides its box.
     Tick tickRegion(int row);
