@@ -30,7 +30,9 @@ echo "== the extracted programs"
 bin=$files/usr/bin
 version=$(sed -n 's/^project(kuaidi VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ "$("$bin/kuaidi-cli" --version)" = "kuaidi-cli $version" ]
-[ "$(QT_QPA_PLATFORM=offscreen "$bin/kuaidi" --version)" = "kuaidi $version" ]
+# No display is needed to ask for the version.
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/kuaidi" --version)" = "kuaidi $version" ]
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/kuaidi-editor" --version)" = "kuaidi-editor $version" ]
 db=$files/sample.db
 "$bin/kuaidi-cli" --db "$db" create 圆通快递 "$files/usr/share/kuaidi/samples/圆通快递.csv" >/dev/null
 "$bin/kuaidi-cli" --db "$db" quote 南京 2 | tee /dev/stderr | grep -q '^圆通快递'

@@ -3,9 +3,9 @@
 #include <core/program.h>
 #include <ratedb/ratedatabase.h>
 
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -14,6 +14,8 @@
 #include <QTranslator>
 #include <QWidget>
 #include <QWindow>
+
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -41,33 +43,51 @@ qint64 residentKilobytes()
 
 } // namespace
 
-StartupOptions startApplication(QApplication &app, const QString &description)
+bool asksForInformationOnly(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+StartupOptions startApplication(QCoreApplication &app, const QString &command, const QString &description)
 {
     setApplicationNames();
-    // The menu entry's name, which ties the windows to its icon and name.
-    QGuiApplication::setDesktopFileName(u"com.vantor.kuaidi"_s);
-    initAppResources();
-    QIcon icon;
-    for (const int size : {48, 128})
-        icon.addFile(u":/kuaidi/icon-%1.png"_s.arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
+    if (qobject_cast<QGuiApplication *>(&app)) {
+        // The menu entry's name, which ties the windows to its icon and name.
+        QGuiApplication::setDesktopFileName(u"com.vantor.kuaidi"_s);
+        initAppResources();
+        QIcon icon;
+        for (const int size : {48, 128})
+            icon.addFile(u":/kuaidi/icon-%1.png"_s.arg(size), QSize(size, size));
+        QGuiApplication::setWindowIcon(icon);
+    }
 
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     static QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(), u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+        QCoreApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(description);
     parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"显示程序名称和版本。"_s);
     const QCommandLineOption db(u"db"_s, u"使用指定的运费数据库文件。"_s, u"PATH"_s);
     const QCommandLineOption editor(u"editor"_s, u"打开淘宝网店快递模板快速编辑器。"_s);
     const QCommandLineOption quit(u"quit-after-start"_s, u"窗口显示后即退出（用于检查启动）。"_s);
-    parser.addOptions({db, editor, quit});
+    QCommandLineOption attached(u"attached"_s, u"由计算器启动：从标准输入接收请求，输入结束即退出。"_s);
+    attached.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({version, db, editor, quit, attached});
     parser.process(app);
+    if (parser.isSet(version)) {
+        QTextStream(stdout) << command << u' ' << programVersion() << Qt::endl;
+        std::exit(0);
+    }
     return {parser.isSet(db) ? parser.value(db) : RateDatabase::defaultPath(), parser.isSet(editor),
-            parser.isSet(quit)};
+            parser.isSet(quit), parser.isSet(attached)};
 }
 
 void quitOnceShown(QWidget *window)
@@ -79,7 +99,7 @@ void quitOnceShown(QWidget *window)
             return;
         poll->stop();
         QTextStream(stdout) << "mapped " << residentKilobytes() << Qt::endl;
-        QApplication::quit();
+        QCoreApplication::quit();
     });
     poll->start();
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class QApplication;
+class QCoreApplication;
 class QWidget;
 
 namespace Kuaidi {
@@ -14,12 +14,19 @@ struct StartupOptions
     QString databasePath;
     bool editor = false;         ///< --editor: run the template editor instead
     bool quitAfterStart = false; ///< --quit-after-start: a start-up check
+    bool attached = false;       ///< --attached: the editor, started by the calculator
 };
+
+/// Whether the command line only asks for --help or --version, which need
+/// no display: the program answers them before it opens any window.
+bool asksForInformationOnly(int argc, char *argv[]);
 
 /// Names the application, makes it speak Chinese whatever the system's
 /// language (Qt's own dialogs too, where its translations are installed),
-/// and reads the command line (--help and --version end the program here).
-StartupOptions startApplication(QApplication &app, const QString &description);
+/// and reads the command line (--help and --version end the program here;
+/// the version line names @p command). Works on a QCoreApplication too, for
+/// those two.
+StartupOptions startApplication(QCoreApplication &app, const QString &command, const QString &description);
 
 /// With --quit-after-start: once @p window is on the screen, prints
 /// "mapped <resident kB>" and quits, for start-up checks and measurements.

@@ -235,7 +235,8 @@ void CalculatorWindow::openEditor()
     const QString program = m_editorProgram.isEmpty()
                                 ? QDir(QCoreApplication::applicationDirPath()).filePath(EditorProgramName)
                                 : m_editorProgram;
-    m_editor->start(program, {u"--db"_s, m_databasePath});
+    // Attached, the editor takes its requests on its input and ends with it.
+    m_editor->start(program, {u"--db"_s, m_databasePath, u"--attached"_s});
     if (!m_editor->waitForStarted(10000)) {
         Messages::show(
             this, u"无法启动淘宝网店快递模板快速编辑器（%1）：%2"_s.arg(program, m_editor->errorString()),

@@ -422,7 +422,7 @@ private Q_SLOTS:
         QVERIFY(!editor);
         QFile written(log);
         QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), "--db " + m_path.toUtf8() + "\nraise\n");
+        QCOMPARE(written.readAll(), "--db " + m_path.toUtf8() + " --attached\nraise\n");
     }
 
     void editorButton_missingProgram_saysSo()
