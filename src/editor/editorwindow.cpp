@@ -156,6 +156,9 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     m_status = new QLabel(m_controls);
     m_status->setObjectName(u"标签_状态"_s);
     m_status->setWordWrap(true);
+    // Two lines, whatever the text: a long one must not move the form.
+    m_status->setFixedHeight(2 * m_status->fontMetrics().lineSpacing() + 2);
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_status->setStyleSheet(u"color: #8a4b00;"_s);
 
     auto *controlsLayout = new QVBoxLayout(m_controls);
@@ -340,9 +343,10 @@ QMenu *EditorWindow::rowMenu(int row)
 
 void EditorWindow::showRowMenu(int row)
 {
-    // At the pointer for a right-click, under the row for the menu key.
+    // At the pointer for a right-click, under the row for the menu key
+    // (wherever the pointer happens to be).
     QPoint at = QCursor::pos();
-    if (!m_grid->viewport()->rect().contains(m_grid->viewport()->mapFromGlobal(at))) {
+    if (m_grid->indexAt(m_grid->viewport()->mapFromGlobal(at)).row() != row) {
         const QRect rect = m_grid->visualRect(m_grid->table()->index(row, EditorRegion));
         at = m_grid->viewport()->mapToGlobal(rect.bottomLeft());
     }
@@ -416,7 +420,7 @@ bool EditorWindow::UnapplyRow(int row)
                               : tickText(row, Tick::NotFound));
         return false;
     }
-    m_filler.SetCheckBoxDisplay(elementId, true);
+    m_filler.RestoreCheckBoxDisplay(elementId);
     m_grid->table()->setShaded(row, false);
     if (m_grid->table()->isChecked(row))
         m_grid->table()->setOnlyChecked(-1);
@@ -457,11 +461,18 @@ int EditorWindow::ApplySamePriceRows(int row)
     showRowPrices(lastTicked);
     QString text = u"已在网页上勾选 %1 个与“%2”同价的地区（首重 %3 元，续重 %4 元）"_s.arg(ticked).arg(
         region, m_grid->cell(row, EditorFirst), m_grid->cell(row, EditorAdditional));
-    if (!missed.isEmpty())
-        text += u"；%1 个未能勾选：%2"_s.arg(missed.size()).arg(missed.join(u'、'));
+    // The status line has room for two lines: a few names, all of them in
+    // its tooltip.
+    constexpr qsizetype NamesShown = 3;
+    if (!missed.isEmpty()) {
+        text +=
+            u"；%1 个未能勾选（没有对应的网页勾选框，或不可选择）：%2%3"_s.arg(missed.size())
+                .arg(missed.mid(0, NamesShown).join(u'、'), missed.size() > NamesShown ? u"等"_s : QString());
+    }
     if (ticked == 0)
         text += u"。请确认已点击“3.智能匹配”，并已打开运费模板的编辑页面"_s;
     m_status->setText(text);
+    m_status->setToolTip(missed.isEmpty() ? QString() : u"未能勾选：\n"_s + missed.join(u'\n'));
     return ticked;
 }
 

@@ -220,7 +220,10 @@ function kuaidiPagefill(encodedRequest) {
             const found = target(request);
             if (!found)
                 return {done: false};
-            found.element.style.setProperty('display', request.shown ? 'block' : 'none');
+            if (request.restore)
+                found.element.style.removeProperty('display'); // back to the page's own
+            else
+                found.element.style.setProperty('display', request.shown ? 'block' : 'none');
             return {done: true};
         },
         fire(request) {

@@ -339,6 +339,14 @@ bool WebFormFiller::SetCheckBoxDisplay(const QString &identifier, bool shown, in
     return callPage(request).value("done"_L1).toBool();
 }
 
+bool WebFormFiller::RestoreCheckBoxDisplay(const QString &identifier, int occurrence, int frame)
+{
+    QJsonObject request = searchRequest(u"checkbox"_s, identifier, occurrence, false, frame);
+    request.insert("op"_L1, "display"_L1);
+    request.insert("restore"_L1, true);
+    return callPage(request).value("done"_L1).toBool();
+}
+
 bool WebFormFiller::FireElementEvent(const PageElement &element, const QString &eventName)
 {
     if (element.isNull())

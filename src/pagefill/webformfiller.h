@@ -63,6 +63,9 @@ public:
     CheckResult lastCheckResult() const { return m_lastCheckResult; }
     /// Hides a check box (display "none") or shows it ("block").
     bool SetCheckBoxDisplay(const QString &identifier, bool shown = false, int occurrence = 0, int frame = 0);
+    /// Shows a check box hidden by SetCheckBoxDisplay() as the page itself
+    /// shows it: the display it was given here is taken away.
+    bool RestoreCheckBoxDisplay(const QString &identifier, int occurrence = 0, int frame = 0);
 
     PageElement FindCheckBox(const QString &identifier, int occurrence = 0, int frame = 0);
     /// Finds an input element of @p type (e.g. "checkbox") by identifier; see
