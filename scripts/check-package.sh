@@ -35,6 +35,10 @@ version=$(sed -n 's/^project(kuaidi VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/kuaidi-editor" --version)" = "kuaidi-editor $version" ]
 db=$files/sample.db
 "$bin/kuaidi-cli" --db "$db" create 圆通快递 "$files/usr/share/kuaidi/samples/圆通快递.csv" >/dev/null
-"$bin/kuaidi-cli" --db "$db" quote 南京 2 | tee /dev/stderr | grep -q '^圆通快递'
+# (Not through tee /dev/stderr: reopening a log file that stderr goes to
+# would empty it.)
+"$bin/kuaidi-cli" --db "$db" quote 南京 2 >"$files/quote.txt"
+cat "$files/quote.txt"
+grep -q '^圆通快递' "$files/quote.txt"
 QT_QPA_PLATFORM=offscreen "$bin/kuaidi" --db "$db" --quit-after-start | grep -q '^mapped '
 echo "package checks passed"
