@@ -62,7 +62,6 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
 {
     initCalculatorResources();
     setWindowTitle(programName() + programVersion());
-    setWindowIcon(QIcon(parcelPicture(QSize(64, 64))));
 
     QMenu *settings = menuBar()->addMenu(u"设置"_s);
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
