@@ -728,6 +728,8 @@ private:
             return badInput(u"--from 和 --to 是同一个数据库"_s);
         if (!QFileInfo::exists(m_o.from))
             return badInput(u"来源数据库“%1”不存在"_s.arg(m_o.from));
+        if (m_o.templates && m_o.templates->isEmpty())
+            return badInput(u"--templates 没有列出任何模板"_s);
         RateDatabase source(m_o.from);
         RateDatabase target(m_o.to);
         const TemplateCopy copied =

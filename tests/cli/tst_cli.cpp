@@ -389,6 +389,10 @@ private Q_SLOTS:
         }
         QCOMPARE(run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, m_path}, false).status, 2);
         QCOMPARE(run({u"copy"_s, u"--from"_s, m_path}, false).status, 2);
+        // An empty list is not "every template".
+        QCOMPARE(
+            run({u"copy"_s, u"--from"_s, m_path, u"--to"_s, partial, u"--templates"_s, u","_s}, false).status,
+            2);
 
         // --replace takes the source's rows and rules.
         QCOMPARE(run({u"rules"_s, u"中通快递"_s, u"--rounding"_s, u"0.5"_s}).status, 0);
