@@ -15,11 +15,8 @@ int main(int argc, char *argv[])
     // before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     const QString description = u"淘宝网店快递模板快速编辑器。"_s;
-    if (Kuaidi::asksForInformationOnly(argc, argv)) {
-        QCoreApplication app(argc, argv); // no display needed
-        Kuaidi::startApplication(app, u"kuaidi-editor"_s, description);
+    if (Kuaidi::answeredWithoutDisplay(argc, argv, u"kuaidi-editor"_s, description))
         return 0;
-    }
     QApplication app(argc, argv);
     const Kuaidi::StartupOptions options = Kuaidi::startApplication(app, u"kuaidi-editor"_s, description);
     Kuaidi::EditorWindow window(options.databasePath);

@@ -17,11 +17,8 @@ int main(int argc, char *argv[])
     // The calculator loads no browser engine: the editor, which needs one,
     // runs as a program of its own.
     const QString description = u"快递费用计算器：比较各家快递的运费，维护运费模板。"_s;
-    if (Kuaidi::asksForInformationOnly(argc, argv)) {
-        QCoreApplication app(argc, argv); // no display needed
-        Kuaidi::startApplication(app, u"kuaidi"_s, description);
+    if (Kuaidi::answeredWithoutDisplay(argc, argv, u"kuaidi"_s, description))
         return 0;
-    }
     QApplication app(argc, argv);
     const Kuaidi::StartupOptions options = Kuaidi::startApplication(app, u"kuaidi"_s, description);
     if (options.editor) {

@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -43,14 +44,17 @@ qint64 residentKilobytes()
 
 } // namespace
 
-bool asksForInformationOnly(int argc, char *argv[])
+bool answeredWithoutDisplay(int argc, char *argv[], const QString &command, const QString &description)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArrayView argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version")
-            return true;
-    }
-    return false;
+    const bool asked = std::any_of(argv + 1, argv + argc, [](const char *argument) {
+        const QByteArrayView text(argument);
+        return text == "-h" || text == "--help" || text == "-v" || text == "--version";
+    });
+    if (!asked)
+        return false;
+    QCoreApplication app(argc, argv);
+    startApplication(app, command, description); // prints, and ends the program
+    return true;
 }
 
 StartupOptions startApplication(QCoreApplication &app, const QString &command, const QString &description)

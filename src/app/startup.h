@@ -17,9 +17,10 @@ struct StartupOptions
     bool attached = false;       ///< --attached: the editor, started by the calculator
 };
 
-/// Whether the command line only asks for --help or --version, which need
-/// no display: the program answers them before it opens any window.
-bool asksForInformationOnly(int argc, char *argv[]);
+/// Answers --help and --version, which need no display, before anything
+/// opens one (startApplication() on a core application); true when it did,
+/// and the program is to end.
+bool answeredWithoutDisplay(int argc, char *argv[], const QString &command, const QString &description);
 
 /// Names the application, makes it speak Chinese whatever the system's
 /// language (Qt's own dialogs too, where its translations are installed),
