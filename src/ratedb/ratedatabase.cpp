@@ -344,6 +344,17 @@ bool RateDatabase::tableExists(const QString &table, Sqlite::Error *error)
     return exists;
 }
 
+bool RateDatabase::requireTemplate(const QString &name)
+{
+    Sqlite::Error error;
+    if (tableExists(name, &error))
+        return true;
+    if (error.isError())
+        return fail(u"读取模板“%1”失败"_s.arg(name), error);
+    return fail(u"快递模板“%1”已不存在：可能刚被其他程序或其他电脑删除或改名，请重新选择模板"_s.arg(name),
+                QString());
+}
+
 QStringList RateDatabase::templateNames()
 {
     m_lastError.clear();
@@ -371,9 +382,12 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
     m_lastError.clear();
     if (!open())
         return std::nullopt;
+    // Prepared against the schema this connection last saw: a template that
+    // another program dropped since fails only at the first step.
     Sqlite::Statement query(m_connection.handle(), SelectAllSql.arg(Sql::quoted(name)));
     if (!query.isValid()) {
-        fail(u"读取模板“%1”失败"_s.arg(name), query.error());
+        if (requireTemplate(name))
+            fail(u"读取模板“%1”失败"_s.arg(name), query.error());
         return std::nullopt;
     }
     TextTable table;
@@ -388,7 +402,8 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
         table.rows << row;
     }
     if (query.error().isError()) {
-        fail(u"读取模板“%1”失败"_s.arg(name), query.error());
+        if (requireTemplate(name))
+            fail(u"读取模板“%1”失败"_s.arg(name), query.error());
         return std::nullopt;
     }
     return table;
@@ -675,7 +690,7 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         *rowsChanged = 0;
     if (values.isEmpty())
         return fail(u"没有需要修改的列"_s, QString());
-    if (!openForWriting())
+    if (!openForWriting() || !requireTemplate(name))
         return false;
     QStringList assignments;
     QStringList bound;
@@ -706,7 +721,7 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
 bool RateDatabase::insertRow(const QString &name, const QStringList &columns, const QStringList &values)
 {
     m_lastError.clear();
-    if (!openForWriting())
+    if (!openForWriting() || !requireTemplate(name))
         return false;
     QStringList quotedColumns;
     QStringList bound;
@@ -728,7 +743,7 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
     m_lastError.clear();
     if (rowsDeleted)
         *rowsDeleted = 0;
-    if (!openForWriting())
+    if (!openForWriting() || !requireTemplate(name))
         return false;
     if (!backUp(u"删除行"_s))
         return false;

@@ -184,6 +184,9 @@ private:
     Sqlite::Error writeTable(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
     Sqlite::Error execBound(QStringView sql, const QStringList &values);
     bool tableExists(const QString &table, Sqlite::Error *error = nullptr);
+    /// Whether template @p name is (still) there; when it is not (another
+    /// program or station deleted or renamed it meanwhile), fails saying so.
+    bool requireTemplate(const QString &name);
     Sqlite::Error forgetRules(const QString &name);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so

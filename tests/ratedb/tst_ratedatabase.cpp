@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 #include <unistd.h>
 
 using namespace Kuaidi;
@@ -552,6 +554,34 @@ private Q_SLOTS:
         QCOMPARE(kept.last().operation, u"第3次"_s);
         QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
     }
+    void templateGoneMeanwhile_saysSoForEveryOperation()
+    {
+        // Another program (or station) deletes the template this one shows.
+        createRateTemplate(dbPath(), u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        RateDatabase db(dbPath());
+        QVERIFY(db.readTemplate(u"圆通"_s));
+        QVERIFY(RateDatabase(dbPath()).deleteTemplate(u"圆通"_s));
+
+        const std::function<bool()> operations[] = {
+            [&] { return db.readTemplate(u"圆通"_s).has_value(); },
+            [&] {
+                return db.updateRows(u"圆通"_s, {{RateColumns().at(ColumnFirstWeight), u"9"_s}}, u"1"_s);
+            },
+            [&] {
+                return db.updateRows(u"圆通"_s, {{RateColumns().at(ColumnFirstWeight), u"9"_s}}, {});
+            },
+            [&] {
+                return db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"上海"_s, u"9"_s, u"4"_s));
+            },
+            [&] { return db.deleteRows(u"圆通"_s, u"1"_s); },
+        };
+        for (const auto &operation : operations) {
+            QVERIFY(!operation());
+            QVERIFY2(db.lastError().startsWith(u"快递模板“圆通”已不存在"_s), qPrintable(db.lastError()));
+        }
+        QVERIFY(db.templateNames().isEmpty()); // and nothing was made again
+    }
+
     void rename_changesLetterCase()
     {
         RateDatabase db(dbPath());
