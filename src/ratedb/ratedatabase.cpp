@@ -765,13 +765,11 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
     m_lastError.clear();
     if (const QString problem = checkTemplateName(newName); !problem.isEmpty())
         return fail(problem, QString());
-    if (!openForWriting())
+    if (!openForWriting() || !requireTemplate(oldName))
         return false;
     const QStringList names = templateNames();
     if (!m_lastError.isEmpty())
         return false;
-    if (!names.contains(oldName))
-        return fail(u"没有名为“%1”的快递模板"_s.arg(oldName), QString());
     if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), QString());
     if (!backUp(u"重命名模板"_s))
@@ -803,14 +801,7 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
 
 bool RateDatabase::prepareToDestroy(const QString &name, const QString &operation)
 {
-    if (!openForWriting())
-        return false;
-    const QStringList names = templateNames();
-    if (!m_lastError.isEmpty())
-        return false;
-    if (!names.contains(name))
-        return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
-    return backUp(operation);
+    return openForWriting() && requireTemplate(name) && backUp(operation);
 }
 
 bool RateDatabase::deleteTemplate(const QString &name)

@@ -574,6 +574,9 @@ private Q_SLOTS:
                 return db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"上海"_s, u"9"_s, u"4"_s));
             },
             [&] { return db.deleteRows(u"圆通"_s, u"1"_s); },
+            [&] { return db.deleteTemplate(u"圆通"_s); },
+            [&] { return db.renameTemplate(u"圆通"_s, u"中通"_s); },
+            [&] { return db.replaceTemplate(u"圆通"_s, RateColumns(), {}); },
         };
         for (const auto &operation : operations) {
             QVERIFY(!operation());
