@@ -28,33 +28,14 @@ namespace {
 
 constexpr auto DatabaseFileName = "kuaidishuju.db"_L1;
 
-// The engine's catalogue: templates only, in creation order. SQLite keeps
-// its own tables under the reserved "sqlite_" prefix, this program its own
-// under "__kuaidi".
-constexpr QStringView ListTablesSql =
-    u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-    u"AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid";
-constexpr QStringView TableExistsSql =
-    u"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?";
-constexpr QStringView ProbeSql = u"SELECT count(*) FROM sqlite_master";
-constexpr QStringView QuickCheckSql = u"PRAGMA quick_check";
-constexpr QStringView BeginSql = u"BEGIN IMMEDIATE";
-constexpr QStringView CommitSql = u"COMMIT";
-constexpr QStringView RollbackSql = u"ROLLBACK";
-constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
-constexpr QStringView CreateTableSql = u"CREATE TABLE %1 (%2)";
-constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView UpdateSql = u"UPDATE %1 SET %2";
 constexpr QStringView WhereIdSql = u" WHERE %1 = ?";
 constexpr QStringView DeleteSql = u"DELETE FROM %1 WHERE %2 = ?";
-constexpr QStringView RenameSql = u"ALTER TABLE %1 RENAME TO %2";
-constexpr QStringView DropSql = u"DROP TABLE %1";
-constexpr QStringView VacuumIntoSql = u"VACUUM INTO ?";
+constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView SetChangeSql = u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, ?) "
                                      u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = excluded.\"版本\"";
 
 constexpr auto BackupFolderName = "backups"_L1;
-constexpr auto BackupTimeFormat = "yyyyMMdd-HHmmss-zzz"_L1;
 constexpr qsizetype BackupsKept = 30;
 
 // The billing rules of every template that has saved some, as texts. The
@@ -76,9 +57,8 @@ constexpr QStringView CreateChangesSql =
     u"CREATE TABLE IF NOT EXISTS \"__kuaidi_changes\" (\"模板\" TEXT PRIMARY KEY, \"版本\" INTEGER NOT NULL)";
 constexpr QStringView BumpChangeSql =
     u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, 1) "
-    u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = \"版本\" + 1 RETURNING \"版本\"";
+    u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = \"__kuaidi_changes\".\"版本\" + 1 RETURNING \"版本\"";
 constexpr QStringView SelectChangesSql = u"SELECT \"模板\", \"版本\" FROM \"__kuaidi_changes\"";
-constexpr QStringView DataVersionSql = u"PRAGMA data_version";
 
 constexpr QStringView RenameRulesSql = u"UPDATE \"__kuaidi_rules\" SET \"模板\" = ? WHERE \"模板\" = ?";
 constexpr QStringView ForgetRulesSql = u"DELETE FROM \"__kuaidi_rules\" WHERE \"模板\" = ?";
@@ -92,12 +72,12 @@ QString foldAscii(QString text)
     return text;
 }
 
-QHash<QString, qint64> readChangeCounters(Sqlite::Connection &db)
+QHash<QString, qint64> changeCountersOf(Engine &engine)
 {
     QHash<QString, qint64> counters;
-    Sqlite::Statement query(db.handle(), SelectChangesSql);
-    while (query.step() == Sqlite::Statement::Step::Row)
-        counters.insert(query.text(0), query.integer(1));
+    std::unique_ptr<RowCursor> query = engine.query(SelectChangesSql, {});
+    while (query->next())
+        counters.insert(query->text(0), query->text(1).toLongLong());
     return counters; // no table yet: nothing was counted
 }
 
@@ -204,16 +184,37 @@ QString RateDatabase::defaultPathFor(const QString &programDir, const QString &d
     return usable ? inProgramDir.filePath() : inDataDir;
 }
 
-RateDatabase::RateDatabase(const QString &path) : m_path(path) {}
+RateDatabase::RateDatabase(const QString &location)
+    : m_path(location)
+{
+    m_engine = makeEngine(location, m_busyTimeoutMs, &m_locationProblem);
+}
 
 RateDatabase::~RateDatabase()
 {
     close();
 }
 
+void RateDatabase::setBusyTimeout(int milliseconds)
+{
+    close();
+    m_busyTimeoutMs = milliseconds;
+    m_engine = makeEngine(m_path, m_busyTimeoutMs, &m_locationProblem);
+}
+
 bool RateDatabase::isOpen() const
 {
-    return m_connection.isOpen();
+    return m_engine && m_engine->isOpen();
+}
+
+QString RateDatabase::displayName() const
+{
+    return m_engine ? m_engine->displayName() : m_path;
+}
+
+bool RateDatabase::isOnServer() const
+{
+    return isServerLocation(m_path);
 }
 
 // The user reads the first part; what the engine said goes to the log, in
@@ -221,44 +222,27 @@ bool RateDatabase::isOpen() const
 bool RateDatabase::fail(const QString &what, const QString &detail)
 {
     m_lastError = what;
-    qCWarning(lcRateDb).noquote() << m_path << what << detail;
+    qCWarning(lcRateDb).noquote() << displayName() << what << detail;
     return false;
 }
 
 // A failure with the engine's error: what failed, then what it means ("…：数据
 // 库文件是只读的…"), so that no failure comes without its reason.
-bool RateDatabase::fail(const QString &what, const Sqlite::Error &error)
+bool RateDatabase::fail(const QString &what, const DbError &error)
 {
-    const QString reason = Sqlite::reasonText(error.code);
-    return fail(reason.isEmpty() ? what : what + u"：" + reason,
+    return fail(error.reason.isEmpty() ? what : what + u"：" + error.reason,
                 u"(%1) %2"_s.arg(error.code).arg(error.message));
 }
 
 bool RateDatabase::open()
 {
     m_lastError.clear();
+    if (!m_engine)
+        return fail(m_locationProblem, QString());
     if (isOpen())
         return true;
-    const QFileInfo file(m_path);
-    if (file.exists() && !file.isFile())
-        return fail(u"无法打开数据库文件 %1：这不是一个文件"_s.arg(m_path), QString());
-    if (file.exists() && !file.isReadable())
-        return fail(u"无法打开数据库文件 %1：没有读取权限"_s.arg(m_path), QString());
-    if (!file.exists() && !file.dir().exists())
-        return fail(u"无法创建数据库文件 %1：所在文件夹不存在"_s.arg(m_path), QString());
-
-    const Sqlite::Error opened = m_connection.open(m_path, m_busyTimeoutMs);
-    if (opened.isError())
-        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), opened);
-    // SQLite reads the file lazily: only a first query tells a database from
-    // any other file, or a busy file from a damaged one. Nothing has been
-    // written to it at this point.
-    Sqlite::Error probe;
-    m_connection.scalar(ProbeSql, &probe);
-    if (probe.isError()) {
-        close();
-        return fail(u"无法打开数据库文件 %1"_s.arg(m_path), probe);
-    }
+    if (const DbError opened = m_engine->open(); opened.isError())
+        return fail(m_engine->openFailure(), opened);
     return true;
 }
 
@@ -272,60 +256,50 @@ void RateDatabase::close()
     m_cached.clear();
     m_versions.clear();
     m_dataVersion = -1;
-    m_dataVersionQuery.reset();
-    m_connection.close();
+    if (m_engine)
+        m_engine->close();
 }
 
 bool RateDatabase::openForWriting()
 {
-    // A file deleted while the program runs is made again, as opening makes
-    // a missing one, instead of writing into a file nobody can see.
-    if (isOpen() && !QFileInfo::exists(m_path))
+    if (m_engine && m_engine->wasRemoved())
         close();
     if (!open())
         return false;
     if (m_checked)
         return true;
-    Sqlite::Statement check(m_connection.handle(), QuickCheckSql);
     QStringList problems;
-    Sqlite::Statement::Step step;
-    while ((step = check.step()) == Sqlite::Statement::Step::Row)
-        problems << check.text(0);
-    if (step == Sqlite::Statement::Step::Failed) {
-        if (Sqlite::isBusy(check.error().code))
-            return fail(u"无法修改数据库文件 %1"_s.arg(m_path), check.error());
-        problems << check.error().message;
-    }
-    if (problems != QStringList{u"ok"_s}) {
+    if (const DbError error = m_engine->checkIntegrity(&problems); error.isError())
+        return fail(u"无法修改数据库文件 %1"_s.arg(displayName()), error);
+    if (!problems.isEmpty()) {
         return fail(u"数据库文件 %1 已损坏（完整性检查没有通过），为保护其中的数据，程序不会再写入它。"
-                    u"请从备份恢复，或把它复制一份后交给技术人员检查"_s.arg(m_path),
+                    u"请从备份恢复，或把它复制一份后交给技术人员检查"_s.arg(displayName()),
                     problems.join(u"; "));
     }
     m_checked = true;
     return true;
 }
 
-Sqlite::Error RateDatabase::execBound(QStringView sql, const QStringList &values)
+DbError RateDatabase::execBound(QStringView sql, const QStringList &values)
 {
-    Sqlite::Statement statement(m_connection.handle(), sql);
-    if (!statement.isValid())
-        return statement.error();
-    for (int i = 0; i < values.size(); ++i)
-        statement.bind(i + 1, values.at(i));
-    statement.run();
-    return statement.error();
+    return m_engine->exec(sql, values);
 }
 
-bool RateDatabase::transact(const QString &failure, const std::function<Sqlite::Error()> &steps)
+QHash<QString, qint64> RateDatabase::readChangeCounters()
 {
-    if (const Sqlite::Error begun = m_connection.exec(BeginSql); begun.isError())
+    return changeCountersOf(*m_engine);
+}
+
+bool RateDatabase::transact(const QString &failure, const std::function<DbError()> &steps)
+{
+    if (const DbError begun = m_engine->begin(Engine::Access::Write); begun.isError())
         return fail(failure, begun);
     m_countedChanges.clear();
-    Sqlite::Error error = steps();
+    DbError error = steps();
     if (!error.isError())
-        error = m_connection.exec(CommitSql);
+        error = m_engine->commit();
     if (error.isError()) {
-        m_connection.exec(RollbackSql);
+        m_engine->rollback();
         m_countedChanges.clear();
         return fail(failure, error);
     }
@@ -334,20 +308,10 @@ bool RateDatabase::transact(const QString &failure, const std::function<Sqlite::
     return true;
 }
 
-bool RateDatabase::tableExists(const QString &table, Sqlite::Error *error)
-{
-    Sqlite::Statement statement(m_connection.handle(), TableExistsSql);
-    statement.bind(1, table);
-    const bool exists = statement.step() == Sqlite::Statement::Step::Row && statement.integer(0) > 0;
-    if (error)
-        *error = statement.error();
-    return exists;
-}
-
 bool RateDatabase::requireTemplate(const QString &name)
 {
-    Sqlite::Error error;
-    if (tableExists(name, &error))
+    DbError error;
+    if (m_engine->tableExists(name, &error))
         return true;
     if (error.isError())
         return fail(u"读取模板“%1”失败"_s.arg(name), error);
@@ -355,20 +319,26 @@ bool RateDatabase::requireTemplate(const QString &name)
                 QString());
 }
 
+bool RateDatabase::acceptNames(const QString &name, const QStringList &columns)
+{
+    QString problem = checkTemplateColumns(columns);
+    if (problem.isEmpty() && m_engine)
+        problem = m_engine->checkNames(name, columns);
+    return problem.isEmpty() || fail(problem, QString());
+}
+
 QStringList RateDatabase::templateNames()
 {
     m_lastError.clear();
-    QStringList names;
     if (!open())
-        return names;
-    Sqlite::Statement query(m_connection.handle(), ListTablesSql);
-    while (query.step() == Sqlite::Statement::Step::Row)
-        names << query.text(0);
-    if (query.error().isError()) {
-        fail(u"读取模板列表失败"_s, query.error());
+        return {};
+    DbError error;
+    std::optional<QStringList> names = m_engine->templateNames(&error);
+    if (!names) {
+        fail(u"读取模板列表失败"_s, error);
         return {};
     }
-    return names;
+    return *names;
 }
 
 bool RateDatabase::hasTemplate(const QString &name)
@@ -382,28 +352,24 @@ std::optional<TextTable> RateDatabase::readTemplate(const QString &name)
     m_lastError.clear();
     if (!open())
         return std::nullopt;
-    // Prepared against the schema this connection last saw: a template that
+    // Prepared against the tables this connection last saw: a template that
     // another program dropped since fails only at the first step.
-    Sqlite::Statement query(m_connection.handle(), SelectAllSql.arg(Sql::quoted(name)));
-    if (!query.isValid()) {
-        if (requireTemplate(name))
-            fail(u"读取模板“%1”失败"_s.arg(name), query.error());
-        return std::nullopt;
-    }
+    std::unique_ptr<RowCursor> query = m_engine->readTable(name);
     TextTable table;
-    const int fieldCount = query.columnCount();
+    const int fieldCount = query->columnCount();
     for (int i = 0; i < fieldCount; ++i)
-        table.columns << query.columnName(i);
-    while (query.step() == Sqlite::Statement::Step::Row) {
+        table.columns << query->columnName(i);
+    while (query->next()) {
         QStringList row;
         row.reserve(fieldCount);
         for (int i = 0; i < fieldCount; ++i)
-            row << query.text(i);
+            row << query->text(i);
         table.rows << row;
     }
-    if (query.error().isError()) {
+    if (const DbError error = query->error(); error.isError()) {
+        query.reset();
         if (requireTemplate(name))
-            fail(u"读取模板“%1”失败"_s.arg(name), query.error());
+            fail(u"读取模板“%1”失败"_s.arg(name), error);
         return std::nullopt;
     }
     return table;
@@ -454,16 +420,15 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
         return result;
     }
     takePreload();
-    // One consistent state of the file for every template.
-    const bool inTransaction = !m_connection.exec(u"BEGIN").isError();
+    // One consistent state of the database for every template.
+    const bool inTransaction = !m_engine->begin(Engine::Access::Read).isError();
     refreshChangedTemplates();
     QString firstError;
     for (const QString &name : names) {
         auto it = m_cached.constFind(name);
         if (it == m_cached.cend()) {
-            Sqlite::Error error;
-            std::shared_ptr<const TemplateRows> rows =
-                TemplateRows::load(m_connection.handle(), name, &error);
+            DbError error;
+            std::shared_ptr<const TemplateRows> rows = TemplateRows::load(*m_engine->readTable(name), name, &error);
             if (!rows) {
                 if (firstError.isEmpty()) {
                     fail(u"查询模板“%1”失败"_s.arg(name), error);
@@ -479,7 +444,7 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
         result.append(it->rows);
     }
     if (inTransaction)
-        m_connection.exec(CommitSql);
+        m_engine->commit();
     m_lastError = firstError;
     return result;
 }
@@ -497,35 +462,32 @@ void RateDatabase::preloadTemplateRows()
     // from here on changes its data version, so rows read below that turn
     // out older than the file are read again when next asked for.
     refreshChangedTemplates();
-    QStringList names;
-    Sqlite::Statement list(m_connection.handle(), ListTablesSql);
-    while (list.step() == Sqlite::Statement::Step::Row) {
-        if (!m_cached.contains(list.text(0)))
-            names << list.text(0);
-    }
+    DbError error;
+    QStringList names = m_engine->templateNames(&error).value_or(QStringList());
+    names.removeIf([this](const QString &name) { return m_cached.contains(name); });
     if (names.isEmpty())
         return;
     // Connections of their own, on threads of their own, each reading every
-    // other template; they share nothing with this object but the file. The
-    // change counters are read in the same transaction as the rows, so that
-    // a template changed meanwhile is known to be older than the file.
+    // other template; they share nothing with this object but the database.
+    // The change counters are read in the same transaction as the rows, so
+    // that a template changed meanwhile is known to be older than the file.
     m_preloadCancelled = std::make_shared<std::atomic_bool>(false);
-    m_preload = std::async(std::launch::async, [path = m_path, timeout = m_busyTimeoutMs, names,
-                                                cancelled = m_preloadCancelled] {
-        const auto readShare = [path, timeout, names, cancelled](int share, int shares) {
+    const std::shared_ptr<const Engine> engine = m_engine->another();
+    m_preload = std::async(std::launch::async, [engine, names, cancelled = m_preloadCancelled] {
+        const auto readShare = [engine, names, cancelled](int share, int shares) {
             Preloaded preloaded;
-            Sqlite::Connection db;
-            if (db.open(path, timeout).isError() || db.exec(u"BEGIN").isError())
+            const std::unique_ptr<Engine> db = engine->another();
+            if (db->open().isError() || db->begin(Engine::Access::Read).isError())
                 return preloaded;
-            preloaded.versions = readChangeCounters(db);
+            preloaded.versions = changeCountersOf(*db);
             for (qsizetype i = share; i < names.size() && !*cancelled; i += shares) {
-                Sqlite::Error error;
+                DbError error;
                 if (std::shared_ptr<const TemplateRows> rows =
-                        TemplateRows::load(db.handle(), names.at(i), &error))
+                        TemplateRows::load(*db->readTable(names.at(i)), names.at(i), &error))
                     preloaded.templates.insert(names.at(i),
                                                {std::move(rows), preloaded.versions.value(names.at(i))});
             }
-            db.exec(CommitSql);
+            db->commit();
             return preloaded;
         };
         const int shares =
@@ -571,20 +533,17 @@ void RateDatabase::takePreload()
 // they changed.
 void RateDatabase::refreshChangedTemplates()
 {
-    if (!m_dataVersionQuery)
-        m_dataVersionQuery = std::make_unique<Sqlite::Statement>(m_connection.handle(), DataVersionSql);
-    m_dataVersionQuery->reset();
-    if (m_dataVersionQuery->step() != Sqlite::Statement::Step::Row) {
+    const std::optional<qint64> read = m_engine->dataVersion();
+    if (!read) {
         m_cached.clear();
         return;
     }
-    const qint64 version = m_dataVersionQuery->integer(0);
-    m_dataVersionQuery->reset();
+    const qint64 version = *read;
     if (version == m_dataVersion)
         return;
     const bool first = m_dataVersion < 0;
     m_dataVersion = version;
-    const QHash<QString, qint64> counters = readChangeCounters(m_connection);
+    const QHash<QString, qint64> counters = readChangeCounters();
     // Changed, but no template says it was: the writer was another program.
     if (!first && counters == m_versions) {
         m_cached.clear();
@@ -599,15 +558,14 @@ void RateDatabase::refreshChangedTemplates()
     m_versions = counters;
 }
 
-Sqlite::Error RateDatabase::countChange(const QString &name)
+DbError RateDatabase::countChange(const QString &name)
 {
-    if (Sqlite::Error error = m_connection.exec(CreateChangesSql); error.isError())
+    if (DbError error = m_engine->exec(CreateChangesSql); error.isError())
         return error;
-    Sqlite::Statement bump(m_connection.handle(), BumpChangeSql);
-    bump.bind(1, name);
-    if (bump.step() != Sqlite::Statement::Step::Row)
-        return bump.error();
-    m_countedChanges.insert(name, bump.integer(0));
+    std::unique_ptr<RowCursor> bump = m_engine->query(BumpChangeSql, {name});
+    if (!bump->next())
+        return bump->error();
+    m_countedChanges.insert(name, bump->text(0).toLongLong());
     m_cached.remove(name);
     return {};
 }
@@ -618,9 +576,7 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     m_lastError.clear();
     if (const QString problem = checkTemplateName(name); !problem.isEmpty())
         return fail(problem, QString());
-    if (const QString problem = checkTemplateColumns(columns); !problem.isEmpty())
-        return fail(problem, QString());
-    if (!openForWriting())
+    if (!acceptNames(name, columns) || !openForWriting())
         return false;
     const QStringList existing = templateNames();
     if (!m_lastError.isEmpty())
@@ -628,58 +584,15 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     if (existing.contains(name, Qt::CaseInsensitive))
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), QString());
 
-    return transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = writeTable(name, columns, rows); error.isError())
+    return transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
             return error;
-        if (Sqlite::Error error = countChange(name); error.isError())
+        if (DbError error = countChange(name); error.isError())
             return error;
         // Rules left behind by a table that another program dropped are
         // not this template's.
         return forgetRules(name);
     });
-}
-
-Sqlite::Error RateDatabase::writeTable(const QString &name, const QStringList &columns,
-                                       const QList<QStringList> &rows)
-{
-    QStringList definitions;
-    QStringList quotedColumns;
-    for (const QString &column : columns) {
-        quotedColumns << Sql::quoted(column);
-        definitions << Sql::quoted(column) + u" TEXT";
-    }
-    if (Sqlite::Error error =
-            m_connection.exec(CreateTableSql.arg(Sql::quoted(name), definitions.join(u", ")));
-        error.isError())
-        return error;
-    Sqlite::Statement insert(
-        m_connection.handle(),
-        InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
-    if (!insert.isValid())
-        return insert.error();
-    // A row's texts encoded into one buffer, bound where they lie: no
-    // allocation a cell.
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    QByteArray buffer;
-    QList<qsizetype> ends(columns.size());
-    for (const QStringList &row : rows) {
-        insert.reset();
-        buffer.clear();
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            const QStringView cell = c < row.size() ? QStringView(row.at(c)) : QStringView();
-            const qsizetype start = buffer.size();
-            buffer.resize(start + utf8.requiredSpace(cell.size()));
-            buffer.resize(utf8.appendToBuffer(buffer.data() + start, cell) - buffer.constData());
-            ends[c] = buffer.size();
-        }
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            const qsizetype start = c == 0 ? 0 : ends.at(c - 1);
-            insert.bindStatic(int(c) + 1, QByteArrayView(buffer).sliced(start, ends.at(c) - start));
-        }
-        if (!insert.run())
-            return insert.error();
-    }
-    return {};
 }
 
 bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &values,
@@ -704,13 +617,12 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         bound << *id;
     }
     // Every row at once (全部修改) cannot be undone by hand.
-    if (!id && !backUp(u"全部修改"_s))
+    if (!id && !backUp(u"全部修改"_s, {name}))
         return false;
     qint64 changed = 0;
-    const bool updated = transact(u"修改模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = execBound(sql, bound); error.isError())
+    const bool updated = transact(u"修改模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->exec(sql, bound, &changed); error.isError())
             return error;
-        changed = m_connection.changes();
         return countChange(name);
     });
     if (updated && rowsChanged)
@@ -731,8 +643,8 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
     }
     const QString sql =
         InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size()));
-    return transact(u"增加记录失败"_s, [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = execBound(sql, bound); error.isError())
+    return transact(u"增加记录失败"_s, [&]() -> DbError {
+        if (DbError error = execBound(sql, bound); error.isError())
             return error;
         return countChange(name);
     });
@@ -745,14 +657,13 @@ bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsD
         *rowsDeleted = 0;
     if (!openForWriting() || !requireTemplate(name))
         return false;
-    if (!backUp(u"删除行"_s))
+    if (!backUp(u"删除行"_s, {name}))
         return false;
     const QString sql = DeleteSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnId)));
     qint64 deleted = 0;
-    const bool done = transact(u"删除记录失败"_s, [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = execBound(sql, {id}); error.isError())
+    const bool done = transact(u"删除记录失败"_s, [&]() -> DbError {
+        if (DbError error = m_engine->exec(sql, {id}, &deleted); error.isError())
             return error;
-        deleted = m_connection.changes();
         return countChange(name);
     });
     if (done && rowsDeleted)
@@ -765,34 +676,23 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
     m_lastError.clear();
     if (const QString problem = checkTemplateName(newName); !problem.isEmpty())
         return fail(problem, QString());
-    if (!openForWriting() || !requireTemplate(oldName))
+    if (!acceptNames(newName, {u"ID"_s}) || !openForWriting() || !requireTemplate(oldName))
         return false;
     const QStringList names = templateNames();
     if (!m_lastError.isEmpty())
         return false;
     if (names.contains(newName, Qt::CaseInsensitive) && newName.compare(oldName, Qt::CaseInsensitive) != 0)
         return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(newName), QString());
-    if (!backUp(u"重命名模板"_s))
+    if (!backUp(u"重命名模板"_s, {oldName}))
         return false;
     // The rules go with the name, in the same transaction.
-    const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&]() -> Sqlite::Error {
-        // SQLite compares table names without case: a change of case alone
-        // goes through a name of its own.
-        QString from = oldName;
-        if (from.compare(newName, Qt::CaseInsensitive) == 0) {
-            const QString aside = u"__kuaidi_renaming"_s;
-            if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(from), Sql::quoted(aside)));
-                error.isError())
-                return error;
-            from = aside;
-        }
-        if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(from), Sql::quoted(newName)));
-            error.isError())
+    const bool renamed = transact(u"模板“%1”改名失败"_s.arg(oldName), [&]() -> DbError {
+        if (DbError error = m_engine->renameTable(oldName, newName); error.isError())
             return error;
-        Sqlite::Error error = countChange(oldName);
+        DbError error = countChange(oldName);
         if (!error.isError())
             error = countChange(newName);
-        if (!error.isError() && tableExists(RulesTable.toString(), &error))
+        if (!error.isError() && m_engine->tableExists(RulesTable.toString(), &error))
             error = execBound(RenameRulesSql, {newName, oldName});
         return error;
     });
@@ -801,7 +701,7 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
 
 bool RateDatabase::prepareToDestroy(const QString &name, const QString &operation)
 {
-    return openForWriting() && requireTemplate(name) && backUp(operation);
+    return openForWriting() && requireTemplate(name) && backUp(operation, {name});
 }
 
 bool RateDatabase::deleteTemplate(const QString &name)
@@ -809,10 +709,10 @@ bool RateDatabase::deleteTemplate(const QString &name)
     m_lastError.clear();
     if (!prepareToDestroy(name, u"删除模板"_s))
         return false;
-    return transact(u"删除模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = m_connection.exec(DropSql.arg(Sql::quoted(name))); error.isError())
+    return transact(u"删除模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->dropTable(name, false); error.isError())
             return error;
-        if (Sqlite::Error error = countChange(name); error.isError())
+        if (DbError error = countChange(name); error.isError())
             return error;
         return forgetRules(name);
     });
@@ -822,16 +722,14 @@ bool RateDatabase::replaceTemplate(const QString &name, const QStringList &colum
                                    const QList<QStringList> &rows)
 {
     m_lastError.clear();
-    if (const QString problem = checkTemplateColumns(columns); !problem.isEmpty())
-        return fail(problem, QString());
-    if (!prepareToDestroy(name, u"替换模板"_s))
+    if (!acceptNames(name, columns) || !prepareToDestroy(name, u"替换模板"_s))
         return false;
     // The table is made again, since the new rows may bring other columns;
     // the rules stay, keyed by the name.
-    return transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = m_connection.exec(DropSql.arg(Sql::quoted(name))); error.isError())
+    return transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->dropTable(name, true); error.isError())
             return error;
-        if (Sqlite::Error error = writeTable(name, columns, rows); error.isError())
+        if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
             return error;
         return countChange(name);
     });
@@ -839,45 +737,30 @@ bool RateDatabase::replaceTemplate(const QString &name, const QStringList &colum
 
 QString RateDatabase::backupFolder() const
 {
+    if (!m_engine || !m_engine->keepsBackupsInFiles())
+        return {};
     return QFileInfo(m_path).dir().filePath(BackupFolderName);
 }
 
-QList<Backup> RateDatabase::backups() const
+QList<Backup> RateDatabase::backups()
 {
-    QList<Backup> found;
-    const QDir folder(backupFolder());
-    // Names start with the time: sorted by name, the newest comes first.
-    const QStringList files = folder.entryList({u"*.db"_s}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (const QString &file : files) {
-        const QString name = file.chopped(3);
-        const qsizetype split = name.indexOf(u'_');
-        const QDateTime time = QDateTime::fromString(name.left(split), BackupTimeFormat);
-        if (split < 0 || !time.isValid())
-            continue;
-        found.append({name, folder.filePath(file), time, name.mid(split + 1)});
-    }
-    return found;
+    if (!m_engine || (!m_engine->keepsBackupsInFiles() && !open()))
+        return {};
+    return m_engine->backups();
 }
 
-bool RateDatabase::backUp(const QString &operation)
+bool RateDatabase::backUp(const QString &operation, const QStringList &templates)
 {
     if (!open())
         return false;
     const QString failure = u"无法备份数据库，操作没有进行"_s;
-    const QDir folder(backupFolder());
-    if (!QDir().mkpath(folder.path()))
-        return fail(failure + u"：无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())),
-                    QString());
-    const QString path = folder.filePath(QDateTime::currentDateTime().toString(BackupTimeFormat) + u'_' +
-                                         operation + u".db"_s);
-    if (const Sqlite::Error error = execBound(VacuumIntoSql, {path}); error.isError()) {
-        QFile::remove(path);
+    if (const DbError error = m_engine->backUp(backupName(QDateTime::currentDateTime(), operation), templates);
+        error.isError())
         return fail(failure, error);
-    }
-    const QList<Backup> all = backups();
+    const QList<Backup> all = m_engine->backups();
     for (qsizetype i = BackupsKept; i < all.size(); ++i) {
-        if (all.at(i).path != m_restoring) // the one being restored goes once it is in place
-            QFile::remove(all.at(i).path);
+        if (all.at(i).name != m_restoring) // the one being restored goes once it is in place
+            m_engine->removeBackup(all.at(i));
     }
     return true;
 }
@@ -890,47 +773,41 @@ bool RateDatabase::restoreBackup(const QString &name)
         std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
     if (backup == all.cend())
         return fail(u"没有名为“%1”的备份"_s.arg(name), QString());
-    Sqlite::Connection source;
-    if (const Sqlite::Error error = source.open(backup->path, m_busyTimeoutMs); error.isError())
-        return fail(u"无法打开备份 %1"_s.arg(name), error);
     if (!openForWriting())
         return false;
-    const QHash<QString, qint64> before = readChangeCounters(m_connection);
-    m_restoring = backup->path;
+    const QHash<QString, qint64> before = readChangeCounters();
+    m_restoring = backup->name;
     const bool backedUp = backUp(u"恢复备份"_s);
     m_restoring.clear();
     if (!backedUp)
         return false;
-    if (const Sqlite::Error error = Sqlite::copyDatabase(source, m_connection); error.isError())
+    if (const DbError error = m_engine->restore(*backup); error.isError())
         return fail(u"恢复备份 %1 失败"_s.arg(name), error);
     m_cached.clear();
     m_checked = false;
     // Every template counts as changed, beyond any version seen before, so
     // that no program keeps rows of the state that was replaced.
-    return transact(u"恢复备份 %1 失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = m_connection.exec(CreateChangesSql); error.isError())
+    return transact(u"恢复备份 %1 失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->exec(CreateChangesSql); error.isError())
             return error;
-        const QHash<QString, qint64> restored = readChangeCounters(m_connection);
+        const QHash<QString, qint64> restored = readChangeCounters();
         QSet<QString> names(before.keyBegin(), before.keyEnd());
         for (auto it = restored.keyBegin(); it != restored.keyEnd(); ++it)
             names.insert(*it);
         for (const QString &table : std::as_const(names)) {
             const qint64 version = qMax(before.value(table), restored.value(table)) + 1;
-            Sqlite::Statement set(m_connection.handle(), SetChangeSql);
-            set.bind(1, table);
-            set.bind(2, version);
-            if (!set.run())
-                return set.error();
+            if (DbError error = m_engine->exec(SetChangeSql, {table, QString::number(version)}); error.isError())
+                return error;
             m_countedChanges.insert(table, version);
         }
         return {};
     });
 }
 
-Sqlite::Error RateDatabase::forgetRules(const QString &name)
+DbError RateDatabase::forgetRules(const QString &name)
 {
-    Sqlite::Error error;
-    if (!tableExists(RulesTable.toString(), &error))
+    DbError error;
+    if (!m_engine->tableExists(RulesTable.toString(), &error))
         return error;
     return execBound(ForgetRulesSql, {name});
 }
@@ -938,28 +815,28 @@ Sqlite::Error RateDatabase::forgetRules(const QString &name)
 std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
 {
     QHash<QString, BillingRules> saved;
-    Sqlite::Error error;
-    if (!tableExists(RulesTable.toString(), &error)) {
+    DbError error;
+    if (!m_engine->tableExists(RulesTable.toString(), &error)) {
         if (error.isError()) {
             fail(u"读取计费规则失败"_s, error);
             return std::nullopt;
         }
         return saved;
     }
-    Sqlite::Statement query(m_connection.handle(), SelectRulesSql);
-    while (query.step() == Sqlite::Statement::Step::Row) {
-        const QString name = query.text(0);
+    std::unique_ptr<RowCursor> query = m_engine->query(SelectRulesSql, {});
+    while (query->next()) {
+        const QString name = query->text(0);
         QString problem;
         const std::optional<BillingRules> rules =
-            billingRulesFromTexts(query.text(1), query.text(2), query.text(3), &problem);
+            billingRulesFromTexts(query->text(1), query->text(2), query->text(3), &problem);
         // Rules someone else wrote into the file and no courier can use are
         // not guessed at: the template bills by the defaults.
         if (!rules)
             qCWarning(lcRateDb).noquote() << m_path << name << problem;
         saved.insert(name, rules.value_or(BillingRules()));
     }
-    if (query.error().isError()) {
-        fail(u"读取计费规则失败"_s, query.error());
+    if (query->error().isError()) {
+        fail(u"读取计费规则失败"_s, query->error());
         return std::nullopt;
     }
     return saved;
@@ -999,8 +876,8 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
     if (!names.contains(name))
         return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
     const QStringList texts = billingRuleTexts(rules);
-    return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> Sqlite::Error {
-        if (Sqlite::Error error = m_connection.exec(CreateRulesSql); error.isError())
+    return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
+        if (DbError error = m_engine->exec(CreateRulesSql); error.isError())
             return error;
         return execBound(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
     });

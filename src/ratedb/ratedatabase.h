@@ -2,7 +2,7 @@
 
 #include <core/billingrules.h>
 #include <core/texttable.h>
-#include <ratedb/sqlite.h>
+#include <ratedb/engine.h>
 #include <ratedb/templaterows.h>
 
 #include <QDateTime>
@@ -34,15 +34,6 @@ struct ColumnValue
     QString value;
 };
 
-/// One copy of the database taken before a destructive operation.
-struct Backup
-{
-    QString name; ///< the file name without ".db", as `restore` takes it
-    QString path;
-    QDateTime time; ///< when it was taken
-    QString operation; ///< "删除模板", "替换模板", "重命名模板", "删除行", "全部修改", "恢复备份"
-};
-
 /// Why a text cannot be a template name, or the empty text when it can.
 QString checkTemplateName(QStringView name);
 
@@ -50,15 +41,18 @@ QString checkTemplateName(QStringView name);
 /// used twice, more columns than the database stores), or the empty text.
 QString checkTemplateColumns(const QStringList &columns);
 
-/// The rate database: one table per courier template, every column TEXT.
+/// The rate database: one table per courier template, every column TEXT, in
+/// a SQLite file or on a PostgreSQL server.
 ///
 /// Every operation returns whether it worked; lastError() then says why it
-/// did not, naming the file where the file itself is the problem. Nothing here
+/// did not, naming the file or server where that is the problem. Nothing here
 /// talks to the user.
 class RateDatabase
 {
 public:
-    explicit RateDatabase(const QString &path);
+    /// @p location is a file's path, or a server's address as
+    /// "postgresql://USER@HOST:PORT/DBNAME[?schema=NAME]".
+    explicit RateDatabase(const QString &location);
     ~RateDatabase();
     RateDatabase(const RateDatabase &) = delete;
     RateDatabase &operator=(const RateDatabase &) = delete;
@@ -81,11 +75,15 @@ public:
     void close();
     bool isOpen() const;
 
+    /// The location as given: a file's path or a server's address.
     QString path() const { return m_path; }
+    /// How the seller knows the database: the file's path, or DBNAME@HOST.
+    QString displayName() const;
+    bool isOnServer() const;
 
     /// How long an operation waits for a file another program holds before it
     /// fails as busy; 5 seconds unless set before open().
-    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+    void setBusyTimeout(int milliseconds);
     QString lastError() const { return m_lastError; }
 
     /// Template names in the order the templates were created. Empty (with
@@ -141,17 +139,20 @@ public:
     /// transaction, after a backup; its name and billing rules stay.
     bool replaceTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
 
-    /// The folder of backups: "backups" beside the database file.
+    /// The folder of backups: "backups" beside the database file; empty on a
+    /// server, which keeps them in a table of its own.
     QString backupFolder() const;
-    /// The backups there, newest first; the newest 30 are kept.
-    QList<Backup> backups() const;
-    /// Copies the database as it is into the backup folder, named with the
-    /// time and @p operation (see Backup), through SQLite's VACUUM INTO: a
-    /// consistent copy even while others write. Every destructive operation
-    /// calls it first and does not run when it fails.
-    bool backUp(const QString &operation);
-    /// Puts the backup called @p name in place of the database's contents,
-    /// after backing up the current state.
+    /// The backups, newest first; the newest 30 are kept.
+    QList<Backup> backups();
+    /// Takes a backup named with the time and @p operation (see Backup): a
+    /// copy of the whole file (SQLite's VACUUM INTO, consistent even while
+    /// others write), or on a server a copy of the rows of @p templates
+    /// (every template when empty). Every destructive operation calls it
+    /// first and does not run when it fails.
+    bool backUp(const QString &operation, const QStringList &templates = {});
+    /// Puts the backup called @p name in place of what it copied (the whole
+    /// file, or on a server its templates), after backing up the current
+    /// state.
     bool restoreBackup(const QString &name);
 
     /// Renames a template; its billing rules keep going with it.
@@ -169,35 +170,36 @@ public:
 
 private:
     bool fail(const QString &what, const QString &detail);
-    bool fail(const QString &what, const Sqlite::Error &error);
+    bool fail(const QString &what, const DbError &error);
     /// Whether a write may start: the file opens and, once a session, passes
     /// SQLite's quick check. A damaged file is never written to.
     bool openForWriting();
     /// Runs @p steps in one transaction; each returns the error that stopped
     /// it, none when it worked. Any error rolls all of it back.
-    bool transact(const QString &failure, const std::function<Sqlite::Error()> &steps);
+    bool transact(const QString &failure, const std::function<DbError()> &steps);
     /// Whether template @p name may be destroyed by @p operation: it exists,
     /// the file may be written, and a backup was taken.
     bool prepareToDestroy(const QString &name, const QString &operation);
-    /// Creates table @p name with @p columns and inserts @p rows, inside a
-    /// transaction.
-    Sqlite::Error writeTable(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
-    Sqlite::Error execBound(QStringView sql, const QStringList &values);
-    bool tableExists(const QString &table, Sqlite::Error *error = nullptr);
+    /// Whether a table @p name with @p columns may be made (see
+    /// checkTemplateColumns() and the engine's own limits); fails when not.
+    bool acceptNames(const QString &name, const QStringList &columns);
+    DbError execBound(QStringView sql, const QStringList &values);
+    QHash<QString, qint64> readChangeCounters();
     /// Whether template @p name is (still) there; when it is not (another
     /// program or station deleted or renamed it meanwhile), fails saying so.
     bool requireTemplate(const QString &name);
-    Sqlite::Error forgetRules(const QString &name);
+    DbError forgetRules(const QString &name);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.
-    Sqlite::Error countChange(const QString &name);
+    DbError countChange(const QString &name);
     void takePreload();
     void refreshChangedTemplates();
 
     QString m_path;
     QString m_lastError;
-    Sqlite::Connection m_connection;
+    std::unique_ptr<Engine> m_engine; // none when the location is not understood
+    QString m_locationProblem;
     bool m_checked = false; // passed the quick check this session
     QString m_restoring;    // the backup being restored, kept while it is read
     int m_busyTimeoutMs = 5000;
@@ -218,7 +220,6 @@ private:
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
     qint64 m_dataVersion = -1;
-    std::unique_ptr<Sqlite::Statement> m_dataVersionQuery;
     std::future<Preloaded> m_preload;
     std::shared_ptr<std::atomic_bool> m_preloadCancelled;
 };

@@ -1,7 +1,6 @@
 #include "templaterows.h"
 
-#include "sqlite.h"
-#include "sqltext.h"
+#include "engine.h"
 
 #include <core/numbertext.h>
 
@@ -17,8 +16,6 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 namespace {
-
-constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
 
 bool hasUpperAscii(QStringView text)
 {
@@ -89,13 +86,8 @@ QString TemplateRows::cell(qsizetype row, int column) const
     return m_combinations.at(m_combinationOf.at(row)).value(column);
 }
 
-std::shared_ptr<const TemplateRows> TemplateRows::load(sqlite3 *db, const QString &name, Sqlite::Error *error)
+std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const QString &name, DbError *error)
 {
-    Sqlite::Statement query(db, SelectAllSql.arg(Sql::quoted(name)));
-    if (!query.isValid()) {
-        *error = query.error();
-        return nullptr;
-    }
     // Where each rate column is among the fields; -1 for one the table lacks.
     std::array<int, RateColumnCount> fieldOf;
     fieldOf.fill(-1);
@@ -131,7 +123,7 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(sqlite3 *db, const QStrin
             std::memcpy(key.data() + at + sizeof length, cell.data(), size_t(length));
     };
     bool folding = false;
-    while (query.step() == Sqlite::Statement::Step::Row) {
+    while (query.next()) {
         rows->m_ids.appendUtf8(bytes(ColumnId), decoder);
         rows->m_regions.appendUtf8(bytes(ColumnRegion), decoder);
         rows->m_nullRegion.append(fieldOf[ColumnRegion] < 0 || query.isNull(fieldOf[ColumnRegion]));

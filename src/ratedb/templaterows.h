@@ -11,13 +11,11 @@
 #include <memory>
 
 class QStringDecoder;
-struct sqlite3;
 
 namespace Kuaidi {
 
-namespace Sqlite {
-struct Error;
-}
+class RowCursor;
+struct DbError;
 
 /// Every row of one template held in memory, as compactly as its texts
 /// allow. The ID and 地区 of each row sit in text pools; its other 39 cells
@@ -67,9 +65,9 @@ public:
         return m_combinationNumbers.constData() + qsizetype(combination) * RateColumnCount;
     }
 
-    /// Reads every row of template @p name through @p db; nothing (with
-    /// @p error set) when the table cannot be read.
-    static std::shared_ptr<const TemplateRows> load(sqlite3 *db, const QString &name, Sqlite::Error *error);
+    /// Reads every row of template @p name from @p table, a cursor over its
+    /// every column; nothing (with @p error set) when the table cannot be read.
+    static std::shared_ptr<const TemplateRows> load(RowCursor &table, const QString &name, DbError *error);
 
 private:
     /// Texts one after another in one string, each ended by a U+0000: few

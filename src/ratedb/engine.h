@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace Kuaidi {
+
+/// What went wrong in the database engine: its own code and text, and what
+/// it means to the seller when the engine can say.
+struct DbError
+{
+    int code = 0;
+    QString message;
+    QString reason; ///< in Chinese; empty when the code has no meaning of its own
+
+    bool isError() const { return code != 0; }
+};
+
+/// One copy of templates taken before a destructive operation.
+struct Backup
+{
+    QString name; ///< as `restore` takes it: the time, '_', the operation
+    QString path; ///< the file, for a database file; empty on a server
+    QDateTime time; ///< when it was taken
+    QString operation; ///< "删除模板", "替换模板", "重命名模板", "删除行", "全部修改", "恢复备份"
+};
+
+/// The rows a query gives, one at a time. Cells are text; NULL reads as the
+/// empty text.
+class RowCursor
+{
+public:
+    virtual ~RowCursor() = default;
+
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    /// Moves to the next row; false at the end, or when the query failed.
+    virtual bool next() = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual QString text(int column) const = 0;
+    /// The cell as UTF-8, valid until the next row.
+    virtual QByteArrayView utf8(int column) const = 0;
+    virtual DbError error() const = 0;
+};
+
+/// The name of a backup taken at @p time before @p operation.
+QString backupName(const QDateTime &time, const QString &operation);
+/// The backup a name of backupName() stands for; nothing for other names.
+std::optional<Backup> backupNamed(const QString &name);
+
+/// What differs between the engines a rate database can live in: how to
+/// reach it, its catalogue, how tables are made, renamed and dropped, how a
+/// reader learns that others wrote, and how backups are kept. Everything
+/// else is plain SQL with '?' marks and double-quoted names, which every
+/// engine runs alike.
+class Engine
+{
+public:
+    virtual ~Engine() = default;
+
+    /// A fresh, unopened engine for the same database, for another thread.
+    virtual std::unique_ptr<Engine> another() const = 0;
+    /// How the seller knows the database: the file's path, or DBNAME@HOST.
+    virtual QString displayName() const = 0;
+    /// "无法打开数据库文件 …" or "无法连接数据库服务器 …", said when open() fails.
+    virtual QString openFailure() const = 0;
+    /// Whether backups are files in a folder beside the database.
+    virtual bool keepsBackupsInFiles() const = 0;
+
+    virtual DbError open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    /// Whether the database was removed while open (a file someone deleted):
+    /// it is then opened, and so made, again before the next write.
+    virtual bool wasRemoved() const = 0;
+    /// Whether the engine may be written to, the database found sound.
+    /// @p problems receives what a check found wrong with it.
+    virtual DbError checkIntegrity(QStringList *problems) = 0;
+
+    enum class Access { Read, Write };
+    /// Starts a transaction: one consistent state to read, or one writer at
+    /// a time.
+    virtual DbError begin(Access access) = 0;
+    virtual DbError commit() = 0;
+    virtual void rollback() = 0;
+
+    /// Runs @p sql with @p values bound to its '?' marks; @p changes
+    /// receives the rows an INSERT, UPDATE or DELETE touched.
+    virtual DbError exec(QStringView sql, const QStringList &values = {}, qint64 *changes = nullptr) = 0;
+    virtual std::unique_ptr<RowCursor> query(QStringView sql, const QStringList &values = {}) = 0;
+
+    /// Template tables, in the order they were created; never the program's
+    /// own "__kuaidi…" tables nor the engine's.
+    virtual std::optional<QStringList> templateNames(DbError *error) = 0;
+    virtual bool tableExists(const QString &name, DbError *error) = 0;
+    /// Why a table @p name with @p columns cannot be made here (a name
+    /// longer than the engine allows, too many columns), or the empty text.
+    virtual QString checkNames(const QString &name, const QStringList &columns) const = 0;
+    /// Every column and row of a table, in table order.
+    virtual std::unique_ptr<RowCursor> readTable(const QString &name) = 0;
+    /// Creates table @p name (every column TEXT) holding @p rows, inside the
+    /// running transaction.
+    virtual DbError createTable(const QString &name, const QStringList &columns,
+                                const QList<QStringList> &rows) = 0;
+    /// Drops a table; with @p keepPlace a table made again under its name
+    /// keeps its place among the templates.
+    virtual DbError dropTable(const QString &name, bool keepPlace) = 0;
+    virtual DbError renameTable(const QString &from, const QString &to) = 0;
+    /// A number that changes whenever anyone writes, read cheaply before
+    /// trusting rows held in memory; nothing when it cannot be read.
+    virtual std::optional<qint64> dataVersion() = 0;
+
+    /// Copies @p templates (every template when empty) as a backup named
+    /// @p name.
+    virtual DbError backUp(const QString &name, const QStringList &templates) = 0;
+    virtual QList<Backup> backups() = 0;
+    /// Puts the backup's contents in place of what it holds.
+    virtual DbError restore(const Backup &backup) = 0;
+    virtual void removeBackup(const Backup &backup) = 0;
+};
+
+/// Whether @p location names a database server rather than a file.
+bool isServerLocation(QStringView location);
+
+/// The engine for @p location: a PostgreSQL server for
+/// "postgresql://USER@HOST:PORT/DBNAME[?schema=NAME]" (or "postgres://"),
+/// a database file otherwise. A location that cannot be understood gives
+/// nothing, with @p problem saying why.
+std::unique_ptr<Engine> makeEngine(const QString &location, int busyTimeoutMs, QString *problem);
+
+} // namespace Kuaidi

@@ -1,0 +1,318 @@
+#include "sqliteengine.h"
+
+#include "sqlite.h"
+#include "sqltext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+namespace {
+
+// SQLite keeps its own tables under the reserved "sqlite_" prefix, this
+// program its own under "__kuaidi"; a table's rowid in the catalogue is the
+// order it was made in.
+constexpr QStringView ListTablesSql =
+    u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+    u"AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid";
+constexpr QStringView TableExistsSql =
+    u"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?";
+constexpr QStringView ProbeSql = u"SELECT count(*) FROM sqlite_master";
+constexpr QStringView QuickCheckSql = u"PRAGMA quick_check";
+constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
+constexpr QStringView CreateTableSql = u"CREATE TABLE %1 (%2)";
+constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
+constexpr QStringView RenameSql = u"ALTER TABLE %1 RENAME TO %2";
+constexpr QStringView DropSql = u"DROP TABLE %1";
+constexpr QStringView VacuumIntoSql = u"VACUUM INTO ?";
+constexpr QStringView DataVersionSql = u"PRAGMA data_version";
+
+constexpr auto BackupFolderName = "backups"_L1;
+
+DbError toDb(const Sqlite::Error &error)
+{
+    return {error.code, error.message, Sqlite::reasonText(error.code)};
+}
+
+DbError refusal(const QString &reason)
+{
+    return {-1, reason, reason};
+}
+
+class SqliteCursor final : public RowCursor
+{
+public:
+    SqliteCursor(sqlite3 *db, QStringView sql, const QStringList &values) : m_statement(db, sql)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            m_statement.bind(i + 1, values.at(i));
+    }
+
+    int columnCount() const override { return m_statement.columnCount(); }
+    QString columnName(int column) const override { return m_statement.columnName(column); }
+    bool next() override { return m_statement.step() == Sqlite::Statement::Step::Row; }
+    bool isNull(int column) const override { return m_statement.isNull(column); }
+    QString text(int column) const override { return m_statement.text(column); }
+    QByteArrayView utf8(int column) const override { return m_statement.utf8(column); }
+    DbError error() const override { return toDb(m_statement.error()); }
+
+private:
+    Sqlite::Statement m_statement;
+};
+
+class SqliteEngine final : public Engine
+{
+public:
+    SqliteEngine(const QString &path, int busyTimeoutMs) : m_path(path), m_busyTimeoutMs(busyTimeoutMs) {}
+    ~SqliteEngine() override { close(); }
+
+    std::unique_ptr<Engine> another() const override
+    {
+        return std::make_unique<SqliteEngine>(m_path, m_busyTimeoutMs);
+    }
+    QString displayName() const override { return m_path; }
+    QString openFailure() const override { return u"无法打开数据库文件 %1"_s.arg(m_path); }
+    bool keepsBackupsInFiles() const override { return true; }
+
+    DbError open() override
+    {
+        if (m_connection.isOpen())
+            return {};
+        const QFileInfo file(m_path);
+        if (file.exists() && !file.isFile())
+            return refusal(u"这不是一个文件"_s);
+        if (file.exists() && !file.isReadable())
+            return refusal(u"没有读取权限"_s);
+        if (!file.exists() && !file.dir().exists())
+            return refusal(u"所在文件夹不存在，无法创建数据库文件"_s);
+        if (const Sqlite::Error opened = m_connection.open(m_path, m_busyTimeoutMs); opened.isError())
+            return toDb(opened);
+        // SQLite reads the file lazily: only a first query tells a database
+        // from any other file, or a busy file from a damaged one. Nothing has
+        // been written to it at this point.
+        Sqlite::Error probe;
+        m_connection.scalar(ProbeSql, &probe);
+        if (probe.isError()) {
+            close();
+            return toDb(probe);
+        }
+        return {};
+    }
+
+    void close() override
+    {
+        m_dataVersion.reset();
+        m_connection.close();
+    }
+    bool isOpen() const override { return m_connection.isOpen(); }
+    bool wasRemoved() const override { return isOpen() && !QFileInfo::exists(m_path); }
+
+    DbError checkIntegrity(QStringList *problems) override
+    {
+        Sqlite::Statement check(m_connection.handle(), QuickCheckSql);
+        QStringList found;
+        Sqlite::Statement::Step step;
+        while ((step = check.step()) == Sqlite::Statement::Step::Row)
+            found << check.text(0);
+        if (step == Sqlite::Statement::Step::Failed) {
+            if (Sqlite::isBusy(check.error().code))
+                return toDb(check.error());
+            found << check.error().message;
+        }
+        if (found != QStringList{u"ok"_s})
+            *problems = found;
+        return {};
+    }
+
+    DbError begin(Access access) override
+    {
+        return toDb(m_connection.exec(access == Access::Write ? u"BEGIN IMMEDIATE" : u"BEGIN"));
+    }
+    DbError commit() override { return toDb(m_connection.exec(u"COMMIT")); }
+    void rollback() override { m_connection.exec(u"ROLLBACK"); }
+
+    DbError exec(QStringView sql, const QStringList &values, qint64 *changes) override
+    {
+        Sqlite::Statement statement(m_connection.handle(), sql);
+        if (!statement.isValid())
+            return toDb(statement.error());
+        for (int i = 0; i < values.size(); ++i)
+            statement.bind(i + 1, values.at(i));
+        if (!statement.run())
+            return toDb(statement.error());
+        if (changes)
+            *changes = m_connection.changes();
+        return {};
+    }
+
+    std::unique_ptr<RowCursor> query(QStringView sql, const QStringList &values) override
+    {
+        return std::make_unique<SqliteCursor>(m_connection.handle(), sql, values);
+    }
+
+    std::optional<QStringList> templateNames(DbError *error) override
+    {
+        QStringList names;
+        Sqlite::Statement query(m_connection.handle(), ListTablesSql);
+        while (query.step() == Sqlite::Statement::Step::Row)
+            names << query.text(0);
+        if (query.error().isError()) {
+            *error = toDb(query.error());
+            return std::nullopt;
+        }
+        return names;
+    }
+
+    bool tableExists(const QString &name, DbError *error) override
+    {
+        Sqlite::Statement statement(m_connection.handle(), TableExistsSql);
+        statement.bind(1, name);
+        const bool exists = statement.step() == Sqlite::Statement::Step::Row && statement.integer(0) > 0;
+        if (error)
+            *error = toDb(statement.error());
+        return exists;
+    }
+
+    QString checkNames(const QString &, const QStringList &) const override { return {}; }
+
+    std::unique_ptr<RowCursor> readTable(const QString &name) override
+    {
+        return query(SelectAllSql.arg(Sql::quoted(name)), {});
+    }
+
+    DbError createTable(const QString &name, const QStringList &columns, const QList<QStringList> &rows) override
+    {
+        QStringList definitions;
+        QStringList quotedColumns;
+        for (const QString &column : columns) {
+            quotedColumns << Sql::quoted(column);
+            definitions << Sql::quoted(column) + u" TEXT";
+        }
+        if (Sqlite::Error error =
+                m_connection.exec(CreateTableSql.arg(Sql::quoted(name), definitions.join(u", ")));
+            error.isError())
+            return toDb(error);
+        Sqlite::Statement insert(
+            m_connection.handle(),
+            InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size())));
+        if (!insert.isValid())
+            return toDb(insert.error());
+        // A row's texts encoded into one buffer, bound where they lie: no
+        // allocation a cell.
+        QStringEncoder utf8(QStringEncoder::Utf8);
+        QByteArray buffer;
+        QList<qsizetype> ends(columns.size());
+        for (const QStringList &row : rows) {
+            insert.reset();
+            buffer.clear();
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const QStringView cell = c < row.size() ? QStringView(row.at(c)) : QStringView();
+                const qsizetype start = buffer.size();
+                buffer.resize(start + utf8.requiredSpace(cell.size()));
+                buffer.resize(utf8.appendToBuffer(buffer.data() + start, cell) - buffer.constData());
+                ends[c] = buffer.size();
+            }
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const qsizetype start = c == 0 ? 0 : ends.at(c - 1);
+                insert.bindStatic(int(c) + 1, QByteArrayView(buffer).sliced(start, ends.at(c) - start));
+            }
+            if (!insert.run())
+                return toDb(insert.error());
+        }
+        return {};
+    }
+
+    DbError dropTable(const QString &name, bool) override
+    {
+        return toDb(m_connection.exec(DropSql.arg(Sql::quoted(name))));
+    }
+
+    DbError renameTable(const QString &from, const QString &to) override
+    {
+        // SQLite compares table names without case: a change of case alone
+        // goes through a name of its own.
+        QString source = from;
+        if (source.compare(to, Qt::CaseInsensitive) == 0) {
+            const QString aside = u"__kuaidi_renaming"_s;
+            if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(source), Sql::quoted(aside)));
+                error.isError())
+                return toDb(error);
+            source = aside;
+        }
+        return toDb(m_connection.exec(RenameSql.arg(Sql::quoted(source), Sql::quoted(to))));
+    }
+
+    std::optional<qint64> dataVersion() override
+    {
+        if (!m_dataVersion)
+            m_dataVersion = std::make_unique<Sqlite::Statement>(m_connection.handle(), DataVersionSql);
+        m_dataVersion->reset();
+        if (m_dataVersion->step() != Sqlite::Statement::Step::Row)
+            return std::nullopt;
+        const qint64 version = m_dataVersion->integer(0);
+        m_dataVersion->reset();
+        return version;
+    }
+
+    // A backup is a copy of the whole file, taken by VACUUM INTO: consistent
+    // even while others write.
+    DbError backUp(const QString &name, const QStringList &) override
+    {
+        const QDir folder(backupFolder());
+        if (!QDir().mkpath(folder.path()))
+            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
+        const QString path = folder.filePath(name + u".db"_s);
+        if (const DbError error = exec(VacuumIntoSql, {path}, nullptr); error.isError()) {
+            QFile::remove(path);
+            return error;
+        }
+        return {};
+    }
+
+    QList<Backup> backups() override
+    {
+        QList<Backup> found;
+        const QDir folder(backupFolder());
+        // Names start with the time: sorted by name, the newest comes first.
+        const QStringList files = folder.entryList({u"*.db"_s}, QDir::Files, QDir::Name | QDir::Reversed);
+        for (const QString &file : files) {
+            if (std::optional<Backup> backup = backupNamed(file.chopped(3))) {
+                backup->path = folder.filePath(file);
+                found.append(*backup);
+            }
+        }
+        return found;
+    }
+
+    DbError restore(const Backup &backup) override
+    {
+        Sqlite::Connection source;
+        if (const Sqlite::Error error = source.open(backup.path, m_busyTimeoutMs); error.isError())
+            return toDb(error);
+        return toDb(Sqlite::copyDatabase(source, m_connection));
+    }
+
+    void removeBackup(const Backup &backup) override { QFile::remove(backup.path); }
+
+private:
+    QString backupFolder() const { return QFileInfo(m_path).dir().filePath(BackupFolderName); }
+
+    QString m_path;
+    int m_busyTimeoutMs;
+    Sqlite::Connection m_connection;
+    std::unique_ptr<Sqlite::Statement> m_dataVersion;
+};
+
+} // namespace
+
+std::unique_ptr<Engine> makeSqliteEngine(const QString &path, int busyTimeoutMs)
+{
+    return std::make_unique<SqliteEngine>(path, busyTimeoutMs);
+}
+
+} // namespace Kuaidi
