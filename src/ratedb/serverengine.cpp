@@ -70,7 +70,8 @@ constexpr QStringView BackupRowsSql =
 constexpr QStringView ListBackupsSql =
     u"SELECT DISTINCT \"备份\" FROM \"__kuaidi_backups\" ORDER BY \"备份\" DESC";
 constexpr QStringView BackupTemplatesSql =
-    u"SELECT \"模板\", \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"序号\" = 0";
+    u"SELECT \"模板\", \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"序号\" = 0 "
+    u"ORDER BY \"模板\"";
 constexpr QStringView BackupContentSql =
     u"SELECT \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"模板\" = ? AND \"序号\" > 0 "
     u"ORDER BY \"序号\"";
@@ -112,6 +113,12 @@ QString connectReason(const QString &message)
     return u"无法连接数据库服务器"_s;
 }
 
+// The driver binds a null text as NULL; stored, every text is one, if empty.
+QVariant bound(const QString &value)
+{
+    return value.isNull() ? QVariant(u""_s) : QVariant(value);
+}
+
 DbError errorOf(const QSqlError &error)
 {
     return {1, error.text(), reasonOf(error.nativeErrorCode())};
@@ -121,15 +128,16 @@ class ServerCursor final : public RowCursor
 {
 public:
     explicit ServerCursor(DbError error) : m_error(std::move(error)) {}
+    // Not forward-only: the driver would then stream rows one by one, and
+    // any other statement before the last row was read would lose them.
     ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values) : m_query(db)
     {
-        m_query.setForwardOnly(true);
         bool ran = false;
         if (values.isEmpty()) {
             ran = m_query.exec(sql.toString());
         } else if (m_query.prepare(sql.toString())) {
             for (const QString &value : values)
-                m_query.addBindValue(value);
+                m_query.addBindValue(bound(value));
             ran = m_query.exec();
         }
         if (!ran) {
@@ -276,7 +284,7 @@ public:
             ran = query.exec(sql.toString());
         } else if (query.prepare(sql.toString())) {
             for (const QString &value : values)
-                query.addBindValue(value);
+                query.addBindValue(bound(value));
             ran = query.exec();
         }
         if (!ran)
@@ -415,7 +423,6 @@ public:
     {
         if (!m_dataVersion) {
             m_dataVersion = std::make_unique<QSqlQuery>(m_db);
-            m_dataVersion->setForwardOnly(true);
             if (!m_dataVersion->prepare(DataVersionSql.toString())) {
                 m_dataVersion.reset();
                 return std::nullopt;
@@ -445,7 +452,7 @@ public:
         if (DbError error = begin(Access::Write); error.isError())
             return error;
         // Backups of nothing are kept too, so that each is listed.
-        DbError error = exec(BackupColumnsSql, {name, QString(), u"-1"_s, QString()}, nullptr);
+        DbError error = exec(BackupColumnsSql, {name, u"-"_s, u"-1"_s, u"-"_s}, nullptr);
         for (const QString &table : std::as_const(names)) {
             if (error.isError())
                 break;

@@ -1,0 +1,273 @@
+// What every engine must do alike: each test runs once on a database file and
+// once on a throwaway PostgreSQL server.
+
+#include "../common/pgserver.h"
+#include "../common/sampledb.h"
+
+#include <core/schema.h>
+#include <ratedb/ratedatabase.h>
+#include <ratedb/templatecopy.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <thread>
+
+using namespace Kuaidi;
+using namespace KuaidiTest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Name = u"圆通"_s;
+
+QList<QStringList> sampleRows()
+{
+    return {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"江苏南京"_s, u"8"_s, u"4"_s),
+            rateRow(u"3"_s, u"O'Brien \"%_\\ 😀"_s, u"12.5"_s, u""_s)};
+}
+
+} // namespace
+
+class TestEngines : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ThrowawayServer> m_server;
+    QTemporaryDir m_dir;
+    int m_files = 0;
+    QString m_location; // a new, empty database for each test
+    bool m_onServer = false;
+
+    // In a folder of its own, so that each has its own backups.
+    QString newFile()
+    {
+        const QString folder = m_dir.filePath(QString::number(++m_files));
+        QDir().mkpath(folder);
+        return folder + u"/kuaidishuju.db"_s;
+    }
+
+private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("file") << false;
+        QTest::newRow("server") << true;
+    }
+
+    void initTestCase()
+    {
+        m_server = std::make_unique<ThrowawayServer>();
+        // The server suite never skips: a machine that cannot run it fails.
+        QVERIFY2(m_server->isRunning(), qPrintable(m_server->error()));
+    }
+
+    void init()
+    {
+        QFETCH_GLOBAL(bool, server);
+        m_onServer = server;
+        m_location = server ? m_server->freshLocation() : newFile();
+    }
+
+    void templates_keepRowsOrderAndPlace()
+    {
+        RateDatabase db(m_location);
+        QVERIFY2(db.open(), qPrintable(db.lastError()));
+        for (const QString &name : {u"中通"_s, Name, u"申通"_s})
+            QVERIFY2(db.createTemplate(name, RateColumns(), sampleRows()), qPrintable(db.lastError()));
+        QCOMPARE(db.templateNames(), (QStringList{u"中通"_s, Name, u"申通"_s}));
+
+        // Exactly what was stored, no column of the engine's own.
+        std::optional<TextTable> table = db.readTemplate(Name);
+        QVERIFY(table);
+        QCOMPARE(table->columns, RateColumns());
+        QCOMPARE(table->rows, sampleRows());
+
+        QVERIFY2(db.renameTemplate(u"中通"_s, u"中通快递"_s), qPrintable(db.lastError()));
+        QList<QStringList> fewer = sampleRows().mid(1);
+        QVERIFY2(db.replaceTemplate(Name, RateColumns(), fewer), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(Name)->rows, fewer);
+        QCOMPARE(db.templateNames().first(), u"中通快递"_s);
+        QVERIFY(db.deleteTemplate(u"申通"_s));
+        QCOMPARE(db.templateNames().size(), 2);
+        QVERIFY(!db.createTemplate(u"圆通"_s, RateColumns(), {}));
+        QVERIFY(db.lastError().contains(u"已有名为"_s));
+    }
+
+    void rowEdits_andBillingRules()
+    {
+        RateDatabase db(m_location);
+        QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        int changed = 0;
+        QVERIFY(db.updateRows(Name, {{u"首重价格"_s, u"11"_s}, {u"联系方式"_s, u"王'五"_s}}, u"1"_s, &changed));
+        QCOMPARE(changed, 1);
+        QVERIFY(db.updateRows(Name, {{u"到达时间"_s, u"2天"_s}}, std::nullopt, &changed));
+        QCOMPARE(changed, 3);
+        QVERIFY(db.insertRow(Name, {u"ID"_s, u"地区"_s}, {u"4"_s, u"上海"_s}));
+        QCOMPARE(db.readTemplate(Name)->rows.last().mid(0, 3), (QStringList{u"4"_s, u"上海"_s, QString()}));
+        QVERIFY(db.deleteRows(Name, u"2"_s, &changed));
+        QCOMPARE(changed, 1);
+
+        const std::optional<QList<QStringList>> found = db.findRowsByRegion(Name, u"北京"_s);
+        QVERIFY(found);
+        QCOMPARE(found->size(), 1);
+        QCOMPARE(found->first().at(ColumnFirstWeight), u"11"_s);
+        QCOMPARE(found->first().at(ColumnContact), u"王'五"_s);
+        QCOMPARE(found->first().at(ColumnArrivalTime), u"2天"_s);
+        QCOMPARE(db.findRowsByRegion(Name, u"%"_s)->size(), 1);
+
+        BillingRules rules;
+        rules.firstWeight = 0.5;
+        QVERIFY2(db.setBillingRules(Name, rules), qPrintable(db.lastError()));
+        QVERIFY(db.renameTemplate(Name, u"圆通速递"_s));
+        QCOMPARE(db.billingRules(u"圆通速递"_s)->firstWeight, 0.5);
+        QVERIFY(db.deleteTemplate(u"圆通速递"_s));
+        QVERIFY(db.createTemplate(u"圆通速递"_s, RateColumns(), {}));
+        QCOMPARE(db.billingRules(u"圆通速递"_s)->firstWeight, BillingRules().firstWeight);
+    }
+
+    // Two stations on one database: each sees the other's writes on its next
+    // search, and an operation on a template the other removed says so.
+    void secondStation_seesWritesAndGoneTemplates()
+    {
+        RateDatabase first(m_location);
+        RateDatabase second(m_location);
+        QVERIFY(first.createTemplate(Name, RateColumns(), sampleRows()));
+        QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"10"_s);
+
+        QVERIFY(first.updateRows(Name, {{u"首重价格"_s, u"9"_s}}, u"1"_s));
+        QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"9"_s);
+        QVERIFY(first.insertRow(Name, RateColumns(), rateRow(u"5"_s, u"北京郊区"_s, u"1"_s, u"1"_s)));
+        QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->size(), 2);
+
+        QVERIFY(first.renameTemplate(Name, u"圆通速递"_s));
+        QVERIFY(!second.updateRows(Name, {{u"首重价格"_s, u"1"_s}}, u"1"_s));
+        QVERIFY2(second.lastError().contains(u"已不存在"_s), qPrintable(second.lastError()));
+        QVERIFY(!second.readTemplate(Name));
+        QVERIFY2(second.lastError().contains(u"已不存在"_s), qPrintable(second.lastError()));
+        QCOMPARE(second.templateNames(), QStringList{u"圆通速递"_s});
+    }
+
+    void backups_bringBackWhatWasDestroyed()
+    {
+        RateDatabase db(m_location);
+        QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        QVERIFY(db.deleteTemplate(Name));
+        QVERIFY(db.templateNames().isEmpty());
+        const QList<Backup> backups = db.backups();
+        QCOMPARE(backups.size(), 1);
+        QCOMPARE(backups.first().operation, u"删除模板"_s);
+
+        RateDatabase other(m_location);
+        QVERIFY(other.templateNames().isEmpty());
+        QVERIFY2(db.restoreBackup(backups.first().name), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(Name)->rows, sampleRows());
+        QCOMPARE(other.findRowsByRegion(Name, u"南京"_s)->size(), 1);
+        QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
+    }
+
+    // A database file to this engine and back to a new file, cell for cell,
+    // the billing rules with it.
+    void copy_movesTemplatesBothWays()
+    {
+        RateDatabase sample(newFile());
+        QVERIFY(sample.createTemplate(Name, RateColumns(), sampleRows()));
+        QList<QStringList> shortRows;
+        for (const QStringList &row : sampleRows())
+            shortRows << row.mid(0, 12);
+        QVERIFY(sample.createTemplate(u"韵达"_s, RateColumns().mid(0, 12), shortRows));
+        BillingRules rules;
+        rules.rounding = BillingRules::Rounding::HalfKilogram;
+        QVERIFY(sample.setBillingRules(u"韵达"_s, rules));
+        RateDatabase here(m_location);
+        const QStringList names = sample.templateNames();
+        TemplateCopy there = copyTemplates(sample, here, {}, false);
+        QVERIFY2(there.error.isEmpty(), qPrintable(there.error));
+        QCOMPARE(here.templateNames(), names);
+
+        RateDatabase back(newFile());
+        TemplateCopy returned = copyTemplates(here, back, {}, false);
+        QVERIFY2(returned.error.isEmpty(), qPrintable(returned.error));
+        for (const QString &name : names) {
+            QCOMPARE(back.readTemplate(name)->rows, sample.readTemplate(name)->rows);
+            QCOMPARE(back.readTemplate(name)->columns, sample.readTemplate(name)->columns);
+            QCOMPARE(*back.billingRules(name), *sample.billingRules(name));
+        }
+        QVERIFY(copyTemplates(sample, here, {names.first()}, false).refused);
+        QVERIFY(copyTemplates(sample, here, {names.first()}, true).error.isEmpty());
+    }
+
+    void namesTheServerCannotHold_areRefused()
+    {
+        RateDatabase db(m_location);
+        const QString longName = QString(22, u'长'); // 66 bytes in UTF-8
+        const bool created = db.createTemplate(longName, RateColumns(), {});
+        if (!m_onServer) {
+            QVERIFY(created);
+            return;
+        }
+        QVERIFY(!created);
+        QVERIFY2(db.lastError().contains(u"太长"_s), qPrintable(db.lastError()));
+        QVERIFY(db.templateNames().isEmpty());
+        QStringList columns = RateColumns();
+        columns << longName;
+        QVERIFY(!db.createTemplate(Name, columns, {}));
+        QVERIFY(db.lastError().contains(u"列标题"_s));
+    }
+
+    // One station edits while another searches, 200 rounds: every search
+    // sees one state (both prices of a row from the same save, rows only
+    // ever added), and nothing is lost.
+    void twoStations_editAndSearchAtOnce()
+    {
+        {
+            RateDatabase db(m_location);
+            QVERIFY(db.createTemplate(Name, RateColumns(), {rateRow(u"1"_s, u"北京"_s, u"0"_s, u"0"_s)}));
+        }
+        constexpr int Rounds = 200;
+        QString writerError;
+        std::thread writer([&] {
+            RateDatabase db(m_location);
+            for (int i = 1; i <= Rounds && writerError.isEmpty(); ++i) {
+                const QString value = QString::number(i);
+                if (!db.updateRows(Name, {{u"首重价格"_s, value}, {u"续重价格"_s, value}}, u"1"_s) ||
+                    !db.insertRow(Name, {u"ID"_s, u"地区"_s}, {QString::number(100 + i), u"北京郊区"_s}))
+                    writerError = db.lastError();
+            }
+        });
+        QString readerError;
+        RateDatabase reader(m_location);
+        int lastPrice = 0;
+        qsizetype lastCount = 0;
+        for (int round = 0; round < Rounds && readerError.isEmpty(); ++round) {
+            const std::optional<QList<QStringList>> rows = reader.findRowsByRegion(Name, u"北京"_s);
+            if (!rows || rows->isEmpty()) {
+                readerError = u"search failed: "_s + reader.lastError();
+                break;
+            }
+            const QStringList &row = rows->first();
+            const int price = row.at(ColumnFirstWeight).toInt();
+            if (row.at(ColumnAdditionalWeight) != row.at(ColumnFirstWeight) || price < lastPrice ||
+                rows->size() < lastCount)
+                readerError = u"inconsistent at round %1: %2/%3, %4 rows"_s.arg(round)
+                                  .arg(row.at(ColumnFirstWeight), row.at(ColumnAdditionalWeight))
+                                  .arg(rows->size());
+            lastPrice = price;
+            lastCount = rows->size();
+        }
+        writer.join();
+        QVERIFY2(writerError.isEmpty(), qPrintable(writerError));
+        QVERIFY2(readerError.isEmpty(), qPrintable(readerError));
+        const std::optional<QList<QStringList>> rows = reader.findRowsByRegion(Name, u"北京"_s);
+        QCOMPARE(rows->size(), Rounds + 1);
+        QCOMPARE(rows->first().at(ColumnFirstWeight), QString::number(Rounds));
+    }
+
+    void cleanupTestCase() { m_server.reset(); }
+};
+
+QTEST_GUILESS_MAIN(TestEngines)
+#include "tst_engines.moc"
