@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <calculator/calculatorwindow.h>
+#include <ratedb/engine.h>
 
 #include <QApplication>
 #include <QDir>
@@ -27,7 +28,8 @@ int main(int argc, char *argv[])
         execv(editor.constData(), argv);
         return 1;
     }
-    const bool firstStart = !QFileInfo::exists(options.databasePath);
+    const bool firstStart =
+        !Kuaidi::isServerLocation(options.databasePath) && !QFileInfo::exists(options.databasePath);
     Kuaidi::CalculatorWindow window(options.databasePath);
     window.show();
     if (firstStart) {

@@ -3,6 +3,7 @@
 #include "artwork.h"
 #include "backupdialog.h"
 #include "batchwindow.h"
+#include "databasedialog.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
 #include "newtemplatepage.h"
@@ -61,7 +62,7 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
       m_database(std::make_unique<RateDatabase>(databasePath))
 {
     initCalculatorResources();
-    setWindowTitle(programName() + programVersion());
+    updateTitle();
 
     QMenu *settings = menuBar()->addMenu(u"设置"_s);
     settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
@@ -74,6 +75,12 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     connect(quiet, &QAction::toggled, this,
             [](bool on) { QSettings().setValue(Messages::QuietSuccessKey, on); });
     Messages::setStatusSink([this](const QString &text) { statusBar()->showMessage(text, 8000); });
+    QAction *database = settings->addAction(u"数据库…"_s, this, [this] {
+        DatabaseDialog dialog(m_databasePath, this);
+        if (dialog.exec() == QDialog::Accepted)
+            useDatabase(dialog.location());
+    });
+    database->setObjectName(u"databaseAction"_s);
     settings->addAction(u"恢复备份…"_s, this, [this] {
         BackupDialog dialog(*m_database, this);
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
@@ -121,14 +128,19 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
         });
     } else {
         // Every template read into memory while the window appears, so that
-        // the first keystroke finds them there; and read again, now and then,
-        // once the editor or another program has changed it.
+        // the first keystroke finds them there.
         m_database->preloadTemplateRows();
-        auto *reload = new QTimer(this);
-        reload->setObjectName(u"reloadTimer"_s);
-        connect(reload, &QTimer::timeout, this, [this] { m_database->preloadTemplateRows(); });
-        reload->start(250);
     }
+    // Read again, now and then, once the editor, another program or another
+    // station has changed it. A database not open (a server out of reach) is
+    // not tried from here: connecting could hold the window for seconds.
+    auto *reload = new QTimer(this);
+    reload->setObjectName(u"reloadTimer"_s);
+    connect(reload, &QTimer::timeout, this, [this] {
+        if (m_database->isOpen())
+            m_database->preloadTemplateRows();
+    });
+    reload->start(250);
     refreshTemplateLists();
     m_feeQuery->clearDestination();
     if (!restoreGeometry(QSettings().value(GeometryKey).toByteArray()))
@@ -151,13 +163,45 @@ void CalculatorWindow::closeEvent(QCloseEvent *event)
 CalculatorWindow::~CalculatorWindow()
 {
     Messages::setStatusSink({});
-    // The program ends with this window, and the editor with it: closing its
-    // input tells it to quit.
+    // The program ends with this window, and the editor with it.
+    endEditor();
+}
+
+void CalculatorWindow::endEditor()
+{
+    // Closing its input tells it to quit.
     if (m_editor) {
         m_editor->closeWriteChannel();
         if (!m_editor->waitForFinished(3000))
             m_editor->kill();
+        delete m_editor;
+        m_editor = nullptr;
     }
+}
+
+void CalculatorWindow::updateTitle()
+{
+    setWindowTitle(programName() + programVersion() + u" — "_s + m_database->shortName());
+}
+
+void CalculatorWindow::useDatabase(const QString &location)
+{
+    // The editor works on the database it was started with.
+    endEditor();
+    if (m_batch) {
+        m_batch->close();
+        delete m_batch;
+        m_batch = nullptr;
+    }
+    m_database->setLocation(location);
+    m_databasePath = location;
+    QSettings().setValue(DatabaseKey, location);
+    updateTitle();
+    if (m_database->open())
+        m_database->preloadTemplateRows();
+    refreshTemplateLists();
+    m_feeQuery->clearDestination();
+    statusBar()->showMessage(u"已改用数据库：%1"_s.arg(m_database->displayName()), 8000);
 }
 
 QWidget *CalculatorWindow::createSidePanel()

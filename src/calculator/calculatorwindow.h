@@ -15,6 +15,10 @@ class MaintenancePage;
 class NewTemplatePage;
 class RateDatabase;
 
+/// The setting that keeps the database chosen in 设置 → 数据库…, which both
+/// windows' programs use when no --db is given.
+inline constexpr QLatin1StringView DatabaseKey("database/location");
+
 /// The program's main window: the fee calculator with its three pages, a
 /// menu, a side panel of links and the button that opens the template editor.
 class CalculatorWindow final : public QMainWindow
@@ -35,6 +39,10 @@ public:
     void openEditor();
     /// Shows the window of batch quotes and bill checks.
     void openBatchWindow();
+    /// Uses the database at @p location from now on, and at the next start
+    /// (设置 → 数据库…). The editor and the batch window, which work on the
+    /// database they were opened with, are closed.
+    void useDatabase(const QString &location);
     /// The running editor process, or null.
     QProcess *editorProcess() const { return m_editor; }
     /// The editor program; kuaidi-editor beside this program unless set.
@@ -46,6 +54,8 @@ protected:
 private:
     QWidget *createSidePanel();
     void openHelp(const QString &anchor);
+    void updateTitle();
+    void endEditor();
 
     QString m_databasePath;
     std::unique_ptr<RateDatabase> m_database;

@@ -53,6 +53,9 @@ QString usage()
   kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
                                  [--tolerance YUAN] [--out FILE]
   kuaidi-cli copy --from DB --to DB [--templates A,B,…] [--replace]
+
+PATH 和 DB 是数据库文件，或数据库服务器 postgresql://用户名@主机:端口/数据库名[?schema=名称]；
+程序不保存密码，服务器的密码请写在 ~/.pgpass 文件中，或设置环境变量 PGPASSWORD。
 )"_s;
 }
 
@@ -647,7 +650,10 @@ private:
     int listBackups()
     {
         RateDatabase db(m_o.databasePath);
-        for (const Backup &backup : db.backups())
+        const QList<Backup> all = db.backups();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
+        for (const Backup &backup : all)
             m_out << tsvLine({backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation})
                   << u'\n';
         return CliOk;
@@ -658,6 +664,8 @@ private:
         const QString &name = m_o.arguments.at(0);
         RateDatabase db(m_o.databasePath);
         const QList<Backup> all = db.backups();
+        if (!db.lastError().isEmpty())
+            return databaseError(db);
         if (std::none_of(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; }))
             return badInput(u"没有名为“%1”的备份（kuaidi-cli backups 列出全部备份）"_s.arg(name));
         if (const int status = confirmed(u"恢复备份“%1”"_s.arg(name)); status != CliOk)
@@ -724,9 +732,12 @@ private:
     {
         if (m_o.from.isEmpty() || m_o.to.isEmpty())
             return usageError(u"命令 copy 需要 --from 和 --to 两个数据库"_s);
-        if (QFileInfo(m_o.from).absoluteFilePath() == QFileInfo(m_o.to).absoluteFilePath())
+        const auto same = [](const QString &location) {
+            return isServerLocation(location) ? location : QFileInfo(location).absoluteFilePath();
+        };
+        if (same(m_o.from) == same(m_o.to))
             return badInput(u"--from 和 --to 是同一个数据库"_s);
-        if (!QFileInfo::exists(m_o.from))
+        if (!isServerLocation(m_o.from) && !QFileInfo::exists(m_o.from))
             return badInput(u"来源数据库“%1”不存在"_s.arg(m_o.from));
         if (m_o.templates && m_o.templates->isEmpty())
             return badInput(u"--templates 没有列出任何模板"_s);

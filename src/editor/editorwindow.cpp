@@ -71,7 +71,8 @@ QString EditorWindow::defaultAddress()
 EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath))
 {
-    setWindowTitle(u"Vantor淘宝网店快递费用模板快速编辑器"_s);
+    // The caption, and the database it works on.
+    setWindowTitle(u"Vantor淘宝网店快递费用模板快速编辑器 — "_s + m_database->shortName());
     // Closing the calculator ends the program, even with the editor open.
     setAttribute(Qt::WA_QuitOnClose, false);
     setMinimumSize(800, 500);

@@ -202,6 +202,28 @@ void RateDatabase::setBusyTimeout(int milliseconds)
     m_engine = makeEngine(m_path, m_busyTimeoutMs, &m_locationProblem);
 }
 
+void RateDatabase::setLocation(const QString &location)
+{
+    close();
+    m_path = location;
+    m_checked = false;
+    m_lastError.clear();
+    m_locationProblem.clear();
+    m_engine = makeEngine(m_path, m_busyTimeoutMs, &m_locationProblem);
+}
+
+QString RateDatabase::probe(const QString &location)
+{
+    RateDatabase db(location);
+    db.templateNames();
+    return db.lastError();
+}
+
+QString RateDatabase::shortName() const
+{
+    return isOnServer() ? displayName() : QFileInfo(m_path).fileName();
+}
+
 bool RateDatabase::isOpen() const
 {
     return m_engine && m_engine->isOpen();
@@ -744,7 +766,12 @@ QString RateDatabase::backupFolder() const
 
 QList<Backup> RateDatabase::backups()
 {
-    if (!m_engine || (!m_engine->keepsBackupsInFiles() && !open()))
+    m_lastError.clear();
+    if (!m_engine) {
+        fail(m_locationProblem, QString());
+        return {};
+    }
+    if (!m_engine->keepsBackupsInFiles() && !open())
         return {};
     return m_engine->backups();
 }
@@ -767,8 +794,9 @@ bool RateDatabase::backUp(const QString &operation, const QStringList &templates
 
 bool RateDatabase::restoreBackup(const QString &name)
 {
-    m_lastError.clear();
     const QList<Backup> all = backups();
+    if (!m_lastError.isEmpty())
+        return false;
     const auto backup =
         std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
     if (backup == all.cend())

@@ -79,7 +79,16 @@ public:
     QString path() const { return m_path; }
     /// How the seller knows the database: the file's path, or DBNAME@HOST.
     QString displayName() const;
+    /// The same, short enough for a window title: the file's name, or
+    /// DBNAME@HOST.
+    QString shortName() const;
     bool isOnServer() const;
+    /// Why the database at @p location cannot be used (it cannot be opened
+    /// or its templates cannot be listed), or the empty text when it can. A
+    /// missing file is made, as open() makes it.
+    static QString probe(const QString &location);
+    /// Closes this database and uses the one at @p location from now on.
+    void setLocation(const QString &location);
 
     /// How long an operation waits for a file another program holds before it
     /// fails as busy; 5 seconds unless set before open().
