@@ -25,10 +25,12 @@ BackupDialog::BackupDialog(RateDatabase &database, QWidget *parent) : QDialog(pa
     setObjectName(u"backupDialog"_s);
     setWindowTitle(u"恢复备份"_s);
     resize(640, 380);
+    const QString where =
+        m_database.isOnServer()
+            ? u"备份保存在数据库服务器 %1 上，每份备份包含当时被修改的模板"_s.arg(m_database.displayName())
+            : u"备份在 %1"_s.arg(QDir::toNativeSeparators(m_database.backupFolder()));
     auto *intro = new QLabel(
-        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），备份在 %1。"_s.arg(
-            QDir::toNativeSeparators(m_database.backupFolder())),
-        this);
+        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），%1。"_s.arg(where), this);
     intro->setWordWrap(true);
     m_list = new ReportList(this);
     m_list->setObjectName(u"backupList"_s);

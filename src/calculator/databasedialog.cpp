@@ -19,7 +19,7 @@ DatabaseDialog::DatabaseDialog(const QString &current, QWidget *parent) : QDialo
 {
     setObjectName(u"databaseDialog"_s);
     setWindowTitle(u"数据库"_s);
-    resize(560, 0);
+    setMinimumWidth(560);
     auto *label = new QLabel(u"数据库文件或服务器地址(&D)："_s, this);
     m_location = new QLineEdit(current, this);
     m_location->setObjectName(u"databaseLocation"_s);
@@ -27,11 +27,10 @@ DatabaseDialog::DatabaseDialog(const QString &current, QWidget *parent) : QDialo
     label->setBuddy(m_location);
     auto *browse = new QPushButton(u"选择文件…"_s, this);
     browse->setObjectName(u"databaseBrowse"_s);
-    auto *note = new QLabel(u"几台电脑共用一份运费模板时，填写数据库服务器（PostgreSQL）的地址，如 "
-                            u"postgresql://kuaidi@192.168.1.10:5432/kuaidi ，可在末尾加 ?schema=名称。"
+    auto *note = new QLabel(u"几台电脑共用一份运费模板时，请填写数据库服务器（PostgreSQL）的地址，\n"
+                            u"如 postgresql://kuaidi@192.168.1.10:5432/kuaidi ，末尾可加 ?schema=名称。\n"
                             u"程序不保存密码：请把密码写在 ~/.pgpass 文件中，或设置环境变量 PGPASSWORD。"_s,
                             this);
-    note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(u"连接并使用"_s);

@@ -155,6 +155,9 @@ private Q_SLOTS:
     {
         RateDatabase db(m_location);
         QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        BillingRules rules;
+        rules.rounding = BillingRules::Rounding::Kilogram;
+        QVERIFY(db.setBillingRules(Name, rules));
         QVERIFY(db.deleteTemplate(Name));
         QVERIFY(db.templateNames().isEmpty());
         const QList<Backup> backups = db.backups();
@@ -165,6 +168,7 @@ private Q_SLOTS:
         QVERIFY(other.templateNames().isEmpty());
         QVERIFY2(db.restoreBackup(backups.first().name), qPrintable(db.lastError()));
         QCOMPARE(db.readTemplate(Name)->rows, sampleRows());
+        QCOMPARE(*db.billingRules(Name), rules);
         QCOMPARE(other.findRowsByRegion(Name, u"南京"_s)->size(), 1);
         QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
     }
