@@ -5,7 +5,11 @@
 // Baselines written here: the in-memory floor (every row held in plain
 // structs, 地区 scanned for the text, the matches priced), std::stable_sort of
 // keys already extracted, an import of the same rows through SQLite's C API,
-// and a plain Qt Widgets window (bench_plainwindow).
+// and a plain Qt Widgets window (bench_plainwindow). The search on a
+// PostgreSQL server (a throwaway one, started here) is measured beside the
+// same search on a file.
+
+#include "../tests/common/pgserver.h"
 
 #include <batch/batchquote.h>
 #include <calculator/calculatorwindow.h>
@@ -15,6 +19,7 @@
 #include <fees/feequery.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
+#include <ratedb/templatecopy.h>
 #include <regions/regiontable.h>
 #include <templates/templategrid.h>
 
@@ -196,6 +201,45 @@ void BM_SearchPrice(benchmark::State &state, const QString &text)
 SEARCH_PAIR(city, u"南京"_s);
 SEARCH_PAIR(province, u"江"_s);
 SEARCH_PAIR(miss, u"火星"_s);
+
+// --- The same search on a server, over localhost -----------------------------
+
+KuaidiTest::ThrowawayServer &server()
+{
+    static KuaidiTest::ThrowawayServer running;
+    return running;
+}
+
+void BM_ServerSearchPrice(benchmark::State &state, const QString &text)
+{
+    if (!server().isRunning()) {
+        state.SkipWithError(qPrintable(server().error()));
+        return;
+    }
+    const Database &db = database(int(state.range(0)), int(state.range(1)));
+    static std::map<std::pair<int, int>, QString> copied;
+    QString &location = copied[{int(state.range(0)), int(state.range(1))}];
+    if (location.isEmpty()) {
+        location = server().freshLocation();
+        RateDatabase file(db.path);
+        RateDatabase onServer(location);
+        copyTemplates(file, onServer, {}, false);
+    }
+    RateDatabase rates(location);
+    DestinationSearch(rates, db.names, text); // warm: every template in memory
+    qsizetype quotes = 0;
+    for (auto _ : state) {
+        const MatchedRows rows = DestinationSearch(rates, db.names, text);
+        const FeeQuotes priced = ComputeFees(rows, Weight, Level);
+        quotes = priced.size();
+        benchmark::DoNotOptimize(quotes);
+    }
+    state.counters["quotes"] = double(quotes);
+}
+
+BENCHMARK_CAPTURE(BM_ServerSearchPrice, city, u"南京"_s)->Args({30, 424})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ServerSearchPrice, province, u"江"_s)->Args({30, 424})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ServerSearchPrice, miss, u"火星"_s)->Args({30, 424})->Unit(benchmark::kMillisecond);
 
 // --- A keystroke through the window -----------------------------------------
 
@@ -682,6 +726,11 @@ int main(int argc, char **argv)
                             t(std::string("BM_SearchPrice/") + tag + "/" + size),
                             t(std::string("BM_Floor/") + tag + "/" + size), "≤ 2× the in-memory floor", 2});
         }
+    }
+    for (const auto &[tag, text] : {std::pair{"city", "南京"}, {"province", "江"}, {"miss", "火星"}}) {
+        rows.push_back({std::string("search + price on a server over localhost, 30/424, ") + text,
+                        t(std::string("BM_ServerSearchPrice/") + tag + "/30/424"),
+                        t(std::string("BM_SearchPrice/") + tag + "/30/424"), "≤ 3× the same on a file", 3});
     }
     for (const char *size : {"30/424", "100/3000"}) {
         const double limit = std::string(size) == "30/424" ? 8 : 16;

@@ -442,9 +442,15 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
         return result;
     }
     takePreload();
-    // One consistent state of the database for every template.
-    const bool inTransaction = !m_engine->begin(Engine::Access::Read).isError();
+    // Rows held in memory are used as they are when nothing changed since
+    // they were read: one look at the database's version, no transaction.
     refreshChangedTemplates();
+    const bool allHeld =
+        std::all_of(names.cbegin(), names.cend(), [this](const QString &name) { return m_cached.contains(name); });
+    // Templates read now are read from one consistent state of the database.
+    const bool inTransaction = !allHeld && !m_engine->begin(Engine::Access::Read).isError();
+    if (inTransaction)
+        refreshChangedTemplates();
     QString firstError;
     for (const QString &name : names) {
         auto it = m_cached.constFind(name);
