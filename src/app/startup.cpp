@@ -81,9 +81,10 @@ StartupOptions startApplication(QCoreApplication &app, const QString &command, c
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"显示程序名称和版本。"_s);
-    const QCommandLineOption db(u"db"_s, u"使用指定的运费数据库：数据库文件，或数据库服务器 "
-                                                       "postgresql://用户名@主机:端口/数据库名。"_s,
-                                  u"PATH"_s);
+    const QCommandLineOption db(u"db"_s,
+                                u"使用指定的运费数据库：数据库文件，或数据库服务器 "
+                                "postgresql://用户名@主机:端口/数据库名。"_s,
+                                u"PATH"_s);
     const QCommandLineOption editor(u"editor"_s, u"打开淘宝网店快递模板快速编辑器。"_s);
     const QCommandLineOption quit(u"quit-after-start"_s, u"窗口显示后即退出（用于检查启动）。"_s);
     QCommandLineOption attached(u"attached"_s, u"由计算器启动：从标准输入接收请求，输入结束即退出。"_s);
@@ -97,8 +98,7 @@ StartupOptions startApplication(QCoreApplication &app, const QString &command, c
     const QString chosen = QSettings().value(DatabaseKey).toString();
     const QString database =
         parser.isSet(db) ? parser.value(db) : (chosen.isEmpty() ? RateDatabase::defaultPath() : chosen);
-    return {database, parser.isSet(editor),
-            parser.isSet(quit), parser.isSet(attached)};
+    return {database, parser.isSet(editor), parser.isSet(quit), parser.isSet(attached)};
 }
 
 void quitOnceShown(QWidget *window)

@@ -30,7 +30,8 @@ BackupDialog::BackupDialog(RateDatabase &database, QWidget *parent) : QDialog(pa
             ? u"备份保存在数据库服务器 %1 上，每份备份包含当时被修改的模板"_s.arg(m_database.displayName())
             : u"备份在 %1"_s.arg(QDir::toNativeSeparators(m_database.backupFolder()));
     auto *intro = new QLabel(
-        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），%1。"_s.arg(where), this);
+        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），%1。"_s.arg(where),
+        this);
     intro->setWordWrap(true);
     m_list = new ReportList(this);
     m_list->setObjectName(u"backupList"_s);

@@ -25,8 +25,8 @@ struct DbError
 /// One copy of templates taken before a destructive operation.
 struct Backup
 {
-    QString name; ///< as `restore` takes it: the time, '_', the operation
-    QString path; ///< the file, for a database file; empty on a server
+    QString name;   ///< as `restore` takes it: the time, '_', the operation
+    QString path;   ///< the file, for a database file; empty on a server
     QDateTime time; ///< when it was taken
     QString operation; ///< "删除模板", "替换模板", "重命名模板", "删除行", "全部修改", "恢复备份"
 };

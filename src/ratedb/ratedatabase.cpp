@@ -184,8 +184,7 @@ QString RateDatabase::defaultPathFor(const QString &programDir, const QString &d
     return usable ? inProgramDir.filePath() : inDataDir;
 }
 
-RateDatabase::RateDatabase(const QString &location)
-    : m_path(location)
+RateDatabase::RateDatabase(const QString &location) : m_path(location)
 {
     m_engine = makeEngine(location, m_busyTimeoutMs, &m_locationProblem);
 }
@@ -445,8 +444,8 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
     // Rows held in memory are used as they are when nothing changed since
     // they were read: one look at the database's version, no transaction.
     refreshChangedTemplates();
-    const bool allHeld =
-        std::all_of(names.cbegin(), names.cend(), [this](const QString &name) { return m_cached.contains(name); });
+    const bool allHeld = std::all_of(names.cbegin(), names.cend(),
+                                     [this](const QString &name) { return m_cached.contains(name); });
     // Templates read now are read from one consistent state of the database.
     const bool inTransaction = !allHeld && !m_engine->begin(Engine::Access::Read).isError();
     if (inTransaction)
@@ -456,7 +455,8 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
         auto it = m_cached.constFind(name);
         if (it == m_cached.cend()) {
             DbError error;
-            std::shared_ptr<const TemplateRows> rows = TemplateRows::load(*m_engine->readTable(name), name, &error);
+            std::shared_ptr<const TemplateRows> rows =
+                TemplateRows::load(*m_engine->readTable(name), name, &error);
             if (!rows) {
                 if (firstError.isEmpty()) {
                     fail(u"查询模板“%1”失败"_s.arg(name), error);
@@ -787,7 +787,8 @@ bool RateDatabase::backUp(const QString &operation, const QStringList &templates
     if (!open())
         return false;
     const QString failure = u"无法备份数据库，操作没有进行"_s;
-    if (const DbError error = m_engine->backUp(backupName(QDateTime::currentDateTime(), operation), templates);
+    if (const DbError error =
+            m_engine->backUp(backupName(QDateTime::currentDateTime(), operation), templates);
         error.isError())
         return fail(failure, error);
     const QList<Backup> all = m_engine->backups();
@@ -830,7 +831,8 @@ bool RateDatabase::restoreBackup(const QString &name)
             names.insert(*it);
         for (const QString &table : std::as_const(names)) {
             const qint64 version = qMax(before.value(table), restored.value(table)) + 1;
-            if (DbError error = m_engine->exec(SetChangeSql, {table, QString::number(version)}); error.isError())
+            if (DbError error = m_engine->exec(SetChangeSql, {table, QString::number(version)});
+                error.isError())
                 return error;
             m_countedChanges.insert(table, version);
         }

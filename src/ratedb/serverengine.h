@@ -7,8 +7,8 @@ namespace Kuaidi {
 /// Where a rate database on a PostgreSQL server is.
 struct ServerLocation
 {
-    QString user;     ///< empty: libpq's default, the login name
-    QString host;     ///< empty: the local server's socket
+    QString user; ///< empty: libpq's default, the login name
+    QString host; ///< empty: the local server's socket
     int port = 5432;
     QString database;
     QString schema = QStringLiteral("public");

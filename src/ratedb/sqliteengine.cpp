@@ -185,7 +185,8 @@ public:
         return query(SelectAllSql.arg(Sql::quoted(name)), {});
     }
 
-    DbError createTable(const QString &name, const QStringList &columns, const QList<QStringList> &rows) override
+    DbError createTable(const QString &name, const QStringList &columns,
+                        const QList<QStringList> &rows) override
     {
         QStringList definitions;
         QStringList quotedColumns;
@@ -239,7 +240,8 @@ public:
         QString source = from;
         if (source.compare(to, Qt::CaseInsensitive) == 0) {
             const QString aside = u"__kuaidi_renaming"_s;
-            if (Sqlite::Error error = m_connection.exec(RenameSql.arg(Sql::quoted(source), Sql::quoted(aside)));
+            if (Sqlite::Error error =
+                    m_connection.exec(RenameSql.arg(Sql::quoted(source), Sql::quoted(aside)));
                 error.isError())
                 return toDb(error);
             source = aside;

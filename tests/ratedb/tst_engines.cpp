@@ -102,7 +102,8 @@ private Q_SLOTS:
         RateDatabase db(m_location);
         QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
         int changed = 0;
-        QVERIFY(db.updateRows(Name, {{u"首重价格"_s, u"11"_s}, {u"联系方式"_s, u"王'五"_s}}, u"1"_s, &changed));
+        QVERIFY(
+            db.updateRows(Name, {{u"首重价格"_s, u"11"_s}, {u"联系方式"_s, u"王'五"_s}}, u"1"_s, &changed));
         QCOMPARE(changed, 1);
         QVERIFY(db.updateRows(Name, {{u"到达时间"_s, u"2天"_s}}, std::nullopt, &changed));
         QCOMPARE(changed, 3);
