@@ -755,7 +755,9 @@ bool RateDatabase::replaceTemplate(const QString &name, const QStringList &colum
     // The table is made again, since the new rows may bring other columns;
     // the rules stay, keyed by the name.
     return transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = m_engine->dropTable(name, true); error.isError())
+        // Made again, it comes last among the templates, as a table made
+        // anew does in a file.
+        if (DbError error = m_engine->dropTable(name, false); error.isError())
             return error;
         if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
             return error;

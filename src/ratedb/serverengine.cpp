@@ -53,6 +53,10 @@ constexpr QStringView ListTablesSql = u"SELECT c.relname FROM pg_catalog.pg_clas
                                       u"ORDER BY o.\"序号\" NULLS LAST, c.oid";
 constexpr QStringView TableExistsSql =
     u"SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = ?";
+constexpr QStringView TableColumnsSql =
+    u"SELECT attname FROM pg_catalog.pg_attribute WHERE attrelid = "
+    u"to_regclass(quote_ident(current_schema()) || '.' || quote_ident(?)) AND attnum > 0 "
+    u"AND NOT attisdropped ORDER BY attnum";
 constexpr QStringView HasKeySql =
     u"SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema() "
     u"AND table_name = ? AND column_name = '__kuaidi_key'";
@@ -143,9 +147,12 @@ class ServerCursor final : public RowCursor
 {
 public:
     explicit ServerCursor(DbError error) : m_error(std::move(error)) {}
+    /// @p prefixed: every text was selected behind one character of its own,
+    /// which reading drops (see readTable()).
     // Not forward-only: the driver would then stream rows one by one, and
     // any other statement before the last row was read would lose them.
-    ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values) : m_query(db)
+    ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values, bool prefixed = false)
+        : m_query(db), m_prefixed(prefixed)
     {
         bool ran = false;
         if (values.isEmpty()) {
@@ -180,7 +187,11 @@ public:
         return true;
     }
     bool isNull(int column) const override { return m_query.isNull(m_fields.at(column)); }
-    QString text(int column) const override { return m_query.value(m_fields.at(column)).toString(); }
+    QString text(int column) const override
+    {
+        const QString text = m_query.value(m_fields.at(column)).toString();
+        return m_prefixed && !text.isEmpty() ? text.sliced(1) : text;
+    }
     QByteArrayView utf8(int column) const override
     {
         std::optional<QByteArray> &cell = m_cells[column];
@@ -197,6 +208,7 @@ public:
 
 private:
     QSqlQuery m_query;
+    bool m_prefixed = false;
     DbError m_error;
     QList<int> m_fields; // the visible fields: all but the row-order key
     QStringList m_names;
@@ -375,19 +387,30 @@ public:
     std::unique_ptr<RowCursor> readTable(const QString &name) override
     {
         // A failed statement spoils the whole transaction on a server: a
-        // table dropped meanwhile is found missing before it is read.
-        DbError error;
-        if (!tableExists(name, &error)) {
+        // table dropped meanwhile is found missing (it has no columns)
+        // before it is read.
+        std::unique_ptr<RowCursor> list = query(TableColumnsSql, {name});
+        QStringList cells;
+        bool ordered = false;
+        while (list->next()) {
+            const QString column = list->text(0);
+            if (column == KeyColumn) {
+                ordered = true;
+                continue;
+            }
+            // The driver drops a byte-order mark that begins a text; behind
+            // a character of its own, a U+FEFF of the seller's stays.
+            cells << u"'.' || %1 AS %1"_s.arg(Sql::quoted(column));
+        }
+        if (DbError error = list->error(); error.isError() || cells.isEmpty()) {
             if (!error.isError())
                 error = {1, u"no such table: "_s + name, QString()};
             return std::make_unique<ServerCursor>(error);
         }
-        std::unique_ptr<RowCursor> key = query(HasKeySql, {name});
-        const bool ordered = key->next() && key->text(0) != u"0"_s;
-        QString sql = u"SELECT * FROM "_s + Sql::quoted(name);
+        QString sql = u"SELECT %1 FROM %2"_s.arg(cells.join(u", "), Sql::quoted(name));
         if (ordered)
             sql += u" ORDER BY "_s + Sql::quoted(KeyColumn);
-        return query(sql, {});
+        return std::make_unique<ServerCursor>(m_db, sql, QStringList(), true);
     }
 
     DbError createTable(const QString &name, const QStringList &columns,
@@ -534,7 +557,7 @@ public:
         while (list->next()) {
             const QJsonArray titles = QJsonDocument::fromJson(list->text(1).toUtf8()).array();
             QStringList columns;
-            for (const QJsonValue &title : titles)
+            for (const auto &title : titles)
                 columns << title.toString();
             tables.append({list->text(0), columns});
         }

@@ -90,11 +90,36 @@ private Q_SLOTS:
         QList<QStringList> fewer = sampleRows().mid(1);
         QVERIFY2(db.replaceTemplate(Name, RateColumns(), fewer), qPrintable(db.lastError()));
         QCOMPARE(db.readTemplate(Name)->rows, fewer);
-        QCOMPARE(db.templateNames().first(), u"中通快递"_s);
+        QCOMPARE(db.templateNames(), (QStringList{u"中通快递"_s, u"申通"_s, Name}));
         QVERIFY(db.deleteTemplate(u"申通"_s));
         QCOMPARE(db.templateNames().size(), 2);
         QVERIFY(!db.createTemplate(u"圆通"_s, RateColumns(), {}));
         QVERIFY(db.lastError().contains(u"已有名为"_s));
+    }
+
+    // What is stored is what comes back, whatever the characters.
+    void texts_roundTripExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("leading U+FEFF") << u"\uFEFF北京"_s;
+        QTest::newRow("leading U+FFFE") << u"\uFFFE北京"_s;
+        QTest::newRow("U+FFFF inside") << u"北\uFFFF京"_s;
+        QTest::newRow("astral") << QString::fromUcs4(U"𠀀北京🚚");
+        QTest::newRow("quotes and percent") << u"O'Hare \"100%\" _x_"_s;
+        QTest::newRow("line break") << u"第一行\r\n第二行"_s;
+    }
+    void texts_roundTripExactly()
+    {
+        QFETCH(QString, text);
+        RateDatabase db(m_location);
+        QStringList row = rateRow(u"1"_s, text, text, u"5"_s);
+        const QString name = u"韵达 "_s + QString::fromLatin1(QTest::currentDataTag());
+        QVERIFY2(db.createTemplate(name, RateColumns(), {row}), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(name)->rows.first(), row);
+        QVERIFY(db.templateNames().contains(name));
+        QCOMPARE(db.findRowsByRegion(name, text)->size(), 1);
+        QVERIFY(db.updateRows(name, {{u"联系方式"_s, text}}, u"1"_s));
+        QCOMPARE(db.readTemplate(name)->rows.first().at(ColumnContact), text);
     }
 
     void rowEdits_andBillingRules()
@@ -143,6 +168,11 @@ private Q_SLOTS:
         QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"9"_s);
         QVERIFY(first.insertRow(Name, RateColumns(), rateRow(u"5"_s, u"北京郊区"_s, u"1"_s, u"1"_s)));
         QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->size(), 2);
+
+        // Two saves of one row: the later one wins.
+        QVERIFY(second.updateRows(Name, {{u"首重价格"_s, u"7"_s}}, u"1"_s));
+        QVERIFY(first.updateRows(Name, {{u"首重价格"_s, u"6"_s}}, u"1"_s));
+        QCOMPARE(second.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"6"_s);
 
         QVERIFY(first.renameTemplate(Name, u"圆通速递"_s));
         QVERIFY(!second.updateRows(Name, {{u"首重价格"_s, u"1"_s}}, u"1"_s));

@@ -174,30 +174,6 @@ private Q_SLOTS:
 
     // What is stored is what comes back, whatever the text: SQLite must not
     // take a leading U+FEFF or U+FFFE for a byte-order mark.
-    void texts_roundTripExactly_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("leading U+FEFF") << u"\uFEFF北京"_s;
-        QTest::newRow("leading U+FFFE") << u"\uFFFE北京"_s;
-        QTest::newRow("U+FFFF inside") << u"北\uFFFF京"_s;
-        QTest::newRow("astral") << QString::fromUcs4(U"𠀀北京🚚");
-        QTest::newRow("quotes and percent") << u"O'Hare \"100%\" _x_"_s;
-        QTest::newRow("line break") << u"第一行\r\n第二行"_s;
-    }
-    void texts_roundTripExactly()
-    {
-        QFETCH(QString, text);
-        RateDatabase db(dbPath());
-        QStringList row = rateRow(u"1"_s, text, text, u"5"_s);
-        const QString name = u"韵达 "_s + QString::fromLatin1(QTest::currentDataTag());
-        QVERIFY2(db.createTemplate(name, RateColumns(), {row}), qPrintable(db.lastError()));
-        QCOMPARE(db.readTemplate(name)->rows.first(), row);
-        QVERIFY(db.templateNames().contains(name));
-        QCOMPARE(db.findRowsByRegion(name, text)->size(), 1);
-        QVERIFY(db.updateRows(name, {{u"联系方式"_s, text}}, u"1"_s));
-        QCOMPARE(db.readTemplate(name)->rows.first().at(ColumnContact), text);
-    }
-
     void open_inMissingFolder_fails()
     {
         RateDatabase db(m_dir.filePath(u"nowhere/kuaidishuju.db"_s));
