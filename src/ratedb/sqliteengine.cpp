@@ -269,7 +269,7 @@ public:
         if (!QDir().mkpath(folder.path()))
             return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
         const QString path = folder.filePath(name + u".db"_s);
-        if (const DbError error = exec(VacuumIntoSql, {path}, nullptr); error.isError()) {
+        if (DbError error = exec(VacuumIntoSql, {path}, nullptr); error.isError()) {
             QFile::remove(path);
             return error;
         }
