@@ -1,5 +1,6 @@
 #include "ratedatabase.h"
 
+#include "programtables.h"
 #include "sqltext.h"
 
 #include <core/limits.h>
@@ -40,10 +41,6 @@ constexpr qsizetype BackupsKept = 30;
 
 // The billing rules of every template that has saved some, as texts. The
 // column names are the rules' own.
-constexpr QStringView RulesTable = u"__kuaidi_rules";
-constexpr QStringView CreateRulesSql =
-    u"CREATE TABLE IF NOT EXISTS \"__kuaidi_rules\" (\"模板\" TEXT PRIMARY KEY, "
-    u"\"计费取整\" TEXT, \"首重重量\" TEXT, \"抛重系数\" TEXT)";
 constexpr QStringView SelectRulesSql =
     u"SELECT \"模板\", \"计费取整\", \"首重重量\", \"抛重系数\" FROM \"__kuaidi_rules\"";
 constexpr QStringView SaveRulesSql =
@@ -53,8 +50,6 @@ constexpr QStringView SaveRulesSql =
     u"\"首重重量\" = excluded.\"首重重量\", \"抛重系数\" = excluded.\"抛重系数\"";
 // A counter a template a write of this program bumps, so that other
 // connections know which templates to read again.
-constexpr QStringView CreateChangesSql =
-    u"CREATE TABLE IF NOT EXISTS \"__kuaidi_changes\" (\"模板\" TEXT PRIMARY KEY, \"版本\" INTEGER NOT NULL)";
 constexpr QStringView BumpChangeSql =
     u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, 1) "
     u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = \"__kuaidi_changes\".\"版本\" + 1 RETURNING \"版本\"";
@@ -340,6 +335,16 @@ bool RateDatabase::requireTemplate(const QString &name)
                 QString());
 }
 
+// Made only when missing: a server account that may write rows but not make
+// tables can still save.
+DbError RateDatabase::ensureTable(QStringView table, QStringView createSql)
+{
+    DbError error;
+    if (m_engine->tableExists(table.toString(), &error) || error.isError())
+        return error;
+    return m_engine->exec(createSql);
+}
+
 bool RateDatabase::acceptNames(const QString &name, const QStringList &columns)
 {
     QString problem = checkTemplateColumns(columns);
@@ -588,7 +593,7 @@ void RateDatabase::refreshChangedTemplates()
 
 DbError RateDatabase::countChange(const QString &name)
 {
-    if (DbError error = m_engine->exec(CreateChangesSql); error.isError())
+    if (DbError error = ensureTable(ProgramTables::Changes, ProgramTables::CreateChangesSql); error.isError())
         return error;
     std::unique_ptr<RowCursor> bump = m_engine->query(BumpChangeSql, {name});
     if (!bump->next())
@@ -720,7 +725,7 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         DbError error = countChange(oldName);
         if (!error.isError())
             error = countChange(newName);
-        if (!error.isError() && m_engine->tableExists(RulesTable.toString(), &error))
+        if (!error.isError() && m_engine->tableExists(ProgramTables::Rules.toString(), &error))
             error = execBound(RenameRulesSql, {newName, oldName});
         return error;
     });
@@ -825,7 +830,8 @@ bool RateDatabase::restoreBackup(const QString &name)
     // Every template counts as changed, beyond any version seen before, so
     // that no program keeps rows of the state that was replaced.
     return transact(u"恢复备份 %1 失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = m_engine->exec(CreateChangesSql); error.isError())
+        if (DbError error = ensureTable(ProgramTables::Changes, ProgramTables::CreateChangesSql);
+            error.isError())
             return error;
         const QHash<QString, qint64> restored = readChangeCounters();
         QSet<QString> names(before.keyBegin(), before.keyEnd());
@@ -845,7 +851,7 @@ bool RateDatabase::restoreBackup(const QString &name)
 DbError RateDatabase::forgetRules(const QString &name)
 {
     DbError error;
-    if (!m_engine->tableExists(RulesTable.toString(), &error))
+    if (!m_engine->tableExists(ProgramTables::Rules.toString(), &error))
         return error;
     return execBound(ForgetRulesSql, {name});
 }
@@ -854,7 +860,7 @@ std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
 {
     QHash<QString, BillingRules> saved;
     DbError error;
-    if (!m_engine->tableExists(RulesTable.toString(), &error)) {
+    if (!m_engine->tableExists(ProgramTables::Rules.toString(), &error)) {
         if (error.isError()) {
             fail(u"读取计费规则失败"_s, error);
             return std::nullopt;
@@ -915,7 +921,7 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
         return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
     const QStringList texts = billingRuleTexts(rules);
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = m_engine->exec(CreateRulesSql); error.isError())
+        if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
             return error;
         return execBound(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
     });

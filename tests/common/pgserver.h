@@ -45,9 +45,15 @@ public:
         QSqlQuery(admin()).exec(u"CREATE SCHEMA "_s + schema);
         return location(schema);
     }
-    QString location(const QString &schema) const
+    QString location(const QString &schema, const QString &user = u"kuaidi"_s) const
     {
-        return u"postgresql://kuaidi@127.0.0.1:%1/postgres?schema=%2"_s.arg(m_port).arg(schema);
+        return u"postgresql://%1@127.0.0.1:%2/postgres?schema=%3"_s.arg(user).arg(m_port).arg(schema);
+    }
+    /// Runs @p sql as the server's superuser; the error, or the empty text.
+    QString exec(const QString &sql)
+    {
+        QSqlQuery query(admin());
+        return query.exec(sql) ? QString() : query.lastError().text();
     }
 
 private:

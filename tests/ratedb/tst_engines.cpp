@@ -253,6 +253,28 @@ private Q_SLOTS:
         QVERIFY(db.lastError().contains(u"列标题"_s));
     }
 
+    // A staff account that may read and write rows, but not make tables,
+    // searches, edits rows and saves billing rules.
+    void staffAccount_editsWithoutMakingTables()
+    {
+        if (!m_onServer)
+            return; // a file has no accounts
+        RateDatabase owner(m_location);
+        QVERIFY(owner.createTemplate(Name, RateColumns(), sampleRows()));
+        const QString schema = m_location.section(u"schema="_s, 1);
+        for (const QString &sql :
+             {u"CREATE ROLE staff_%1 LOGIN"_s, u"GRANT USAGE ON SCHEMA %1 TO staff_%1"_s,
+              u"GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO staff_%1"_s})
+            QCOMPARE(m_server->exec(sql.arg(schema)), QString());
+        RateDatabase staff(m_server->location(schema, u"staff_"_s + schema));
+        QCOMPARE(staff.findRowsByRegion(Name, u"北京"_s)->size(), 1);
+        QVERIFY2(staff.updateRows(Name, {{u"首重价格"_s, u"9"_s}}, u"1"_s), qPrintable(staff.lastError()));
+        QVERIFY2(staff.setBillingRules(Name, BillingRules()), qPrintable(staff.lastError()));
+        QCOMPARE(owner.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"9"_s);
+        QVERIFY(!staff.createTemplate(u"韵达"_s, RateColumns(), {}));
+        QVERIFY2(staff.lastError().contains(u"权限"_s), qPrintable(staff.lastError()));
+    }
+
     // One station edits while another searches, 200 rounds: every search
     // sees one state (both prices of a row from the same save, rows only
     // ever added), and nothing is lost.
