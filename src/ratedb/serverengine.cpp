@@ -14,8 +14,6 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-#include <libpq-fe.h>
-
 #include <atomic>
 
 using namespace Qt::StringLiterals;
@@ -67,10 +65,6 @@ constexpr QStringView RememberOrderSql =
 constexpr QStringView ForgetOrderSql = u"DELETE FROM \"__kuaidi_templates\" WHERE \"模板\" = ?";
 constexpr QStringView RenameOrderSql = u"UPDATE \"__kuaidi_templates\" SET \"模板\" = ? WHERE \"模板\" = ?";
 constexpr QStringView DataVersionSql = u"SELECT coalesce(sum(\"版本\"), 0) FROM \"__kuaidi_changes\"";
-// Every write tells every connection of the database when it commits, so
-// that a reader looks at the change counters only after someone wrote.
-constexpr QStringView ListenSql = u"LISTEN kuaidi_changes";
-constexpr QStringView AnnounceSql = u"NOTIFY kuaidi_changes";
 constexpr QStringView BackupColumnsSql =
     u"INSERT INTO \"__kuaidi_backups\" (\"备份\", \"模板\", \"序号\", \"内容\") VALUES (?, ?, ?, ?)";
 constexpr QStringView BackupRowsSql =
@@ -275,8 +269,6 @@ public:
             if (!error.isError() && !tableExists(table, &error) && !error.isError())
                 error = exec(sql, {}, nullptr);
         }
-        if (!error.isError())
-            error = exec(ListenSql, {}, nullptr);
         if (error.isError())
             close();
         return error;
@@ -287,8 +279,6 @@ public:
         if (!m_db.isValid())
             return;
         m_dataVersion.reset();
-        m_version.reset();
-        m_writing = false;
         m_db.close();
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
@@ -303,21 +293,12 @@ public:
     {
         // Reads see one state of every table; writes wait for each other row
         // by row, and the later of two saves of one row wins.
-        m_writing = access == Access::Write;
         return exec(access == Access::Read ? u"BEGIN ISOLATION LEVEL REPEATABLE READ" : u"BEGIN", {},
                     nullptr);
     }
-    DbError commit() override
-    {
-        DbError error;
-        if (m_writing)
-            error = exec(AnnounceSql, {}, nullptr);
-        m_writing = false;
-        return error.isError() ? error : exec(u"COMMIT", {}, nullptr);
-    }
+    DbError commit() override { return exec(u"COMMIT", {}, nullptr); }
     void rollback() override
     {
-        m_writing = false;
         if (isOpen())
             exec(u"ROLLBACK", {}, nullptr);
     }
@@ -476,13 +457,9 @@ public:
     }
 
     // Every write of this program bumps a template's counter, so their sum
-    // moves with every write. It is read again only once a write was
-    // announced: no round trip to the server for a reader while nobody
-    // writes.
+    // moves with every write: one small prepared query, one round trip.
     std::optional<qint64> dataVersion() override
     {
-        if (m_version && !changesAnnounced())
-            return m_version;
         if (!m_dataVersion) {
             m_dataVersion = std::make_unique<QSqlQuery>(m_db);
             if (!m_dataVersion->prepare(DataVersionSql.toString())) {
@@ -494,9 +471,9 @@ public:
             failed(m_dataVersion->lastError());
             return std::nullopt;
         }
-        m_version = m_dataVersion->value(0).toLongLong();
+        const qint64 version = m_dataVersion->value(0).toLongLong();
         m_dataVersion->finish();
-        return m_version;
+        return version;
     }
 
     // A backup is a copy of the templates' rows in the program's own table,
@@ -601,27 +578,6 @@ public:
     void removeBackup(const Backup &backup) override { exec(RemoveBackupSql, {backup.name}, nullptr); }
 
 private:
-    // Whether a write was announced since the last look, read from what the
-    // server already sent: nothing waits for it. A connection in doubt says
-    // yes, so that the counters are read (and the failure found) then.
-    bool changesAnnounced()
-    {
-        // The driver's handle is the PGconn* (named by its struct, pg_conn*).
-        const QVariant handle = m_db.driver()->handle();
-        const char *type = handle.typeName();
-        auto *connection = type && (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0)
-                               ? *static_cast<PGconn *const *>(handle.constData())
-                               : nullptr;
-        if (!connection || PQconsumeInput(connection) == 0)
-            return true;
-        bool announced = false;
-        while (PGnotify *notice = PQnotifies(connection)) {
-            announced = true;
-            PQfreemem(notice);
-        }
-        return announced;
-    }
-
     // The rules a template had when the backup was taken, or none.
     DbError restoreRules(const QString &backup, const QString &table)
     {
@@ -652,8 +608,6 @@ private:
     QString m_connectionName;
     QSqlDatabase m_db;
     std::unique_ptr<QSqlQuery> m_dataVersion;
-    std::optional<qint64> m_version; // the data version last read
-    bool m_writing = false;          // in a transaction that writes
 };
 
 } // namespace
