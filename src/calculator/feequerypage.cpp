@@ -207,6 +207,7 @@ void FeeQueryPage::clearDestination()
 void FeeQueryPage::showStatus(const QString &text)
 {
     m_status->setText(text);
+    m_status->setToolTip(text); // all of it, where one line cuts it short
 }
 
 void FeeQueryPage::DestinationSearch()
@@ -226,7 +227,11 @@ void FeeQueryPage::DestinationSearch()
                                       },
                                       {}});
 
-    if (!failed.isEmpty())
+    // Why first (a database server out of reach fails every template),
+    // then which were skipped.
+    if (const QString why = m_database.lastError(); !failed.isEmpty() && !why.isEmpty())
+        showStatus(u"%1。已跳过：%2"_s.arg(why, failed.join(u"、")));
+    else if (!failed.isEmpty())
         showStatus(u"以下模板无法查询，已跳过：%1"_s.arg(failed.join(u"、")));
     else if (destination.isEmpty())
         showStatus({});
