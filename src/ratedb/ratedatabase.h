@@ -69,8 +69,9 @@ public:
     /// Whether @p programDir is a folder that packages install programs to.
     static bool isSystemProgramDir(const QString &programDir);
 
-    /// Opens the file, creating it empty when it is missing. A file that is
-    /// not a rate database is refused and left as it is.
+    /// Opens the file (creating it empty when it is missing) or connects to
+    /// the server. A file that is not a rate database is refused and left as
+    /// it is.
     bool open();
     void close();
     bool isOpen() const;
@@ -113,16 +114,17 @@ public:
     QList<RegionSearchResult> findRowsByRegion(const QStringList &names, const QString &destination);
 
     /// The rows of @p names in memory, in the order given, brought up to date
-    /// with the file first: a template this or another program changed since
-    /// it was read is read again (a change by another program that does not
+    /// with the database first: a template this or another program changed
+    /// since it was read is read again (a change by another program that does not
     /// say which template it changed makes every template read again). A
     /// template that cannot be read is null in the list; its name goes to
-    /// @p failed. Cheap when nothing changed: one look at the file's version.
+    /// @p failed. Cheap when nothing changed: one look at the database's
+    /// version (on a server, one round trip).
     QList<std::shared_ptr<const TemplateRows>> templateRows(const QStringList &names,
                                                             QStringList *failed = nullptr);
 
     /// Starts reading every template not held in memory, or changed in the
-    /// file since it was read, on threads of their own, so that the next
+    /// database since it was read, on threads of their own, so that the next
     /// search finds them there; templateRows() waits for them. Cheap when
     /// nothing changed: a window calls it after start-up and now and then.
     void preloadTemplateRows();
@@ -174,7 +176,7 @@ public:
     /// missing here bill by the defaults.
     std::optional<QHash<QString, BillingRules>> billingRulesOfAll();
     /// Saves the billing rules of template @p name, kept in the program's own
-    /// table of the same file (it never lists as a template).
+    /// table of the same database (it never lists as a template).
     bool setBillingRules(const QString &name, const BillingRules &rules);
 
 private:
