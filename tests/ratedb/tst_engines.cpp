@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -153,6 +154,113 @@ private Q_SLOTS:
         QVERIFY(db.deleteTemplate(u"圆通速递"_s));
         QVERIFY(db.createTemplate(u"圆通速递"_s, RateColumns(), {}));
         QCOMPARE(db.billingRules(u"圆通速递"_s)->firstWeight, BillingRules().firstWeight);
+    }
+
+    void findRowsByRegion_treatsQuotesAndWildcardsAsText_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QStringList>("regions");
+        QTest::newRow("substring") << u"北京"_s << QStringList{u"北京"_s, u"北京郊区"_s};
+        QTest::newRow("empty matches all")
+            << QString()
+            << QStringList{u"北京"_s, u"北京郊区"_s, u"O'Hare"_s, u"满100%"_s, u"A_B"_s, u"AxB"_s};
+        QTest::newRow("single quote") << u"'"_s << QStringList{u"O'Hare"_s};
+        QTest::newRow("percent") << u"%"_s << QStringList{u"满100%"_s};
+        QTest::newRow("underscore") << u"_"_s << QStringList{u"A_B"_s};
+        QTest::newRow("injection attempt") << u"' OR '1'='1"_s << QStringList{};
+        QTest::newRow("backslash") << u"\\"_s << QStringList{};
+    }
+    void findRowsByRegion_treatsQuotesAndWildcardsAsText()
+    {
+        QFETCH(QString, destination);
+        QFETCH(QStringList, regions);
+        RateDatabase db(m_location);
+        db.createTemplate(
+            u"圆通"_s, RateColumns(),
+            {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"北京郊区"_s, u"12"_s, u"5"_s),
+             rateRow(u"3"_s, u"O'Hare"_s, u"9"_s, u"5"_s), rateRow(u"4"_s, u"满100%"_s, u"9"_s, u"5"_s),
+             rateRow(u"5"_s, u"A_B"_s, u"9"_s, u"5"_s), rateRow(u"6"_s, u"AxB"_s, u"9"_s, u"5"_s)});
+        const auto rows = db.findRowsByRegion(u"圆通"_s, destination);
+        QVERIFY2(rows, qPrintable(db.lastError()));
+        QStringList found;
+        for (const QStringList &row : *rows) {
+            QCOMPARE(row.size(), int(RateColumnCount));
+            found << row.at(ColumnRegion);
+        }
+        QCOMPARE(found, regions);
+    }
+
+    void createTemplate_failure_leavesNothingBehind()
+    {
+        RateDatabase db(m_location);
+        const QList<QStringList> original{rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)};
+        QVERIFY(db.createTemplate(u"汇通快递"_s, RateColumns(), original));
+
+        // Same name: refused, the stored template keeps its rows.
+        QVERIFY(
+            !db.createTemplate(u"汇通快递"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"1"_s, u"1"_s)}));
+        QCOMPARE(db.readTemplate(u"汇通快递"_s)->rows, original);
+
+        // Two columns of one name: nothing of the new template may remain.
+        QVERIFY(
+            !db.createTemplate(u"申通快递"_s, {u"ID"_s, u"地区"_s, u"地区"_s}, {{u"1"_s, u"a"_s, u"b"_s}}));
+        QVERIFY(!db.hasTemplate(u"申通快递"_s));
+
+        // A bad name is refused before any statement runs.
+        QVERIFY(!db.createTemplate(u"申通快递 "_s, RateColumns(), original));
+        QVERIFY(db.lastError().contains(u"空格"_s));
+        QCOMPARE(db.templateNames(), QStringList{u"汇通快递"_s});
+    }
+
+    void rename_changesLetterCase()
+    {
+        RateDatabase db(m_location);
+        QVERIFY(db.createTemplate(u"sto"_s, RateColumns(), {rateRow(u"1"_s, u"上海"_s, u"5"_s, u"1"_s)}));
+        QVERIFY2(db.renameTemplate(u"sto"_s, u"STO"_s), qPrintable(db.lastError()));
+        QCOMPARE(db.templateNames(), QStringList{u"STO"_s});
+        QCOMPARE(db.readTemplate(u"STO"_s)->rows.size(), 1);
+    }
+
+    void backups_keepTheNewestThirty()
+    {
+        RateDatabase db(m_location);
+        QVERIFY(db.open());
+        for (int i = 0; i < 33; ++i)
+            QVERIFY(db.backUp(u"第%1次"_s.arg(i)));
+        const QList<Backup> kept = db.backups();
+        QCOMPARE(kept.size(), 30);
+        QCOMPARE(kept.first().operation, u"第32次"_s);
+        QCOMPARE(kept.last().operation, u"第3次"_s);
+    }
+    void templateGoneMeanwhile_saysSoForEveryOperation()
+    {
+        // Another program (or station) deletes the template this one shows.
+        RateDatabase db(m_location);
+        QVERIFY(db.createTemplate(u"圆通"_s, RateColumns(), {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)}));
+        QVERIFY(db.readTemplate(u"圆通"_s));
+        QVERIFY(RateDatabase(m_location).deleteTemplate(u"圆通"_s));
+
+        const std::function<bool()> operations[] = {
+            [&] { return db.readTemplate(u"圆通"_s).has_value(); },
+            [&] {
+                return db.updateRows(u"圆通"_s, {{RateColumns().at(ColumnFirstWeight), u"9"_s}}, u"1"_s);
+            },
+            [&] {
+                return db.updateRows(u"圆通"_s, {{RateColumns().at(ColumnFirstWeight), u"9"_s}}, {});
+            },
+            [&] {
+                return db.insertRow(u"圆通"_s, RateColumns(), rateRow(u"2"_s, u"上海"_s, u"9"_s, u"4"_s));
+            },
+            [&] { return db.deleteRows(u"圆通"_s, u"1"_s); },
+            [&] { return db.deleteTemplate(u"圆通"_s); },
+            [&] { return db.renameTemplate(u"圆通"_s, u"中通"_s); },
+            [&] { return db.replaceTemplate(u"圆通"_s, RateColumns(), {}); },
+        };
+        for (const auto &operation : operations) {
+            QVERIFY(!operation());
+            QVERIFY2(db.lastError().startsWith(u"快递模板“圆通”已不存在"_s), qPrintable(db.lastError()));
+        }
+        QVERIFY(db.templateNames().isEmpty()); // and nothing was made again
     }
 
     // Two stations on one database: each sees the other's writes on its next
