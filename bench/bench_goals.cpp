@@ -176,19 +176,27 @@ void BM_Floor(benchmark::State &state, const QString &text)
     }
 }
 
-void BM_SearchPrice(benchmark::State &state, const QString &text)
+// Searches @p text and prices the matches, again and again, in the database
+// at @p location holding the templates @p names.
+void searchAndPrice(benchmark::State &state, const QString &location, const QStringList &names,
+                    const QString &text)
 {
-    const Database &db = database(int(state.range(0)), int(state.range(1)));
-    RateDatabase rates(db.path);
-    DestinationSearch(rates, db.names, text); // warm: every template in memory
+    RateDatabase rates(location);
+    DestinationSearch(rates, names, text); // warm: every template in memory
     qsizetype quotes = 0;
     for (auto _ : state) {
-        const MatchedRows rows = DestinationSearch(rates, db.names, text);
+        const MatchedRows rows = DestinationSearch(rates, names, text);
         const FeeQuotes priced = ComputeFees(rows, Weight, Level);
         quotes = priced.size();
         benchmark::DoNotOptimize(quotes);
     }
     state.counters["quotes"] = double(quotes);
+}
+
+void BM_SearchPrice(benchmark::State &state, const QString &text)
+{
+    const Database &db = database(int(state.range(0)), int(state.range(1)));
+    searchAndPrice(state, db.path, db.names, text);
 }
 
 #define SEARCH_PAIR(tag, text)                                                                               \
@@ -235,17 +243,7 @@ void BM_ServerSearchPrice(benchmark::State &state, const QString &text)
     const QString location = serverCopy(state);
     if (location.isEmpty())
         return;
-    const Database &db = database(int(state.range(0)), int(state.range(1)));
-    RateDatabase rates(location);
-    DestinationSearch(rates, db.names, text); // warm: every template in memory
-    qsizetype quotes = 0;
-    for (auto _ : state) {
-        const MatchedRows rows = DestinationSearch(rates, db.names, text);
-        const FeeQuotes priced = ComputeFees(rows, Weight, Level);
-        quotes = priced.size();
-        benchmark::DoNotOptimize(quotes);
-    }
-    state.counters["quotes"] = double(quotes);
+    searchAndPrice(state, location, database(int(state.range(0)), int(state.range(1))).names, text);
 }
 
 BENCHMARK_CAPTURE(BM_ServerSearchPrice, city, u"南京"_s)->Args({30, 424})->Unit(benchmark::kMillisecond);

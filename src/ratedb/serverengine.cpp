@@ -130,6 +130,19 @@ QVariant bound(const QString &value)
     return value.isNull() ? QVariant(u""_s) : QVariant(value);
 }
 
+// Runs @p sql on @p query: as it is without values, prepared with them bound
+// to its '?' marks.
+bool run(QSqlQuery &query, QStringView sql, const QStringList &values)
+{
+    if (values.isEmpty())
+        return query.exec(sql.toString());
+    if (!query.prepare(sql.toString()))
+        return false;
+    for (const QString &value : values)
+        query.addBindValue(bound(value));
+    return query.exec();
+}
+
 DbError errorOf(const QSqlError &error)
 {
     return {1, error.text(), reasonOf(error.nativeErrorCode())};
@@ -146,15 +159,7 @@ public:
     ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values, bool prefixed = false)
         : m_query(db), m_prefixed(prefixed)
     {
-        bool ran = false;
-        if (values.isEmpty()) {
-            ran = m_query.exec(sql.toString());
-        } else if (m_query.prepare(sql.toString())) {
-            for (const QString &value : values)
-                m_query.addBindValue(bound(value));
-            ran = m_query.exec();
-        }
-        if (!ran) {
+        if (!run(m_query, sql, values)) {
             m_error = errorOf(m_query.lastError());
             return;
         }
@@ -306,15 +311,7 @@ public:
     DbError exec(QStringView sql, const QStringList &values, qint64 *changes) override
     {
         QSqlQuery query(m_db);
-        bool ran = false;
-        if (values.isEmpty()) {
-            ran = query.exec(sql.toString());
-        } else if (query.prepare(sql.toString())) {
-            for (const QString &value : values)
-                query.addBindValue(bound(value));
-            ran = query.exec();
-        }
-        if (!ran)
+        if (!run(query, sql, values))
             return failed(query.lastError());
         if (changes)
             *changes = query.numRowsAffected();
