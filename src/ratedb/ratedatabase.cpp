@@ -8,12 +8,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSet>
 #include <QStandardPaths>
-#include <QStringEncoder>
 #include <QThread>
 
 #include <algorithm>
@@ -296,16 +294,6 @@ bool RateDatabase::openForWriting()
     return true;
 }
 
-DbError RateDatabase::execBound(QStringView sql, const QStringList &values)
-{
-    return m_engine->exec(sql, values);
-}
-
-QHash<QString, qint64> RateDatabase::readChangeCounters()
-{
-    return changeCountersOf(*m_engine);
-}
-
 bool RateDatabase::transact(const QString &failure, const std::function<DbError()> &steps)
 {
     if (const DbError begun = m_engine->begin(Engine::Access::Write); begun.isError())
@@ -576,7 +564,7 @@ void RateDatabase::refreshChangedTemplates()
         return;
     const bool first = m_dataVersion < 0;
     m_dataVersion = version;
-    const QHash<QString, qint64> counters = readChangeCounters();
+    const QHash<QString, qint64> counters = changeCountersOf(*m_engine);
     // Changed, but no template says it was: the writer was another program.
     if (!first && counters == m_versions) {
         m_cached.clear();
@@ -677,7 +665,7 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
     const QString sql =
         InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size()));
     return transact(u"增加记录失败"_s, [&]() -> DbError {
-        if (DbError error = execBound(sql, bound); error.isError())
+        if (DbError error = m_engine->exec(sql, bound); error.isError())
             return error;
         return countChange(name);
     });
@@ -726,7 +714,7 @@ bool RateDatabase::renameTemplate(const QString &oldName, const QString &newName
         if (!error.isError())
             error = countChange(newName);
         if (!error.isError() && m_engine->tableExists(ProgramTables::Rules.toString(), &error))
-            error = execBound(RenameRulesSql, {newName, oldName});
+            error = m_engine->exec(RenameRulesSql, {newName, oldName});
         return error;
     });
     return renamed;
@@ -817,7 +805,7 @@ bool RateDatabase::restoreBackup(const QString &name)
         return fail(u"没有名为“%1”的备份"_s.arg(name), QString());
     if (!openForWriting())
         return false;
-    const QHash<QString, qint64> before = readChangeCounters();
+    const QHash<QString, qint64> before = changeCountersOf(*m_engine);
     m_restoring = backup->name;
     const bool backedUp = backUp(u"恢复备份"_s);
     m_restoring.clear();
@@ -833,7 +821,7 @@ bool RateDatabase::restoreBackup(const QString &name)
         if (DbError error = ensureTable(ProgramTables::Changes, ProgramTables::CreateChangesSql);
             error.isError())
             return error;
-        const QHash<QString, qint64> restored = readChangeCounters();
+        const QHash<QString, qint64> restored = changeCountersOf(*m_engine);
         QSet<QString> names(before.keyBegin(), before.keyEnd());
         for (auto it = restored.keyBegin(); it != restored.keyEnd(); ++it)
             names.insert(*it);
@@ -853,7 +841,7 @@ DbError RateDatabase::forgetRules(const QString &name)
     DbError error;
     if (!m_engine->tableExists(ProgramTables::Rules.toString(), &error))
         return error;
-    return execBound(ForgetRulesSql, {name});
+    return m_engine->exec(ForgetRulesSql, {name});
 }
 
 std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
@@ -923,7 +911,7 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
         if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
             return error;
-        return execBound(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
+        return m_engine->exec(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
     });
 }
 

@@ -194,11 +194,9 @@ private:
     /// Whether a table @p name with @p columns may be made (see
     /// checkTemplateColumns() and the engine's own limits); fails when not.
     bool acceptNames(const QString &name, const QStringList &columns);
-    DbError execBound(QStringView sql, const QStringList &values);
     /// Creates the program's table @p table with @p createSql unless it is
     /// there.
     DbError ensureTable(QStringView table, QStringView createSql);
-    QHash<QString, qint64> readChangeCounters();
     /// Whether template @p name is (still) there; when it is not (another
     /// program or station deleted or renamed it meanwhile), fails saying so.
     bool requireTemplate(const QString &name);
