@@ -58,10 +58,12 @@ LeadingNumber readLeadingNumber(QStringView text)
     int decimals = 0;
     bool point = false;
     for (; i < text.size(); ++i) {
-        const QChar c = foldWidth(text.at(i));
-        if (c.unicode() >= u'0' && c.unicode() <= u'9') {
+        char16_t c = text.utf16()[i];
+        if (c >= u'＋' && c <= u'９') // only then a full-width form to fold
+            c = foldWidth(c).unicode();
+        if (const unsigned digit = c - u'0'; digit < 10) {
             if (digits < 19)
-                mantissa = mantissa * 10 + (c.unicode() - u'0');
+                mantissa = mantissa * 10 + digit;
             ++digits;
             decimals += point;
         } else if (c == u'.' && !point) {

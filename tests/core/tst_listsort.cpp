@@ -66,6 +66,46 @@ private Q_SLOTS:
         QCOMPARE(column_(t), ids);
     }
 
+    // Numbers that a float cannot tell apart, or that lie within the
+    // tolerance of each other, sort as exact numbers with the tolerance.
+    void sort_closeNumbers_data()
+    {
+        QTest::addColumn<QStringList>("numbers"); // of rows 1, 2, …
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("within the tolerance: equal, reversed")
+            << QStringList{u"1.00000001"_s, u"1"_s, u"0.5"_s, u"1.00000002"_s} << true
+            << QStringList{u"3"_s, u"4"_s, u"2"_s, u"1"_s};
+        QTest::newRow("within the tolerance, different floats")
+            << QStringList{u"0.00000001"_s, u"0.00000002"_s} << true << QStringList{u"2"_s, u"1"_s};
+        QTest::newRow("one float for two integers")
+            << QStringList{u"16777216"_s, u"16777217"_s, u"16777218"_s} << true
+            << QStringList{u"1"_s, u"2"_s, u"3"_s};
+        QTest::newRow("one float for two integers, descending")
+            << QStringList{u"16777217"_s, u"16777216"_s, u"1"_s} << false
+            << QStringList{u"1"_s, u"2"_s, u"3"_s};
+        QTest::newRow("beyond the largest float")
+            << QStringList{u"400000000000000000000000000000000000000"_s,
+                           u"500000000000000000000000000000000000000"_s, u"3"_s}
+            << true << QStringList{u"3"_s, u"1"_s, u"2"_s};
+        QTest::newRow("-0 equals 0") << QStringList{u"-0"_s, u"0"_s, u"-1"_s, u"0.0"_s} << true
+                                     << QStringList{u"3"_s, u"4"_s, u"2"_s, u"1"_s};
+        QTest::newRow("blank and text cells count 0, descending")
+            << QStringList{u"2"_s, u""_s, u"不发"_s, u"-3"_s, u"2"_s} << false
+            << QStringList{u"5"_s, u"1"_s, u"3"_s, u"2"_s, u"4"_s};
+    }
+    void sort_closeNumbers()
+    {
+        QFETCH(QStringList, numbers);
+        QFETCH(bool, ascending);
+        QFETCH(QStringList, ids);
+        TextTable t = table({});
+        for (int i = 0; i < numbers.size(); ++i)
+            t.rows << QStringList{QString::number(i + 1), numbers.at(i)};
+        QCOMPARE(SortListByColumn(t, 1, ascending, false, SortAsNumber), SortStatus::Done.toString());
+        QCOMPARE(column(t, 0), ids);
+    }
+
     void sort_textUsesGbkOrder()
     {
         // In GBK 北 (B1B1) < 上 (C9CF) < 天 (CCEC) < 重 (D6D8), unlike their
