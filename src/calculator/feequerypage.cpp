@@ -2,6 +2,7 @@
 
 #include "curvewindow.h"
 
+#include <widgets/clearbutton.h>
 #include <widgets/messages.h>
 #include <widgets/named.h>
 #include <widgets/reportlist.h>
@@ -56,7 +57,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_volume->setToolTip(u"填写体积后，按快递模板的抛重系数计算体积重，取实重和体积重中较大的计费"_s);
     m_destination = named<QLineEdit>(u"编辑框_目的地"_s, group);
     m_destination->setPlaceholderText(u"输入城市名，如 南京"_s);
-    m_destination->setClearButtonEnabled(true);
+    addClearButton(m_destination);
     m_compute = new QPushButton(u"计算"_s, group);
     m_compute->setObjectName(u"按钮17"_s);
     m_compute->setDefault(true);
