@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #include <cstdio>
@@ -17,7 +18,15 @@ int main(int argc, char *argv[])
     Kuaidi::setApplicationNames();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int status = Kuaidi::runCli(QCoreApplication::arguments(), out, err);
+    // Arguments decoded here rather than by QCoreApplication::arguments(),
+    // which drops a U+FEFF at the start of one: a name or text that begins
+    // with it would be looked up, or saved, as another.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+        arguments << decoder.decode(QByteArrayView(argv[i]));
+    }
+    const int status = Kuaidi::runCli(arguments, out, err);
     out.flush();
     err.flush();
     return status;

@@ -351,7 +351,7 @@ bool XlsxReader::readSharedStrings(const QString &part)
         if (reader.isStartElement() && reader.name() == u"si") {
             // More texts than cells any sheet may hold: a bomb, not a workbook.
             if (m_sharedStrings.size() >= MaxSheetCells)
-                return fail(tooLargeMessage());
+                return fail(u"工作簿的文本太多（超过 %1 万条），无法导入"_s.arg(MaxSheetCells / 10'000));
             m_sharedStrings.append(readRichText(reader));
         }
     }

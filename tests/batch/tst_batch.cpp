@@ -277,6 +277,23 @@ private Q_SLOTS:
             if (name.endsWith(u"xlsx"))
                 QCOMPARE(workbook.sheetNames(), (QStringList{u"报价"_s, u"汇总"_s}));
         }
+        // Texts XML cannot hold as they are come back whole from .xlsx.
+        TextTable odd;
+        odd.columns = QStringList{u"\uFFFE北京"_s};
+        odd.rows = {{u"\uFFFF"_s},
+                    {u"a\rb\tc\r\nd"_s},
+                    {u"\x01\x1f"_s},
+                    {u"_x0041_ and _x00"_s},
+                    {QString(QChar(0xD800))}};
+        const QString oddPath = m_dir.filePath(u"odd.xlsx"_s);
+        QCOMPARE(writeTableFile(oddPath, {{u"odd"_s, odd, {}}}), QString());
+        Workbook oddBook;
+        QVERIFY2(oddBook.open(oddPath), qPrintable(oddBook.lastError()));
+        const std::optional<TextTable> oddBack = oddBook.readSheet(u"odd"_s);
+        QVERIFY(oddBack);
+        QCOMPARE(oddBack->columns, odd.columns);
+        QCOMPARE(oddBack->rows, odd.rows);
+
         QFile csv(m_dir.filePath(u"out.csv"_s));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QVERIFY(csv.readAll().startsWith("\xEF\xBB\xBF订单号,费用\r\n"));
