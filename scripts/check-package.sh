@@ -30,6 +30,10 @@ echo "== the extracted programs"
 bin=$files/usr/bin
 version=$(sed -n 's/^project(kuaidi VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ "$("$bin/kuaidi-cli" --version)" = "kuaidi-cli $version" ]
+# The changelog's newest entry is the version being packaged.
+[ "$(sed -n '1s/^kuaidi (\([^)]*\)).*/\1/p' "$root/packaging/changelog")" = "$version" ]
+manual=$(zcat "$files/usr/share/man/man1/kuaidi.1.gz" | sed -n 1p)
+[[ $manual == *"\"kuaidi $version\""* ]]
 # No display is needed to ask for the version.
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/kuaidi" --version)" = "kuaidi $version" ]
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/kuaidi-editor" --version)" = "kuaidi-editor $version" ]

@@ -7,6 +7,7 @@
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
 #include <widgets/reportlist.h>
+#include <widgets/sheetsource.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -172,8 +173,7 @@ void BatchWindow::rememberFolder(const QString &path)
 
 void BatchWindow::chooseFile()
 {
-    const QString path = Messages::chooseFile(this, u"选择订单表或账单"_s,
-                                              u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s, lastFolder());
+    const QString path = chooseWorkbookFile(this, u"选择订单表或账单"_s, lastFolder());
     if (!path.isEmpty())
         openFile(path);
 }

@@ -179,11 +179,9 @@ std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool pric
         figures.priced = false;
         return figures;
     }
-    // The row's own prices sit in the five columns from 首重价格 on, in the
-    // order of the price fields; the star level adds its amounts to them.
     const auto price = [&](int field) {
-        return shownNumber(rateNumbers[ColumnFirstWeight + field] +
-                           rateNumbers[priceSetColumnIndex(level, field)]);
+        return shownNumber(
+            levelPrice([rateNumbers](int column) { return rateNumbers[column]; }, level, field));
     };
     const bool bandCharged = band == Band::UpToThirty || band == Band::UpToFifty;
     figures.firstWeight = price(FieldFirstWeight);

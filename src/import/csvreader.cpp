@@ -42,7 +42,7 @@ bool CsvReader::open(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s);
+        return fail(cannotOpenMessage());
     if (file.size() > MaxCsvBytes)
         return fail(u"文件太大（超过 %1 MB），无法导入"_s.arg(MaxCsvBytes / (1024 * 1024)));
     const QByteArray bytes = file.readAll();

@@ -14,6 +14,11 @@ QString SheetReader::tooLargeMessage()
     return u"工作表太大（超过 %1 万个单元格），无法导入"_s.arg(MaxSheetCells / 10'000);
 }
 
+QString SheetReader::cannotOpenMessage()
+{
+    return u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s;
+}
+
 bool SheetReader::fail(const QString &message)
 {
     m_error = message;

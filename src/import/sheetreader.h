@@ -32,6 +32,8 @@ public:
 
     static QString damagedMessage();
     static QString tooLargeMessage();
+    /// A file the program may not read, or that another program holds.
+    static QString cannotOpenMessage();
 
 protected:
     SheetReader() = default;

@@ -39,7 +39,7 @@ bool Workbook::open(const QString &path)
         return failWith(u"这是一个文件夹，不是表格文件"_s);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failWith(u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s);
+        return failWith(SheetReader::cannotOpenMessage());
     const QByteArray magic = file.read(8);
     file.close();
     if (magic.isEmpty())

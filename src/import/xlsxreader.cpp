@@ -283,7 +283,7 @@ bool XlsxReader::open(const QString &path)
     m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
     if (!m_zip) {
         if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
-            return fail(u"无法打开文件（没有读取权限，或文件正被其他程序占用）"_s);
+            return fail(cannotOpenMessage());
         return fail(damagedMessage());
     }
 

@@ -26,8 +26,7 @@ double levelPrice(const QStringList &rateCells, int level, int field)
 {
     // The row's own prices sit in the five columns from 首重价格 on, in the
     // order of the price fields.
-    return textToNumber(rateCells.value(ColumnFirstWeight + field)) +
-           textToNumber(rateCells.value(priceSetColumnIndex(level, field)));
+    return levelPrice([&](int column) { return textToNumber(rateCells.value(column)); }, level, field);
 }
 
 QString shownLevelPrice(const QStringList &rateCells, int level, int field)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <core/schema.h>
 #include <core/texttable.h>
 
 #include <QString>
@@ -17,6 +18,13 @@ QList<QStringList> rateRowsOf(const TextTable &table);
 /// (原参数价格) has amounts of its own too. @p rateCells are the 41 cells of
 /// RateColumns().
 double levelPrice(const QStringList &rateCells, int level, int field);
+
+/// The same sum over numbers already read: @p number(column) gives the number
+/// of a column of RateColumns(). Pricing many rows reads each row once.
+template<typename Number> double levelPrice(Number number, int level, int field)
+{
+    return number(ColumnFirstWeight + field) + number(priceSetColumnIndex(level, field));
+}
 
 /// A price as the template editor lists it for a star level: the row's own
 /// price as stored at level 0, the sum of levelPrice() at levels 1 to 5, and

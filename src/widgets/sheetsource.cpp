@@ -10,9 +10,9 @@ using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
 
-QString chooseWorkbookFile(QWidget *parent)
+QString chooseWorkbookFile(QWidget *parent, const QString &caption, const QString &folder)
 {
-    return Messages::chooseFile(parent, u"选择运费表格"_s, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s);
+    return Messages::chooseFile(parent, caption, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s, folder);
 }
 
 SheetSource::SheetSource(QComboBox *chooser) : m_chooser(chooser), m_workbook(std::make_unique<Workbook>()) {}

@@ -12,9 +12,10 @@ namespace Kuaidi {
 
 class Workbook;
 
-/// Asks for a spreadsheet file (.xls, .xlsx, .csv); empty when the seller
-/// cancels.
-QString chooseWorkbookFile(QWidget *parent);
+/// Asks for a spreadsheet file (.xls, .xlsx, .csv) under @p caption, starting
+/// in @p folder; empty when the seller cancels.
+QString chooseWorkbookFile(QWidget *parent, const QString &caption = QStringLiteral("选择运费表格"),
+                           const QString &folder = {});
 
 /// A workbook whose sheets a window offers in a sheet chooser. Failures are
 /// told to the user ("无法读取该文件：" and the reason) and change nothing.
