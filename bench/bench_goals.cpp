@@ -461,7 +461,7 @@ const QString &storedSheet()
         book.open(sellerSheet());
         TextTable grid = importGridFromSheet(*book.readSheet(book.sheetNames().first()));
         MatchProvinces(grid);
-        PreviewNewTemplate(grid, {u"0.5"_s, u"0.8"_s, u"1"_s, u"客服"_s});
+        previewNewTemplate(grid, {u"0.5"_s, u"0.8"_s, u"1"_s, u"客服"_s});
         return writeCsv(u"stored.csv"_s, grid.rows, grid.columns);
     }();
     return path;
@@ -478,7 +478,7 @@ void BM_CreateTemplate(benchmark::State &state)
         book.open(sellerSheet());
         TextTable grid = importGridFromSheet(*book.readSheet(book.sheetNames().first()));
         MatchProvinces(grid);
-        PreviewNewTemplate(grid, {u"0.5"_s, u"0.8"_s, u"1"_s, u"客服"_s});
+        previewNewTemplate(grid, {u"0.5"_s, u"0.8"_s, u"1"_s, u"客服"_s});
         RateDatabase db(path);
         if (!db.createTemplate(u"新模板"_s, grid.columns, grid.rows)) {
             state.SkipWithError("create failed");
@@ -523,7 +523,7 @@ void BM_BatchQuote(benchmark::State &state)
     for (auto _ : state) {
         const OrderSheetResult orders = readOrderSheet(orderSheet(), {}, false);
         OrderPricer pricer(db.templateRows(names), *db.billingRulesOfAll(), levelIndex(Level));
-        const QList<BatchLine> lines = *PriceOrders(*orders.sheet, pricer);
+        const QList<BatchLine> lines = *priceOrders(*orders.sheet, pricer);
         if (!writeTableFile(scratch().filePath(u"batch-%1.xlsx"_s.arg(round++ % 2)),
                             batchSheets(*orders.sheet, lines, names))
                  .isEmpty()) {

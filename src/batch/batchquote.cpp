@@ -101,7 +101,7 @@ OrderFee OrderPricer::priceRow(qsizetype index, qsizetype row, std::optional<dou
     if (isOverMaximumWeight(billed.billed))
         return {std::nullopt, u"超过%1KG"_s.arg(numberToText(MaximumWeight))};
     const std::optional<FeeFigures> figures =
-        ComputeFeeFigures(rows.combinationNumbers(combination), priced, billed, m_level);
+        computeFeeFigures(rows.combinationNumbers(combination), priced, billed, m_level);
     if (!figures)
         return {std::nullopt, u"收费级别无效"_s};
     if (!(figures->total > 0))
@@ -159,7 +159,7 @@ OrderFee OrderPricer::price(qsizetype index, const QString &destination, const Q
     return priceRow(index, row, parcel.weight, parcel.volume);
 }
 
-std::optional<QList<BatchLine>> PriceOrders(const OrderSheet &sheet, OrderPricer &pricer,
+std::optional<QList<BatchLine>> priceOrders(const OrderSheet &sheet, OrderPricer &pricer,
                                             const BatchProgress &progress)
 {
     QList<BatchLine> lines;

@@ -69,7 +69,7 @@ private:
 using BatchProgress = std::function<bool(qsizetype done, qsizetype total)>;
 
 /// Every order of @p sheet priced by @p pricer. Nothing when cancelled.
-std::optional<QList<BatchLine>> PriceOrders(const OrderSheet &sheet, OrderPricer &pricer,
+std::optional<QList<BatchLine>> priceOrders(const OrderSheet &sheet, OrderPricer &pricer,
                                             const BatchProgress &progress = {});
 
 /// The batch as a table: 订单号 (or 行号), 目的地, 重量, one column per

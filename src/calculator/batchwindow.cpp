@@ -91,7 +91,7 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     form->addRow(u"方式"_s, modeRow);
     m_level = new QComboBox(this);
     m_level->setObjectName(u"batchLevel"_s);
-    m_level->addItems(LevelNames());
+    m_level->addItems(levelNames());
     form->addRow(u"收费级别"_s, narrow(m_level));
 
     auto *actions = new QHBoxLayout;
@@ -251,7 +251,7 @@ void BatchWindow::start()
             outcome->error = orders.error;
         } else if (quoting) {
             const QStringList names = pricer->templateNames();
-            if (const std::optional<QList<BatchLine>> lines = PriceOrders(*orders.sheet, *pricer, progress)) {
+            if (const std::optional<QList<BatchLine>> lines = priceOrders(*orders.sheet, *pricer, progress)) {
                 const int fees = 3; // the first template's column
                 outcome->sheets = batchSheets(*orders.sheet, *lines, names);
                 for (int r = 0; r < lines->size(); ++r) {

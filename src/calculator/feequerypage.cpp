@@ -63,7 +63,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_compute->setDefault(true);
     m_level = new QComboBox(group);
     m_level->setObjectName(u"组合框4"_s);
-    m_level->addItems(LevelNames());
+    m_level->addItems(levelNames());
     m_level->setCurrentIndex(0);
 
     auto *inputs = new QGridLayout;
@@ -118,7 +118,7 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     matchedTabs->setObjectName(u"选择夹3"_s);
     m_matched = new ReportList(matchedTabs);
     m_matched->setObjectName(u"超级列表框5"_s);
-    QStringList matchedTitles = RateColumnShortTitles();
+    QStringList matchedTitles = rateColumnShortTitles();
     matchedTitles << u"快递模板名称"_s << u"匹配方式"_s;
     m_matched->setColumns(matchedTitles, QList<int>(matchedTitles.size(), 60));
     matchedTabs->addTab(m_matched, u"快递信息展示栏目"_s);

@@ -106,7 +106,7 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     auto *levelGroup = new QGroupBox(u"会员设置"_s, this);
     m_level = new QComboBox(levelGroup);
     m_level->setObjectName(u"组合框2"_s);
-    m_level->addItems(LevelNames());
+    m_level->addItems(levelNames());
     auto *levelGrid = new QGridLayout(levelGroup);
     levelGrid->addWidget(m_level, 0, 0, 1, 3);
     const QStringList priceLabels{u"首重价格"_s, u"续重价格"_s, u"20-30KG"_s, u"30-50KG"_s, u"其他手续费"_s};
@@ -159,28 +159,28 @@ MaintenancePage::MaintenancePage(RateDatabase &database, QWidget *parent)
     layout->addLayout(bottom);
     layout->addWidget(createRulesGroup());
 
-    connect(m_templates, &QComboBox::currentIndexChanged, this, &MaintenancePage::ChooseTemplate);
+    connect(m_templates, &QComboBox::currentIndexChanged, this, &MaintenancePage::chooseTemplate);
     // Choosing the template already shown loads it again, as any choice does.
     connect(m_templates, &QComboBox::activated, this, [this](int index) {
         if (index == m_chosenIndex)
-            ChooseTemplate();
+            chooseTemplate();
     });
-    connect(m_rows, &ReportList::rowRightClicked, this, &MaintenancePage::SelectRow);
-    connect(m_rows, &ReportList::headerClicked, this, &MaintenancePage::SortByColumn);
-    connect(change, &QPushButton::clicked, this, &MaintenancePage::ChangeRow);
-    connect(add, &QPushButton::clicked, this, &MaintenancePage::AddRow);
-    connect(remove, &QPushButton::clicked, this, &MaintenancePage::DeleteRow);
-    connect(m_level, &QComboBox::currentIndexChanged, this, &MaintenancePage::ChooseStarLevel);
-    connect(levelCurrent, &QPushButton::clicked, this, &MaintenancePage::SetLevelPricesOfCurrentRow);
-    connect(levelAll, &QPushButton::clicked, this, &MaintenancePage::SetLevelPricesOfAllRows);
-    connect(contactCurrent, &QPushButton::clicked, this, &MaintenancePage::SetContactOfCurrentRow);
-    connect(contactAll, &QPushButton::clicked, this, &MaintenancePage::SetContactOfAllRows);
-    connect(rename, &QPushButton::clicked, this, &MaintenancePage::RenameTemplate);
+    connect(m_rows, &ReportList::rowRightClicked, this, &MaintenancePage::selectRow);
+    connect(m_rows, &ReportList::headerClicked, this, &MaintenancePage::sortByColumn);
+    connect(change, &QPushButton::clicked, this, &MaintenancePage::changeRow);
+    connect(add, &QPushButton::clicked, this, &MaintenancePage::addRow);
+    connect(remove, &QPushButton::clicked, this, &MaintenancePage::deleteRow);
+    connect(m_level, &QComboBox::currentIndexChanged, this, &MaintenancePage::chooseStarLevel);
+    connect(levelCurrent, &QPushButton::clicked, this, &MaintenancePage::setLevelPricesOfCurrentRow);
+    connect(levelAll, &QPushButton::clicked, this, &MaintenancePage::setLevelPricesOfAllRows);
+    connect(contactCurrent, &QPushButton::clicked, this, &MaintenancePage::setContactOfCurrentRow);
+    connect(contactAll, &QPushButton::clicked, this, &MaintenancePage::setContactOfAllRows);
+    connect(rename, &QPushButton::clicked, this, &MaintenancePage::renameTemplate);
     connect(replaceButton, &QPushButton::clicked, this, &MaintenancePage::replaceTemplate);
     connect(exportButton, &QPushButton::clicked, this, &MaintenancePage::exportTemplate);
     connect(deleteButton, &QPushButton::clicked, this, &MaintenancePage::deleteTemplate);
 
-    ChooseStarLevel();
+    chooseStarLevel();
 }
 
 // How this courier bills: rounding up, the first weight, the volume divisor.
@@ -215,7 +215,7 @@ QGroupBox *MaintenancePage::createRulesGroup()
     addField(u"抛重系数"_s, m_divisor);
     line->addWidget(save);
     line->addWidget(m_rulesStatus, 1);
-    connect(save, &QPushButton::clicked, this, &MaintenancePage::SaveBillingRules);
+    connect(save, &QPushButton::clicked, this, &MaintenancePage::saveBillingRules);
     showBillingRules(BillingRules());
     group->setEnabled(false);
     return group;
@@ -229,7 +229,7 @@ void MaintenancePage::showBillingRules(const BillingRules &rules)
     m_divisor->setEditText(texts.at(2));
 }
 
-void MaintenancePage::SaveBillingRules()
+void MaintenancePage::saveBillingRules()
 {
     if (!ensureTemplateChosen())
         return;
@@ -287,7 +287,7 @@ bool MaintenancePage::ensureRowSelected()
     return false;
 }
 
-void MaintenancePage::ChooseTemplate()
+void MaintenancePage::chooseTemplate()
 {
     m_chosenIndex = m_templates->currentIndex();
     const QString name = currentTemplate();
@@ -321,10 +321,10 @@ void MaintenancePage::ChooseTemplate()
     m_rows->setColumns(table->columns, widths);
     m_rows->table()->setRows(std::move(table->rows));
     m_rows->fitColumnsToContents();
-    ChooseStarLevel();
+    chooseStarLevel();
 }
 
-void MaintenancePage::SelectRow(int row)
+void MaintenancePage::selectRow(int row)
 {
     m_selectedRow = row;
     m_rows->setCurrentRow(row);
@@ -340,7 +340,7 @@ void MaintenancePage::SelectRow(int row)
     m_id->setText(cell(ColumnId));
 }
 
-void MaintenancePage::SortByColumn(int column)
+void MaintenancePage::sortByColumn(int column)
 {
     // The row editor keeps working on the row it was filled from, wherever
     // the sort puts it.
@@ -405,7 +405,7 @@ PriceBoxes MaintenancePage::levelPriceBoxes() const
     return boxes;
 }
 
-void MaintenancePage::ChangeRow()
+void MaintenancePage::changeRow()
 {
     if (!ensureRowSelected() || !checkPriceBoxes(this, rowPriceBoxes()))
         return;
@@ -419,7 +419,7 @@ void MaintenancePage::ChangeRow()
     runUpdate(values, true);
 }
 
-void MaintenancePage::AddRow()
+void MaintenancePage::addRow()
 {
     if (!ensureTemplateChosen() || !checkPriceBoxes(this, rowPriceBoxes()))
         return;
@@ -456,7 +456,7 @@ void MaintenancePage::AddRow()
     Messages::show(this, u"增加成功！"_s);
 }
 
-void MaintenancePage::DeleteRow()
+void MaintenancePage::deleteRow()
 {
     if (!ensureRowSelected())
         return;
@@ -470,7 +470,7 @@ void MaintenancePage::DeleteRow()
     Messages::show(this, u"删除成功"_s);
 }
 
-void MaintenancePage::ChooseStarLevel()
+void MaintenancePage::chooseStarLevel()
 {
     const int level = qMax(0, m_level->currentIndex());
     m_levelColumns.clear();
@@ -489,11 +489,11 @@ QList<ColumnValue> MaintenancePage::levelPriceValues() const
     const QString level = m_level->currentText();
     QList<ColumnValue> values;
     for (int f = 0; f < PriceFieldCount; ++f)
-        values.append({level + PriceFieldNames().at(f), m_levelPrices.at(f)->text()});
+        values.append({level + priceFieldNames().at(f), m_levelPrices.at(f)->text()});
     return values;
 }
 
-void MaintenancePage::SetLevelPricesOfCurrentRow()
+void MaintenancePage::setLevelPricesOfCurrentRow()
 {
     if (!ensureRowSelected() || !checkPriceBoxes(this, levelPriceBoxes()))
         return;
@@ -502,7 +502,7 @@ void MaintenancePage::SetLevelPricesOfCurrentRow()
     runUpdate(levelPriceValues(), true);
 }
 
-void MaintenancePage::SetLevelPricesOfAllRows()
+void MaintenancePage::setLevelPricesOfAllRows()
 {
     if (!ensureTemplateChosen() || !checkPriceBoxes(this, levelPriceBoxes()))
         return;
@@ -513,7 +513,7 @@ void MaintenancePage::SetLevelPricesOfAllRows()
     runUpdate(levelPriceValues(), false);
 }
 
-void MaintenancePage::SetContactOfCurrentRow()
+void MaintenancePage::setContactOfCurrentRow()
 {
     if (!ensureRowSelected())
         return;
@@ -521,7 +521,7 @@ void MaintenancePage::SetContactOfCurrentRow()
     runUpdate({{RateColumns().at(ColumnContact), m_contact->text()}}, true);
 }
 
-void MaintenancePage::SetContactOfAllRows()
+void MaintenancePage::setContactOfAllRows()
 {
     if (!ensureTemplateChosen())
         return;
@@ -530,7 +530,7 @@ void MaintenancePage::SetContactOfAllRows()
     runUpdate({{RateColumns().at(ColumnContact), m_contact->text()}}, false);
 }
 
-void MaintenancePage::RenameTemplate()
+void MaintenancePage::renameTemplate()
 {
     if (!ensureTemplateChosen())
         return;
@@ -633,7 +633,7 @@ void MaintenancePage::replaceTemplate()
     if (const std::optional<BillingRules> rules = exportedBillingRules(path))
         m_database.setBillingRules(name, *rules);
     Messages::show(this, u"替换成功"_s);
-    ChooseTemplate();
+    chooseTemplate();
 }
 
 void MaintenancePage::exportTemplate()

@@ -34,20 +34,20 @@ public:
     /// still there. Choosing happens only when the user picks one.
     void setTemplateNames(const QStringList &names);
 
-    void ChooseTemplate();
-    void SelectRow(int row);
-    void SortByColumn(int column);
-    void ChangeRow();
-    void AddRow();
-    void DeleteRow();
-    void ChooseStarLevel();
-    void SetLevelPricesOfCurrentRow();
-    void SetLevelPricesOfAllRows();
-    void SetContactOfCurrentRow();
-    void SetContactOfAllRows();
-    void RenameTemplate();
+    void chooseTemplate();
+    void selectRow(int row);
+    void sortByColumn(int column);
+    void changeRow();
+    void addRow();
+    void deleteRow();
+    void chooseStarLevel();
+    void setLevelPricesOfCurrentRow();
+    void setLevelPricesOfAllRows();
+    void setContactOfCurrentRow();
+    void setContactOfAllRows();
+    void renameTemplate();
     /// Stores the billing rules shown for the chosen template.
-    void SaveBillingRules();
+    void saveBillingRules();
     void deleteTemplate();
     void replaceTemplate();
     void exportTemplate();

@@ -121,16 +121,16 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     layout->addLayout(settings);
     layout->addWidget(formatGroup);
 
-    connect(choose, &QPushButton::clicked, this, &NewTemplatePage::ChooseWorkbook);
+    connect(choose, &QPushButton::clicked, this, &NewTemplatePage::chooseWorkbook);
     connect(m_sheets, &QComboBox::currentIndexChanged, this, &NewTemplatePage::LoadSheet);
     connect(read, &QPushButton::clicked, this, &NewTemplatePage::MatchProvinces);
-    connect(preview, &QPushButton::clicked, this, &NewTemplatePage::PreviewNewTemplate);
-    connect(save, &QPushButton::clicked, this, &NewTemplatePage::SaveNewTemplate);
+    connect(preview, &QPushButton::clicked, this, &NewTemplatePage::previewNewTemplate);
+    connect(save, &QPushButton::clicked, this, &NewTemplatePage::saveNewTemplate);
 }
 
 NewTemplatePage::~NewTemplatePage() = default;
 
-void NewTemplatePage::ChooseWorkbook()
+void NewTemplatePage::chooseWorkbook()
 {
     const QString path = chooseWorkbookFile(this);
     if (!path.isEmpty())
@@ -199,7 +199,7 @@ void NewTemplatePage::MatchProvinces()
     showGrid(widths);
 }
 
-void NewTemplatePage::PreviewNewTemplate()
+void NewTemplatePage::previewNewTemplate()
 {
     m_gridGroup->setTitle(m_name->text());
     if (m_grid->columnCount() == 0 || (m_rates && m_rates->wholeTemplate))
@@ -210,7 +210,7 @@ void NewTemplatePage::PreviewNewTemplate()
         return;
     TextTable grid = m_grid->table()->table();
     const int before = int(grid.columns.size());
-    Kuaidi::PreviewNewTemplate(
+    Kuaidi::previewNewTemplate(
         grid, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
     QList<int> widths;
     for (int c = 0; c < m_grid->columnCount(); ++c)
@@ -222,7 +222,7 @@ void NewTemplatePage::PreviewNewTemplate()
     showGrid(widths);
 }
 
-void NewTemplatePage::SaveNewTemplate()
+void NewTemplatePage::saveNewTemplate()
 {
     const QString name = m_name->text();
     if (const QString problem = checkTemplateName(name); !problem.isEmpty()) {

@@ -28,14 +28,14 @@ public:
     explicit NewTemplatePage(RateDatabase &database, QWidget *parent = nullptr);
     ~NewTemplatePage() override;
 
-    void ChooseWorkbook();
+    void chooseWorkbook();
     /// Lists the sheets of @p path and loads the first one. On failure the
     /// user is told why and the page stays as it was.
     void ListSheets(const QString &path);
     void LoadSheet();
     void MatchProvinces();
-    void PreviewNewTemplate();
-    void SaveNewTemplate();
+    void previewNewTemplate();
+    void saveNewTemplate();
     /// Whether a sheet was loaded and never saved as a template.
     bool hasUnsavedSheet() const;
 

@@ -102,7 +102,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption db(u"db"_s, u"rate database file"_s, u"PATH"_s);
     const QCommandLineOption from(u"from"_s, u"database to copy from"_s, u"DB"_s);
     const QCommandLineOption to(u"to"_s, u"database to copy to"_s, u"DB"_s);
-    const QCommandLineOption level(u"level"_s, u"customer star level"_s, u"LEVEL"_s, LevelNames().first());
+    const QCommandLineOption level(u"level"_s, u"customer star level"_s, u"LEVEL"_s, levelNames().first());
     const QCommandLineOption json(u"json"_s, u"JSON output"_s);
     const QCommandLineOption row(u"row"_s, u"result row, from 0"_s, u"K"_s, u"0"_s);
     const QCommandLineOption sheet(u"sheet"_s, u"sheet to import"_s, u"SHEET"_s);
@@ -198,7 +198,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     if (!rowOk || o.row < 0)
         parsed.error = u"--row 需要一个不小于 0 的整数"_s;
     else if (levelIndex(o.level) < 0)
-        parsed.error = u"未知的收费级别“%1”，可选：%2"_s.arg(o.level, LevelNames().join(u"、"));
+        parsed.error = u"未知的收费级别“%1”，可选：%2"_s.arg(o.level, levelNames().join(u"、"));
     return parsed;
 }
 
@@ -590,7 +590,7 @@ private:
         std::optional<OrderPricer> pricer;
         if (const int status = batchPricer(db, wanted, pricer); status != CliOk)
             return status;
-        const QList<BatchLine> lines = *PriceOrders(*sheet.sheet, *pricer);
+        const QList<BatchLine> lines = *priceOrders(*sheet.sheet, *pricer);
         return writeResult(batchSheets(*sheet.sheet, lines, wanted));
     }
 

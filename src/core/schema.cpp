@@ -6,14 +6,14 @@ using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
 
-const QStringList &LevelNames()
+const QStringList &levelNames()
 {
     static const QStringList names{u"原参数价格"_s, u"一星客户"_s, u"二星客户"_s,
                                    u"三星客户"_s,   u"四星客户"_s, u"五星客户"_s};
     return names;
 }
 
-const QStringList &PriceFieldNames()
+const QStringList &priceFieldNames()
 {
     static const QStringList names{u"首重价格"_s, u"续重价格"_s, u"二十至三十KG手续费"_s,
                                    u"三十至五十KG手续费"_s, u"其他手续费"_s};
@@ -22,12 +22,12 @@ const QStringList &PriceFieldNames()
 
 QString priceSetColumnName(int level, int field)
 {
-    return LevelNames().at(level) + PriceFieldNames().at(field);
+    return levelNames().at(level) + priceFieldNames().at(field);
 }
 
 int levelIndex(QStringView levelName)
 {
-    const QStringList &names = LevelNames();
+    const QStringList &names = levelNames();
     for (int i = 0; i < names.size(); ++i) {
         if (names.at(i) == levelName)
             return i;
@@ -58,7 +58,7 @@ const QStringList &RateColumns()
     return columns;
 }
 
-const QStringList &RateColumnShortTitles()
+const QStringList &rateColumnShortTitles()
 {
     static const QStringList titles = [] {
         QStringList t{u"ID"_s,       u"地区"_s,    u"省区"_s,        u"市等级"_s,      u"首重价格"_s,

@@ -39,13 +39,13 @@ inline constexpr int LevelCount = 6;
 const QStringList &RateColumns();
 
 /// The short titles the calculator shows above a whole rate row.
-const QStringList &RateColumnShortTitles();
+const QStringList &rateColumnShortTitles();
 
 /// "原参数价格" (the base set, level 0), then "一星客户" … "五星客户".
-const QStringList &LevelNames();
+const QStringList &levelNames();
 
 /// "首重价格", "续重价格", "二十至三十KG手续费", "三十至五十KG手续费", "其他手续费".
-const QStringList &PriceFieldNames();
+const QStringList &priceFieldNames();
 
 /// Level index 0–5 of a level name, or -1 when the text names no level.
 int levelIndex(QStringView levelName);

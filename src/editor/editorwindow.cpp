@@ -105,7 +105,7 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     m_templates->setObjectName(u"组合框3"_s);
     m_levels = new QComboBox(stored);
     m_levels->setObjectName(u"组合框2"_s);
-    m_levels->addItems(LevelNames());
+    m_levels->addItems(levelNames());
     m_levels->setCurrentIndex(-1);
     m_levels->setPlaceholderText(u"选择客户级别后读取"_s);
     auto *storedLayout = new QGridLayout(stored);
@@ -174,15 +174,15 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     m_grid->setToolTip(u"右键单击一个地区：在网页上勾选它（或勾选同价的全部地区），并显示它的价格"_s);
     showStoredTemplateColumns();
 
-    connect(open, &QPushButton::clicked, this, &EditorWindow::ShowPage);
-    connect(m_address, &QLineEdit::returnPressed, this, &EditorWindow::ShowPage);
+    connect(open, &QPushButton::clicked, this, &EditorWindow::showPage);
+    connect(m_address, &QLineEdit::returnPressed, this, &EditorWindow::showPage);
     connect(m_levels, &QComboBox::activated, this, &EditorWindow::LoadStoredTemplate);
-    connect(choose, &QPushButton::clicked, this, &EditorWindow::ChooseWorkbook);
+    connect(choose, &QPushButton::clicked, this, &EditorWindow::chooseWorkbook);
     connect(read, &QPushButton::clicked, this, [this] { ListSheets(m_path->text()); });
     connect(m_sheets, &QComboBox::currentIndexChanged, this, &EditorWindow::LoadSheet);
     connect(match, &QPushButton::clicked, this, &EditorWindow::MatchElementIds);
     connect(m_grid, &ReportList::rowRightClicked, this, &EditorWindow::showRowMenu);
-    connect(m_grid, &ReportList::headerClicked, this, &EditorWindow::SortByColumn);
+    connect(m_grid, &ReportList::headerClicked, this, &EditorWindow::sortByColumn);
 
     // Successes go to the status line when the seller asked for fewer pop-ups.
     Messages::setStatusSink([this](const QString &text) { m_status->setText(text); });
@@ -240,7 +240,7 @@ void EditorWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void EditorWindow::ShowPage()
+void EditorWindow::showPage()
 {
     m_browser->setUrl(QUrl::fromUserInput(m_address->text().trimmed()));
 }
@@ -278,7 +278,7 @@ void EditorWindow::LoadStoredTemplate()
     m_grid->table()->setRows(std::move(rows));
 }
 
-void EditorWindow::ChooseWorkbook()
+void EditorWindow::chooseWorkbook()
 {
     const QString path = chooseWorkbookFile(this);
     if (path.isEmpty())
@@ -337,8 +337,8 @@ QMenu *EditorWindow::rowMenu(int row)
         item->setObjectName(name);
     };
     add(u"菜单_勾选"_s, u"勾选"_s, [this, row] { ApplyRow(row); });
-    add(u"菜单_取消勾选"_s, u"取消勾选"_s, [this, row] { UnapplyRow(row); });
-    add(u"菜单_勾选同价地区"_s, u"勾选同价地区"_s, [this, row] { ApplySamePriceRows(row); });
+    add(u"菜单_取消勾选"_s, u"取消勾选"_s, [this, row] { unapplyRow(row); });
+    add(u"菜单_勾选同价地区"_s, u"勾选同价地区"_s, [this, row] { applySamePriceRows(row); });
     return menu;
 }
 
@@ -404,7 +404,7 @@ bool EditorWindow::ApplyRow(int row)
     return tick == Tick::Done;
 }
 
-bool EditorWindow::UnapplyRow(int row)
+bool EditorWindow::unapplyRow(int row)
 {
     if (row < 0 || row >= m_grid->rowCount())
         return false;
@@ -421,7 +421,7 @@ bool EditorWindow::UnapplyRow(int row)
                               : tickText(row, Tick::NotFound));
         return false;
     }
-    m_filler.RestoreCheckBoxDisplay(elementId);
+    m_filler.restoreCheckBoxDisplay(elementId);
     m_grid->table()->setShaded(row, false);
     if (m_grid->table()->isChecked(row))
         m_grid->table()->setOnlyChecked(-1);
@@ -429,7 +429,7 @@ bool EditorWindow::UnapplyRow(int row)
     return true;
 }
 
-int EditorWindow::ApplySamePriceRows(int row)
+int EditorWindow::applySamePriceRows(int row)
 {
     if (row < 0 || row >= m_grid->rowCount())
         return 0;
@@ -477,7 +477,7 @@ int EditorWindow::ApplySamePriceRows(int row)
     return ticked;
 }
 
-void EditorWindow::SortByColumn(int column)
+void EditorWindow::sortByColumn(int column)
 {
     m_grid->sortByColumn(column);
 }

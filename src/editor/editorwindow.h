@@ -38,9 +38,9 @@ public:
 
     QWebEngineView *browser() const { return m_browser; }
 
-    void ShowPage();
+    void showPage();
     void LoadStoredTemplate();
-    void ChooseWorkbook();
+    void chooseWorkbook();
     void ListSheets(const QString &path);
     void LoadSheet();
     void MatchElementIds();
@@ -48,11 +48,11 @@ public:
     /// box, and shows the row's prices. True when the page's box was ticked.
     bool ApplyRow(int row);
     /// Unticks a region ticked by mistake and shows its box again.
-    bool UnapplyRow(int row);
+    bool unapplyRow(int row);
     /// Ticks every region priced as @p row is (same first-weight and
     /// additional-weight prices), one after another; returns how many.
-    int ApplySamePriceRows(int row);
-    void SortByColumn(int column);
+    int applySamePriceRows(int row);
+    void sortByColumn(int column);
 
     /// The menu a right-click on @p row opens.
     QMenu *rowMenu(int row);

@@ -37,7 +37,7 @@ FeeCurve ComputeFeeCurve(const QList<std::shared_ptr<const TemplateRows>> &templ
         fees.reserve(curve.weights.size());
         for (const double weight : std::as_const(curve.weights)) {
             const std::optional<FeeFigures> figures =
-                ComputeFeeFigures(rows->combinationNumbers(combination), true,
+                computeFeeFigures(rows->combinationNumbers(combination), true,
                                   billedWeight(weight, volume, courierRules), level);
             fees << (figures && figures->total > 0 ? std::optional<double>(figures->total) : std::nullopt);
         }

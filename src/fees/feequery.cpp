@@ -191,7 +191,7 @@ public:
             // Priced as numbers; the texts are written when the quote is shown.
             const quint32 combination = m_source->combination(row);
             const QStringList &cells = m_source->combinationCells(combination);
-            const std::optional<FeeFigures> figures = ComputeFeeFigures(
+            const std::optional<FeeFigures> figures = computeFeeFigures(
                 m_source->combinationNumbers(combination),
                 leadingNumber(cells.at(ColumnFirstWeight)).has_value(), *m_sourceWeight, m_levelIndex);
             shared = NoQuote;

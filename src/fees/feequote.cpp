@@ -165,7 +165,7 @@ bool isUnpriced(const MatchedRateRow &row)
     return !leadingNumber(row.cell(ColumnFirstWeight)).has_value();
 }
 
-std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool priced,
+std::optional<FeeFigures> computeFeeFigures(const double *rateNumbers, bool priced,
                                             const BilledWeight &weight, int level)
 {
     const double w = weight.billed;
@@ -199,13 +199,13 @@ std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool pric
     return figures;
 }
 
-std::optional<FeeFigures> ComputeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
+std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
                                             int level)
 {
     std::array<double, RateColumnCount> numbers{};
     for (int column = ColumnFirstWeight; column < RateColumnCount; ++column)
         numbers[column] = textToNumber(rateCells.value(column));
-    return ComputeFeeFigures(numbers.data(), leadingNumber(rateCells.value(ColumnFirstWeight)).has_value(),
+    return computeFeeFigures(numbers.data(), leadingNumber(rateCells.value(ColumnFirstWeight)).has_value(),
                              weight, level);
 }
 
@@ -213,7 +213,7 @@ std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledW
                                         QStringView levelName)
 {
     // A row in memory keeps its prices with the others of its combination.
-    const std::optional<FeeFigures> figures = ComputeFeeFigures(
+    const std::optional<FeeFigures> figures = computeFeeFigures(
         row.source ? row.source->combinationCells(row.source->combination(row.row)) : row.cells, weight,
         levelIndex(levelName));
     if (!figures)

@@ -140,12 +140,12 @@ std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledW
 
 /// The figures of the same quote, from the row's 41 rate cells and a star
 /// level number (levelIndex()).
-std::optional<FeeFigures> ComputeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
+std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
                                             int level);
 
 /// The same from the 41 cells already read as numbers (textToNumber()), and
 /// whether the row has a price (see isUnpriced()).
-std::optional<FeeFigures> ComputeFeeFigures(const double *rateNumbers, bool priced,
+std::optional<FeeFigures> computeFeeFigures(const double *rateNumbers, bool priced,
                                             const BilledWeight &weight, int level);
 
 /// The same for a parcel of @p weight kilograms under the default rules.

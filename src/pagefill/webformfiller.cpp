@@ -339,7 +339,7 @@ bool WebFormFiller::SetCheckBoxDisplay(const QString &identifier, bool shown, in
     return callPage(request).value("done"_L1).toBool();
 }
 
-bool WebFormFiller::RestoreCheckBoxDisplay(const QString &identifier, int occurrence, int frame)
+bool WebFormFiller::restoreCheckBoxDisplay(const QString &identifier, int occurrence, int frame)
 {
     QJsonObject request = searchRequest(u"checkbox"_s, identifier, occurrence, false, frame);
     request.insert("op"_L1, "display"_L1);

@@ -65,7 +65,7 @@ public:
     bool SetCheckBoxDisplay(const QString &identifier, bool shown = false, int occurrence = 0, int frame = 0);
     /// Shows a check box hidden by SetCheckBoxDisplay() as the page itself
     /// shows it: the display it was given here is taken away.
-    bool RestoreCheckBoxDisplay(const QString &identifier, int occurrence = 0, int frame = 0);
+    bool restoreCheckBoxDisplay(const QString &identifier, int occurrence = 0, int frame = 0);
 
     PageElement FindCheckBox(const QString &identifier, int occurrence = 0, int frame = 0);
     /// Finds an input element of @p type (e.g. "checkbox") by identifier; see

@@ -146,7 +146,7 @@ TextTable newTemplateGrid(const RateSheet &sheet, const NewTemplateDefaults &def
         return sheet.sheet;
     TextTable grid = importGridFromSheet(sheet.sheet);
     MatchProvinces(grid, sheet.ownProvinces);
-    PreviewNewTemplate(grid, defaults);
+    previewNewTemplate(grid, defaults);
     return grid;
 }
 

@@ -78,7 +78,7 @@ void MatchProvinces(TextTable &grid, bool sheetsOwn)
     }
 }
 
-void PreviewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
+void previewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
 {
     // Found by name wherever they are (a preview before the provinces were
     // matched put them further left), and refilled in place.

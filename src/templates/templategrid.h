@@ -36,7 +36,7 @@ struct NewTemplateDefaults
 /// star-level columns at positions 6 to 39 and fills them: the defaults, and
 /// "0" for every star-level price. On a list that has them already, only
 /// fills them again.
-void PreviewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults);
+void previewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults);
 
 /// What keeps @p columns from pricing parcels: the names of the columns the
 /// fee needs (地区, 首重价格, 续重价格) that are missing; empty when none is.

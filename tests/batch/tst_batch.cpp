@@ -172,7 +172,7 @@ private Q_SLOTS:
         const OrderSheet sheet = ordersOf(
             {{u"收件地址"_s, u"毛重"_s}, {u"上海"_s, u"2"_s}, {u"南京"_s, u"2"_s}, {u"火星"_s, u"2"_s}});
         OrderPricer orders = pricer({u"甲"_s, u"乙"_s});
-        const std::optional<QList<BatchLine>> lines = PriceOrders(sheet, orders);
+        const std::optional<QList<BatchLine>> lines = priceOrders(sheet, orders);
         QVERIFY(lines);
         const TextTable table = batchTable(sheet, *lines, orders.templateNames());
         QCOMPARE(table.columns, (QStringList{u"行号"_s, u"目的地"_s, u"重量"_s, u"甲"_s, u"乙"_s,
@@ -195,8 +195,8 @@ private Q_SLOTS:
             rows << QStringList{u"南京"_s, u"1"_s};
         OrderPricer orders = pricer({u"甲"_s});
         qsizetype calls = 0;
-        QVERIFY(!PriceOrders(ordersOf(rows), orders, [&calls](qsizetype, qsizetype) { return ++calls < 2; }));
-        QVERIFY(PriceOrders(ordersOf(rows), orders,
+        QVERIFY(!priceOrders(ordersOf(rows), orders, [&calls](qsizetype, qsizetype) { return ++calls < 2; }));
+        QVERIFY(priceOrders(ordersOf(rows), orders,
                             [](qsizetype done, qsizetype total) { return done <= total; }));
     }
 

@@ -88,8 +88,8 @@ private Q_SLOTS:
         QCOMPARE(RateColumns().at(26), u"三星客户续重价格"_s);
         QCOMPARE(RateColumns().at(10), u"原参数价格首重价格"_s);
         QCOMPARE(RateColumns().at(39), u"五星客户其他手续费"_s);
-        QCOMPARE(RateColumnShortTitles().size(), 41);
-        QCOMPARE(RateColumnShortTitles().at(39), u"5星其他"_s);
+        QCOMPARE(rateColumnShortTitles().size(), 41);
+        QCOMPARE(rateColumnShortTitles().at(39), u"5星其他"_s);
         QCOMPARE(levelIndex(u"五星客户"), 5);
         QCOMPARE(levelIndex(u"六星客户"), -1);
     }

@@ -27,7 +27,7 @@ private Q_SLOTS:
         TextTable grid = importGridFromSheet(sellerSheet());
         QCOMPARE(grid.rows.at(1).mid(0, 2), (QStringList{u"2"_s, u"Mars"_s}));
         MatchProvinces(grid);
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"电话"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"电话"_s});
         QCOMPARE(grid.columns, RateColumns());
         QStringList expected{u"1"_s, u"江苏南京"_s, u"江苏"_s, QString(), u"10"_s,
                              u"5"_s, u"1"_s,        u"2"_s,    u"3"_s,    u"电话"_s};
@@ -48,8 +48,8 @@ private Q_SLOTS:
         QCOMPARE(grid.columns.size(), 7);
         QCOMPARE(grid.rows.at(0).at(ColumnProvince), u"吉林"_s);
 
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
         QCOMPARE(grid.columns, RateColumns());
         QCOMPARE(grid.rows.at(1).at(ColumnContact), u"新"_s);
         QCOMPARE(grid.rows.at(1).size(), 41);
@@ -59,7 +59,7 @@ private Q_SLOTS:
     {
         TextTable grid = importGridFromSheet({{u"地区"_s}, {{u"北京"_s}}});
         MatchProvinces(grid);
-        PreviewNewTemplate(grid, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        previewNewTemplate(grid, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
         QCOMPARE(grid.columns.size(), 4 + 34);
         QCOMPARE(grid.columns.at(4), u"二十至三十KG手续费"_s);
         QCOMPARE(grid.rows.at(0).at(4), u"a"_s);
@@ -79,10 +79,10 @@ private Q_SLOTS:
     void previewBeforeMatching_keepsOneSetOfColumns()
     {
         TextTable grid = importGridFromSheet(sellerSheet());
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"旧"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"3"_s, u"新"_s});
         MatchProvinces(grid);
-        PreviewNewTemplate(grid, {u"1"_s, u"2"_s, u"9"_s, u"新"_s});
+        previewNewTemplate(grid, {u"1"_s, u"2"_s, u"9"_s, u"新"_s});
         // Every column once (the preview's stay where it first put them).
         QCOMPARE(grid.columns.size(), RateColumnCount);
         QCOMPARE(QSet<QString>(grid.columns.cbegin(), grid.columns.cend()),
