@@ -34,6 +34,20 @@ struct LeadingNumber
     qsizetype length = 0; // characters consumed, 0 when no digits were found
 };
 
+// The digits and point of @p number, converted the slow way: kept out of
+// readLeadingNumber(), whose usual numbers need none of its stack.
+Q_DECL_COLD_FUNCTION std::optional<double> fullConversion(QStringView number)
+{
+    QVarLengthArray<char, 64> ascii;
+    for (const QChar c : number)
+        ascii.append(char(foldWidth(c).unicode()));
+    double value = 0;
+    const auto [last, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (error != std::errc() || last != ascii.data() + ascii.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // Read in place, without allocating: sorting a long list reads one number a
 // row. A number of up to 15 digits with up to 22 decimals is its digits
 // divided by a power of ten, both exact in a double, so the division rounds
@@ -43,56 +57,54 @@ LeadingNumber readLeadingNumber(QStringView text)
     static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    qsizetype i = 0;
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *p = begin;
     bool negative = false;
-    if (i < text.size()) {
-        const QChar c = foldWidth(text.at(i));
-        if (c == u'-' || c == u'+') {
-            negative = c == u'-';
-            ++i;
-        }
+    if (p != end && (*p == u'-' || *p == u'+' || *p == u'－' || *p == u'＋')) {
+        negative = *p == u'-' || *p == u'－';
+        ++p;
     }
-    const qsizetype start = i;
+    const char16_t *const start = p;
+    const char16_t *point = nullptr;
     quint64 mantissa = 0;
     int digits = 0;
-    int decimals = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        char16_t c = text.utf16()[i];
+    for (; p != end; ++p) {
+        char16_t c = *p;
         if (c >= u'＋' && c <= u'９') // only then a full-width form to fold
             c = foldWidth(c).unicode();
         if (const unsigned digit = c - u'0'; digit < 10) {
-            if (digits < 19)
-                mantissa = mantissa * 10 + digit;
+            mantissa = digits < 19 ? mantissa * 10 + digit : mantissa;
             ++digits;
-            decimals += point;
         } else if (c == u'.' && !point) {
-            point = true;
+            point = p;
         } else {
             break;
         }
     }
+    const qsizetype decimals = point ? p - point - 1 : 0; // only digits follow the point
     if (digits == 0)
         return {};
     double value = 0;
     if (digits <= 15 && decimals <= 22) {
-        value = double(mantissa) / PowersOfTen[decimals];
+        value = double(qint64(mantissa)) / PowersOfTen[decimals];
     } else {
-        QVarLengthArray<char, 64> ascii;
-        for (qsizetype k = start; k < i; ++k)
-            ascii.append(char(foldWidth(text.at(k)).unicode()));
-        const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-        if (error != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(value))
+        const std::optional<double> full = fullConversion(QStringView(start, p));
+        if (!full)
             return {};
+        value = *full;
     }
-    return {negative ? -value : value, i};
+    return {negative ? -value : value, p - begin};
 }
 
 } // namespace
 
 double textToNumber(QStringView text)
 {
-    return readLeadingNumber(text.trimmed()).value;
+    // Sorting by number reads one cell a row, and most have nothing to trim.
+    if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()))
+        text = text.trimmed();
+    return readLeadingNumber(text).value;
 }
 
 std::optional<double> leadingNumber(QStringView text)
