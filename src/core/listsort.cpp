@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <utility>
@@ -170,6 +171,12 @@ void sortByUpperHalf(std::vector<quint64> &items, std::vector<quint64> &spare)
     }
 }
 
+// The float whose orderedBits() are @p bits.
+float fromOrderedBits(quint32 bits)
+{
+    return std::bit_cast<float>((bits & 0x80000000u) ? bits & 0x7fffffffu : ~bits);
+}
+
 // A row's key as a float, ordered as asked, above the row's number: the
 // integers order as the floats do, which order as the keys do, except that
 // rounding may merge close keys.
@@ -201,19 +208,30 @@ void rowsByKeys(const std::vector<double> &keys, std::vector<quint64> &packed, b
     rows.resize(n);
     int *const row = rows.data();
     const auto rowAt = [&](qsizetype i) { return int(packed[i] & 0xffffffffu); };
+    // Floats that differ by more than the tolerance and their own rounding
+    // come from keys in order and apart: only the keys of close floats need
+    // to be read, from all over memory.
+    const auto floatAt = [&](qsizetype i) {
+        const auto bits = quint32(packed[i] >> 32);
+        return double(fromOrderedBits(ascending ? bits : ~bits));
+    };
+    const auto apart = [](double a, double b) {
+        constexpr double Rounding = 1.0 / (1 << 22); // more than a float's, relative
+        return std::abs(b - a) > Tolerance + (std::abs(a) + std::abs(b)) * Rounding;
+    };
     std::atomic<bool> ordered = true;
     inTwoHalves(n, [&](qsizetype begin, qsizetype end) {
-        constexpr qsizetype KeysAhead = 16;
         bool inOrder = true;
+        double previousFloat = begin > 0 ? floatAt(begin - 1) : 0;
         for (qsizetype i = begin; i < end; ++i) {
             row[i] = rowAt(i);
-            if (i + KeysAhead < end)
-                __builtin_prefetch(&keys[rowAt(i + KeysAhead)]);
-            if (i > 0 && inOrder) {
+            const double thisFloat = floatAt(i);
+            if (i > 0 && inOrder && !apart(previousFloat, thisFloat)) {
                 const double previous = keys[rowAt(i - 1)];
                 const double key = keys[row[i]];
                 inOrder = previous == key || before(previous, key);
             }
+            previousFloat = thisFloat;
         }
         if (!inOrder)
             ordered = false;
@@ -313,8 +331,11 @@ QString SortListByColumn(TextTable &table, int column, bool ascending, bool case
     std::vector<std::byte> &held = scratch().held;
     held.resize(n * sizeof(QStringList));
     auto *const rows = reinterpret_cast<std::byte *>(table.rows.data());
-    std::memcpy(held.data(), rows, held.size());
     const std::byte *const from = held.data();
+    inTwoHalves(n, [&](qsizetype begin, qsizetype end) {
+        std::memcpy(held.data() + begin * sizeof(QStringList), rows + begin * sizeof(QStringList),
+                    (end - begin) * sizeof(QStringList));
+    });
     const int *const source = order.constData();
     inTwoHalves(n, [&](qsizetype begin, qsizetype end) {
         for (qsizetype i = begin; i < end; ++i) {
