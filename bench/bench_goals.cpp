@@ -363,6 +363,10 @@ BENCHMARK(BM_FirstKeystroke_AfterStartUp)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// Benchmarks quick enough to repeat: the table takes the fastest of these
+// runs, as it takes the fastest of several start-ups.
+constexpr int FastRuns = 5;
+
 // --- Sorting ------------------------------------------------------------------
 
 TextTable sortTable()
@@ -395,7 +399,7 @@ void BM_Sort(benchmark::State &state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_Sort)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sort)->Arg(1)->Arg(0)->Repetitions(FastRuns)->Unit(benchmark::kMillisecond);
 
 void BM_StableSortKeys(benchmark::State &state)
 {
@@ -422,7 +426,7 @@ void BM_StableSortKeys(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_StableSortKeys)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StableSortKeys)->Arg(1)->Arg(0)->Repetitions(FastRuns)->Unit(benchmark::kMillisecond);
 
 // --- Creating a template ------------------------------------------------------
 
@@ -486,7 +490,7 @@ void BM_CreateTemplate(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_CreateTemplate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateTemplate)->Repetitions(FastRuns)->Unit(benchmark::kMillisecond);
 
 // --- Batch quotes ---------------------------------------------------------------
 
@@ -591,7 +595,7 @@ void BM_SqliteImport(benchmark::State &state)
         sqlite3_close(db);
     }
 }
-BENCHMARK(BM_SqliteImport)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteImport)->Repetitions(FastRuns)->Unit(benchmark::kMillisecond);
 
 // --- Programs started as a seller starts them -----------------------------------
 
@@ -671,8 +675,15 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime(); // in the benchmark's unit (ms)
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            // The fastest of a benchmark's repetitions: the run the machine disturbed least.
+            const double time = run.GetAdjustedRealTime(); // in the benchmark's unit (ms)
+            benchmark::BenchmarkName name = run.run_name;
+            name.repetitions.clear();
+            const auto [it, added] = times.try_emplace(name.str(), time);
+            if (!added)
+                it->second = std::min(it->second, time);
         }
     }
     std::map<std::string, double> times;
