@@ -1,6 +1,7 @@
 #include "tablefile.h"
 
 #include <core/numbertext.h>
+#include <import/ooxmltext.h>
 #include <import/workbook.h>
 #include <templates/ratesheet.h>
 
@@ -69,37 +70,6 @@ void appendEscaped(QByteArray &xml, const QString &text)
     }
 }
 
-// A cell's text as Excel writes it: characters that XML cannot hold (control
-// characters, U+FFFE, U+FFFF, a lone surrogate) and a carriage return, which
-// XML readers turn into a line feed, as _xHHHH_, and a literal _xHHHH_ as
-// _x005F_xHHHH_, so that every text reads back as it was.
-void appendCellText(QByteArray &xml, const QString &text)
-{
-    const auto isHex = [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-    };
-    QString escaped;
-    escaped.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            escaped += c;
-            escaped += text.at(++i);
-            continue;
-        }
-        const char16_t u = c.unicode();
-        const bool xmlChar = u == u'\t' || u == u'\n' || (u >= 0x20 && !c.isSurrogate() && u < 0xFFFE);
-        const bool looksEscaped = u == u'_' && i + 6 < text.size() && text.at(i + 1) == u'x' &&
-                                  std::all_of(text.begin() + i + 2, text.begin() + i + 6, isHex) &&
-                                  text.at(i + 6) == u'_';
-        if (xmlChar && !looksEscaped)
-            escaped += c;
-        else
-            escaped += u"_x%1_"_s.arg(QString::number(u, 16).toUpper().rightJustified(4, u'0'));
-    }
-    appendEscaped(xml, escaped);
-}
-
 // Names Excel accepts for a sheet: 1 to 31 characters, none of []:*?/\.
 bool isSheetName(const QString &name)
 {
@@ -140,7 +110,7 @@ QByteArray sheetXml(const OutputSheet &sheet)
                 }
             }
             xml += R"( t="inlineStr"><is><t xml:space="preserve">)";
-            appendCellText(xml, cell);
+            appendEscaped(xml, escapeOoxmlText(cell));
             xml += "</t></is></c>";
         }
         xml += "</row>";

@@ -1,5 +1,7 @@
 #include "xlsxreader.h"
 
+#include "ooxmltext.h"
+
 #include <core/numbertext.h>
 
 #include <QBuffer>
@@ -140,44 +142,6 @@ QHash<QString, Relationship> parseRelationships(const QByteArray &xml, const QSt
     return rels;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
-
-// Excel writes characters XML cannot hold, such as a carriage return, as
-// _xHHHH_; a literal "_x" sequence is itself escaped as _x005F_.
-QString unescapeOoxml(const QString &text)
-{
-    if (!text.contains(u"_x"))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
-            int code = 0;
-            for (qsizetype k = i + 2; k < i + 6 && code >= 0; ++k) {
-                const int digit = hexDigit(text[k]);
-                code = digit < 0 ? -1 : code * 16 + digit;
-            }
-            if (code >= 0) {
-                out += QChar(char16_t(code));
-                i += 6;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 // Text of an <si> or <is> element: its own <t> plus the <t> of every rich-text
 // run, leaving out phonetic guides (<rPh>), which are not part of the value.
 QString readRichText(QXmlStreamReader &reader)
@@ -195,7 +159,7 @@ QString readRichText(QXmlStreamReader &reader)
             break;
         }
     }
-    return unescapeOoxml(text);
+    return unescapeOoxmlText(text);
 }
 
 // "BC12" -> 54 (0-based column), or -1 when there are no letters or the
@@ -447,7 +411,7 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
             } else if (type == u"b") {
                 text = (value.trimmed() == u"1" || value.trimmed() == u"true") ? u"TRUE"_s : u"FALSE"_s;
             } else if (type == u"str" || type == u"inlineStr") {
-                text = fromInline ? value : unescapeOoxml(value);
+                text = fromInline ? value : unescapeOoxmlText(value);
             } else if (type.isEmpty() || type == u"n") {
                 text = numberCell(value.trimmed());
             } else {
