@@ -50,6 +50,18 @@ private Q_SLOTS:
         QTest::newRow("empty") << QString() << 0.0;
         QTest::newRow("text before number") << u"约12"_s << 0.0;
         QTest::newRow("lone sign") << u"-"_s << 0.0;
+        QTest::newRow("plus signs") << u"+4"_s << 4.0;
+        QTest::newRow("full-width plus") << u"＋4"_s << 4.0;
+        QTest::newRow("blank before only") << u"  7.25"_s << 7.25;
+        QTest::newRow("tab after only") << u"7.25\t"_s << 7.25;
+        QTest::newRow("trailing point") << u"3."_s << 3.0;
+        QTest::newRow("second point ends it") << u"1.2.3"_s << 1.2;
+        // Past 15 digits or 22 decimals the full conversion takes over.
+        QTest::newRow("17 digits") << u"12345678901234567"_s << 12345678901234567.0;
+        QTest::newRow("17 digits, full-width")
+            << u"１２３４５６７８９０１２３４５６７"_s << 12345678901234567.0;
+        QTest::newRow("23 decimals") << u"0.00000000000000000000001"_s << 1e-23;
+        QTest::newRow("-16 digits.5") << u"-1234567890123456.5"_s << -1234567890123456.5;
     }
     void textToNumber()
     {

@@ -1,3 +1,4 @@
+#include <import/ooxmltext.h>
 #include <import/workbook.h>
 
 #include <QMap>
@@ -133,6 +134,28 @@ private Q_SLOTS:
         QVERIFY2(table, qPrintable(book.lastError()));
         QCOMPARE(table->columns, columns);
         QCOMPARE(table->rows, rows);
+    }
+
+    // What Excel writes for texts XML cannot hold, both ways.
+    void ooxmlEscaping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("plain, tab, line feed") << u"江苏\t\n_x"_s << u"江苏\t\n_x"_s;
+        QTest::newRow("carriage return") << u"a\rb"_s << u"a_x000D_b"_s;
+        QTest::newRow("control character") << u"\x01"_s << u"_x0001_"_s;
+        QTest::newRow("U+FFFE, U+FFFF") << QString(QChar(0xFFFE)) + QChar(0xFFFF) << u"_xFFFE__xFFFF_"_s;
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << u"_xD800_"_s;
+        QTest::newRow("astral pair kept") << u"😀"_s << u"😀"_s;
+        QTest::newRow("literal escape") << u"_x0041_"_s << u"_x005F_x0041_"_s;
+        QTest::newRow("not hex: as it is") << u"_x00G1_"_s << u"_x00G1_"_s;
+    }
+    void ooxmlEscaping()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, escaped);
+        QCOMPARE(escapeOoxmlText(text), escaped);
+        QCOMPARE(unescapeOoxmlText(escaped), text);
     }
 
     void hostileSheet_data()
