@@ -1,0 +1,55 @@
+#pragma once
+
+#include <templates/templategrid.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace Kuaidi {
+
+struct CliOptions
+{
+    bool help = false;
+    bool version = false;
+    QString command;
+    QStringList arguments; // positional arguments after the command
+    QString databasePath;
+    QString from; // copy: the database to copy from, and the one to copy to
+    QString to;
+    QString level;
+    bool json = false;
+    int row = 0;
+    QString sheet;
+    NewTemplateDefaults defaults;
+    std::optional<double> volume;
+    bool exact = false;
+    bool replace = false;
+    bool yes = false;
+    // Billing rules to store; unset ones stay as they are.
+    std::optional<QString> rounding;
+    std::optional<QString> firstWeight;
+    std::optional<QString> divisor;
+    // Batch work.
+    std::optional<QStringList> templates;
+    QString templateName;
+    QString out;
+    double tolerance = 0.01;
+    double step = 0.5;
+};
+
+/// The parsed command line, or the message for a usage error.
+struct ParsedCommandLine
+{
+    CliOptions options;
+    QString error;
+};
+
+/// The usage text of kuaidi-cli.
+QString usage();
+
+/// Reads kuaidi-cli's arguments (the program name first).
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+} // namespace Kuaidi

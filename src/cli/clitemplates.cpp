@@ -1,0 +1,173 @@
+#include "clicommands.h"
+#include "clioutput.h"
+
+#include <core/numbertext.h>
+#include <core/program.h>
+#include <ratedb/ratedatabase.h>
+#include <ratedb/templatecopy.h>
+#include <templates/raterows.h>
+#include <templates/ratesheet.h>
+#include <templates/templategrid.h>
+
+#include <QFileInfo>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace Kuaidi {
+
+int Cli::rules()
+{
+    const QString &name = m_o.arguments.at(0);
+    RateDatabase db(m_o.databasePath);
+    if (const int status = checkTemplateExists(db, name); status != CliOk)
+        return status;
+    std::optional<BillingRules> rules = db.billingRules(name);
+    if (!rules)
+        return databaseError(db);
+    if (m_o.rounding || m_o.firstWeight || m_o.divisor) {
+        const QStringList current = billingRuleTexts(*rules);
+        QString problem;
+        rules = billingRulesFromTexts(m_o.rounding.value_or(current.at(0)),
+                                      m_o.firstWeight.value_or(current.at(1)),
+                                      m_o.divisor.value_or(current.at(2)), &problem);
+        if (!rules)
+            return badInput(problem);
+        if (!db.setBillingRules(name, *rules))
+            return databaseError(db);
+    }
+    const QStringList texts = billingRuleTexts(*rules);
+    for (int i = 0; i < texts.size(); ++i)
+        m_out << billingRuleNames().at(i) << u'\t' << texts.at(i) << u'\n';
+    return CliOk;
+}
+
+int Cli::create()
+{
+    const QString &name = m_o.arguments.at(0);
+    if (const QString problem = checkTemplateName(name); !problem.isEmpty())
+        return badInput(problem);
+    const QList<std::pair<QLatin1StringView, QString>> fees{
+        {"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
+        {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
+        {"--other-fee"_L1, m_o.defaults.otherFee}};
+    for (const auto &[option, value] : fees) {
+        if (!isPriceText(value))
+            return badInput(u"%1 需要一个数字，“%2”不是数字"_s.arg(option, value));
+    }
+    std::optional<TextTable> sheet;
+    if (const int status = readChosenSheet(m_o.arguments.at(1), sheet); status != CliOk)
+        return status;
+
+    if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty())
+        return badInput(problem);
+    const RateSheet rates = readRateSheet(*sheet);
+    if (!rates.problems.isEmpty())
+        return badInput(rates.problems.join(u'\n'));
+    const TextTable grid = newTemplateGrid(rates, m_o.defaults);
+    if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
+        return badInput(problem);
+    // An exported template brings its billing rules along.
+    const std::optional<BillingRules> rules = exportedBillingRules(m_o.arguments.at(1));
+
+    RateDatabase db(m_o.databasePath);
+    const QStringList existing = db.templateNames();
+    if (!db.lastError().isEmpty())
+        return databaseError(db);
+    const bool exists = existing.contains(name);
+    if (exists && !m_o.replace)
+        return badInput(u"保存失败：已有名为“%1”的快递模板（用 --replace 替换它的行）"_s.arg(name));
+    if (!exists && existing.contains(name, Qt::CaseInsensitive))
+        return badInput(u"保存失败：已有名为“%1”的快递模板"_s.arg(name));
+    if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows)
+                 : db.createTemplate(name, grid.columns, grid.rows)))
+        return databaseError(db);
+    if (rules && !db.setBillingRules(name, *rules))
+        return databaseError(db);
+    m_out << grid.rows.size() << u'\n';
+    return CliOk;
+}
+
+int Cli::deleteTemplate()
+{
+    const QString &name = m_o.arguments.at(0);
+    RateDatabase db(m_o.databasePath);
+    if (const int status = checkTemplateExists(db, name); status != CliOk)
+        return status;
+    if (const int status = confirmed(u"删除模板“%1”"_s.arg(name)); status != CliOk)
+        return status;
+    if (!db.deleteTemplate(name))
+        return databaseError(db);
+    return CliOk;
+}
+
+int Cli::exportTemplate()
+{
+    const QString &name = m_o.arguments.at(0);
+    RateDatabase db(m_o.databasePath);
+    if (const int status = checkTemplateExists(db, name); status != CliOk)
+        return status;
+    const std::optional<TextTable> table = db.readTemplate(name);
+    const std::optional<BillingRules> rules = db.billingRules(name);
+    if (!table || !rules)
+        return databaseError(db);
+    if (const QString error = writeTableFile(m_o.arguments.at(1), templateSheets(name, *table, *rules));
+        !error.isEmpty())
+        return badInput(error);
+    return CliOk;
+}
+
+int Cli::listBackups()
+{
+    RateDatabase db(m_o.databasePath);
+    const QList<Backup> all = db.backups();
+    if (!db.lastError().isEmpty())
+        return databaseError(db);
+    for (const Backup &backup : all)
+        m_out << tsvLine({backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation})
+              << u'\n';
+    return CliOk;
+}
+
+int Cli::restore()
+{
+    const QString &name = m_o.arguments.at(0);
+    RateDatabase db(m_o.databasePath);
+    const QList<Backup> all = db.backups();
+    if (!db.lastError().isEmpty())
+        return databaseError(db);
+    if (std::none_of(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; }))
+        return badInput(u"没有名为“%1”的备份（kuaidi-cli backups 列出全部备份）"_s.arg(name));
+    if (const int status = confirmed(u"恢复备份“%1”"_s.arg(name)); status != CliOk)
+        return status;
+    if (!db.restoreBackup(name))
+        return databaseError(db);
+    return CliOk;
+}
+
+int Cli::copy()
+{
+    if (m_o.from.isEmpty() || m_o.to.isEmpty())
+        return usageError(u"命令 copy 需要 --from 和 --to 两个数据库"_s);
+    const auto same = [](const QString &location) {
+        return isServerLocation(location) ? location : QFileInfo(location).absoluteFilePath();
+    };
+    if (same(m_o.from) == same(m_o.to))
+        return badInput(u"--from 和 --to 是同一个数据库"_s);
+    if (!isServerLocation(m_o.from) && !QFileInfo::exists(m_o.from))
+        return badInput(u"来源数据库“%1”不存在"_s.arg(m_o.from));
+    if (m_o.templates && m_o.templates->isEmpty())
+        return badInput(u"--templates 没有列出任何模板"_s);
+    RateDatabase source(m_o.from);
+    RateDatabase target(m_o.to);
+    const TemplateCopy copied =
+        copyTemplates(source, target, m_o.templates.value_or(QStringList()), m_o.replace);
+    for (qsizetype i = 0; i < copied.copied.size(); ++i)
+        m_out << u"已复制\t%1\t%2 行\n"_s.arg(copied.copied.at(i)).arg(copied.rowCounts.at(i));
+    if (copied.error.isEmpty())
+        return CliOk;
+    m_err << copied.error << u'\n';
+    return copied.refused ? CliBadInput : CliDatabaseError;
+}
+
+} // namespace Kuaidi
