@@ -42,9 +42,8 @@ int Cli::runQuery(QList<FeeQuote> &quotes)
     if (!rules)
         return databaseError(db);
     QStringList failed;
-    const QList<MatchedRateRow> rows =
-        DestinationSearch(db, names, m_o.arguments.at(0), &failed,
-                          m_o.exact ? SearchScope::Exact : SearchScope::WithFallback);
+    const QList<MatchedRateRow> rows = DestinationSearch(
+        db, names, m_o.arguments.at(0), &failed, m_o.exact ? SearchScope::Exact : SearchScope::WithFallback);
     for (const QString &name : failed)
         m_err << u"模板“%1”无法查询，已跳过\n"_s.arg(name);
     const QList<FeeQuote> all = ComputeFees(rows, Parcel{*weight, m_o.volume}, m_o.level, *rules);
@@ -143,9 +142,7 @@ int Cli::curve()
         m_err << u"没有快递为“%1”报价\n"_s.arg(m_o.arguments.at(0));
         return CliNoRegionMatch;
     }
-    const auto text = [](const std::optional<double> &fee) {
-        return fee ? numberToText(*fee) : QString();
-    };
+    const auto text = [](const std::optional<double> &fee) { return fee ? numberToText(*fee) : QString(); };
     if (m_o.json) {
         QJsonArray weights;
         for (const double w : fees.weights)

@@ -47,10 +47,9 @@ int Cli::create()
     const QString &name = m_o.arguments.at(0);
     if (const QString problem = checkTemplateName(name); !problem.isEmpty())
         return badInput(problem);
-    const QList<std::pair<QLatin1StringView, QString>> fees{
-        {"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
-        {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
-        {"--other-fee"_L1, m_o.defaults.otherFee}};
+    const QList<std::pair<QLatin1StringView, QString>> fees{{"--fee-20-30"_L1, m_o.defaults.surcharge20To30},
+                                                            {"--fee-30-50"_L1, m_o.defaults.surcharge30To50},
+                                                            {"--other-fee"_L1, m_o.defaults.otherFee}};
     for (const auto &[option, value] : fees) {
         if (!isPriceText(value))
             return badInput(u"%1 需要一个数字，“%2”不是数字"_s.arg(option, value));
