@@ -11,6 +11,15 @@ struct TextTable
 {
     QStringList columns;
     QList<QStringList> rows;
+    /// Where the titles and each row stand in the file they were read from,
+    /// as a seller counts there (a sheet's row number, a text file's line
+    /// number, from 1): the titles' first, then one a row. Empty for a table
+    /// that was not read from a file, or whose rows follow the titles with
+    /// nothing skipped in between.
+    QList<int> sourceRows;
+
+    /// The seller's number of row @p row (-1: the titles), or 0 when unknown.
+    int sourceRow(qsizetype row) const { return row + 1 < sourceRows.size() ? sourceRows.at(row + 1) : 0; }
 };
 
 } // namespace Kuaidi
