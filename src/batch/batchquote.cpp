@@ -95,15 +95,13 @@ OrderFee OrderPricer::priceRow(qsizetype index, qsizetype row, std::optional<dou
     const TemplateRows &rows = *m_templates.at(index);
     const quint32 combination = rows.combination(row);
     const bool priced = leadingNumber(rows.combinationCells(combination).at(ColumnFirstWeight)).has_value();
-    if (!priced)
-        return {std::nullopt, UnpricedText.toString()};
     const BilledWeight billed = billedWeight(*weight, volume, m_rules.value(rows.name()));
-    if (isOverMaximumWeight(billed.billed))
-        return {std::nullopt, u"超过%1KG"_s.arg(numberToText(MaximumWeight))};
     const std::optional<FeeFigures> figures =
         computeFeeFigures(rows.combinationNumbers(combination), priced, billed, m_level);
     if (!figures)
         return {std::nullopt, u"收费级别无效"_s};
+    if (!figures->priced)
+        return {std::nullopt, (figures->overMaximum ? OverMaximumText : UnpricedText).toString()};
     if (!(figures->total > 0))
         return {std::nullopt, u"报价不大于0"_s};
     return {figures->total, {}};

@@ -318,12 +318,18 @@ void FeeQueryPage::ComputeFees()
 
     const MatchedRows &rows = m_matchedRows;
     m_quotes = Kuaidi::ComputeFees(rows, Parcel{*weight, volume}, m_level->currentText(), *rules);
+    qsizetype withFee = 0;
     qsizetype unpriced = 0;
+    qsizetype tooHeavy = 0;
     QStringList notPositive;
     for (qsizetype i = 0; i < m_quotes.size(); ++i) {
-        if (!m_quotes.isPriced(i))
+        if (m_quotes.hasFee(i))
+            ++withFee;
+        else if (!m_quotes.isPriced(i) && m_quotes.cell(i, 2) == OverMaximumText)
+            ++tooHeavy;
+        else if (!m_quotes.isPriced(i))
             ++unpriced;
-        else if (!m_quotes.hasFee(i) && !notPositive.contains(m_quotes.courier(i)))
+        else if (!notPositive.contains(m_quotes.courier(i)))
             notPositive << m_quotes.courier(i);
     }
     // Up to 20 kg the band surcharge is shown, greyed, but not charged.
@@ -348,15 +354,10 @@ void FeeQueryPage::ComputeFees()
         showStatus(u"请先输入目的地"_s);
     else if (rows.isEmpty())
         showStatus(u"没有找到目的地包含“%1”的快递"_s.arg(m_destination->text()));
-    else if (m_quotes.isEmpty())
-        showStatus(u"货物重量超过 %1KG，快递不能报价"_s.arg(numberToText(MaximumWeight)));
     else if (!notPositive.isEmpty())
         showStatus(u"“%1”的报价不大于 0，请检查该模板的星级价格"_s.arg(notPositive.join(u"”、“")));
-    else if (unpriced > 0)
-        showStatus(
-            u"共 %1 条报价（其中 %2 条未报价），绿色为最便宜的快递"_s.arg(m_quotes.size()).arg(unpriced));
     else
-        showStatus(u"共 %1 条报价，绿色为最便宜的快递"_s.arg(m_quotes.size()));
+        showStatus(quoteSummary(withFee, unpriced, tooHeavy));
 }
 
 void FeeQueryPage::ShowFeeBreakdown()

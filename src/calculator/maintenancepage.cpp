@@ -235,8 +235,11 @@ void MaintenancePage::saveBillingRules()
         return;
     const QString name = currentTemplate();
     QString problem;
-    const std::optional<BillingRules> rules = billingRulesFromTexts(
-        m_rounding->currentText(), m_firstWeightRule->text(), m_divisor->currentText(), &problem);
+    QStringList texts = billingRuleTexts(m_database.billingRules(name).value_or(BillingRules()));
+    texts[0] = m_rounding->currentText();
+    texts[1] = m_firstWeightRule->text();
+    texts[2] = m_divisor->currentText();
+    const std::optional<BillingRules> rules = billingRulesFromTexts(texts, &problem);
     const auto showRulesStatus = [this](const QString &text, bool failed) {
         m_rulesStatus->setStyleSheet(failed ? u"color: #b03020;"_s : u"color: #2a6a2a;"_s);
         m_rulesStatus->setText(text);

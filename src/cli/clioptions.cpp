@@ -20,6 +20,8 @@ QString usage()
   kuaidi-cli [--db PATH] breakdown DESTINATION WEIGHT [--level LEVEL] [--volume M3] [--exact] [--row K]
   kuaidi-cli [--db PATH] rows TEMPLATE [--json]
   kuaidi-cli [--db PATH] rules TEMPLATE [--rounding 不取整|0.5|1] [--first-weight KG] [--divisor N]
+                                [--brackets KG,KG,…] [--bands KG,KG,…] [--band-mode 全程|超出部分]
+                                [--unit 1|0.5] [--max-weight KG]
   kuaidi-cli region TEXT
   kuaidi-cli address TEXT
   kuaidi-cli sheets WORKBOOK
@@ -64,6 +66,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
     const QCommandLineOption firstWeight(u"first-weight"_s, u"首重重量"_s, u"KG"_s);
     const QCommandLineOption divisor(u"divisor"_s, u"抛重系数"_s, u"N"_s);
+    const QCommandLineOption brackets(u"brackets"_s, u"重量段"_s, u"KG,KG"_s);
+    const QCommandLineOption bands(u"bands"_s, u"区间起点"_s, u"KG,KG"_s);
+    const QCommandLineOption bandMode(u"band-mode"_s, u"区间计价"_s, u"MODE"_s);
+    const QCommandLineOption unit(u"unit"_s, u"续重单位"_s, u"KG"_s);
+    const QCommandLineOption maxWeight(u"max-weight"_s, u"最大重量"_s, u"KG"_s);
     const QCommandLineOption templates(u"templates"_s, u"templates to price by"_s, u"A,B"_s);
     const QCommandLineOption templateName(u"template"_s, u"template of the bill"_s, u"NAME"_s);
     const QCommandLineOption out(u"out"_s, u"output file, .csv or .xlsx"_s, u"FILE"_s);
@@ -71,10 +78,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                        u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db,        level,        json,   row,       sheet,    fee20,       fee30,
-                       otherFee,  contact,      volume, exact,     rounding, firstWeight, divisor,
-                       templates, templateName, out,    tolerance, replace,  yes,         step,
-                       help,      version,      from,   to});
+    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,    fee30,     otherFee,
+                       contact, volume,    exact,   rounding, firstWeight, divisor,  templates, templateName,
+                       out,     tolerance, replace, yes,      step,        help,     version,   from,
+                       to,      brackets,  bands,   bandMode, unit,        maxWeight});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -109,12 +116,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.exact = parser.isSet(exact);
     o.replace = parser.isSet(replace);
     o.yes = parser.isSet(yes);
-    const auto optional = [&parser](const QCommandLineOption &option) {
-        return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
-    };
-    o.rounding = optional(rounding);
-    o.firstWeight = optional(firstWeight);
-    o.divisor = optional(divisor);
+    const QList<const QCommandLineOption *> ruleOptions{&rounding, &firstWeight, &divisor, &brackets,
+                                                        &bands,    &bandMode,    &unit,    &maxWeight};
+    for (int i = 0; i < ruleOptions.size(); ++i) {
+        if (parser.isSet(*ruleOptions.at(i)))
+            o.ruleTexts.insert(i, parser.value(*ruleOptions.at(i)));
+    }
     if (parser.isSet(volume)) {
         o.volume = parseNumber(parser.value(volume));
         if (!o.volume || *o.volume < 0) {

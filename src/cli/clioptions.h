@@ -2,6 +2,7 @@
 
 #include <templates/templategrid.h>
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -27,10 +28,9 @@ struct CliOptions
     bool exact = false;
     bool replace = false;
     bool yes = false;
-    // Billing rules to store; unset ones stay as they are.
-    std::optional<QString> rounding;
-    std::optional<QString> firstWeight;
-    std::optional<QString> divisor;
+    // Billing rules to store, by their place in billingRuleNames(); the
+    // others stay as they are.
+    QMap<int, QString> ruleTexts;
     // Batch work.
     std::optional<QStringList> templates;
     QString templateName;

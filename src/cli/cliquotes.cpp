@@ -49,16 +49,14 @@ int Cli::runQuery(QList<FeeQuote> &quotes)
     const QList<FeeQuote> all = ComputeFees(rows, Parcel{*weight, m_o.volume}, m_o.level, *rules);
     if (rows.isEmpty())
         m_err << u"没有找到目的地包含“%1”的快递\n"_s.arg(m_o.arguments.at(0));
-    else if (all.isEmpty())
-        m_err << u"货物重量超过 %1KG，不能计算运费\n"_s.arg(numberToText(MaximumWeight));
     // Only fees a seller can charge are listed; the others are named,
     // so that nobody reads a missing price as free shipping.
     for (const FeeQuote &quote : all) {
         if (quote.hasFee())
             quotes.append(quote);
         else
-            m_err << tsvLine({quote.courier, quote.destination,
-                              quote.priced ? u"报价不大于0"_s : UnpricedText.toString()})
+            m_err << tsvLine(
+                         {quote.courier, quote.destination, quote.priced ? u"报价不大于0"_s : quote.total})
                   << u'\n';
     }
     return CliOk;

@@ -25,12 +25,12 @@ int Cli::rules()
     std::optional<BillingRules> rules = db.billingRules(name);
     if (!rules)
         return databaseError(db);
-    if (m_o.rounding || m_o.firstWeight || m_o.divisor) {
-        const QStringList current = billingRuleTexts(*rules);
+    if (!m_o.ruleTexts.isEmpty()) {
+        QStringList texts = billingRuleTexts(*rules);
+        for (auto it = m_o.ruleTexts.cbegin(); it != m_o.ruleTexts.cend(); ++it)
+            texts[it.key()] = it.value();
         QString problem;
-        rules = billingRulesFromTexts(m_o.rounding.value_or(current.at(0)),
-                                      m_o.firstWeight.value_or(current.at(1)),
-                                      m_o.divisor.value_or(current.at(2)), &problem);
+        rules = billingRulesFromTexts(texts, &problem);
         if (!rules)
             return badInput(problem);
         if (!db.setBillingRules(name, *rules))

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace Kuaidi {
 
@@ -169,6 +170,13 @@ char *shortestShownText(double value, char (&buffer)[32])
 }
 
 } // namespace
+
+double priceCellNumber(QStringView text)
+{
+    if (text.trimmed().isEmpty())
+        return std::numeric_limits<double>::quiet_NaN();
+    return leadingNumber(text).value_or(-std::numeric_limits<double>::infinity());
+}
 
 QString numberToText(double value)
 {

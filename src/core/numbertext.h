@@ -16,6 +16,12 @@ double textToNumber(QStringView text);
 /// empty) is told apart from a price of 0.
 std::optional<double> leadingNumber(QStringView text);
 
+/// A price of a weight bracket or band read for pricing: its leading number
+/// as leadingNumber() reads it; NaN for an empty cell (blanks aside), which
+/// falls back to the row's own price where one applies; minus infinity for a
+/// text that is no price ("不发", "未填"): the weights it covers are not priced.
+double priceCellNumber(QStringView text);
+
 /// Writes a number the way every stored value and every shown fee is written:
 /// integral values without a decimal part, others with at most 15 significant
 /// digits, never with an exponent and never with trailing zeros.

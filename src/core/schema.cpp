@@ -58,6 +58,29 @@ const QStringList &RateColumns()
     return columns;
 }
 
+const QStringList &pricedColumns()
+{
+    static const QStringList columns = [] {
+        QStringList c = RateColumns();
+        for (int i = 1; i <= MaxBrackets; ++i)
+            c << u"重量段%1价格"_s.arg(i);
+        for (int b = 1; b <= MaxBands; ++b)
+            c << u"区间%1首重价格"_s.arg(b) << u"区间%1续重价格"_s.arg(b);
+        c << u"最低收费"_s;
+        return c;
+    }();
+    return columns;
+}
+
+QStringList priceExtensionColumns(int brackets, int bands)
+{
+    const QStringList &all = pricedColumns();
+    QStringList columns = all.mid(ColumnFirstBracket, qBound(0, brackets, MaxBrackets));
+    columns += all.mid(ColumnFirstBand, 2 * qBound(0, bands, MaxBands));
+    columns << all.at(ColumnMinimumFee);
+    return columns;
+}
+
 const QStringList &rateColumnShortTitles()
 {
     static const QStringList titles = [] {

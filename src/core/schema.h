@@ -35,8 +35,41 @@ enum PriceField : int {
 
 inline constexpr int LevelCount = 6;
 
+/// A template may price parcels by weight bracket and weight band beyond the
+/// described row, in columns of its own after the 41 (pricedColumns()). A
+/// template has them only when it uses them.
+inline constexpr int MaxBrackets = 12;
+inline constexpr int MaxBands = 8;
+
+enum PricedColumn : int {
+    ColumnFirstBracket = RateColumnCount,               ///< "重量段1价格" …
+    ColumnFirstBand = ColumnFirstBracket + MaxBrackets, ///< "区间1首重价格", "区间1续重价格" …
+    ColumnMinimumFee = ColumnFirstBand + 2 * MaxBands,  ///< "最低收费"
+    PricedColumnCount
+};
+
+constexpr int bracketColumnIndex(int bracket)
+{
+    return ColumnFirstBracket + bracket;
+}
+
+/// @p field: FieldFirstWeight or FieldAdditionalWeight.
+constexpr int bandColumnIndex(int band, int field)
+{
+    return ColumnFirstBand + 2 * band + field;
+}
+
 /// The 41 column names of a rate template, in table order.
 const QStringList &RateColumns();
+
+/// RateColumns(), then the columns of the bracket and band prices and of the
+/// minimum fee, in the order of PricedColumn.
+const QStringList &pricedColumns();
+
+/// The columns a template with @p brackets brackets and @p bands bands prices
+/// by beyond the 41, in order: its bracket prices, its bands' first and
+/// additional prices, and "最低收费".
+QStringList priceExtensionColumns(int brackets, int bands);
 
 /// The short titles the calculator shows above a whole rate row.
 const QStringList &rateColumnShortTitles();

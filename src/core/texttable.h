@@ -9,6 +9,12 @@ namespace Kuaidi {
 /// show, what a sheet reads as, and what the database hands out and takes in.
 struct TextTable
 {
+    TextTable() = default;
+    TextTable(QStringList columns, QList<QStringList> rows = {}, QList<int> sourceRows = {})
+        : columns(std::move(columns)), rows(std::move(rows)), sourceRows(std::move(sourceRows))
+    {
+    }
+
     QStringList columns;
     QList<QStringList> rows;
     /// Where the titles and each row stand in the file they were read from,

@@ -30,17 +30,22 @@ FeeCurve ComputeFeeCurve(const QList<std::shared_ptr<const TemplateRows>> &templ
         if (row < 0)
             continue;
         const quint32 combination = rows->combination(row);
-        if (!leadingNumber(rows->combinationCells(combination).at(ColumnFirstWeight)))
-            continue; // no price for the region: not a courier here
+        const bool ownFirstPriced =
+            leadingNumber(rows->combinationCells(combination).at(ColumnFirstWeight)).has_value();
         const BillingRules courierRules = rules.value(rows->name());
         QList<std::optional<double>> fees;
         fees.reserve(curve.weights.size());
+        bool anyFee = false;
         for (const double weight : std::as_const(curve.weights)) {
             const std::optional<FeeFigures> figures =
-                computeFeeFigures(rows->combinationNumbers(combination), true,
+                computeFeeFigures(rows->combinationNumbers(combination), ownFirstPriced,
                                   billedWeight(weight, volume, courierRules), level);
-            fees << (figures && figures->total > 0 ? std::optional<double>(figures->total) : std::nullopt);
+            const bool fee = figures && figures->priced && figures->total > 0;
+            anyFee = anyFee || fee;
+            fees << (fee ? std::optional<double>(figures->total) : std::nullopt);
         }
+        if (!anyFee)
+            continue; // no price for the region: not a courier here
         curve.couriers << rows->name();
         curve.fees << fees;
     }

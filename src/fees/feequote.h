@@ -45,6 +45,10 @@ struct BilledWeight
     bool volumetric = false; ///< the volume weighed more than the parcel
     bool rounded = false;    ///< rounding up changed the weight
     BillingRules rules;      ///< the rules that made it
+    /// The larger of the weight and the volume weight, not rounded up: what
+    /// picks a weight bracket (couriers round up only what they price by the
+    /// kilogram).
+    double unrounded = 0;
 
     /// Whether the fee is computed for another weight than the one typed.
     bool differs() const;
@@ -56,6 +60,21 @@ struct BilledWeight
 /// under @p rules: the larger of the weight and the volume weight, rounded
 /// up as the rules say, within the weight tolerance (2.00000005 kg stays 2).
 BilledWeight billedWeight(double weight, std::optional<double> volume, const BillingRules &rules);
+
+/// Which of a row's prices made a fee: its first and additional weight, the
+/// price of a weight bracket, or the first and additional weight of a band.
+enum class FeeBasis : quint8 { FirstAndAdditional, Bracket, Band };
+
+/// How a fee was made beyond its figures, for the breakdown.
+struct FeeRule
+{
+    FeeBasis basis = FeeBasis::FirstAndAdditional;
+    qint8 step = -1;         ///< the bracket or band (from 0), -1 for the row's own prices
+    bool minimum = false;    ///< raised to the row's 最低收费
+    bool surcharged = false; ///< the 20–30 or 30–50 kg surcharge was charged
+
+    friend bool operator==(const FeeRule &, const FeeRule &) = default;
+};
 
 /// One result: nine texts in the order of the result list's columns, then the
 /// billed weight and how the row was found.
@@ -73,10 +92,12 @@ struct FeeQuote
     QString billedWeight;     ///< 计费重量, kilograms
     QString match;            ///< 匹配方式: matchKindText()
 
-    /// False for a row whose template gives no price for the region: its
-    /// total is "未报价" and its price fields are empty.
+    /// False for a row whose template gives no price for the region and
+    /// weight: its total is "未报价" (or "超过最大重量") and its price fields
+    /// are empty.
     bool priced = true;
     BilledWeight billing;
+    FeeRule rule;
 
     /// A fee a seller can charge: priced and above 0.
     bool hasFee() const;
@@ -99,52 +120,71 @@ struct FeeQuote
 struct FeeFigures
 {
     bool priced = true;
+    bool overMaximum = false; ///< not priced: heavier than the template's 最大重量
     double total = 0;
     double firstWeight = 0;
     double additionalWeight = 0;
     double bandSurcharge = 0;
     double otherFee = 0;
+    /// Kilograms the fee is for, 计费重量: the unrounded weight in a weight
+    /// bracket, the billed weight otherwise.
+    double pricedWeight = 0;
+    FeeRule rule;
 
-    /// Writes the price texts of @p quote, and its 计费重量 from its billing.
+    /// Writes the price texts of @p quote, its 计费重量 and its rule.
     void writeTo(FeeQuote &quote) const;
-    /// One of the price columns of FeeQuote::cell() (2 to 6), or 计费重量
-    /// (9) for a parcel billed at @p billed kilograms.
-    QString text(int column, double billed) const;
+    /// One of the price columns of FeeQuote::cell() (2 to 6), or 计费重量 (9).
+    QString text(int column) const;
     /// Whether column @p column of a quote is one of the figures.
     static bool isFigureColumn(int column);
 };
 
 /// The total of a row whose template gives no price for its region.
 inline constexpr QStringView UnpricedText = u"未报价";
+/// The total of a row whose template prices no parcel that heavy.
+inline constexpr QStringView OverMaximumText = u"超过最大重量";
 
-/// Heaviest parcel any courier row is priced for, in kilograms.
+/// Heaviest parcel a template prices unless its 最大重量 says otherwise, in
+/// kilograms.
 inline constexpr double MaximumWeight = 50.0;
 
-/// Whether no courier row prices a parcel of @p weight kilograms: over
-/// 50 kg, beyond the weight tolerance.
-bool isOverMaximumWeight(double weight);
+/// Whether a template's rules price no parcel billed at @p weight: over its
+/// 最大重量, beyond the weight tolerance.
+bool isOverMaximumWeight(const BilledWeight &weight);
 
 /// Whether a parcel billed at @p weight kilograms pays the band surcharge:
 /// over 20 kg, up to 50 kg.
 bool isBandCharged(double weight);
 
-/// Whether @p row gives no price: its own 首重价格 does not begin with a
-/// number (empty, "未填", "空", "不发", "-" …). Such a row is not priced at 0.
-bool isUnpriced(const MatchedRateRow &row);
-
 /// Prices one parcel against one row at a customer star level. Nothing when
-/// the level names no price set, or when the billed weight is over 50 kg or
-/// not a positive number. A row without a price gives an unpriced quote.
+/// the level names no price set, or when the billed weight is not a positive
+/// number. A row without the price a parcel needs gives an unpriced quote
+/// ("未报价"), and so does a parcel over the template's 最大重量 ("超过最大重量").
+///
+/// A parcel whose unrounded weight lies within the template's weight
+/// brackets pays the bracket's price; any other pays the first and
+/// additional price of the weight band its billed weight falls in (the
+/// row's own where it has none), wholly (全程) or for the part above the
+/// band's start (超出部分), by units of 续重单位; then the 20–30 and 30–50 kg
+/// surcharges and the other fee as always, and at least the row's 最低收费.
+/// A star level adds its amounts to whichever first or bracket price and
+/// additional price apply.
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
                                         QStringView levelName);
 
-/// The figures of the same quote, from the row's 41 rate cells and a star
-/// level number (levelIndex()).
+/// The figures of the same quote, from the row's cells (in the order of
+/// pricedColumns(); the 41 alone for a template without brackets or bands)
+/// and a star level number (levelIndex()).
 std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const BilledWeight &weight,
                                             int level);
 
-/// The same from the 41 cells already read as numbers (textToNumber()), and
-/// whether the row has a price (see isUnpriced()).
+/// The cells of pricedColumns() read for pricing: the 41 by textToNumber(),
+/// the bracket and band prices and 最低收费 by priceCellNumber().
+void readPriceNumbers(const QStringList &rateCells, double *numbers);
+
+/// The same from cells already read by readPriceNumbers(), and whether the
+/// row's own 首重价格 begins with a number (a row whose 首重价格 is "未填",
+/// "不发" … is not priced at 0 where that price applies).
 std::optional<FeeFigures> computeFeeFigures(const double *rateNumbers, bool priced,
                                             const BilledWeight &weight, int level);
 
@@ -154,7 +194,8 @@ std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight
 /// The explanation shown for one result, with "\r\n" line breaks. @p weightText
 /// is quoted as the user typed it; @p weight picks the wording of its band.
 /// When the billed weight differs from the typed one, a line says which was
-/// billed and why. Empty above 50 kg.
+/// billed and why; a fee by weight bracket or band says which, and a fee
+/// raised to the minimum says so. Empty above the template's 最大重量.
 QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, const BilledWeight &weight);
 
 /// The same for a weight billed as typed.

@@ -4,6 +4,8 @@
 #include <core/schema.h>
 #include <core/tolerance.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Kuaidi {
 
 FeeQuote FeeQuotes::at(qsizetype i) const
@@ -29,7 +31,7 @@ QString FeeQuotes::cell(qsizetype i, int column) const
         return matchKindText(ref.match);
     const Shared &shared = m_shared.at(ref.shared);
     if (shared.figures && FeeFigures::isFigureColumn(column))
-        return shared.figures->text(column, shared.quote.billing.billed);
+        return shared.figures->text(column);
     return shared.quote.cell(column);
 }
 
@@ -87,6 +89,21 @@ void FeeQuotes::append(quint32 shared, const std::shared_ptr<const TemplateRows>
         index = qint32(m_sources.size() - 1);
     }
     m_refs.append({shared, index, quint32(row), match});
+}
+
+QString quoteSummary(qsizetype withFee, qsizetype unpriced, qsizetype overMaximum)
+{
+    QStringList without;
+    if (unpriced > 0)
+        without << u"%1 条未报价"_s.arg(unpriced);
+    if (overMaximum > 0)
+        without << u"%1 条超过最大重量"_s.arg(overMaximum);
+    if (withFee == 0)
+        return u"没有快递能为这个重量报价（%1）"_s.arg(without.join(u"，"));
+    QString text = u"共 %1 条报价，绿色为最便宜的快递"_s.arg(withFee);
+    if (!without.isEmpty())
+        text += u"；另有 "_s + without.join(u"，");
+    return text;
 }
 
 } // namespace Kuaidi

@@ -96,6 +96,10 @@ private:
     QList<Ref> m_refs;
 };
 
+/// What a computation found, for the status line: the quotes with a fee
+/// ("3 条报价，绿色为最便宜的快递"), and how many rows have none and why.
+QString quoteSummary(qsizetype withFee, qsizetype unpriced, qsizetype overMaximum);
+
 } // namespace Kuaidi
 
 template<>

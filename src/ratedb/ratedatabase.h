@@ -201,6 +201,9 @@ private:
     /// program or station deleted or renamed it meanwhile), fails saying so.
     bool requireTemplate(const QString &name);
     DbError forgetRules(const QString &name);
+    /// Saves @p rules inside the running transaction.
+    DbError saveRules(const QString &name, const BillingRules &rules);
+    DbError addMissingRuleColumns();
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.

@@ -1,7 +1,7 @@
 #include "ratedatabase.h"
 
-#include "ratedatabaseparts.h"
 #include "programtables.h"
+#include "ratedatabaseparts.h"
 #include "sqltext.h"
 
 #include <QDir>

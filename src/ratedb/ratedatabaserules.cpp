@@ -1,7 +1,7 @@
 #include "ratedatabase.h"
 
-#include "ratedatabaseparts.h"
 #include "programtables.h"
+#include "ratedatabaseparts.h"
 #include "sqltext.h"
 using namespace Qt::StringLiterals;
 
@@ -9,16 +9,22 @@ namespace Kuaidi {
 
 namespace {
 
-// The billing rules of every template that has saved some, as texts. The
-// column names are the rules' own.
-constexpr QStringView SelectRulesSql =
-    u"SELECT \"模板\", \"计费取整\", \"首重重量\", \"抛重系数\" FROM \"__kuaidi_rules\"";
-constexpr QStringView SaveRulesSql =
-    u"INSERT INTO \"__kuaidi_rules\" (\"模板\", \"计费取整\", \"首重重量\", \"抛重系数\") VALUES (?, ?, ?, "
-    u"?) "
-    u"ON CONFLICT (\"模板\") DO UPDATE SET \"计费取整\" = excluded.\"计费取整\", "
-    u"\"首重重量\" = excluded.\"首重重量\", \"抛重系数\" = excluded.\"抛重系数\"";
+constexpr QStringView SelectRulesSql = u"SELECT * FROM \"__kuaidi_rules\"";
+constexpr QStringView SaveRulesSql = u"INSERT INTO \"__kuaidi_rules\" (\"模板\", %1) VALUES (?, %2) "
+                                     u"ON CONFLICT (\"模板\") DO UPDATE SET %3";
+constexpr QStringView AddRuleColumnSql = u"ALTER TABLE \"__kuaidi_rules\" ADD COLUMN %1 TEXT";
 constexpr QStringView ForgetRulesSql = u"DELETE FROM \"__kuaidi_rules\" WHERE \"模板\" = ?";
+
+QString saveRulesSql()
+{
+    QStringList columns;
+    QStringList updates;
+    for (const QString &rule : billingRuleNames()) {
+        columns << Sql::quoted(rule);
+        updates << columns.last() + u" = excluded."_s + columns.last();
+    }
+    return SaveRulesSql.arg(columns.join(u", "), Sql::placeholders(columns.size()), updates.join(u", "));
+}
 
 } // namespace
 
@@ -28,6 +34,31 @@ DbError RateDatabase::forgetRules(const QString &name)
     if (!m_engine->tableExists(ProgramTables::Rules.toString(), &error))
         return error;
     return m_engine->exec(ForgetRulesSql, {name});
+}
+
+DbError RateDatabase::addMissingRuleColumns()
+{
+    std::unique_ptr<RowCursor> query = m_engine->query(u"SELECT * FROM \"__kuaidi_rules\" WHERE 0 = 1", {});
+    if (query->error().isError())
+        return query->error();
+    QStringList present;
+    for (int c = 0; c < query->columnCount(); ++c)
+        present << query->columnName(c);
+    query.reset();
+    for (const QString &rule : billingRuleNames()) {
+        if (present.contains(rule))
+            continue;
+        if (DbError error = m_engine->exec(AddRuleColumnSql.arg(Sql::quoted(rule))); error.isError())
+            return error;
+    }
+    return {};
+}
+
+DbError RateDatabase::saveRules(const QString &name, const BillingRules &rules)
+{
+    if (DbError error = addMissingRuleColumns(); error.isError())
+        return error;
+    return m_engine->exec(saveRulesSql(), QStringList{name} + billingRuleTexts(rules));
 }
 
 std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
@@ -42,11 +73,26 @@ std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
         return saved;
     }
     std::unique_ptr<RowCursor> query = m_engine->query(SelectRulesSql, {});
+    // By name: a table from before the later rules lacks their columns.
+    QList<int> columnOf;
+    for (const QString &rule : billingRuleNames()) {
+        int found = -1;
+        for (int c = 0; c < query->columnCount() && found < 0; ++c) {
+            if (query->columnName(c) == rule)
+                found = c;
+        }
+        columnOf << found;
+    }
     while (query->next()) {
         const QString name = query->text(0);
+        QStringList texts;
+        for (const int c : std::as_const(columnOf)) {
+            if (c < 0)
+                break;
+            texts << query->text(c);
+        }
         QString problem;
-        const std::optional<BillingRules> rules =
-            billingRulesFromTexts(query->text(1), query->text(2), query->text(3), &problem);
+        const std::optional<BillingRules> rules = billingRulesFromTexts(texts, &problem);
         // Rules someone else wrote into the file and no courier can use are
         // not guessed at: the template bills by the defaults.
         if (!rules)
@@ -93,11 +139,10 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
         return false;
     if (!names.contains(name))
         return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
-    const QStringList texts = billingRuleTexts(rules);
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
         if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
             return error;
-        return m_engine->exec(SaveRulesSql, {name, texts.at(0), texts.at(1), texts.at(2)});
+        return saveRules(name, rules);
     });
 }
 

@@ -89,10 +89,10 @@ QString TemplateRows::cell(qsizetype row, int column) const
 std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const QString &name, DbError *error)
 {
     // Where each rate column is among the fields; -1 for one the table lacks.
-    std::array<int, RateColumnCount> fieldOf;
+    std::array<int, PricedColumnCount> fieldOf;
     fieldOf.fill(-1);
     for (int field = 0; field < query.columnCount(); ++field) {
-        const qsizetype column = RateColumns().indexOf(query.columnName(field));
+        const qsizetype column = pricedColumns().indexOf(query.columnName(field));
         if (column >= 0 && fieldOf[column] < 0)
             fieldOf[column] = field;
     }
@@ -137,20 +137,23 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
             rows->m_foldedRegions.append(foldAscii(region));
 
         key.clear();
-        for (int column = ColumnProvince; column < RateColumnCount; ++column)
+        for (int column = ColumnProvince; column < PricedColumnCount; ++column)
             appendCell(column);
         auto it = combinations.constFind(QByteArray::fromRawData(key.data(), qsizetype(key.size())));
         if (it == combinations.cend()) {
-            QStringList cells(RateColumnCount);
-            for (int column = ColumnProvince; column < RateColumnCount; ++column)
+            QStringList cells(PricedColumnCount);
+            for (int column = ColumnProvince; column < PricedColumnCount; ++column)
                 cells[column] = fieldOf[column] < 0 ? QString() : query.text(fieldOf[column]);
             it = combinations.insert(QByteArray(key.data(), qsizetype(key.size())),
                                      quint32(rows->m_combinations.size()));
-            for (const QString &cell : cells)
-                rows->m_combinationNumbers.append(textToNumber(cell));
+            for (int column = 0; column < PricedColumnCount; ++column) {
+                const QString &cell = cells.at(column);
+                rows->m_combinationNumbers.append(column < RateColumnCount ? textToNumber(cell)
+                                                                           : priceCellNumber(cell));
+            }
             rows->m_combinations.append(std::move(cells));
             key.clear();
-            for (int column = ColumnFirstWeight; column < RateColumnCount; ++column)
+            for (int column = ColumnFirstWeight; column < PricedColumnCount; ++column)
                 appendCell(column);
             const QByteArray group(key.data(), qsizetype(key.size()));
             rows->m_quoteGroupOf.append(quoteGroups.value(group, quint32(quoteGroups.size())));

@@ -30,8 +30,8 @@ public:
     QString name() const { return m_name; }
     qsizetype rowCount() const { return m_regions.size(); }
 
-    /// Any of the 41 rate cells, as stored (a column the table lacks reads
-    /// as empty).
+    /// Any of the cells of pricedColumns(), as stored (a column the table
+    /// lacks reads as empty).
     QString cell(qsizetype row, int column) const;
     QStringView region(qsizetype row) const { return m_regions.at(row); }
     /// 地区 with ASCII letters lowered, as LIKE compares them.
@@ -57,12 +57,13 @@ public:
     quint32 quoteGroup(qsizetype row) const { return m_quoteGroupOf.at(m_combinationOf.at(row)); }
     quint32 quoteGroupCount() const { return m_quoteGroupCount; }
     qsizetype combinationCount() const { return m_combinations.size(); }
-    /// The 41 cells of a combination; ID and 地区 are empty.
+    /// The cells of pricedColumns() of a combination; ID and 地区 are empty.
     const QStringList &combinationCells(quint32 combination) const { return m_combinations.at(combination); }
-    /// The same cells read as numbers (textToNumber()), for pricing.
+    /// The same cells read as numbers for pricing (as readPriceNumbers()
+    /// reads them: the 41 by textToNumber(), the others by priceCellNumber()).
     const double *combinationNumbers(quint32 combination) const
     {
-        return m_combinationNumbers.constData() + qsizetype(combination) * RateColumnCount;
+        return m_combinationNumbers.constData() + qsizetype(combination) * PricedColumnCount;
     }
 
     /// Reads every row of template @p name from @p table, a cursor over its
@@ -120,7 +121,7 @@ private:
     QList<bool> m_nullRegion;
     QList<quint32> m_combinationOf;
     QList<QStringList> m_combinations;
-    QList<double> m_combinationNumbers; // RateColumnCount a combination
+    QList<double> m_combinationNumbers; // PricedColumnCount a combination
     QList<quint32> m_quoteGroupOf;      // by combination
     quint32 m_quoteGroupCount = 0;
 };

@@ -152,11 +152,12 @@ TextTable newTemplateGrid(const RateSheet &sheet, const NewTemplateDefaults &def
 
 std::optional<BillingRules> billingRulesFromSheet(const TextTable &sheet)
 {
+    // Exports made before the later rules have the first three only.
     const QStringList &names = billingRuleNames();
-    if (sheet.columns.mid(0, names.size()) != names || sheet.rows.isEmpty())
+    if (sheet.columns.size() < 3 || sheet.columns != names.mid(0, sheet.columns.size()) ||
+        sheet.rows.isEmpty())
         return std::nullopt;
-    const QStringList &values = sheet.rows.first();
-    return billingRulesFromTexts(values.value(0), values.value(1), values.value(2));
+    return billingRulesFromTexts(sheet.rows.first().mid(0, sheet.columns.size()));
 }
 
 TextTable billingRulesSheet(const BillingRules &rules)

@@ -144,7 +144,8 @@ private Q_SLOTS:
         QTest::newRow("text weight") << u"南京"_s << u"abc"_s << 0
                                      << QStringList{u"重量无效"_s, u"重量无效"_s};
         QTest::newRow("zero weight") << u"南京"_s << u"0"_s << 0 << QStringList{u"重量无效"_s, u"重量无效"_s};
-        QTest::newRow("over 50 kg") << u"南京"_s << u"60"_s << 0 << QStringList{u"超过50KG"_s, u"超过50KG"_s};
+        QTest::newRow("over 50 kg") << u"南京"_s << u"60"_s << 0
+                                    << QStringList{u"超过最大重量"_s, u"超过最大重量"_s};
         QTest::newRow("empty destination")
             << u""_s << u"1"_s << 0 << QStringList{u"无匹配地区"_s, u"无匹配地区"_s};
     }

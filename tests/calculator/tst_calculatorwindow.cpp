@@ -233,11 +233,15 @@ private Q_SLOTS:
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.texts().first().contains(u"请输入正确的货物重量"_s));
 
+        // Too heavy for every courier: each named, none a fee.
         weight->setText(u"60"_s);
         QTest::mouseClick(compute, Qt::LeftButton);
-        QCOMPARE(results->rowCount(), 0);
+        QCOMPARE(results->rowCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(results->cell(row, 2), u"超过最大重量"_s);
         QCOMPARE(messages.messages.size(), 1);
-        QVERIFY(child<QLabel>(window.get(), u"标签_状态"_s)->text().contains(u"50KG"_s));
+        QCOMPARE(child<QLabel>(window.get(), u"标签_状态"_s)->text(),
+                 u"没有快递能为这个重量报价（3 条超过最大重量）"_s);
 
         // A volume must be a number; templates without a divisor do not
         // bill it.

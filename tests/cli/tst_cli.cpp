@@ -276,19 +276,33 @@ private Q_SLOTS:
         const auto rules = [&](QStringList arguments) {
             return run(QStringList{u"--db"_s, path, u"rules"_s} + arguments, false);
         };
-        QCOMPARE(rules({u"甲"_s}).out, u"计费取整\t不取整\n首重重量\t1\n抛重系数\t0\n"_s);
+        // The later rules follow the first three, empty after the tab where
+        // a template has no brackets or bands.
+        const QString later = u"重量段\t\n区间起点\t\n区间计价\t全程\n续重单位\t1\n最大重量\t50\n"_s;
+        QCOMPARE(rules({u"甲"_s}).out, u"计费取整\t不取整\n首重重量\t1\n抛重系数\t0\n"_s + later);
         QCOMPARE(rules({u"甲"_s, u"--rounding"_s, u"0.5"_s, u"--first-weight"_s, u"3"_s}).out,
-                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t0\n"_s);
+                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t0\n"_s + later);
         QCOMPARE(rules({u"甲"_s, u"--divisor"_s, u"8000"_s}).out,
-                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n"_s);
-        for (const QStringList &bad : {QStringList{u"甲"_s, u"--rounding"_s, u"2"_s},
-                                       QStringList{u"甲"_s, u"--first-weight"_s, u"0"_s},
-                                       QStringList{u"甲"_s, u"--divisor"_s, u"-1"_s}, QStringList{u"乙"_s}}) {
+                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n"_s + later);
+        QCOMPARE(rules({u"甲"_s, u"--brackets"_s, u"0.5,1,2,3"_s, u"--bands"_s, u"3, 8"_s, u"--band-mode"_s,
+                        u"超出部分"_s, u"--unit"_s, u"0.5"_s, u"--max-weight"_s, u"3000"_s})
+                     .out,
+                 u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n重量段\t0.5,1,2,3\n区间起点\t3,"
+                 u"8\n区间计价\t超出部分\n"
+                 u"续重单位\t0.5\n最大重量\t3000\n"_s);
+        const QString stored = rules({u"甲"_s}).out;
+        for (const QStringList &bad :
+             {QStringList{u"甲"_s, u"--rounding"_s, u"2"_s},
+              QStringList{u"甲"_s, u"--first-weight"_s, u"0"_s},
+              QStringList{u"甲"_s, u"--divisor"_s, u"-1"_s},
+              QStringList{u"甲"_s, u"--brackets"_s, u"1,0.5"_s},
+              QStringList{u"甲"_s, u"--band-mode"_s, u"按段"_s}, QStringList{u"甲"_s, u"--unit"_s, u"2"_s},
+              QStringList{u"甲"_s, u"--max-weight"_s, u"-5"_s}, QStringList{u"乙"_s}}) {
             const CliRun r = rules(bad);
             QCOMPARE(r.status, int(CliBadInput));
             QVERIFY(!r.err.isEmpty());
         }
-        QCOMPARE(rules({u"甲"_s}).out, u"计费取整\t0.5\n首重重量\t3\n抛重系数\t8000\n"_s);
+        QCOMPARE(rules({u"甲"_s}).out, stored);
         QCOMPARE(run({u"--db"_s, path, u"templates"_s}, false).out, u"甲\n"_s);
     }
 

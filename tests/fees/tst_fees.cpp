@@ -84,8 +84,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("weight");
         QTest::addColumn<QString>("level");
-        QTest::newRow("over 50 kg") << 50.5 << u"原参数价格"_s;
-        QTest::newRow("60 kg") << 60.0 << u"五星客户"_s;
         QTest::newRow("zero weight") << 0.0 << u"原参数价格"_s;
         QTest::newRow("negative weight") << -1.0 << u"原参数价格"_s;
         QTest::newRow("no level") << 3.0 << QString();
@@ -112,8 +110,15 @@ private Q_SLOTS:
     {
         QFETCH(double, weight);
         QFETCH(bool, over);
-        QCOMPARE(Kuaidi::isOverMaximumWeight(weight), over);
-        QCOMPARE(ComputeFeeQuote(exampleRow(), weight, u"原参数价格").has_value(), !over);
+        QCOMPARE(Kuaidi::isOverMaximumWeight(billedWeight(weight, std::nullopt, BillingRules())), over);
+        // Named, never free: 超过最大重量 in place of a fee, and no breakdown.
+        for (const QString &level : levelNames()) {
+            const std::optional<FeeQuote> quote = ComputeFeeQuote(exampleRow(), weight, level);
+            QVERIFY(quote);
+            QCOMPARE(quote->hasFee(), !over);
+            QCOMPARE(quote->total == OverMaximumText, over);
+            QCOMPARE(FeeBreakdownText(*quote, numberToText(weight), weight).isEmpty(), over);
+        }
     }
 
     void computeFeeQuote_textPricesReadLeniently()
@@ -150,7 +155,6 @@ private Q_SLOTS:
         row.cells[ColumnFirstWeight] = firstWeight;
         const FeeQuote quote = *ComputeFeeQuote(row, 2.5, u"五星客户");
         QCOMPARE(quote.priced, priced);
-        QCOMPARE(isUnpriced(row), !priced);
         if (priced)
             return;
         QCOMPARE(quote.toCells().mid(0, 7),
@@ -196,7 +200,7 @@ private Q_SLOTS:
         QFETCH(double, billed);
         QFETCH(QString, line);
         const QStringList texts = rules.split(u' ');
-        const BillingRules parsed = *billingRulesFromTexts(texts.at(0), texts.at(1), texts.at(2));
+        const BillingRules parsed = *billingRulesFromTexts(texts);
         const BilledWeight result =
             billedWeight(weight, volume > 0 ? std::optional<double>(volume) : std::nullopt, parsed);
         QCOMPARE(result.billed, billed);
@@ -235,27 +239,38 @@ private Q_SLOTS:
 
     void billingRules_refuseWhatNoCourierUses_data()
     {
-        QTest::addColumn<QString>("rounding");
-        QTest::addColumn<QString>("firstWeight");
-        QTest::addColumn<QString>("divisor");
+        // The rules' texts in order, separated by '|'; missing ones at the end
+        // keep their defaults.
+        QTest::addColumn<QString>("texts");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("defaults") << u"不取整"_s << u"1"_s << u"0"_s << true;
-        QTest::newRow("typed loosely") << u" 0.50 "_s << u"１"_s << u"8000"_s << true;
-        QTest::newRow("unknown rounding") << u"2"_s << u"1"_s << u"0"_s << false;
-        QTest::newRow("first weight 0") << u"1"_s << u"0"_s << u"0"_s << false;
-        QTest::newRow("first weight text") << u"1"_s << u"一"_s << u"0"_s << false;
-        QTest::newRow("negative divisor") << u"1"_s << u"1"_s << u"-6000"_s << false;
-        QTest::newRow("divisor with unit") << u"1"_s << u"1"_s << u"6000cm"_s << false;
+        QTest::newRow("defaults") << u"不取整|1|0"_s << true;
+        QTest::newRow("typed loosely") << u" 0.50 |１|8000"_s << true;
+        QTest::newRow("unknown rounding") << u"2|1|0"_s << false;
+        QTest::newRow("first weight 0") << u"1|0|0"_s << false;
+        QTest::newRow("first weight text") << u"1|一|0"_s << false;
+        QTest::newRow("negative divisor") << u"1|1|-6000"_s << false;
+        QTest::newRow("divisor with unit") << u"1|1|6000cm"_s << false;
+        QTest::newRow("every rule") << u"1|1|0|0.5,1，2、3|3 8|超出部分|0.5|5000"_s << true;
+        QTest::newRow("no brackets or bands") << u"1|1|0|||全程|1|50"_s << true;
+        QTest::newRow("brackets not rising") << u"1|1|0|0.5,1,1|"_s << false;
+        QTest::newRow("bracket 0") << u"1|1|0|0,1"_s << false;
+        QTest::newRow("bracket not a number") << u"1|1|0|0.5,1kg"_s << false;
+        QTest::newRow("thirteen brackets") << u"1|1|0|1,2,3,4,5,6,7,8,9,10,11,12,13"_s << false;
+        QTest::newRow("bands falling") << u"1|1|0||8,3"_s << false;
+        QTest::newRow("unknown band pricing") << u"1|1|0|||超出"_s << false;
+        QTest::newRow("unit 2") << u"1|1|0||||2"_s << false;
+        QTest::newRow("maximum 0") << u"1|1|0|||全程|1|0"_s << false;
     }
     void billingRules_refuseWhatNoCourierUses()
     {
-        QFETCH(QString, rounding);
-        QFETCH(QString, firstWeight);
-        QFETCH(QString, divisor);
+        QFETCH(QString, texts);
         QFETCH(bool, accepted);
         QString problem;
-        QCOMPARE(billingRulesFromTexts(rounding, firstWeight, divisor, &problem).has_value(), accepted);
+        const std::optional<BillingRules> rules = billingRulesFromTexts(texts.split(u'|'), &problem);
+        QCOMPARE(rules.has_value(), accepted);
         QCOMPARE(problem.isEmpty(), accepted);
+        if (rules) // what is stored reads back the same
+            QCOMPARE(billingRulesFromTexts(billingRuleTexts(*rules)), rules);
     }
 
     void feeBreakdownText_isByteExact_data()
@@ -326,7 +341,8 @@ private Q_SLOTS:
         QCOMPARE(quotes.size(), 3);
         QCOMPARE(quotes.at(2).total, u"19"_s);
         QCOMPARE(cheapestQuotes(quotes), QList<int>{2});
-        QVERIFY(ComputeFees(rows, 60, u"原参数价格").isEmpty());
+        for (const FeeQuote &quote : ComputeFees(rows, 60, u"原参数价格"))
+            QCOMPARE(quote.total, OverMaximumText);
     }
 
     void cheapestQuotes_marksEveryTie()
