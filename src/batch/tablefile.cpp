@@ -258,7 +258,8 @@ QByteArray csvRecord(const QStringList &cells)
 
 QList<OutputSheet> templateSheets(const QString &name, const TextTable &rows, const BillingRules &rules)
 {
-    return {{isSheetName(name) ? name : u"模板"_s, rows, {}},
+    const TextTable written(exportColumnTitles(rows.columns, rules), rows.rows);
+    return {{isSheetName(name) ? name : u"模板"_s, written, {}},
             {RulesSheetName.toString(), billingRulesSheet(rules), {}}};
 }
 

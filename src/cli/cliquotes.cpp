@@ -97,7 +97,8 @@ int Cli::rows()
     const std::optional<TextTable> table = db.readTemplate(name);
     if (!table)
         return databaseError(db);
-    writeTable(m_out, m_o.json, RateColumns(), rateRowsOf(*table));
+    const QStringList columns = pricedColumnsOf(*table);
+    writeTable(m_out, m_o.json, columns, rateRowsOf(*table, columns));
     return CliOk;
 }
 

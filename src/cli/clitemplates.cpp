@@ -66,8 +66,15 @@ int Cli::create()
     const TextTable grid = newTemplateGrid(rates, m_o.defaults);
     if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
         return badInput(problem);
-    // An exported template brings its billing rules along.
-    const std::optional<BillingRules> rules = exportedBillingRules(m_o.arguments.at(1));
+    // An exported template brings its billing rules along; any other sheet
+    // may say some in its headings.
+    std::optional<BillingRules> rules = exportedBillingRules(m_o.arguments.at(1));
+    if (!rules.has_value() && rates.rules != SheetRules())
+        rules = rates.rules.appliedTo(BillingRules());
+    if (!rates.unusedColumns.isEmpty())
+        m_err << u"未使用的列：%1\n"_s.arg(rates.unusedColumns.join(u"、"));
+    if (!rates.skippedRows.isEmpty())
+        m_err << u"没有导入：%1\n"_s.arg(rates.skippedRows.join(u"、"));
 
     RateDatabase db(m_o.databasePath);
     const QStringList existing = db.templateNames();
@@ -78,6 +85,13 @@ int Cli::create()
         return badInput(u"保存失败：已有名为“%1”的快递模板（用 --replace 替换它的行）"_s.arg(name));
     if (!exists && existing.contains(name, Qt::CaseInsensitive))
         return badInput(u"保存失败：已有名为“%1”的快递模板"_s.arg(name));
+    if (exists && !exportedBillingRules(m_o.arguments.at(1)) && rates.rules != SheetRules()) {
+        // A replaced template keeps its rules but for what the sheet says.
+        const std::optional<BillingRules> current = db.billingRules(name);
+        if (!current)
+            return databaseError(db);
+        rules = rates.rules.appliedTo(*current);
+    }
     if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows)
                  : db.createTemplate(name, grid.columns, grid.rows)))
         return databaseError(db);

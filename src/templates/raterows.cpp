@@ -7,14 +7,29 @@ namespace Kuaidi {
 
 QList<QStringList> rateRowsOf(const TextTable &table)
 {
+    return rateRowsOf(table, RateColumns());
+}
+
+QStringList pricedColumnsOf(const TextTable &table)
+{
+    QStringList columns = RateColumns();
+    for (const QString &column : pricedColumns().mid(RateColumnCount)) {
+        if (table.columns.contains(column))
+            columns << column;
+    }
+    return columns;
+}
+
+QList<QStringList> rateRowsOf(const TextTable &table, const QStringList &columns)
+{
     QList<qsizetype> fieldOf;
-    for (const QString &column : RateColumns())
+    for (const QString &column : columns)
         fieldOf.append(table.columns.indexOf(column));
     QList<QStringList> rows;
     rows.reserve(table.rows.size());
     for (const QStringList &stored : table.rows) {
         QStringList row;
-        row.reserve(RateColumnCount);
+        row.reserve(columns.size());
         for (const qsizetype at : std::as_const(fieldOf))
             row.append(at < 0 ? QString() : stored.value(at));
         rows.append(std::move(row));

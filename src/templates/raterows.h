@@ -13,6 +13,13 @@ namespace Kuaidi {
 /// table lacks reads as empty.
 QList<QStringList> rateRowsOf(const TextTable &table);
 
+/// The same in the order of @p columns.
+QList<QStringList> rateRowsOf(const TextTable &table, const QStringList &columns);
+
+/// RateColumns(), then those price columns beyond the 41 (pricedColumns())
+/// that @p table has.
+QStringList pricedColumnsOf(const TextTable &table);
+
 /// What a row charges at a star level for one price field: the row's own
 /// price plus the level's amount for that field, both read leniently. Level 0
 /// (原参数价格) has amounts of its own too. @p rateCells are the 41 cells of
