@@ -241,10 +241,11 @@ public:
     }
 
 private:
-    static std::optional<FeeFigures> unpriced()
+    std::optional<FeeFigures> unpriced() const
     {
         FeeFigures figures;
         figures.priced = false;
+        figures.pricedWeight = m_weight.billed;
         return figures;
     }
 

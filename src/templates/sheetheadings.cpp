@@ -43,7 +43,7 @@ struct Weights
     bool found = false;
     double low = 0;
     std::optional<double> high;
-    bool range = false;  // a range or a bound, not a single weight
+    bool range = false; // a range or a bound, not a single weight
     bool hasUnit = false;
 };
 
@@ -174,7 +174,8 @@ SheetHeading readSheetHeading(QStringView title)
     const QStringList &columns = pricedColumns();
     if (columns.contains(named) && named != columns.at(ColumnFirstWeight) &&
         named != columns.at(ColumnAdditionalWeight)) {
-        heading.kind = named == columns.at(ColumnMinimumFee) ? SheetHeading::Kind::Minimum : SheetHeading::Kind::Column;
+        heading.kind =
+            named == columns.at(ColumnMinimumFee) ? SheetHeading::Kind::Minimum : SheetHeading::Kind::Column;
         heading.column = named;
         return heading;
     }

@@ -14,14 +14,14 @@ namespace Kuaidi {
 struct SheetHeading
 {
     enum class Kind {
-        Other,         ///< none of these: a column the template does not use
-        Column,        ///< a column of the template by its name or a synonym (see column)
-        Bracket,       ///< the price up to a weight (high)
-        First,         ///< the first-weight price
-        Additional,    ///< the additional-weight price
-        BandFirst,     ///< a first-weight price for a range of weights
-        BandAdditional,///< an additional-weight price for a range of weights
-        Minimum,       ///< 最低收费
+        Other,          ///< none of these: a column the template does not use
+        Column,         ///< a column of the template by its name or a synonym (see column)
+        Bracket,        ///< the price up to a weight (high)
+        First,          ///< the first-weight price
+        Additional,     ///< the additional-weight price
+        BandFirst,      ///< a first-weight price for a range of weights
+        BandAdditional, ///< an additional-weight price for a range of weights
+        Minimum,        ///< 最低收费
     };
 
     Kind kind = Kind::Other;

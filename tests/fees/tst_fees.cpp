@@ -4,6 +4,7 @@
 #include <core/schema.h>
 #include <fees/feequery.h>
 #include <fees/feequote.h>
+#include <fees/feequotes.h>
 #include <ratedb/ratedatabase.h>
 
 #include <QTemporaryDir>
@@ -29,7 +30,34 @@ MatchedRateRow exampleRow()
     return row;
 }
 
+// The example row with prices by weight: brackets up to 0.5 kg (4), 1 kg (6)
+// and 3 kg ("不发"); bands from 5 kg (first blank: the row's own 10,
+// additional 4) and from 30 kg (first 100, additional 2); minimum 7.5.
+MatchedRateRow bracketRow()
+{
+    MatchedRateRow row = exampleRow();
+    row.cells.resize(PricedColumnCount);
+    row.cells[bracketColumnIndex(0)] = u"4"_s;
+    row.cells[bracketColumnIndex(1)] = u"6元"_s;
+    row.cells[bracketColumnIndex(2)] = u"不发"_s;
+    row.cells[bandColumnIndex(0, FieldAdditionalWeight)] = u"4"_s;
+    row.cells[bandColumnIndex(1, FieldFirstWeight)] = u"100"_s;
+    row.cells[bandColumnIndex(1, FieldAdditionalWeight)] = u"2"_s;
+    row.cells[ColumnMinimumFee] = u"7.5"_s;
+    return row;
+}
+
+BillingRules bracketRules(const QString &pricing = u"全程"_s, const QString &unit = u"1"_s,
+                          const QString &rounding = u"不取整"_s)
+{
+    return *billingRulesFromTexts(
+        {rounding, u"1"_s, u"0"_s, u"0.5,1,3"_s, u"5,30"_s, pricing, unit, u"100"_s});
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Kuaidi::MatchedRateRow)
+Q_DECLARE_METATYPE(Kuaidi::BillingRules)
 
 class TestFees : public QObject
 {
@@ -343,6 +371,128 @@ private Q_SLOTS:
         QCOMPARE(cheapestQuotes(quotes), QList<int>{2});
         for (const FeeQuote &quote : ComputeFees(rows, 60, u"原参数价格"))
             QCOMPARE(quote.total, OverMaximumText);
+    }
+
+    void computeFeeQuote_byBracketAndBand_data()
+    {
+        QTest::addColumn<MatchedRateRow>("row");
+        QTest::addColumn<BillingRules>("rules");
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QStringList>("fields"); // 快递费用, 首重, 续重, 计费重量
+        const QString base = u"原参数价格"_s;
+        const QString two = u"二星客户"_s;
+        const MatchedRateRow row = bracketRow();
+        const BillingRules whole = bracketRules();
+        const BillingRules parts = bracketRules(u"超出部分"_s);
+        QTest::newRow("bracket, raised to the minimum")
+            << row << whole << 0.3 << base << QStringList{u"7.5"_s, u"4"_s, u"0"_s, u"0.3"_s};
+        QTest::newRow("on a bracket's limit")
+            << row << whole << 0.5 << base << QStringList{u"7.5"_s, u"4"_s, u"0"_s, u"0.5"_s};
+        QTest::newRow("just above it")
+            << row << whole << 0.51 << base << QStringList{u"9"_s, u"6"_s, u"0"_s, u"0.51"_s};
+        QTest::newRow("bracket at a level: first amount, no level other fee")
+            << row << whole << 0.51 << two << QStringList{u"10"_s, u"7"_s, u"0"_s, u"0.51"_s};
+        QTest::newRow("a bracket marked 不发")
+            << row << whole << 2.0 << base << QStringList{u"未报价"_s, {}, {}, u"2"_s};
+        QTest::newRow("above the brackets: the row's own prices")
+            << row << whole << 3.01 << base << QStringList{u"23.05"_s, u"10"_s, u"5"_s, u"3.01"_s};
+        QTest::newRow("first band, blank first is the row's")
+            << row << whole << 6.0 << base << QStringList{u"33"_s, u"10"_s, u"4"_s, u"6"_s};
+        QTest::newRow("first band at a level")
+            << row << whole << 6.0 << two << QStringList{u"36.5"_s, u"11"_s, u"4.5"_s, u"6"_s};
+        QTest::newRow("band with the 20-30 kg surcharge")
+            << row << whole << 25.0 << base << QStringList{u"134"_s, u"10"_s, u"4"_s, u"25"_s};
+        QTest::newRow("band and level above 20 kg: level other fee")
+            << row << whole << 25.0 << two << QStringList{u"149"_s, u"11"_s, u"4.5"_s, u"25"_s};
+        QTest::newRow("second band") << row << whole << 40.0 << base
+                                     << QStringList{u"261"_s, u"100"_s, u"2"_s, u"40"_s};
+        QTest::newRow("above 50 kg: no surcharge")
+            << row << whole << 60.0 << base << QStringList{u"221"_s, u"100"_s, u"2"_s, u"60"_s};
+        QTest::newRow("on the maximum")
+            << row << whole << 100.0 << base << QStringList{u"301"_s, u"100"_s, u"2"_s, u"100"_s};
+        QTest::newRow("over the maximum")
+            << row << whole << 100.5 << base << QStringList{u"超过最大重量"_s, {}, {}, u"100.5"_s};
+        // By parts: 10 + 5 × 4 up to 5 kg, then 4 a kilogram.
+        QTest::newRow("by parts, first band")
+            << row << parts << 6.0 << base << QStringList{u"37"_s, u"10"_s, u"4"_s, u"6"_s};
+        QTest::newRow("by parts, second band: 10 + 20 + 100 + 20, surcharge 80")
+            << row << parts << 40.0 << base << QStringList{u"233"_s, u"10"_s, u"2"_s, u"40"_s};
+        // Per 0.5 kg, rounded up to 0.5 kg: 2.5 kg pays 3 units beyond the first.
+        QTest::newRow("per 0.5 kg") << exampleRow() << bracketRules(u"全程"_s, u"0.5"_s, u"0.5"_s) << 2.2
+                                    << base << QStringList{u"28"_s, u"10"_s, u"5"_s, u"2.5"_s};
+        MatchedRateRow blankFirst = bracketRow();
+        blankFirst.cells[ColumnFirstWeight] = QString();
+        QTest::newRow("no own first price: brackets still priced")
+            << blankFirst << whole << 0.51 << base << QStringList{u"9"_s, u"6"_s, u"0"_s, u"0.51"_s};
+        QTest::newRow("no own first price: the band that needs it is not")
+            << blankFirst << whole << 6.0 << base << QStringList{u"未报价"_s, {}, {}, u"6"_s};
+        QTest::newRow("no own first price: a band with its own is")
+            << blankFirst << whole << 40.0 << base << QStringList{u"261"_s, u"100"_s, u"2"_s, u"40"_s};
+    }
+    void computeFeeQuote_byBracketAndBand()
+    {
+        QFETCH(MatchedRateRow, row);
+        QFETCH(BillingRules, rules);
+        QFETCH(double, weight);
+        QFETCH(QString, level);
+        QFETCH(QStringList, fields);
+        const std::optional<FeeQuote> quote =
+            ComputeFeeQuote(row, billedWeight(weight, std::nullopt, rules), level);
+        QVERIFY(quote);
+        QCOMPARE(
+            (QStringList{quote->total, quote->firstWeight, quote->additionalWeight, quote->billedWeight}),
+            fields);
+        QCOMPARE(quote->hasFee(), fields.at(1).size() > 0);
+    }
+
+    void feeBreakdownText_saysWhichPricesApplied_data()
+    {
+        QTest::addColumn<BillingRules>("rules");
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("bracket and minimum")
+            << bracketRules() << 0.3
+            << u"按重量段 ≤0.5KG 计价：4元\r\n\r\n货物重量为：0.3KG\r\n\r\n"
+               u"其他手续费增加3元\r\n\r\n不足最低收费，按最低收费计：7.5元"_s;
+        QTest::newRow("band") << bracketRules() << 6.0
+                              << u"5KG以上：首重 10 元，续重 4 元/KG\r\n\r\n货物重量为：6KG"_s;
+        QTest::newRow("band by parts")
+            << bracketRules(u"超出部分"_s) << 6.0 << u"首重价格：10元\r\n\r\n5KG以上：超出部分续重 4 元/KG"_s;
+        QTest::newRow("unit") << bracketRules(u"全程"_s, u"0.5"_s) << 3.01
+                              << u"首重价格：10元   续重价格：5元/0.5KG"_s;
+    }
+    void feeBreakdownText_saysWhichPricesApplied()
+    {
+        QFETCH(BillingRules, rules);
+        QFETCH(double, weight);
+        QFETCH(QString, line);
+        const BilledWeight billed = billedWeight(weight, std::nullopt, rules);
+        const FeeQuote quote = *ComputeFeeQuote(bracketRow(), billed, u"原参数价格");
+        const QString text = FeeBreakdownText(quote, numberToText(weight), billed);
+        QVERIFY2(text.contains(line), qPrintable(text));
+        QVERIFY(text.endsWith(u"总费用为："_s + quote.total +
+                              u"元\r\n\r\n联系方式为：电话 010-1\r\n\r\n送达时间为：次日"_s));
+    }
+
+    void quoteSummary_namesWhatHasNoFee_data()
+    {
+        QTest::addColumn<int>("withFee");
+        QTest::addColumn<int>("unpriced");
+        QTest::addColumn<int>("overMaximum");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("all priced") << 3 << 0 << 0 << u"共 3 条报价，绿色为最便宜的快递"_s;
+        QTest::newRow("some not") << 2 << 1 << 1
+                                  << u"共 2 条报价，绿色为最便宜的快递；另有 1 条未报价，1 条超过最大重量"_s;
+        QTest::newRow("none priced") << 0 << 3 << 0 << u"没有快递能为这个重量报价（3 条未报价）"_s;
+    }
+    void quoteSummary_namesWhatHasNoFee()
+    {
+        QFETCH(int, withFee);
+        QFETCH(int, unpriced);
+        QFETCH(int, overMaximum);
+        QFETCH(QString, summary);
+        QCOMPARE(quoteSummary(withFee, unpriced, overMaximum), summary);
     }
 
     void cheapestQuotes_marksEveryTie()
