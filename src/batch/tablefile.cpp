@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <zip.h>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -197,44 +197,70 @@ QList<std::pair<QByteArray, QByteArray>> workbookParts(const QList<OutputSheet> 
     return parts + sheetParts;
 }
 
-QString writeXlsx(const QString &path, const QList<OutputSheet> &sheets)
+// A zip archive of @p parts (name, bytes), built in memory.
+std::optional<QByteArray> zipped(const QList<std::pair<QByteArray, QByteArray>> &parts)
 {
-    for (const OutputSheet &sheet : sheets) {
-        if (!isSheetName(sheet.name))
-            return u"工作表名“%1”不能用于 Excel"_s.arg(sheet.name);
-    }
-    // Written beside the target first, so that a failure never leaves half
-    // a file; deflated at the fastest level, which costs a few per cent of
-    // size and saves most of the time.
-    QTemporaryFile aside(QFileInfo(path).absoluteDir().filePath(u".kuaidi-XXXXXX.xlsx"_s));
-    if (!aside.open())
-        return aside.errorString();
-    aside.close();
-    const QList<std::pair<QByteArray, QByteArray>> parts = workbookParts(sheets);
-    int error = 0;
-    zip_t *zip = zip_open(QFile::encodeName(aside.fileName()).constData(), ZIP_TRUNCATE, &error);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *archive = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_error_fini(&error);
+    if (!archive)
+        return std::nullopt;
+    // Kept past zip_close(), which writes into it, to be read back.
+    zip_source_keep(archive);
+    const auto failed = [archive](zip_t *zip) {
+        if (zip)
+            zip_discard(zip);
+        zip_source_free(archive);
+        return std::nullopt;
+    };
+    zip_t *zip = zip_open_from_source(archive, ZIP_TRUNCATE, nullptr);
     if (!zip)
-        return u"无法创建工作簿"_s;
+        return failed(nullptr);
     for (const auto &[name, bytes] : parts) {
         zip_source_t *source = zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
         const zip_int64_t index = source ? zip_file_add(zip, name.constData(), source, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0 || zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1) < 0) {
             if (source && index < 0)
                 zip_source_free(source);
-            QString reason = QString::fromUtf8(zip_strerror(zip));
-            zip_discard(zip);
-            return reason;
+            return failed(zip);
         }
     }
-    if (zip_close(zip) < 0) {
-        QString reason = QString::fromUtf8(zip_strerror(zip));
-        zip_discard(zip);
-        return reason;
+    if (zip_close(zip) < 0)
+        return failed(zip);
+
+    std::optional<QByteArray> bytes;
+    if (zip_source_open(archive) == 0) {
+        if (zip_source_seek(archive, 0, SEEK_END) == 0) {
+            const zip_int64_t size = zip_source_tell(archive);
+            QByteArray read(qsizetype(std::max<zip_int64_t>(size, 0)), Qt::Uninitialized);
+            if (size >= 0 && zip_source_seek(archive, 0, SEEK_SET) == 0 &&
+                zip_source_read(archive, read.data(), zip_uint64_t(size)) == size)
+                bytes = std::move(read);
+        }
+        zip_source_close(archive);
     }
-    QFile::remove(path);
-    if (!QFile::rename(aside.fileName(), path))
-        return u"无法写入“%1”"_s.arg(QDir::toNativeSeparators(path));
-    aside.setAutoRemove(false);
+    zip_source_free(archive);
+    return bytes;
+}
+
+QString writeXlsx(const QString &path, const QList<OutputSheet> &sheets)
+{
+    for (const OutputSheet &sheet : sheets) {
+        if (!isSheetName(sheet.name))
+            return u"工作表名“%1”不能用于 Excel"_s.arg(sheet.name);
+    }
+    // Made in memory and saved in one go, so that a failure never leaves
+    // half a file (and no file is replaced under libzip's feet, which
+    // Windows may refuse); deflated at the fastest level, which costs a few
+    // per cent of size and saves most of the time.
+    const QList<std::pair<QByteArray, QByteArray>> parts = workbookParts(sheets);
+    const std::optional<QByteArray> bytes = zipped(parts);
+    if (!bytes)
+        return u"无法创建工作簿"_s;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
+        return file.errorString();
     return {};
 }
 

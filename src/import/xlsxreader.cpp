@@ -20,6 +20,8 @@ namespace Kuaidi {
 
 namespace {
 
+// A workbook is read whole; anything bigger is not a rate table.
+constexpr qint64 MaxXlsxBytes = 256 * 1024 * 1024;
 // Larger parts are refused before they are inflated, so a small archive
 // cannot expand into gigabytes of XML.
 constexpr zip_uint64_t MaxPartBytes = 256 * 1024 * 1024;
@@ -243,13 +245,26 @@ std::optional<QByteArray> XlsxReader::readPart(const QString &part, bool require
 
 bool XlsxReader::open(const QString &path)
 {
-    int error = 0;
-    m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    if (!m_zip) {
-        if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
-            return fail(cannotOpenMessage());
-        return fail(damagedMessage());
+    // Read whole through Qt, which opens any file name on every system
+    // (libzip under Windows opens no Chinese one), and unpacked from memory.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(cannotOpenMessage());
+    if (file.size() > MaxXlsxBytes)
+        return fail(u"文件太大（超过 %1 MB），无法导入"_s.arg(MaxXlsxBytes / (1024 * 1024)));
+    m_file = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(u"读取文件时出错，文件可能不完整或所在的磁盘有问题"_s);
+    zip_error_t error;
+    zip_error_init(&error);
+    if (zip_source_t *source = zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
+        m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (!m_zip)
+            zip_source_free(source);
     }
+    zip_error_fini(&error);
+    if (!m_zip)
+        return fail(damagedMessage());
 
     // The workbook part is normally xl/workbook.xml, but the package
     // relationships have the last word.

@@ -28,6 +28,7 @@ private:
     std::optional<QByteArray> readPart(const QString &part, bool required);
     bool readSharedStrings(const QString &part);
 
+    QByteArray m_file; // the whole file, which m_zip reads
     zip_t *m_zip = nullptr;
     QList<Sheet> m_sheets;
     QStringList m_sharedStrings;

@@ -166,7 +166,9 @@ Connection::~Connection()
 Error Connection::open(const QString &path, int busyTimeoutMs)
 {
     close();
-    const QByteArray name = QFile::encodeName(path);
+    // SQLite takes UTF-8 names on every system (QFile::encodeName() gives the
+    // ANSI code page on Windows, where Chinese names would not open).
+    const QByteArray name = path.toUtf8();
     sqlite3 *db = nullptr;
     const int code = sqlite3_open_v2(
         name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
