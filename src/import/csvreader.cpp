@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#ifdef Q_OS_WIN
+#include <core/windowscodepage.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -33,7 +37,11 @@ std::optional<QString> decode(QByteArray bytes)
         if (gbk.isValid())
             return gbk.decode(bytes);
     }
+#ifdef Q_OS_WIN
+    return decodeWithWindowsCodePage(936, bytes);
+#else
     return std::nullopt;
+#endif
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "compoundfile.h"
 
 #include <core/numbertext.h>
+#ifdef Q_OS_WIN
+#include <core/windowscodepage.h>
+#endif
 
 #include <QDate>
 #include <QFile>
@@ -453,6 +456,12 @@ QString XlsReader::byteString(QByteArrayView bytes) const
         QStringDecoder decoder(m_decoder->name());
         return decoder.decode(bytes);
     }
+#ifdef Q_OS_WIN
+    // Excel's own numbers for the Mac and the Windows code pages.
+    const unsigned codePage = m_codepage == 32768 ? 10000 : m_codepage == 32769 ? 1252 : m_codepage;
+    if (std::optional<QString> text = decodeWithWindowsCodePage(codePage, bytes))
+        return *text;
+#endif
     return QString::fromLatin1(bytes);
 }
 
