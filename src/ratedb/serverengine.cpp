@@ -112,15 +112,19 @@ QString reasonOf(const QString &state)
 QString connectReason(const QString &message)
 {
     if (message.contains(u"password"_s))
-        return u"服务器要求密码，但没有找到或密码不对。程序不保存密码：请把密码写在 ~/.pgpass 文件中，"
-               u"或设置环境变量 PGPASSWORD"_s;
+        return u"服务器要求密码，但没有找到或密码不对。程序不保存密码：请把密码写在 %1 文件中，"
+               u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName());
     if (message.contains(u"does not exist"_s))
         return u"服务器上没有这个数据库或用户，请检查地址"_s;
     if (message.contains(u"Connection refused"_s) || message.contains(u"could not connect"_s) ||
         message.contains(u"timeout"_s) || message.contains(u"translate host name"_s))
         return u"连接不上服务器，请检查地址、端口和网络，以及服务器是否在运行"_s;
     if (message.contains(u"not loaded"_s) || message.contains(u"Driver not loaded"_s))
+#ifdef Q_OS_WIN
+        return u"这一版程序没有包含 PostgreSQL 数据库驱动，不能连接数据库服务器，请改用数据库文件"_s;
+#else
         return u"缺少 PostgreSQL 数据库驱动（在 Debian 上请安装 libqt6sql6-psql）"_s;
+#endif
     return u"无法连接数据库服务器"_s;
 }
 
@@ -622,8 +626,8 @@ std::optional<ServerLocation> parseServerLocation(const QString &text, QString *
         return refuse(
             u"数据库服务器地址“%1”的格式不对，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
     if (!url.password().isEmpty())
-        return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 ~/.pgpass 文件中，"
-                      u"或设置环境变量 PGPASSWORD"_s);
+        return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 %1 文件中，"
+                      u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName()));
     ServerLocation location;
     location.user = url.userName();
     location.host = url.host();
