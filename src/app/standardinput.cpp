@@ -25,7 +25,8 @@ struct StandardInputLines::Receiver
         const std::lock_guard lock(mutex);
         if (object) {
             StandardInputLines *to = object;
-            QMetaObject::invokeMethod(to, [to, signal] { signal(to); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                to, [to, signal] { signal(to); }, Qt::QueuedConnection);
         }
     }
 };

@@ -267,8 +267,9 @@ QString CalculatorWindow::builtEditorProgram()
 
 QString CalculatorWindow::noEditorMessage()
 {
-    return u"淘宝网店快递模板快速编辑器需要浏览器引擎，这一版程序没有包含浏览器引擎，所以暂时不能使用快速编辑器。"
-           "运费计算、模板维护、批量报价与对账等其他功能不受影响。"_s;
+    return u"淘宝网店快递模板快速编辑器需要浏览器引擎，"
+           u"这一版程序没有包含浏览器引擎，所以暂时不能使用快速编辑器。"
+           u"运费计算、模板维护、批量报价与对账等其他功能不受影响。"_s;
 }
 
 void CalculatorWindow::openEditor()

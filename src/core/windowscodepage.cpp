@@ -37,7 +37,8 @@ std::optional<QByteArray> encodeWithWindowsCodePage(unsigned codePage, QStringVi
     if (needed <= 0)
         return std::nullopt;
     QByteArray bytes(needed, Qt::Uninitialized);
-    const int written = WideCharToMultiByte(codePage, 0, wide, length, bytes.data(), needed, nullptr, nullptr);
+    const int written =
+        WideCharToMultiByte(codePage, 0, wide, length, bytes.data(), needed, nullptr, nullptr);
     if (written <= 0)
         return std::nullopt;
     bytes.truncate(written);

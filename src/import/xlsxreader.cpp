@@ -257,7 +257,8 @@ bool XlsxReader::open(const QString &path)
         return fail(u"读取文件时出错，文件可能不完整或所在的磁盘有问题"_s);
     zip_error_t error;
     zip_error_init(&error);
-    if (zip_source_t *source = zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
+    if (zip_source_t *source =
+            zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
         m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
         if (!m_zip)
             zip_source_free(source);

@@ -48,7 +48,8 @@ private Q_SLOTS:
         QTest::newRow("one request") << QList<QByteArray>{"raise\n"} << QByteArray("line raise\nended\n");
         QTest::newRow("two in one write, Windows line ends")
             << QList<QByteArray>{"raise\r\nraise\r\n"} << QByteArray("line raise\nline raise\nended\n");
-        QTest::newRow("a line in pieces") << QList<QByteArray>{"ra", "ise\n"} << QByteArray("line raise\nended\n");
+        QTest::newRow("a line in pieces")
+            << QList<QByteArray>{"ra", "ise\n"} << QByteArray("line raise\nended\n");
         QTest::newRow("last line unended") << QList<QByteArray>{"raise"} << QByteArray("line raise\nended\n");
         QTest::newRow("nothing") << QList<QByteArray>{} << QByteArray("ended\n");
         QTest::newRow("Chinese") << QList<QByteArray>{"打开\n"} << QByteArray("line 打开\nended\n");

@@ -58,7 +58,8 @@ Outcome runCli(const QStringList &arguments)
         limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
         limit.ProcessMemoryLimit = SIZE_T(AddressSpaceBytes);
         SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limit, sizeof limit);
-        if (HANDLE child = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(process.processId()))) {
+        if (HANDLE child =
+                OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(process.processId()))) {
             AssignProcessToJobObject(job.get(), child);
             CloseHandle(child);
         }
