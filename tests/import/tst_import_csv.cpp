@@ -112,7 +112,8 @@ private Q_SLOTS:
         const QByteArray text = u"地区\n"_s.toUtf8();
         QTest::newRow("utf-8") << text + region.toUtf8() << region;
         QTest::newRow("utf-8 bom") << "\xEF\xBB\xBF" + text + region.toUtf8() << region;
-        QTest::newRow("gbk") << QByteArray(QStringEncoder("GBK").encode(u"地区\n"_s + region)) << region;
+        // Written out, not encoded here: a Qt without ICU (Windows) has no GBK.
+        QTest::newRow("gbk") << QByteArray("\xB5\xD8\xC7\xF8\n\xBD\xAD\xCB\xD5\xC4\xCF\xBE\xA9") << region;
         QTest::newRow("utf-16 bom") << QByteArray(QStringEncoder(QStringEncoder::Utf16LE,
                                                                  QStringEncoder::Flag::WriteBom)
                                                       .encode(u"地区\n"_s + region))

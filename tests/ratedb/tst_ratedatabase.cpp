@@ -492,6 +492,9 @@ private Q_SLOTS:
 
     void fileDeletedWhileOpen_isMadeAgainOnTheNextWrite()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows deletes no file that a program holds open");
+#endif
         RateDatabase db(dbPath());
         QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), {}));
         QVERIFY(QFile::remove(dbPath()));
