@@ -42,9 +42,12 @@ WINEDEBUG=+loaddll "$wine" "$folder/kuaidi-cli.exe" create 圆通快递 "$folder
     { echo "kuaidi-cli.exe failed:" >&2; grep -v ':loaddll:' "$work/cli.log" >&2; exit 1; }
 [ -f "$folder/kuaidishuju.db" ] || { echo "the portable kuaidi-cli.exe kept no database beside itself" >&2; exit 1; }
 
-# The DLLs loaded from files (not Wine's own): "Loaded L"Z:\\...\\x.dll" at ...: native".
-sed -n 's/.*:loaddll:.*Loaded L"\(.*\)" at .*: native.*/\1/p' "$work/gui.log" "$work/cli.log" |
-    sed 's/\\\\/\//g' | grep -iv '\.exe$' | sort -u >"$work/loaded"
+# The DLLs loaded ("Loaded L"Z:\\...\\x.dll" at ...: native"), but Windows'
+# own (Wine's, in C:\windows). Wine may stand in for one of ours with a
+# builtin of its own name (zlib1.dll): it still counts as loaded from where
+# the program found it.
+sed -n 's/.*:loaddll:.*Loaded L"\(.*\)" at .*: \(native\|builtin\).*/\1/p' "$work/gui.log" "$work/cli.log" |
+    sed 's/\\\\/\//g' | grep -iv '\.exe$' | grep -iv '^c:/windows/' | sort -u >"$work/loaded"
 folderWindows=$(printf 'Z:%s' "$folder" | tr '[:upper:]' '[:lower:]')
 outside=$(tr '[:upper:]' '[:lower:]' <"$work/loaded" | grep -v "^$folderWindows/" || true)
 if [ -n "$outside" ]; then
