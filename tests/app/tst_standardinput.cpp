@@ -24,6 +24,8 @@ int echoLines(int argc, char *argv[])
         const QByteArray echoed = "line " + line + '\n';
         std::fputs(echoed.constData(), stdout);
         std::fflush(stdout);
+        if (line == "quit")
+            QCoreApplication::quit();
     });
     QObject::connect(&lines, &Kuaidi::StandardInputLines::ended, [] {
         std::fputs("ended\n", stdout);
@@ -79,6 +81,22 @@ private Q_SLOTS:
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(child.readAllStandardOutput().replace("\r\n", "\n"), echoed);
+    }
+
+    // The editor may end on its own (its window closed) while the reader
+    // still waits on the open input: the program must not wait for it.
+    void program_endsWhileTheReaderWaits()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(ChildVariable, u"1"_s);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        child.write("quit\n");
+        QVERIFY(child.waitForFinished(30'000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.readAllStandardOutput().replace("\r\n", "\n"), QByteArray("line quit\n"));
     }
 };
 
