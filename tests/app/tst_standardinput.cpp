@@ -36,6 +36,15 @@ int echoLines(int argc, char *argv[])
     return QCoreApplication::exec();
 }
 
+// Starts this program again as the child that echoes its input.
+void startEchoing(QProcess &child)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(ChildVariable, u"1"_s);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+}
+
 } // namespace
 
 class TestStandardInput : public QObject
@@ -62,10 +71,7 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, writes);
         QFETCH(QByteArray, echoed);
         QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(ChildVariable, u"1"_s);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {});
+        startEchoing(child);
         QVERIFY(child.waitForStarted());
         for (const QByteArray &bytes : writes) {
             child.write(bytes);
@@ -88,10 +94,7 @@ private Q_SLOTS:
     void program_endsWhileTheReaderWaits()
     {
         QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(ChildVariable, u"1"_s);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {});
+        startEchoing(child);
         QVERIFY(child.waitForStarted());
         child.write("quit\n");
         QVERIFY(child.waitForFinished(30'000));
