@@ -417,6 +417,8 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
             header = i;
     }
     if (header < 0) {
+        result.headings = raw.columns;
+        result.headingTargets = QStringList(raw.columns.size(), QString());
         result.problems << u"缺少“地区”列：前 %1 行中没有地区、目的地、到达地区、区域、省份或城市"_s.arg(
             HeaderSearchRows);
         return result;
@@ -424,6 +426,9 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
 
     HeadingReader headings(rowAt(header), mapping);
     headings.read(result);
+    result.headings = rowAt(header);
+    for (int c = 0; c < headings.size(); ++c)
+        result.headingTargets << headings.target(c);
     const QStringList &columns = pricedColumns();
     QHash<QString, int> from;
     for (int c = 0; c < headings.size(); ++c) {
