@@ -25,10 +25,9 @@ ColumnMappingDialog::ColumnMappingDialog(const QStringList &headings, const QStr
 {
     setObjectName(u"对话框_指定列"_s);
     setWindowTitle(u"指定各列的内容"_s);
-    auto *intro = new QLabel(
-        u"表头认不出或认错的列，可以在这里指定它是哪一列；选“不使用”则不导入该列。"_s
-        u"所选会按快递公司名称记住，下次读取同一公司的表格时照用。"_s,
-        this);
+    auto *intro = new QLabel(u"表头认不出或认错的列，可以在这里指定它是哪一列；选“不使用”则不导入该列。"_s
+                             u"所选会按快递公司名称记住，下次读取同一公司的表格时照用。"_s,
+                             this);
     intro->setWordWrap(true);
 
     auto *body = new QWidget;

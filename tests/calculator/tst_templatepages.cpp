@@ -257,8 +257,8 @@ private Q_SLOTS:
         QCOMPARE(messages.texts(), QStringList{u"增加成功！"_s});
         QCOMPARE(rows->rowCount(), 4);
         stored = storedRows(u"圆通"_s).last();
-        QCOMPARE(stored.mid(0, 9), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s, u"未填"_s,
-                                                u"未填"_s, u"未填"_s, u"未填"_s}));
+        QCOMPARE(stored.mid(0, 9), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s,
+                                                u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s}));
         // A row added without a contact takes the template's own.
         QCOMPARE(stored.at(ColumnContact), storedRows(u"圆通"_s).first().at(ColumnContact));
         QCOMPARE(stored.mid(10, 30), QStringList(30, u"空"_s));

@@ -471,7 +471,7 @@ private Q_SLOTS:
         const CliRun result = run({u"create"_s, u"问题表"_s, sheet});
         QCOMPARE(result.status, 2);
         QVERIFY(result.err.contains(u"缺少“续重价格”列（表头在第 2 行）"_s));
-        QVERIFY(result.err.contains(u"第 3 行的首重价格“面议”、第 4 行的首重价格“约5”"_s));
+        QVERIFY(result.err.contains(u"第 3 行的首重(元)“面议”、第 4 行的首重(元)“约5”"_s));
         QVERIFY(!run({u"templates"_s}).out.contains(u"问题表"_s));
     }
     void curve_matchesSingleQuotesAndFindsCrossovers()
