@@ -32,17 +32,14 @@ QString codePageName(int codePage)
 }
 
 // Converters are costly to make and texts come one cell at a time: each
-// thread keeps the ones it used. Stateless, so a sequence cut off at the end
-// of one text never reaches into the next.
+// thread keeps the ones it used, each reset before a text.
 std::shared_ptr<QStringDecoder> decoderFor(const QString &name)
 {
     thread_local QHash<QString, std::shared_ptr<QStringDecoder>> decoders;
     const QString key = name.toLower();
     if (const auto it = decoders.constFind(key); it != decoders.cend())
         return *it;
-    const QByteArray latin = name.toLatin1();
-    auto decoder = std::make_shared<QStringDecoder>(latin.constData(),
-                                                    QStringConverter::Flags(QStringConverter::Flag::Stateless));
+    auto decoder = std::make_shared<QStringDecoder>(name.toLatin1().constData());
     if (!decoder->isValid())
         decoder.reset();
     // Names typed by a seller could be anything: the cache stays small.
@@ -58,8 +55,17 @@ std::optional<QString> decodeEncoding(QByteArrayView bytes, const QString &name)
     const std::shared_ptr<QStringDecoder> decoder = decoderFor(name);
     if (!decoder)
         return std::nullopt;
-    QString text = decoder->decode(bytes);
     decoder->resetState();
+    // A character cut off at the end would wait in the decoder for bytes
+    // that never come; a control byte after it makes it a U+FFFD instead.
+    // Not for UTF-16 and UTF-32, where one byte is no character.
+    const std::optional<QStringConverter::Encoding> fixedWidth = QStringConverter::encodingForName(name.toLatin1());
+    const bool wide = fixedWidth && *fixedWidth != QStringConverter::Utf8 && *fixedWidth != QStringConverter::Latin1 &&
+                      *fixedWidth != QStringConverter::System;
+    if (wide)
+        return decoder->decode(bytes);
+    QString text = decoder->decode(bytes.toByteArray() + '\x01');
+    text.chop(1);
     return text;
 }
 
