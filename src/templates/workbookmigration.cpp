@@ -4,6 +4,7 @@
 #include "templategrid.h"
 
 #include <core/excerpt.h>
+#include <core/schema.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 
@@ -24,11 +25,19 @@ QList<MigrationTable> planMigration(Workbook &workbook)
             tables.append(table);
             continue;
         }
-        const RateSheet rates = readRateSheet(*sheet);
-        table.layout = !rates.sheet.columns.isEmpty() && missingFeeColumns(rates.sheet.columns).isEmpty();
+        // The layout is the table's own: its fields include the template's
+        // 地区, 首重价格 and 续重价格.
+        QStringList titles;
+        for (const QString &column : sheet->columns)
+            titles << normalisedColumnTitle(column);
+        table.layout = missingFeeColumns(titles).isEmpty();
         if (!table.layout) {
             table.problem = u"不是运费模板（没有“地区”“首重价格”“续重价格”列）"_s;
-        } else if (const QString problem = checkTemplateName(name); !problem.isEmpty()) {
+            tables.append(table);
+            continue;
+        }
+        const RateSheet rates = readRateSheet(*sheet);
+        if (const QString problem = checkTemplateName(name); !problem.isEmpty()) {
             table.problem = problem;
         } else if (const QString size = newTemplateSizeProblem(*sheet); !size.isEmpty()) {
             table.problem = size;

@@ -15,8 +15,8 @@ class Workbook;
 struct MigrationTable
 {
     QString name;
-    /// In the rate-template layout: a region column and the two price
-    /// columns. Other tables are no templates and are passed over.
+    /// In the rate-template layout: its fields include 地区, 首重价格 and
+    /// 续重价格. Other tables are no templates and are passed over.
     bool layout = false;
     /// Why the table cannot become a template; empty when it can.
     QString problem;
