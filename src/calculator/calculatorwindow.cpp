@@ -281,6 +281,7 @@ void CalculatorWindow::importAccessDatabase(const QString &path)
 
     QStringList lines;
     bool allTaken = true;
+    bool anyLayout = false;
     for (qsizetype i = 0; i < outcomes.size(); ++i) {
         const MigrationOutcome &outcome = outcomes.at(i);
         if (outcome.taken)
@@ -288,11 +289,13 @@ void CalculatorWindow::importAccessDatabase(const QString &path)
         else
             lines << u"%1“%2”：%3"_s.arg(tables.at(i).layout ? u"未导入"_s : u"跳过"_s, outcome.name, outcome.reason);
         allTaken = allTaken && (outcome.taken || !tables.at(i).layout);
+        anyLayout = anyLayout || tables.at(i).layout;
     }
     if (!databaseError.isEmpty())
         lines << databaseError;
-    if (outcomes.isEmpty() && databaseError.isEmpty())
-        lines << u"数据库中没有表"_s;
+    else if (!anyLayout)
+        lines << u"没有运费模板格式的表（需要“地区”“首重价格”“续重价格”列），没有导入任何模板"_s;
+    allTaken = allTaken && anyLayout;
     Messages::show(this, lines.join(u'\n'), u"导入 Access 数据库"_s,
                    allTaken && databaseError.isEmpty() ? Messages::Icon::Information : Messages::Icon::Warning);
 }
