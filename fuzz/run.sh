@@ -19,7 +19,7 @@ for harness in "${harnesses[@]}"; do
     case $harness in
         *xlsx) cp "$root"/tests/data/sheets/*.xlsx "$corpus"/ ;;
         *csv | *codepage) cp "$root"/tests/data/sheets/*.csv "$corpus"/ ;;
-        *ods) cp "$root"/tests/data/sheets/*.ods "$corpus"/ ;;
+        *ods) cp "$root"/tests/data/real/*.ods "$root"/tests/data/sheets/*.fods "$corpus"/ ;;
         *access) cp "$root"/tests/data/access/*.mdb "$corpus"/ ;;
         *accessoutput) cp "$root"/tests/data/access/frames/* "$corpus"/ ;;
         *) cp "$root"/tests/data/sheets/*.xls "$corpus"/ ;;

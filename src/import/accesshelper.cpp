@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -194,10 +195,14 @@ template<typename Row> bool readRows(MdbTableDef *table, Row row)
 {
     mdb_rewind_table(table);
     const unsigned columns = table->num_cols;
-    std::vector<std::vector<char>> values(columns, std::vector<char>(BindSize));
+    // Left unfilled: libmdb writes a whole string into each for every row.
+    std::vector<std::unique_ptr<char[]>> values(columns);
     std::vector<int> lengths(columns, 0);
-    for (unsigned c = 0; c < columns; ++c)
-        mdb_bind_column(table, int(c + 1), values[c].data(), &lengths[c]);
+    for (unsigned c = 0; c < columns; ++c) {
+        values[c] = std::make_unique_for_overwrite<char[]>(BindSize);
+        values[c][0] = '\0';
+        mdb_bind_column(table, int(c + 1), values[c].get(), &lengths[c]);
+    }
     unsigned long count = 0;
     while (mdb_fetch_row(table)) {
         ++count;
@@ -279,7 +284,7 @@ void read(Database &db, unsigned long index)
     }
     uint64_t cells = 0;
     uint64_t chars = 0;
-    const bool counted = readRows(table, [&](const std::vector<std::vector<char>> &values) {
+    const bool counted = readRows(table, [&](const std::vector<std::unique_ptr<char[]>> &values) {
         frame(Tag::Row, {});
         for (unsigned c = 0; c < table->num_cols; ++c) {
             auto *column = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, c));
@@ -288,7 +293,7 @@ void read(Database &db, unsigned long index)
                 frame(Tag::Value, {});
                 continue;
             }
-            const char *value = values[c].data();
+            const char *value = values[c].get();
             if (strnlen(value, BindSize) >= BindSize - 1)
                 finish(Failure::TextTooLong, name);
             const std::string text = fileText(db.file, value);

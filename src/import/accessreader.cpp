@@ -133,7 +133,7 @@ AccessReader::Result AccessReader::parseOutput(QByteArrayView output, const QStr
     bool jet3 = false;
     QList<quint8> types;
     QStringList columns;
-    SheetRow *row = nullptr;
+    qsizetype row = -1; // the record being read, an index: rows grow under it
     const auto text = [&](QByteArrayView bytes) {
         if (!jet3)
             return QString::fromUtf8(bytes);
@@ -153,6 +153,8 @@ AccessReader::Result AccessReader::parseOutput(QByteArrayView output, const QStr
             jet3 = body == "3";
             break;
         case Tag::Table:
+            if (!columns.isEmpty())
+                return damaged(); // a table's list and its rows are never in one output
             result.rows.append(SheetRow{int(result.rows.size() + 1), {text(body)}});
             break;
         case Tag::Column:
@@ -162,17 +164,20 @@ AccessReader::Result AccessReader::parseOutput(QByteArrayView output, const QStr
             columns.append(text(body.sliced(1)));
             break;
         case Tag::Row:
+            if (columns.isEmpty() || (row < 0 && !result.rows.isEmpty()))
+                return damaged();
             if (result.rows.isEmpty())
                 result.rows.append(SheetRow{1, columns});
             result.rows.append(SheetRow{int(result.rows.size() + 1), {}});
-            row = &result.rows.last();
+            row = result.rows.size() - 1;
             break;
         case Tag::Value: {
-            if (!row || row->cells.size() >= types.size())
+            if (row < 0 || result.rows.at(row).cells.size() >= types.size())
                 return damaged();
-            const quint8 type = types.at(row->cells.size());
+            QStringList &cells = result.rows[row].cells;
+            const quint8 type = types.at(cells.size());
             const bool textColumn = type == TypeText || type == TypeMemo;
-            row->cells.append(valueText(type, textColumn ? text(body) : QString::fromUtf8(body)));
+            cells.append(valueText(type, textColumn ? text(body) : QString::fromUtf8(body)));
             break;
         }
         case Tag::Done:

@@ -184,6 +184,36 @@ private Q_SLOTS:
         QVERIFY2(largestChildMegabytes() < 400, qPrintable(QString::number(largestChildMegabytes())));
     }
 
+    // Frames out of their order are damage, whatever the helper did: a
+    // table name among a table's rows once made the reader write a cell
+    // through a row the list had moved.
+    void helperOutputOutOfOrderIsDamage_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        const auto frame = [](char tag, const QByteArray &body) {
+            QByteArray bytes(1, tag);
+            bytes += char(body.size()) + QByteArray(3, '\0') + body;
+            return bytes;
+        };
+        const QByteArray head = frame('J', "4") + frame('C', "\x0A" "a");
+        const QByteArray done = frame('Z', {});
+        QTest::newRow("table name among rows")
+            << head + frame('R', {}) + frame('V', "x") + frame('T', "t") + frame('T', "u") + frame('T', "v") +
+                   frame('V', "y") + done;
+        QTest::newRow("column after rows") << head + frame('R', {}) + frame('C', "\x0A" "b") + done;
+        QTest::newRow("value before any row") << head + frame('V', "x") + done;
+        QTest::newRow("more values than columns") << head + frame('R', {}) + frame('V', "x") + frame('V', "y") + done;
+        QTest::newRow("row without columns") << frame('J', "4") + frame('R', {}) + done;
+        QTest::newRow("bytes after the end") << head + done + "x";
+    }
+    void helperOutputOutOfOrderIsDamage()
+    {
+        QFETCH(QByteArray, output);
+        const AccessReader::Result result = AccessReader::parseOutput(output, u"GBK"_s);
+        QVERIFY2(result.error.contains(u"已损坏"_s), qPrintable(result.error));
+        QVERIFY(result.rows.isEmpty());
+    }
+
     // What the helper writes, cut off anywhere (a helper killed mid-write),
     // is a damaged file; whole, it is the table.
     void helperOutputCutAnywhereIsDamage()
