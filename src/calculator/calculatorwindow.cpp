@@ -287,7 +287,8 @@ void CalculatorWindow::importAccessDatabase(const QString &path)
         if (outcome.taken)
             lines << u"已导入“%1”：%2 行"_s.arg(outcome.name).arg(outcome.rows);
         else
-            lines << u"%1“%2”：%3"_s.arg(tables.at(i).layout ? u"未导入"_s : u"跳过"_s, outcome.name, outcome.reason);
+            lines << u"%1“%2”：%3"_s.arg(tables.at(i).layout ? u"未导入"_s : u"跳过"_s, outcome.name,
+                                         outcome.reason);
         allTaken = allTaken && (outcome.taken || !tables.at(i).layout);
         anyLayout = anyLayout || tables.at(i).layout;
     }
@@ -297,7 +298,8 @@ void CalculatorWindow::importAccessDatabase(const QString &path)
         lines << u"没有运费模板格式的表（需要“地区”“首重价格”“续重价格”列），没有导入任何模板"_s;
     allTaken = allTaken && anyLayout;
     Messages::show(this, lines.join(u'\n'), u"导入 Access 数据库"_s,
-                   allTaken && databaseError.isEmpty() ? Messages::Icon::Information : Messages::Icon::Warning);
+                   allTaken && databaseError.isEmpty() ? Messages::Icon::Information
+                                                       : Messages::Icon::Warning);
 }
 
 void CalculatorWindow::refreshTemplateLists()

@@ -83,9 +83,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                        u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,    fee30,     otherFee,
-                       contact, volume,    exact,   rounding, firstWeight, divisor,  templates, templateName,
-                       out,     tolerance, replace, yes,      step,        help,     version,   from,
+    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,     fee30,     otherFee,
+                       contact, volume,    exact,   rounding, firstWeight, divisor,   templates, templateName,
+                       out,     tolerance, replace, yes,      step,        help,      version,   from,
                        to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 

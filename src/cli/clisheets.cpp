@@ -32,7 +32,8 @@ int Cli::readChosenSheet(const QString &path, std::optional<TextTable> &sheet)
     const QStringList sheetNames = workbook.sheetNames();
     const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
     if (!sheetNames.contains(sheetName))
-        return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(excerpt(sheetName), excerpt(sheetNames.join(u"、"), 200)));
+        return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(excerpt(sheetName),
+                                                                    excerpt(sheetNames.join(u"、"), 200)));
     sheet = workbook.readSheet(sheetName);
     if (!sheet)
         return badInput(workbook.failureMessage());

@@ -3,13 +3,13 @@
 
 #include <core/numbertext.h>
 #include <core/program.h>
+#include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 #include <ratedb/templatecopy.h>
 #include <templates/raterows.h>
 #include <templates/ratesheet.h>
 #include <templates/templategrid.h>
 #include <templates/workbookmigration.h>
-#include <import/workbook.h>
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -203,7 +203,8 @@ int Cli::migrate()
         if (outcome.taken)
             m_out << u"已导入\t%1\t%2 行\n"_s.arg(outcome.name).arg(outcome.rows);
         else
-            m_out << (layout ? u"未导入"_s : u"跳过"_s) << u'\t' << outcome.name << u'\t' << outcome.reason << u'\n';
+            m_out << (layout ? u"未导入"_s : u"跳过"_s) << u'\t' << outcome.name << u'\t' << outcome.reason
+                  << u'\n';
         missed += layout && !outcome.taken ? 1 : 0;
     }
     if (!databaseError.isEmpty()) {

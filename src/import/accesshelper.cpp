@@ -110,7 +110,8 @@ File examine(const char *path)
     unsigned char header[0x2A0] = {};
     if (size < long(sizeof header) || std::fread(header, 1, sizeof header, file.stream) != sizeof header)
         finish(Failure::Damaged);
-    if (std::memcmp(header + 4, "Standard Jet DB", 15) != 0 && std::memcmp(header + 4, "Standard ACE DB", 15) != 0)
+    if (std::memcmp(header + 4, "Standard Jet DB", 15) != 0 &&
+        std::memcmp(header + 4, "Standard ACE DB", 15) != 0)
         finish(Failure::Damaged);
     file.size = uint64_t(size);
     file.jet3 = header[0x14] == 0;
@@ -289,7 +290,8 @@ void read(Database &db, unsigned long index)
         for (unsigned c = 0; c < table->num_cols; ++c) {
             auto *column = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, c));
             // Pictures and other binary data are no text.
-            if (column->col_type == MDB_OLE || column->col_type == MDB_BINARY || column->col_type == MDB_COMPLEX) {
+            if (column->col_type == MDB_OLE || column->col_type == MDB_BINARY ||
+                column->col_type == MDB_COMPLEX) {
                 frame(Tag::Value, {});
                 continue;
             }

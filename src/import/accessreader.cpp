@@ -50,11 +50,11 @@ QString damagedDatabaseMessage()
 // installation keeps its helpers.
 QString helperProgram()
 {
-    const QString folder = QCoreApplication::instance()
-                               ? QCoreApplication::applicationDirPath()
-                               : QFileInfo(u"/proc/self/exe"_s).canonicalPath();
+    const QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                        : QFileInfo(u"/proc/self/exe"_s).canonicalPath();
     const QDir dir(folder);
-    for (const QString &candidate : {dir.filePath(HelperName), dir.filePath(u"../libexec/kuaidi/"_s + HelperName)}) {
+    for (const QString &candidate :
+         {dir.filePath(HelperName), dir.filePath(u"../libexec/kuaidi/"_s + HelperName)}) {
         if (QFileInfo(candidate).isExecutable())
             return QDir::cleanPath(candidate);
     }
@@ -95,9 +95,9 @@ QString valueText(quint8 type, const QString &text)
     case TypeDateTime:
         return text.endsWith(u" 00:00:00"_s) ? text.chopped(9) : text;
     case TypeBool:
-        return text.isEmpty() ? text
+        return text.isEmpty()                                                        ? text
                : (text == u"1" || text.compare(u"true"_s, Qt::CaseInsensitive) == 0) ? u"TRUE"_s
-                                                                                      : u"FALSE"_s;
+                                                                                     : u"FALSE"_s;
     default:
         return text;
     }

@@ -39,7 +39,10 @@ Utf8Scan scanUtf8(QByteArrayView bytes)
             ++i;
             continue;
         }
-        const int length = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+        const int length = (b >= 0xC2 && b <= 0xDF)   ? 2
+                           : (b >= 0xE0 && b <= 0xEF) ? 3
+                           : (b >= 0xF0 && b <= 0xF4) ? 4
+                                                      : 0;
         bool ok = length > 0;
         for (int k = 1; ok && k < length; ++k) {
             if (i + k >= n)

@@ -63,8 +63,8 @@ DateKind dateKindOfFormat(QStringView format)
 
 DateKind builtinDateKind(int id)
 {
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
-        id == 57 || id == 58)
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) || id == 57 ||
+        id == 58)
         return DateKind::Date;
     // 32–35 and 55–56 are the East Asian times ("上午/下午h"时"mm"分"").
     if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || id == 45 || id == 47 || id == 55 || id == 56)
@@ -95,9 +95,7 @@ QString cellNumberText(double value, DateKind kind, bool date1904)
     }
     // Excel counts 1900 as a leap year: its day 60 is a 29 February that never
     // was, so the days before it start one day later.
-    const QDate origin = date1904    ? QDate(1904, 1, 1)
-                         : days < 60 ? QDate(1899, 12, 31)
-                                     : QDate(1899, 12, 30);
+    const QDate origin = date1904 ? QDate(1904, 1, 1) : days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
     const QString date = origin.addDays(qint64(days)).toString(u"yyyy-MM-dd");
     const QString time = QTime(0, 0).addSecs(int(seconds)).toString(u"HH:mm:ss");
     switch (kind) {

@@ -49,9 +49,9 @@ QString durationText(QStringView value)
     const QRegularExpressionMatch match = duration.match(value.toString());
     if (!match.hasMatch() || value.startsWith(u'-'))
         return value.toString();
-    const qint64 seconds = qint64(match.capturedView(1).toLongLong()) * 86400 +
-                           match.capturedView(2).toLongLong() * 3600 + match.capturedView(3).toLongLong() * 60 +
-                           qRound64(match.capturedView(4).toDouble());
+    const qint64 seconds =
+        qint64(match.capturedView(1).toLongLong()) * 86400 + match.capturedView(2).toLongLong() * 3600 +
+        match.capturedView(3).toLongLong() * 60 + qRound64(match.capturedView(4).toDouble());
     return u"%1:%2:%3"_s.arg(seconds / 3600, 2, 10, QChar(u'0'))
         .arg(seconds / 60 % 60, 2, 10, QChar(u'0'))
         .arg(seconds % 60, 2, 10, QChar(u'0'));

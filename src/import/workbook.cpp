@@ -98,7 +98,8 @@ bool Workbook::open(const QString &path)
     const bool access = magic.mid(4, 15) == "Standard Jet DB" || magic.mid(4, 15) == "Standard ACE DB";
     const QString encoding = m_encoding.trimmed();
     if (!encoding.isEmpty() && !isKnownEncoding(encoding))
-        return failWith(u"不认识的文字编码“%1”（可用 gbk、gb18030、big5、utf-8、windows-1252 等）"_s.arg(encoding));
+        return failWith(
+            u"不认识的文字编码“%1”（可用 gbk、gb18030、big5、utf-8、windows-1252 等）"_s.arg(encoding));
     std::unique_ptr<SheetReader> reader;
     QString error;
     if (magic.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {

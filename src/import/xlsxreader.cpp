@@ -150,7 +150,8 @@ bool XlsxReader::open(const QString &path)
     std::optional<QByteArray> workbook = m_package->read(workbookPart, MaxIndexPartBytes);
     if (!workbook)
         return fail(m_package->lastError());
-    const std::optional<QByteArray> workbookRels = m_package->read(relsPartOf(workbookPart), MaxIndexPartBytes);
+    const std::optional<QByteArray> workbookRels =
+        m_package->read(relsPartOf(workbookPart), MaxIndexPartBytes);
     if (!workbookRels)
         return fail(m_package->lastError());
     const QHash<QString, Relationship> rels = parseRelationships(*workbookRels, folderOf(workbookPart));
@@ -217,8 +218,7 @@ bool XlsxReader::readStyles(const QString &part)
             continue;
         const QXmlStreamAttributes attrs = reader.attributes();
         if (reader.name() == u"numFmt") {
-            custom.insert(attrs.value("numFmtId"_L1).toInt(),
-                          dateKindOfFormat(attrs.value("formatCode"_L1)));
+            custom.insert(attrs.value("numFmtId"_L1).toInt(), dateKindOfFormat(attrs.value("formatCode"_L1)));
         } else if (reader.name() == u"cellXfs") {
             inCellFormats = true;
         } else if (inCellFormats && reader.name() == u"xf") {

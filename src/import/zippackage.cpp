@@ -128,7 +128,8 @@ std::optional<QByteArray> ZipPackage::read(const QString &part, qint64 maxBytes)
     // Refused before it is inflated, so a small archive cannot expand into
     // gigabytes of XML.
     if (stat.size > quint64(maxBytes))
-        return failed(u"文件中的“%1”太大（超过 %2 MB），不像是工作簿，无法导入"_s.arg(part).arg(maxBytes / (1024 * 1024)));
+        return failed(u"文件中的“%1”太大（超过 %2 MB），不像是工作簿，无法导入"_s.arg(part).arg(
+            maxBytes / (1024 * 1024)));
     zip_file_t *file = zip_fopen_index(m_zip, *entry, 0);
     if (!file)
         return failed(SheetReader::damagedMessage());

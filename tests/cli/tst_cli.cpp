@@ -492,7 +492,8 @@ private Q_SLOTS:
         QCOMPARE(r.out, u"已导入\t运费\t4 行\n已导入\t模板\t3 行\n已导入\t空表\t0 行\n"_s + others);
 
         // The same rows as create makes of the same sheet.
-        QCOMPARE(run({u"--db"_s, db, u"create"_s, u"对照"_s, book, u"--sheet"_s, u"运费"_s}, false).status, int(CliOk));
+        QCOMPARE(run({u"--db"_s, db, u"create"_s, u"对照"_s, book, u"--sheet"_s, u"运费"_s}, false).status,
+                 int(CliOk));
         const QString created = run({u"--db"_s, db, u"rows"_s, u"对照"_s}, false).out;
         QCOMPARE(run({u"--db"_s, db, u"rows"_s, u"运费"_s}, false).out, created);
 

@@ -73,13 +73,18 @@ bool writeXlsx(const QString &path, const QByteArray &sheetData, const QMap<QStr
     const QByteArray main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     QMap<QString, QByteArray> all{
-        {u"xl/workbook.xml"_s, "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
-                                   "\"><sheets><sheet name=\"表\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {u"xl/workbook.xml"_s,
+         "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+             "\"><sheets><sheet name=\"表\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
         {u"xl/_rels/workbook.xml.rels"_s,
          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"sheet1.xml\"/>"
-         "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
-        {u"xl/sheet1.xml"_s, "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheetData + "</sheetData></worksheet>"},
+         "<Relationship Id=\"rId1\" Type=\"" +
+             rel +
+             "/worksheet\" Target=\"sheet1.xml\"/>"
+             "<Relationship Id=\"rId2\" Type=\"" +
+             rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+        {u"xl/sheet1.xml"_s,
+         "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheetData + "</sheetData></worksheet>"},
     };
     for (auto it = parts.cbegin(); it != parts.cend(); ++it)
         all[it.key()] = it.value();
@@ -88,7 +93,8 @@ bool writeXlsx(const QString &path, const QByteArray &sheetData, const QMap<QStr
     if (!zip)
         return false;
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        zip_source_t *source = zip_source_buffer(zip, it.value().constData(), zip_uint64_t(it.value().size()), 0);
+        zip_source_t *source =
+            zip_source_buffer(zip, it.value().constData(), zip_uint64_t(it.value().size()), 0);
         const zip_int64_t index = zip_file_add(zip, it.key().toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
@@ -111,7 +117,8 @@ QByteArray headerOfSharedString(int cells)
 
 QByteArray sharedStrings(const QByteArray &text)
 {
-    return "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>" + text + "</t></si></sst>";
+    return "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>" + text +
+           "</t></si></sst>";
 }
 
 bool writeFile(const QString &path, const std::function<void(QFile &)> &write)
@@ -168,16 +175,20 @@ private Q_SLOTS:
         // The parts that only name the sheets, each just under the size a
         // worksheet may have.
         const QByteArray padding(250'000'000, ' ');
-        QVERIFY(writeXlsx(made(u"huge-index-parts.xlsx"_s), {},
-                          {{u"xl/workbook.xml"_s, "<workbook>" + padding + "</workbook>"},
-                           {u"xl/_rels/workbook.xml.rels"_s, "<Relationships>" + padding + "</Relationships>"},
-                           {u"xl/sharedStrings.xml"_s, sharedStrings(padding)}}));
+        QVERIFY(
+            writeXlsx(made(u"huge-index-parts.xlsx"_s), {},
+                      {{u"xl/workbook.xml"_s, "<workbook>" + padding + "</workbook>"},
+                       {u"xl/_rels/workbook.xml.rels"_s, "<Relationships>" + padding + "</Relationships>"},
+                       {u"xl/sharedStrings.xml"_s, sharedStrings(padding)}}));
         // Excel 97 shared strings: 70 million empty ones, in full CONTINUE
         // records of 2741 each.
         QVERIFY(writeFile(made(u"70m-empty-strings.xls"_s), [](QFile &f) {
             const QByteArray strings = QByteArray(3 * 2741, '\0');
-            QByteArray stream = KuaidiTest::biffRecord(0x0809, KuaidiTest::le16(0x0600) + KuaidiTest::le16(5) + QByteArray(12, '\0'));
-            stream += KuaidiTest::biffRecord(0x00FC, KuaidiTest::le32(70'000'000) + KuaidiTest::le32(70'000'000) + QByteArray(3 * 2740, '\0'));
+            QByteArray stream = KuaidiTest::biffRecord(
+                0x0809, KuaidiTest::le16(0x0600) + KuaidiTest::le16(5) + QByteArray(12, '\0'));
+            stream +=
+                KuaidiTest::biffRecord(0x00FC, KuaidiTest::le32(70'000'000) + KuaidiTest::le32(70'000'000) +
+                                                   QByteArray(3 * 2740, '\0'));
             const QByteArray more = KuaidiTest::biffRecord(0x003C, strings);
             stream.reserve(stream.size() + 25'540 * more.size() + 4);
             for (int i = 0; i < 25'540; ++i)

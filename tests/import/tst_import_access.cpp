@@ -154,11 +154,13 @@ private Q_SLOTS:
         for (auto it = files.begin(); it != files.end(); ++it) {
             const QString format = it.value().toObject().value("format"_L1).toString();
             const qsizetype size = QFileInfo(accessFile(it.key())).size();
-            if (format == u"JET3" || !it.value().toObject().value("opens"_L1).toObject().value("libmdb"_L1).toBool())
+            if (format == u"JET3" ||
+                !it.value().toObject().value("opens"_L1).toObject().value("libmdb"_L1).toBool())
                 continue;
             const qsizetype insidePage = qMin<qsizetype>(61 * 4096 + 2048, size - 2048);
             QTest::newRow(qPrintable(it.key() + u", inside a page"_s)) << it.key() << insidePage;
-            QTest::newRow(qPrintable(it.key() + u", at a page boundary"_s)) << it.key() << (size / 2 / 4096) * 4096;
+            QTest::newRow(qPrintable(it.key() + u", at a page boundary"_s))
+                << it.key() << (size / 2 / 4096) * 4096;
         }
     }
     void cutCopiesRefused()
@@ -195,14 +197,19 @@ private Q_SLOTS:
             bytes += char(body.size()) + QByteArray(3, '\0') + body;
             return bytes;
         };
-        const QByteArray head = frame('J', "4") + frame('C', "\x0A" "a");
+        const QByteArray head = frame('J', "4") + frame('C', "\x0A"
+                                                             "a");
         const QByteArray done = frame('Z', {});
-        QTest::newRow("table name among rows")
-            << head + frame('R', {}) + frame('V', "x") + frame('T', "t") + frame('T', "u") + frame('T', "v") +
-                   frame('V', "y") + done;
-        QTest::newRow("column after rows") << head + frame('R', {}) + frame('C', "\x0A" "b") + done;
+        QTest::newRow("table name among rows") << head + frame('R', {}) + frame('V', "x") + frame('T', "t") +
+                                                      frame('T', "u") + frame('T', "v") + frame('V', "y") +
+                                                      done;
+        QTest::newRow("column after rows") << head + frame('R', {}) +
+                                                  frame('C', "\x0A"
+                                                             "b") +
+                                                  done;
         QTest::newRow("value before any row") << head + frame('V', "x") + done;
-        QTest::newRow("more values than columns") << head + frame('R', {}) + frame('V', "x") + frame('V', "y") + done;
+        QTest::newRow("more values than columns")
+            << head + frame('R', {}) + frame('V', "x") + frame('V', "y") + done;
         QTest::newRow("row without columns") << frame('J', "4") + frame('R', {}) + done;
         QTest::newRow("bytes after the end") << head + done + "x";
     }

@@ -45,7 +45,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QList<int>>("lines");
-        QTest::newRow("lf") << u"a,b\nc,d\n"_s << Rows{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}} << QList<int>{1, 2};
+        QTest::newRow("lf") << u"a,b\nc,d\n"_s << Rows{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}
+                            << QList<int>{1, 2};
         QTest::newRow("crlf, no final line end")
             << u"a,b\r\nc,d"_s << Rows{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}} << QList<int>{1, 2};
         QTest::newRow("lone cr") << u"a\rb"_s << Rows{{u"a"_s}, {u"b"_s}} << QList<int>{1, 2};
@@ -60,8 +61,10 @@ private Q_SLOTS:
         QTest::newRow("lines inside quotes counted")
             << u"h\n\"1\n2\n3\"\n\nx"_s << Rows{{u"h"_s}, {u"1\n2\n3"_s}, {u"x"_s}} << QList<int>{1, 2, 6};
         QTest::newRow("quoted empty") << u"\"\",x"_s << Rows{{QString(), u"x"_s}} << QList<int>{1};
-        QTest::newRow("quote inside plain text") << u"5\"寸,x"_s << Rows{{u"5\"寸"_s, u"x"_s}} << QList<int>{1};
-        QTest::newRow("text after closing quote") << u"\"a\"b,c"_s << Rows{{u"ab"_s, u"c"_s}} << QList<int>{1};
+        QTest::newRow("quote inside plain text")
+            << u"5\"寸,x"_s << Rows{{u"5\"寸"_s, u"x"_s}} << QList<int>{1};
+        QTest::newRow("text after closing quote")
+            << u"\"a\"b,c"_s << Rows{{u"ab"_s, u"c"_s}} << QList<int>{1};
         QTest::newRow("unterminated quote")
             << u"a,\"b,c\nd"_s << Rows{{u"a"_s, u"b,c\nd"_s}} << QList<int>{1};
         QTest::newRow("blanks kept") << u" a , b "_s << Rows{{u" a "_s, u" b "_s}} << QList<int>{1};
@@ -91,27 +94,23 @@ private Q_SLOTS:
         QTest::newRow("names trimmed, cells not")
             << u" 地区 ,价格\n 北京 , 8 "_s << QStringList{u"地区"_s, u"价格"_s}
             << Rows{{u" 北京 "_s, u" 8 "_s}} << QList<int>{1, 2};
-        QTest::newRow("nameless column with data")
-            << u"a,,c\n1,2,3"_s << QStringList{u"a"_s, u"F2"_s, u"c"_s} << Rows{{u"1"_s, u"2"_s, u"3"_s}}
-            << QList<int>{1, 2};
-        QTest::newRow("data right of the header")
-            << u"a\n1,,3"_s << QStringList{u"a"_s, u"F2"_s, u"F3"_s} << Rows{{u"1"_s, QString(), u"3"_s}}
-            << QList<int>{1, 2};
-        QTest::newRow("unused columns dropped")
-            << u"a,b,, ,\n1,,,\n"_s << QStringList{u"a"_s, u"b"_s} << Rows{{u"1"_s, QString()}}
-            << QList<int>{1, 2};
+        QTest::newRow("nameless column with data") << u"a,,c\n1,2,3"_s << QStringList{u"a"_s, u"F2"_s, u"c"_s}
+                                                   << Rows{{u"1"_s, u"2"_s, u"3"_s}} << QList<int>{1, 2};
+        QTest::newRow("data right of the header") << u"a\n1,,3"_s << QStringList{u"a"_s, u"F2"_s, u"F3"_s}
+                                                  << Rows{{u"1"_s, QString(), u"3"_s}} << QList<int>{1, 2};
+        QTest::newRow("unused columns dropped") << u"a,b,, ,\n1,,,\n"_s << QStringList{u"a"_s, u"b"_s}
+                                                << Rows{{u"1"_s, QString()}} << QList<int>{1, 2};
         QTest::newRow("blank rows skipped, their lines counted")
             << u"a,b\n,\n1,2\n  ,\t\n3,4"_s << QStringList{u"a"_s, u"b"_s}
             << Rows{{u"1"_s, u"2"_s}, {u"3"_s, u"4"_s}} << QList<int>{1, 3, 5};
         QTest::newRow("blank rows above the header")
             << u",\n\na\n1"_s << QStringList{u"a"_s} << Rows{{u"1"_s}} << QList<int>{3, 4};
-        QTest::newRow("duplicate names kept")
-            << u"价格,价格\n1,2"_s << QStringList{u"价格"_s, u"价格"_s} << Rows{{u"1"_s, u"2"_s}}
-            << QList<int>{1, 2};
-        QTest::newRow("short row padded")
-            << u"a,b,c\n1"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << Rows{{u"1"_s, QString(), QString()}}
-            << QList<int>{1, 2};
-        QTest::newRow("header only") << u"a,b\r\n"_s << QStringList{u"a"_s, u"b"_s} << Rows{} << QList<int>{1};
+        QTest::newRow("duplicate names kept") << u"价格,价格\n1,2"_s << QStringList{u"价格"_s, u"价格"_s}
+                                              << Rows{{u"1"_s, u"2"_s}} << QList<int>{1, 2};
+        QTest::newRow("short row padded") << u"a,b,c\n1"_s << QStringList{u"a"_s, u"b"_s, u"c"_s}
+                                          << Rows{{u"1"_s, QString(), QString()}} << QList<int>{1, 2};
+        QTest::newRow("header only") << u"a,b\r\n"_s << QStringList{u"a"_s, u"b"_s} << Rows{}
+                                     << QList<int>{1};
         QTest::newRow("nothing but separators") << u",,\n,\n"_s << QStringList{} << Rows{} << QList<int>{};
     }
     void table()

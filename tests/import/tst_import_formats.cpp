@@ -68,11 +68,12 @@ private Q_SLOTS:
         QTest::newRow("number") << 39944.5 << DateKind::None << false << u"39944.5"_s;
         QTest::newRow("date") << 39944.0 << DateKind::Date << false << u"2009-05-11"_s;
         QTest::newRow("1904 dates") << 38482.0 << DateKind::Date << true << u"2009-05-11"_s;
-        QTest::newRow("before Excel's 29 February 1900") << 59.0 << DateKind::Date << false << u"1900-02-28"_s;
+        QTest::newRow("before Excel's 29 February 1900")
+            << 59.0 << DateKind::Date << false << u"1900-02-28"_s;
         QTest::newRow("after it") << 61.0 << DateKind::Date << false << u"1900-03-01"_s;
         QTest::newRow("time") << 0.6320601852 << DateKind::Time << false << u"15:10:10"_s;
-        QTest::newRow("time rounding up to midnight") << 39944.9999999 << DateKind::DateTime << false
-                                                      << u"2009-05-12 00:00:00"_s;
+        QTest::newRow("time rounding up to midnight")
+            << 39944.9999999 << DateKind::DateTime << false << u"2009-05-12 00:00:00"_s;
         QTest::newRow("elapsed past a day") << 10.6320601852 << DateKind::Elapsed << false << u"255:10:10"_s;
         QTest::newRow("no calendar day") << -1.0 << DateKind::Date << false << u"-1"_s;
         QTest::newRow("past 9999-12-31") << 3e6 << DateKind::Date << false << u"3000000"_s;

@@ -49,7 +49,8 @@ QByteArray eof()
 }
 QByteArray label8(quint16 row, quint16 column, const QString &text)
 {
-    return biffRecord(0x0204, le16(row) + le16(column) + le16(0) + le16(quint16(text.size())) + '\x01' + utf16(text));
+    return biffRecord(0x0204,
+                      le16(row) + le16(column) + le16(0) + le16(quint16(text.size())) + '\x01' + utf16(text));
 }
 QByteArray label5(quint16 row, quint16 column, const QByteArray &bytes)
 {
@@ -66,15 +67,18 @@ QByteArray sharedTextFormula(quint16 row, quint16 column, const QString &result)
     const QByteArray tokens("\x1E\x01\x00", 3); // the number 1
     return biffRecord(0x0006, le16(row) + le16(column) + le16(0) + QByteArray("\0\0\0\0\0\0\xFF\xFF", 8) +
                                   le16(0x0008) + le32(0) + le16(3) + tokens) +
-           biffRecord(0x04BC, le16(row) + le16(row) + char(column) + char(column) + le16(0) + le16(3) + tokens) +
+           biffRecord(0x04BC,
+                      le16(row) + le16(row) + char(column) + char(column) + le16(0) + le16(3) + tokens) +
            biffRecord(0x0207, le16(quint16(result.size())) + '\x01' + utf16(result));
 }
 // A workbook stream: globals (with @p globals' own records) naming one
 // worksheet per entry of @p sheets, then the worksheets.
-QByteArray workbookStream(quint16 version, const QByteArray &globals, const QList<std::pair<QByteArray, QByteArray>> &sheets)
+QByteArray workbookStream(quint16 version, const QByteArray &globals,
+                          const QList<std::pair<QByteArray, QByteArray>> &sheets)
 {
     const auto boundSheet = [version](quint32 offset, const QByteArray &name) {
-        const QByteArray body = le32(offset) + '\0' + '\0' + char(version == 0x0600 ? name.size() / 2 : name.size()) +
+        const QByteArray body = le32(offset) + '\0' + '\0' +
+                                char(version == 0x0600 ? name.size() / 2 : name.size()) +
                                 (version == 0x0600 ? QByteArray("\x01") : QByteArray()) + name;
         return biffRecord(0x0085, body);
     };
@@ -248,8 +252,8 @@ private Q_SLOTS:
         const QStringList three{u"Sheet1"_s, u"Sheet2"_s, u"Sheet3"_s};
         QTest::newRow("date in .xls") << u"edr_Test_num_double_date_bool_string.xls"_s << three << u"Sheet1"_s
                                       << -1 << 2 << u"2009-05-11"_s;
-        QTest::newRow("the same date in .xlsx")
-            << u"edr_Test_num_double_date_bool_string.xlsx"_s << three << u"Sheet1"_s << 0 << 2 << u"2009-05-18"_s;
+        QTest::newRow("the same date in .xlsx") << u"edr_Test_num_double_date_bool_string.xlsx"_s << three
+                                                << u"Sheet1"_s << 0 << 2 << u"2009-05-18"_s;
         QTest::newRow("LibreOffice .ods")
             << u"cal_any_sheets.ods"_s << QStringList{u"Visible"_s, u"Hidden"_s, u"VeryHidden"_s, u"Chart"_s}
             << u"Visible"_s << 1 << 1 << u"6"_s;
@@ -319,25 +323,33 @@ private Q_SLOTS:
             << u"公式.xls"_s
             << compoundFile(u"Workbook"_s,
                             workbookStream(0x0600, codePage(1200),
-                                           {{utf16(u"表"_s), label8(0, 0, u"任务"_s) + sharedTextFormula(1, 0, u"Crontab"_s)}}))
+                                           {{utf16(u"表"_s), label8(0, 0, u"任务"_s) +
+                                                                 sharedTextFormula(1, 0, u"Crontab"_s)}}))
             << u"表"_s << Rows{{u"任务"_s}, {u"Crontab"_s}};
         // As FoxPro exports: a worksheet and no globals, no code page, two
         // bytes after the last EOF.
         QTest::newRow("lone worksheet, no code page, stray bytes")
             << u"导出.xls"_s
-            << compoundFile(u"Book"_s, bof(0x0500, 0x0010) + label5(0, 0, gbk) + label5(1, 0, beijing) + eof() + "\x01\x02")
+            << compoundFile(u"Book"_s, bof(0x0500, 0x0010) + label5(0, 0, gbk) + label5(1, 0, beijing) +
+                                           eof() + "\x01\x02")
             << u"导出"_s << Rows{{u"地区"_s}, {u"北京"_s}};
         QTest::newRow("Excel 95, code page in the sheet")
             << u"俄.xls"_s
-            << compoundFile(u"Book"_s, workbookStream(0x0500, {}, {{"Sheet1", codePage(1251) + label5(0, 0, "\xCC\xE8\xF0")}}))
+            << compoundFile(
+                   u"Book"_s,
+                   workbookStream(0x0500, {}, {{"Sheet1", codePage(1251) + label5(0, 0, "\xCC\xE8\xF0")}}))
             << u"Sheet1"_s << Rows{{u"Мир"_s}};
         QTest::newRow("Excel 97 text records, no shared strings")
             << u"文本.xls"_s
-            << compoundFile(u"Workbook"_s, workbookStream(0x0600, {}, {{utf16(u"表"_s), label8(0, 0, u"地区"_s) + label8(1, 0, u"北京"_s)}}))
+            << compoundFile(u"Workbook"_s, workbookStream(0x0600, {},
+                                                          {{utf16(u"表"_s), label8(0, 0, u"地区"_s) +
+                                                                                label8(1, 0, u"北京"_s)}}))
             << u"表"_s << Rows{{u"地区"_s}, {u"北京"_s}};
         QTest::newRow("Excel 95 text records in an Excel 97 file")
             << u"混合.xls"_s
-            << compoundFile(u"Workbook"_s, workbookStream(0x0600, codePage(936), {{utf16(u"表"_s), label5(0, 0, gbk) + label5(1, 0, beijing)}}))
+            << compoundFile(u"Workbook"_s,
+                            workbookStream(0x0600, codePage(936),
+                                           {{utf16(u"表"_s), label5(0, 0, gbk) + label5(1, 0, beijing)}}))
             << u"表"_s << Rows{{u"地区"_s}, {u"北京"_s}};
     }
     void madeXls()

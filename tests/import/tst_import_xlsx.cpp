@@ -223,9 +223,9 @@ private Q_SLOTS:
         const QByteArray moment = R"(<c r="B2" s="1"><v>39944.6320601852</v></c>)";
         QTest::newRow("built-in m/d/yyyy") << 14 << QString() << day << u"2009-05-11"_s;
         QTest::newRow("built-in date and time") << 22 << QString() << moment << u"2009-05-11 15:10:10"_s;
-        QTest::newRow("built-in [h]:mm:ss") << 46 << QString()
-                                            << QByteArray(R"(<c r="B2" s="1"><v>10.6320601851852</v></c>)")
-                                            << u"255:10:10"_s;
+        QTest::newRow("built-in [h]:mm:ss")
+            << 46 << QString() << QByteArray(R"(<c r="B2" s="1"><v>10.6320601851852</v></c>)")
+            << u"255:10:10"_s;
         QTest::newRow("built-in 上午/下午 time") << 56 << QString() << moment << u"15:10:10"_s;
         QTest::newRow("locale and ;@") << 176 << u"[$-409]m/d/yy;@"_s << day << u"2009-05-11"_s;
         QTest::newRow("time ;@") << 177 << u"h:mm;@"_s << moment << u"15:10:10"_s;
