@@ -228,7 +228,7 @@ Database openDatabase(const char *path)
     // through untouched, to be decoded by the program.
     iconv_close(db.mdb->iconv_in);
     db.mdb->iconv_in = iconv_open("UTF-8", db.file.jet3 ? "ISO-8859-1" : "UTF-16LE");
-    if (db.mdb->iconv_in == iconv_t(-1))
+    if (db.mdb->iconv_in == iconv_t(-1)) // NOLINT(performance-no-int-to-ptr): iconv_open's failure value
         finish(Failure::Damaged);
 
     if (!mdb_read_catalog(db.mdb, MDB_ANY))

@@ -96,8 +96,8 @@ QString cellNumberText(double value, DateKind kind, bool date1904)
     // Excel counts 1900 as a leap year: its day 60 is a 29 February that never
     // was, so the days before it start one day later.
     const QDate origin = date1904 ? QDate(1904, 1, 1) : days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30);
-    const QString date = origin.addDays(qint64(days)).toString(u"yyyy-MM-dd");
-    const QString time = QTime(0, 0).addSecs(int(seconds)).toString(u"HH:mm:ss");
+    QString date = origin.addDays(qint64(days)).toString(u"yyyy-MM-dd");
+    QString time = QTime(0, 0).addSecs(int(seconds)).toString(u"HH:mm:ss");
     switch (kind) {
     case DateKind::Date:
         return date;

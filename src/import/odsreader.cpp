@@ -63,7 +63,7 @@ QString dateText(QStringView value)
     const QDateTime when = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
     if (!when.isValid())
         return value.toString();
-    const QString date = when.date().toString(u"yyyy-MM-dd");
+    QString date = when.date().toString(u"yyyy-MM-dd");
     if (!value.contains(u'T') || when.time() == QTime(0, 0))
         return date;
     return date + u' ' + when.time().toString(u"HH:mm:ss");

@@ -274,8 +274,8 @@ QString XlsxReader::dateCell(const QString &raw, qsizetype style) const
     const QDateTime when = QDateTime::fromString(raw, Qt::ISODateWithMs);
     if (!when.isValid())
         return raw;
-    const QString date = when.date().toString(u"yyyy-MM-dd");
-    const QString time = when.time().toString(u"HH:mm:ss");
+    QString date = when.date().toString(u"yyyy-MM-dd");
+    QString time = when.time().toString(u"HH:mm:ss");
     switch (m_styleKinds.value(style, DateKind::None)) {
     case DateKind::Date:
         return date;
