@@ -35,11 +35,14 @@ std::optional<TextTable> databaseTable(const SheetRows &rows)
     if (rows.size() > 1 && width > MaxSheetCells / (rows.size() - 1))
         return std::nullopt;
     table.rows.reserve(rows.size() - 1);
+    table.sourceRows.reserve(rows.size());
+    table.sourceRows.append(rows.first().number);
     for (qsizetype r = 1; r < rows.size(); ++r) {
         QStringList record = rows.at(r).cells.mid(0, width);
         while (record.size() < width)
             record.append(QString());
         table.rows.append(std::move(record));
+        table.sourceRows.append(rows.at(r).number);
     }
     return table;
 }

@@ -96,6 +96,10 @@ private Q_SLOTS:
                 columns << column.toObject().value("name"_L1).toString();
             QCOMPARE(sheet->columns, columns);
             QCOMPARE(sheet->rows.size(), table.value("row_count"_L1).toInteger());
+            // Field names first, then every record by its place, blank or not.
+            QCOMPARE(sheet->sourceRows.size(), sheet->rows.size() + 1);
+            for (qsizetype r = 0; r < sheet->sourceRows.size(); ++r)
+                QCOMPARE(sheet->sourceRows.at(r), int(r + 1));
 
             QList<qsizetype> textColumns;
             for (const QJsonValue &column : table.value("text_columns"_L1).toArray())
