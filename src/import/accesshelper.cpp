@@ -13,6 +13,8 @@
 
 #include "accessframes.h"
 
+#include <core/sanitizer.h>
+
 // glib before mdbtools.h, which would take its C++ parts into extern "C".
 #include <glib.h>
 #include <mdbtools.h>
@@ -35,18 +37,7 @@
 namespace {
 
 using namespace Kuaidi::AccessFrames;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool Sanitized = true; // AddressSanitizer reserves terabytes of address space
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool Sanitized = true;
-#else
-constexpr bool Sanitized = false;
-#endif
-#else
-constexpr bool Sanitized = false;
-#endif
+using Kuaidi::Sanitized;
 
 // Texts are cut at the bind size: long enough for any memo a rate table
 // holds, and a text that fills it is refused rather than cut.

@@ -1,6 +1,8 @@
 #include "../common/compoundwriter.h"
 #include "../common/testdata.h"
 
+#include <core/sanitizer.h>
+
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -15,6 +17,7 @@
 #include <zip.h>
 
 using namespace Qt::StringLiterals;
+using Kuaidi::Sanitized;
 
 // Every hostile or damaged input ever found, replayed on every build through
 // kuaidi-cli: each is read or refused with a message (exit 0 or 2), within the
@@ -22,18 +25,6 @@ using namespace Qt::StringLiterals;
 // written by tests/data/damaged/make-damaged.py or, when large, here.
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool Sanitized = true; // AddressSanitizer reserves terabytes of address space
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool Sanitized = true;
-#else
-constexpr bool Sanitized = false;
-#endif
-#else
-constexpr bool Sanitized = false;
-#endif
 
 constexpr rlim_t AddressSpaceBytes = rlim_t(2) << 30;
 
