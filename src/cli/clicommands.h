@@ -18,6 +18,7 @@ class QTextStream;
 namespace Kuaidi {
 
 class RateDatabase;
+class Workbook;
 
 /// One run of kuaidi-cli: each command a method, grouped by files as the
 /// commands are (quotes, templates, sheets).
@@ -52,6 +53,8 @@ private:
     /// Prints a sheet as the program reads it: its fields, then its records.
     int read();
     int sheets();
+    /// Opens a workbook with the --encoding given, or says why not.
+    int openWorkbook(Workbook &workbook, const QString &path);
     /// The new-template page's steps: load the sheet, match provinces,
     /// preview with the defaults, save.
     int create();
@@ -74,6 +77,8 @@ private:
     /// cheapest changes.
     int curve();
     int copy();
+    /// Every rate table of a workbook (an old Access database) as a template.
+    int migrate();
 
     const CliOptions &m_o;
     QTextStream &m_out;

@@ -1,6 +1,7 @@
 #include "clicommands.h"
 #include "clioutput.h"
 
+#include <core/excerpt.h>
 #include <core/schema.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
@@ -12,15 +13,27 @@ using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
 
+int Cli::openWorkbook(Workbook &workbook, const QString &path)
+{
+    workbook.setEncoding(m_o.encoding);
+    if (!workbook.open(path))
+        return badInput(workbook.failureMessage());
+    // Read all the same, but the seller should look at those lines.
+    for (const QString &warning : workbook.warnings())
+        m_err << u"注意："_s << warning << u'\n';
+    return CliOk;
+}
+
 int Cli::readChosenSheet(const QString &path, std::optional<TextTable> &sheet)
 {
     Workbook workbook;
-    if (!workbook.open(path))
-        return badInput(workbook.failureMessage());
+    if (const int status = openWorkbook(workbook, path); status != CliOk)
+        return status;
     const QStringList sheetNames = workbook.sheetNames();
     const QString sheetName = m_o.sheet.isEmpty() ? sheetNames.value(0) : m_o.sheet;
     if (!sheetNames.contains(sheetName))
-        return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(sheetName, sheetNames.join(u"、")));
+        return badInput(u"工作簿中没有名为“%1”的表，可选：%2"_s.arg(excerpt(sheetName),
+                                                                    excerpt(sheetNames.join(u"、"), 200)));
     sheet = workbook.readSheet(sheetName);
     if (!sheet)
         return badInput(workbook.failureMessage());
@@ -39,8 +52,8 @@ int Cli::read()
 int Cli::sheets()
 {
     Workbook workbook;
-    if (!workbook.open(m_o.arguments.at(0)))
-        return badInput(workbook.failureMessage());
+    if (const int status = openWorkbook(workbook, m_o.arguments.at(0)); status != CliOk)
+        return status;
     for (const QString &name : workbook.sheetNames())
         m_out << name << u'\n';
     return CliOk;

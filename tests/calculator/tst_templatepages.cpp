@@ -5,6 +5,7 @@
 #include <calculator/calculatorwindow.h>
 #include <calculator/columnmappingdialog.h>
 #include <core/schema.h>
+#include <import/accessreader.h>
 #include <ratedb/ratedatabase.h>
 #include <widgets/reportlist.h>
 
@@ -101,6 +102,7 @@ private Q_SLOTS:
         QTest::newRow("xls") << u"运费表.xls"_s;
         QTest::newRow("xlsx") << u"运费表.xlsx"_s;
         QTest::newRow("csv, GBK") << u"运费-gbk.csv"_s;
+        QTest::newRow("OpenDocument") << u"运费表.fods"_s;
     }
     void newTemplate_fromSheet()
     {
@@ -154,6 +156,24 @@ private Q_SLOTS:
         click(window.get(), u"按钮9"_s);
         QCOMPARE(messages.heads(), QStringList{u"保存失败，请查看快递模板是否重名！"_s});
         QCOMPARE(storedRows(u"汇通快递65"_s), rows);
+    }
+
+    // An Access database lists its tables in the sheet chooser, and the
+    // chosen table is read like a sheet: this one is no rate table, and the
+    // page says why.
+    void newTemplate_accessDatabaseTablesAsSheets()
+    {
+        if (!AccessReader::available())
+            QSKIP("built without libmdb");
+        MessageRecorder messages;
+        auto window = openWindow(1);
+        Messages::setFileHandler([] { return testData(u"access/jackcess_testV2007.accdb"_s); });
+        click(window.get(), u"按钮1"_s);
+        auto *sheets = child<QComboBox>(window.get(), u"组合框1"_s);
+        QCOMPARE(sheets->count(), 4);
+        QCOMPARE(sheets->itemText(0), u"Table1"_s);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY2(messages.texts().first().contains(u"缺少“地区”列"_s), qPrintable(messages.texts().first()));
     }
 
     void newTemplate_refusals_leavePageAndDatabaseAsTheyWere()
