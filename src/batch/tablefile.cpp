@@ -16,24 +16,6 @@ namespace Kuaidi {
 
 namespace {
 
-// "-3.5", "+2", ".5": what Excel reads as a number, never as a formula.
-bool isPlainNumber(QStringView text)
-{
-    qsizetype i = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
-    bool digits = false;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c >= u'0' && c <= u'9')
-            digits = true;
-        else if (c == u'.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digits;
-}
-
 // Whether Excel would take a cell of a .csv file for a formula (or for a
 // command, as = and @ begin one).
 bool looksLikeFormula(const QString &cell)
@@ -51,6 +33,13 @@ bool looksLikeFormula(const QString &cell)
     default:
         return false;
     }
+}
+
+// A write cut short (the disk filled, or the file met the system's size
+// limit) comes without a reason of its own.
+QString withReason(const QString &reason)
+{
+    return reason.isEmpty() || reason == u"Unknown error" ? u"磁盘已满，或文件超过了系统允许的大小"_s : reason;
 }
 
 QString writeFailure(const QString &shown, const QString &reason)
@@ -79,19 +68,19 @@ struct TableWriter::Private
         return false;
     }
 
-    // The device's own failure: the disk full said in words a seller reads.
+    // The device's own failure, in words a seller reads.
     bool deviceFailed()
     {
         if (file && file->error() == QFileDevice::ResourceError)
             return fail(u"磁盘空间不足（%1）"_s.arg(file->errorString()));
-        return fail(device->errorString());
+        return fail(withReason(device->errorString()));
     }
 
     bool xlsxFailed()
     {
         if (file && file->error() != QFileDevice::NoError)
             return deviceFailed();
-        return fail(xlsx->errorString());
+        return fail(withReason(xlsx->errorString()));
     }
 
     bool put(const QByteArray &bytes) { return device->write(bytes) == bytes.size() || deviceFailed(); }
@@ -176,7 +165,10 @@ bool TableWriter::commit()
     if (d->format == Format::Xlsx && !d->xlsx->finish())
         return d->xlsxFailed();
     if (d->file) {
-        if (!d->file->commit())
+        // QSaveFile::commit() does not check the last flush of its buffer:
+        // a small file that did not fit on the disk would be moved into
+        // place cut short.
+        if (!d->file->flush() || !d->file->commit())
             return d->deviceFailed();
         d->committed = true;
     }

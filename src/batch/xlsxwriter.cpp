@@ -42,30 +42,52 @@ bool needsOoxmlEscape(const QString &text)
     return false;
 }
 
-// Text as XML character data: markup escaped, and the control characters
-// XML cannot hold at all left out.
-void appendEscaped(QByteArray &xml, const QString &text)
+// Text as XML character data, encoded as UTF-8 as it goes: markup escaped,
+// and the control characters XML cannot hold at all left out (texts that
+// have them went through escapeOoxmlText() first).
+void appendEscaped(QByteArray &xml, QStringView text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        switch (c) {
-        case '&':
-            xml += "&amp;";
-            break;
-        case '<':
-            xml += "&lt;";
-            break;
-        case '>':
-            xml += "&gt;";
-            break;
-        case '"':
-            xml += "&quot;";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
-                xml += c;
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    for (; p != end; ++p) {
+        const char32_t u = *p;
+        if (u < 0x80) {
+            switch (u) {
+            case u'&':
+                xml += "&amp;";
+                break;
+            case u'<':
+                xml += "&lt;";
+                break;
+            case u'>':
+                xml += "&gt;";
+                break;
+            case u'"':
+                xml += "&quot;";
+                break;
+            default:
+                if (u >= 0x20 || u == u'\t' || u == u'\n' || u == u'\r')
+                    xml += char(u);
+            }
+        } else if (u < 0x800) {
+            xml += char(0xC0 | (u >> 6));
+            xml += char(0x80 | (u & 0x3F));
+        } else if (QChar::isHighSurrogate(u) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
+            const char32_t code = QChar::surrogateToUcs4(char16_t(u), *++p);
+            const char bytes[] = {char(0xF0 | (code >> 18)), char(0x80 | ((code >> 12) & 0x3F)),
+                                  char(0x80 | ((code >> 6) & 0x3F)), char(0x80 | (code & 0x3F))};
+            xml.append(bytes, 4);
+        } else if (!QChar::isSurrogate(u)) {
+            const char bytes[] = {char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F))};
+            xml.append(bytes, 3);
         }
     }
+}
+
+// Whether XML would lose the text's own blanks unless told to keep them.
+bool needsSpacePreserved(QStringView text)
+{
+    return text.front().isSpace() || text.back().isSpace() || text.contains(u'\n') || text.contains(u'\t');
 }
 
 // Roughly the characters of the default font a text takes: Chinese ones
@@ -163,6 +185,23 @@ QByteArray styles()
 }
 
 } // namespace
+
+bool isPlainNumber(QStringView text)
+{
+    qsizetype i = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= u'0' && c <= u'9')
+            digits = true;
+        else if (c == u'.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
 
 bool isSheetName(const QString &name)
 {
@@ -276,13 +315,19 @@ bool XlsxWriter::appendRow(const QStringList &cells, bool header)
         if (header)
             m_xml += " s=\"1\"";
         if (!header && m_numbers.contains(c)) {
+            if (isPlainNumber(cell)) { // already as XML writes a number
+                m_xml += "><v>" + QStringView(cell).toLatin1() + "</v></c>";
+                continue;
+            }
             if (const std::optional<double> value = parseNumber(cell)) {
                 m_xml += "><v>" + numberToText(*value).toLatin1() + "</v></c>";
                 continue;
             }
         }
-        m_xml += R"( t="inlineStr"><is><t xml:space="preserve">)";
-        appendEscaped(m_xml, needsOoxmlEscape(cell) ? escapeOoxmlText(cell) : cell);
+        const QString text = needsOoxmlEscape(cell) ? escapeOoxmlText(cell) : cell;
+        m_xml += needsSpacePreserved(text) ? R"( t="inlineStr"><is><t xml:space="preserve">)"
+                                           : R"( t="inlineStr"><is><t>)";
+        appendEscaped(m_xml, text);
         m_xml += "</t></is></c>";
     }
     m_xml += "</row>";

@@ -49,6 +49,10 @@ private:
     QString m_error;
 };
 
+/// "-3.5", "+2", ".5", "007": a number as Excel (and XML) reads it, written
+/// in ASCII digits alone.
+bool isPlainNumber(QStringView text);
+
 /// Names Excel takes for a sheet: 1 to 31 characters, none of []:*?/\, not
 /// beginning or ending with an apostrophe.
 bool isSheetName(const QString &name);

@@ -151,8 +151,8 @@ private Q_SLOTS:
         const QByteArray xml = partOf(path, "xl/worksheets/sheet1.xml");
         QVERIFY(xml.contains(R"(<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>)"));
         QVERIFY(xml.contains(R"(<c r="B2"><v>-1.5</v></c>)"));
-        QVERIFY(xml.contains(R"(<c r="A2" t="inlineStr"><is><t xml:space="preserve">007</t>)"));
-        QVERIFY(xml.contains(R"(<c r="B3" t="inlineStr"><is><t xml:space="preserve">=1+1</t>)"));
+        QVERIFY(xml.contains(R"(<c r="A2" t="inlineStr"><is><t>007</t>)"));
+        QVERIFY(xml.contains(R"(<c r="B3" t="inlineStr"><is><t>=1+1</t>)"));
         QVERIFY(!xml.contains("<f>"));
         // The address column is wider than the number column.
         QVERIFY(xml.contains(R"(<col min="2" max="2" width="7" customWidth="1"/>)"));
