@@ -6,7 +6,7 @@ set -euo pipefail
 build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS]}
 total=${2:-300}
 root=$(cd "$(dirname "$0")/.." && pwd)
-harnesses=(fuzz_compoundfile fuzz_xls fuzz_workbook_xls fuzz_workbook_xlsx fuzz_workbook_csv)
+harnesses=(fuzz_compoundfile fuzz_xls fuzz_workbook_xls fuzz_workbook_xlsx fuzz_workbook_csv fuzz_orders fuzz_tablefile)
 each=$((total / ${#harnesses[@]}))
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
@@ -16,6 +16,10 @@ for harness in "${harnesses[@]}"; do
     case $harness in
         *xlsx) cp "$root"/tests/data/sheets/*.xlsx "$corpus"/ ;;
         *csv) cp "$root"/tests/data/sheets/*.csv "$corpus"/ ;;
+        *orders)
+            printf '订单号,收货地址,重量,运费,长,宽,高,发件时间\nA1,江苏南京,1.2kg,12,30,20,10,46054.5\n合计,,1.2,12\n' \
+                >"$corpus"/seed.csv ;;
+        *tablefile) printf '\x83a,b\xff1\xff=2' >"$corpus"/seed ;;
         *) cp "$root"/tests/data/sheets/*.xls "$corpus"/ ;;
     esac
     echo "== $harness: $each s"

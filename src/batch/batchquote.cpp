@@ -131,7 +131,8 @@ OrderFee OrderPricer::price(qsizetype index, const QString &destination, const O
 }
 
 bool priceEachOrder(const OrderSheet &sheet, OrderPricer &pricer,
-                    const std::function<bool(qsizetype order, BatchLine &line)> &each, const BatchProgress &progress)
+                    const std::function<bool(qsizetype order, BatchLine &line)> &each,
+                    const BatchProgress &progress)
 {
     return forEachRow(sheet.rows.size(), progress, [&](qsizetype i) {
         const QStringList &row = sheet.rows.at(i);

@@ -301,7 +301,8 @@ OrderParcel orderParcel(const OrderSheet &sheet, const QStringList &row)
     } else {
         const QStringList three{cell(sheet.length), cell(sheet.width), cell(sheet.height)};
         if (sheet.length < 0 || sheet.width < 0 || sheet.height < 0 ||
-            std::all_of(three.cbegin(), three.cend(), [](const QString &side) { return side.trimmed().isEmpty(); }))
+            std::all_of(three.cbegin(), three.cend(),
+                        [](const QString &side) { return side.trimmed().isEmpty(); }))
             return parcel;
         const std::optional<double> length = parseCentimetres(three.at(0));
         const std::optional<double> width = parseCentimetres(three.at(1));

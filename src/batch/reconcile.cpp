@@ -46,7 +46,9 @@ bool checkEachBillLine(const OrderSheet &sheet, OrderPricer &pricer, qsizetype i
 {
     using Rounding = BillingRules::Rounding;
     const Rounding own = pricer.rules(index).rounding;
-    const auto within = [tolerance](double difference) { return std::abs(difference) <= tolerance + Tolerance; };
+    const auto within = [tolerance](double difference) {
+        return std::abs(difference) <= tolerance + Tolerance;
+    };
     return forEachRow(sheet.rows.size(), progress, [&](qsizetype i) {
         const QStringList &row = sheet.rows.at(i);
         const QString destination = sheet.destination >= 0 ? row.value(sheet.destination) : QString();

@@ -39,7 +39,8 @@ bool looksLikeFormula(const QString &cell)
 // limit) comes without a reason of its own.
 QString withReason(const QString &reason)
 {
-    return reason.isEmpty() || reason == u"Unknown error" ? u"磁盘已满，或文件超过了系统允许的大小"_s : reason;
+    return reason.isEmpty() || reason == u"Unknown error" ? u"磁盘已满，或文件超过了系统允许的大小"_s
+                                                          : reason;
 }
 
 QString writeFailure(const QString &shown, const QString &reason)

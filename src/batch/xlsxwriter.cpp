@@ -78,7 +78,8 @@ void appendEscaped(QByteArray &xml, QStringView text)
                                   char(0x80 | ((code >> 6) & 0x3F)), char(0x80 | (code & 0x3F))};
             xml.append(bytes, 4);
         } else if (!QChar::isSurrogate(u)) {
-            const char bytes[] = {char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F))};
+            const char bytes[] = {char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)),
+                                  char(0x80 | (u & 0x3F))};
             xml.append(bytes, 3);
         }
     }
@@ -120,17 +121,20 @@ QByteArray contentTypes(qsizetype sheets)
             R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
             R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)");
     for (qsizetype i = 1; i <= sheets; ++i) {
-        types += R"(<Override PartName="/xl/worksheets/sheet)" + QByteArray::number(i) +
-                 R"(.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)";
+        types +=
+            R"(<Override PartName="/xl/worksheets/sheet)" + QByteArray::number(i) +
+            R"(.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)";
     }
     return types + "</Types>";
 }
 
 QByteArray workbookXml(const QStringList &sheets)
 {
-    QByteArray workbook = XmlDeclaration + QByteArray(
-                                               R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
-                                               R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)");
+    QByteArray workbook =
+        XmlDeclaration +
+        QByteArray(
+            R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+            R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)");
     for (qsizetype i = 0; i < sheets.size(); ++i) {
         const QByteArray n = QByteArray::number(i + 1);
         workbook += "<sheet name=\"";
@@ -161,17 +165,18 @@ QByteArray workbookRelations(qsizetype sheets)
 QByteArray packageRelations()
 {
     return XmlDeclaration +
-    QByteArray(
-        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
-        "</Relationships>");
+           QByteArray(
+               R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+               R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>)"
+               "</Relationships>");
 }
 
 // Two cell formats: the default, and bold for the header row.
 QByteArray styles()
 {
     return XmlDeclaration +
-    QByteArray(R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+           QByteArray(
+               R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
                R"(<fonts count="2"><font><sz val="11"/><name val="Calibri"/></font>)"
                R"(<font><b/><sz val="11"/><name val="Calibri"/></font></fonts>)"
                R"(<fills count="2"><fill><patternFill patternType="none"/></fill>)"
@@ -315,7 +320,7 @@ bool XlsxWriter::appendRow(const QStringList &cells, bool header)
         if (header)
             m_xml += " s=\"1\"";
         if (!header && m_numbers.contains(c)) {
-            if (isPlainNumber(cell)) { // already as XML writes a number
+            if (cell.size() <= 15 && isPlainNumber(cell)) { // already as XML writes a number
                 m_xml += "><v>" + QStringView(cell).toLatin1() + "</v></c>";
                 continue;
             }

@@ -114,7 +114,8 @@ bool ZipStream::write(QByteArrayView bytes)
     Entry &entry = m_entries.last();
     for (qsizetype done = 0; done < bytes.size();) {
         const qsizetype part = qMin(bytes.size() - done, qsizetype(1) << 30);
-        entry.crc = quint32(crc32(entry.crc, reinterpret_cast<const Bytef *>(bytes.data() + done), uInt(part)));
+        entry.crc =
+            quint32(crc32(entry.crc, reinterpret_cast<const Bytef *>(bytes.data() + done), uInt(part)));
         done += part;
     }
     entry.size += quint64(bytes.size());

@@ -265,9 +265,9 @@ void BatchWindow::modeChanged()
 
 void BatchWindow::setRunning(bool running)
 {
-    for (QWidget *input : {static_cast<QWidget *>(m_run), static_cast<QWidget *>(m_file),
-                           static_cast<QWidget *>(m_sheet), static_cast<QWidget *>(m_mode),
-                           static_cast<QWidget *>(m_level)})
+    for (QWidget *input :
+         {static_cast<QWidget *>(m_run), static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_sheet),
+          static_cast<QWidget *>(m_mode), static_cast<QWidget *>(m_level)})
         input->setEnabled(!running);
     const bool reconciling = m_mode->currentIndex() != QuoteMode;
     m_template->setEnabled(!running && reconciling);

@@ -262,24 +262,26 @@ private Q_SLOTS:
         BillingRules rounding;
         rounding.rounding = BillingRules::Rounding::Kilogram;
         QVERIFY(db.setBillingRules(u"乙"_s, rounding));
-        const OrderSheet sheet = ordersOf({{u"收件人"_s, u"订单号"_s, u"收货地址"_s, u"商品"_s, u"重量(kg)"_s},
-                                           {u"张三"_s, u"A1"_s, u"上海"_s, u"=1+1"_s, u"1.2kg"_s},
-                                           {u"李四"_s, u"A2"_s, u"南京"_s, u"茶叶"_s, u"1.2"_s}});
+        const OrderSheet sheet =
+            ordersOf({{u"收件人"_s, u"订单号"_s, u"收货地址"_s, u"商品"_s, u"重量(kg)"_s},
+                      {u"张三"_s, u"A1"_s, u"上海"_s, u"=1+1"_s, u"1.2kg"_s},
+                      {u"李四"_s, u"A2"_s, u"南京"_s, u"茶叶"_s, u"1.2"_s}});
         OrderPricer orders(db.templateRows({u"甲"_s, u"乙"_s}), *db.billingRulesOfAll(), 0);
         QVERIFY(db.setBillingRules(u"乙"_s, BillingRules()));
         const QList<BatchLine> lines = *priceOrders(sheet, orders);
         const BatchTable layout(sheet, orders.templateNames());
-        QCOMPARE(layout.columns(), (QStringList{u"订单号"_s, u"目的地"_s, u"重量"_s, u"甲"_s, u"乙"_s,
-                                                u"最便宜快递"_s, u"最低运费"_s, u"备注"_s, u"计费重量"_s,
-                                                u"收件人"_s, u"商品"_s}));
-        QCOMPARE(layout.row(0, lines.at(0)), (QStringList{u"A1"_s, u"上海"_s, u"1.2kg"_s, u"11.2"_s, u"12"_s,
-                                                          u"甲"_s, u"11.2"_s, u""_s, u"1.2"_s, u"张三"_s,
-                                                          u"=1+1"_s}));
+        QCOMPARE(layout.columns(),
+                 (QStringList{u"订单号"_s, u"目的地"_s, u"重量"_s, u"甲"_s, u"乙"_s, u"最便宜快递"_s,
+                              u"最低运费"_s, u"备注"_s, u"计费重量"_s, u"收件人"_s, u"商品"_s}));
+        QCOMPARE(layout.row(0, lines.at(0)),
+                 (QStringList{u"A1"_s, u"上海"_s, u"1.2kg"_s, u"11.2"_s, u"12"_s, u"甲"_s, u"11.2"_s, u""_s,
+                              u"1.2"_s, u"张三"_s, u"=1+1"_s}));
         QCOMPARE(layout.row(1, lines.at(1)).mid(3, 6),
                  (QStringList{u"13.4"_s, u"10"_s, u"乙"_s, u"10"_s, u""_s, u"2"_s}));
         QCOMPARE(layout.numberColumns(), (QSet<int>{2, 3, 4, 6, 8}));
         // Without an order number the row number comes first, a number too.
-        const OrderSheet unnumbered = ordersOf({{u"目的地"_s, u"重量"_s, u"备注"_s}, {u"上海"_s, u"1"_s, u"x"_s}});
+        const OrderSheet unnumbered =
+            ordersOf({{u"目的地"_s, u"重量"_s, u"备注"_s}, {u"上海"_s, u"1"_s, u"x"_s}});
         const BatchTable plain(unnumbered, {u"甲"_s});
         QCOMPARE(plain.columns().last(), u"备注"_s);
         QCOMPARE(plain.numberColumns(), (QSet<int>{0, 2, 3, 5, 7}));
@@ -302,12 +304,12 @@ private Q_SLOTS:
         const QStringList sides{u"目的地"_s, u"重量"_s, u"长(cm)"_s, u"宽(cm)"_s, u"高(cm)"_s};
         QTest::newRow("three sides") << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u"20"_s, u"10"_s}
                                      << u"1/0.006"_s;
-        QTest::newRow("sides with units") << sides
-                                          << QStringList{u"南京"_s, u"1"_s, u"50cm"_s, u"40厘米"_s, u"30"_s}
-                                          << u"1/0.06"_s;
-        QTest::newRow("no sides") << sides << QStringList{u"南京"_s, u"1"_s, u""_s, u" "_s, u""_s} << u"1/-"_s;
-        QTest::newRow("a side missing") << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u""_s, u"10"_s}
-                                        << u"体积无效"_s;
+        QTest::newRow("sides with units")
+            << sides << QStringList{u"南京"_s, u"1"_s, u"50cm"_s, u"40厘米"_s, u"30"_s} << u"1/0.06"_s;
+        QTest::newRow("no sides") << sides << QStringList{u"南京"_s, u"1"_s, u""_s, u" "_s, u""_s}
+                                  << u"1/-"_s;
+        QTest::newRow("a side missing")
+            << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u""_s, u"10"_s} << u"体积无效"_s;
         QTest::newRow("a side not a number")
             << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u"二十"_s, u"10"_s} << u"体积无效"_s;
         const QStringList both{u"目的地"_s, u"重量"_s, u"体积"_s, u"长"_s, u"宽"_s, u"高"_s};
@@ -317,14 +319,15 @@ private Q_SLOTS:
             << both << QStringList{u"南京"_s, u"1"_s, u""_s, u"30"_s, u"20"_s, u"10"_s} << u"1/0.006"_s;
         const QStringList size{u"目的地"_s, u"重量"_s, u"尺寸"_s};
         QTest::newRow("30×20×10") << size << QStringList{u"南京"_s, u"1"_s, u"30×20×10"_s} << u"1/0.006"_s;
-        QTest::newRow("30*20*10cm") << size << QStringList{u"南京"_s, u"1"_s, u"30*20*10cm"_s} << u"1/0.006"_s;
-        QTest::newRow("30 x 20 x 10") << size << QStringList{u"南京"_s, u"1"_s, u"30 x 20 x 10"_s}
-                                      << u"1/0.006"_s;
+        QTest::newRow("30*20*10cm") << size << QStringList{u"南京"_s, u"1"_s, u"30*20*10cm"_s}
+                                    << u"1/0.006"_s;
+        QTest::newRow("30 x 20 x 10")
+            << size << QStringList{u"南京"_s, u"1"_s, u"30 x 20 x 10"_s} << u"1/0.006"_s;
         QTest::newRow("two sides") << size << QStringList{u"南京"_s, u"1"_s, u"30×20"_s} << u"体积无效"_s;
-        QTest::newRow("a side of zero") << size << QStringList{u"南京"_s, u"1"_s, u"30×0×10"_s} << u"体积无效"_s;
-        QTest::newRow("volume not a number")
-            << QStringList{u"目的地"_s, u"重量"_s, u"体积"_s} << QStringList{u"南京"_s, u"1"_s, u"大"_s}
-            << u"体积无效"_s;
+        QTest::newRow("a side of zero")
+            << size << QStringList{u"南京"_s, u"1"_s, u"30×0×10"_s} << u"体积无效"_s;
+        QTest::newRow("volume not a number") << QStringList{u"目的地"_s, u"重量"_s, u"体积"_s}
+                                             << QStringList{u"南京"_s, u"1"_s, u"大"_s} << u"体积无效"_s;
     }
 
     void orderParcel_readsUnitsAndSides()
@@ -334,10 +337,9 @@ private Q_SLOTS:
         QFETCH(QString, parcel);
         const OrderSheet sheet = ordersOf({titles, cells});
         const OrderParcel got = orderParcel(sheet, sheet.rows.first());
-        const QString text = got.problem.isEmpty()
-                                 ? QString::number(*got.weight) + u'/' +
-                                       (got.volume ? QString::number(*got.volume) : u"-"_s)
-                                 : got.problem;
+        const QString text = got.problem.isEmpty() ? QString::number(*got.weight) + u'/' +
+                                                         (got.volume ? QString::number(*got.volume) : u"-"_s)
+                                                   : got.problem;
         QCOMPARE(text, parcel);
     }
 
@@ -407,8 +409,8 @@ private Q_SLOTS:
         QTest::newRow("overcharges of another kind")
             << QStringList{u"15"_s, u"15"_s, u"15"_s, u"16.8"_s, u"18"_s, u"20"_s, u"20"_s, u"20"_s}
             << QString();
-        QTest::newRow("agreeing bill") << QStringList{u"13.02"_s, u"13.4"_s, u"13.6"_s, u"15.8"_s, u"17"_s}
-                                       << QString();
+        QTest::newRow("agreeing bill")
+            << QStringList{u"13.02"_s, u"13.4"_s, u"13.6"_s, u"15.8"_s, u"17"_s} << QString();
     }
 
     void reconcileSummary_namesTheRoundingThatExplainsTheDifferences()

@@ -70,8 +70,8 @@ const QList<OutputSheet> &batchLike()
 {
     static const QList<OutputSheet> sheets{
         {u"报价"_s,
-         tableOf({u"订单号"_s, u"差额"_s, u"备注"_s},
-                 {{u"00123"_s, u"-1.5"_s, u"=HYPERLINK(\"x\")"_s}, {u"含,逗号\"引号"_s, u""_s, u"+86 138"_s}}),
+         tableOf({u"订单号"_s, u"差额"_s, u"备注"_s}, {{u"00123"_s, u"-1.5"_s, u"=HYPERLINK(\"x\")"_s},
+                                                       {u"含,逗号\"引号"_s, u""_s, u"+86 138"_s}}),
          {1}},
         {u"汇总"_s, tableOf({u"项目"_s}, {{u"合计"_s}}), {}}};
     return sheets;
@@ -142,14 +142,15 @@ private Q_SLOTS:
     void xlsx_numbersAsNumbersTextsAsTextsHeaderFrozenColumnsFitted()
     {
         const QString path = m_dir.filePath(u"kinds.xlsx"_s);
-        const QList<OutputSheet> sheets{
-            {u"对账"_s,
-             tableOf({u"运单号"_s, u"差额"_s, u"收件地址"_s},
-                     {{u"007"_s, u"-1.5"_s, u"江苏省南京市鼓楼区中山路一号"_s}, {u"=1+1"_s, u"=1+1"_s, u"@x"_s}}),
-             {1}}};
+        const QList<OutputSheet> sheets{{u"对账"_s,
+                                         tableOf({u"运单号"_s, u"差额"_s, u"收件地址"_s},
+                                                 {{u"007"_s, u"-1.5"_s, u"江苏省南京市鼓楼区中山路一号"_s},
+                                                  {u"=1+1"_s, u"=1+1"_s, u"@x"_s}}),
+                                         {1}}};
         QCOMPARE(writeTableFile(path, sheets), QString());
         const QByteArray xml = partOf(path, "xl/worksheets/sheet1.xml");
-        QVERIFY(xml.contains(R"(<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>)"));
+        QVERIFY(
+            xml.contains(R"(<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>)"));
         QVERIFY(xml.contains(R"(<c r="B2"><v>-1.5</v></c>)"));
         QVERIFY(xml.contains(R"(<c r="A2" t="inlineStr"><is><t>007</t>)"));
         QVERIFY(xml.contains(R"(<c r="B3" t="inlineStr"><is><t>=1+1</t>)"));
@@ -216,7 +217,8 @@ private Q_SLOTS:
             written = writer.addRow({QString::number(i), u"南京市鼓楼区"_s});
         written = written && writer.commit();
         QVERIFY(!written);
-        QVERIFY2(writer.errorString().startsWith(u"无法写入“结果.xlsx”："_s), qPrintable(writer.errorString()));
+        QVERIFY2(writer.errorString().startsWith(u"无法写入“结果.xlsx”："_s),
+                 qPrintable(writer.errorString()));
         QVERIFY(writer.errorString().contains(u"No space left on device"_s));
         // Nothing more goes to a device that failed.
         QVERIFY(!writer.addRow({u"x"_s}));
@@ -251,7 +253,8 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
         QVERIFY(writeTableFile(dir.filePath(u"out.txt"_s), batchLike()).contains(u".xlsx"));
-        QVERIFY(writeTableFile(dir.filePath(u"no/such/folder/out.csv"_s), batchLike()).startsWith(u"无法写入"_s));
+        QVERIFY(
+            writeTableFile(dir.filePath(u"no/such/folder/out.csv"_s), batchLike()).startsWith(u"无法写入"_s));
     }
 
     void templateSheets_rulesSheetNeverTakesTheTemplatesName_data()

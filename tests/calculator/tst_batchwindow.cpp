@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -116,7 +116,8 @@ private Q_SLOTS:
     void sortsNumbersAsNumbersAndReversesOnASecondClick()
     {
         const QString orders = m_dir.filePath(u"weights.csv"_s);
-        writeFile(orders, "订单号,收货地址,重量\nB1,南京,25\nB2,南京,3.2\nB3,南京,28\nB4,南京,1.8kg\nB5,南京,12.5\n");
+        writeFile(orders,
+                  "订单号,收货地址,重量\nB1,南京,25\nB2,南京,3.2\nB3,南京,28\nB4,南京,1.8kg\nB5,南京,12.5\n");
         BatchWindow window(m_db.get());
         window.show();
         QVERIFY(window.openFile(orders));
@@ -168,7 +169,8 @@ private Q_SLOTS:
     {
         const QString bill = m_dir.filePath(u"bill.csv"_s);
         // 甲 charges 13 for 1 kg to 南京.
-        writeFile(bill, "运单号,收货地址,重量,运费\nW1,南京,1,13\nW2,南京,1,13.5\nW3,南京,1,14\nW4,南京,1,12\n");
+        writeFile(bill,
+                  "运单号,收货地址,重量,运费\nW1,南京,1,13\nW2,南京,1,13.5\nW3,南京,1,14\nW4,南京,1,12\n");
         BatchWindow window(m_db.get());
         QVERIFY(window.openFile(bill));
         child<QComboBox>(&window, u"batchMode"_s)->setCurrentIndex(1);
@@ -180,7 +182,8 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(&window, u"batchRun"_s), Qt::LeftButton);
         QTRY_VERIFY(!window.isRunning());
         auto *results = child<ReportList>(&window, u"batchResults"_s);
-        QCOMPARE(KuaidiTest::columnTexts(results, 6), (QStringList{u"一致"_s, u"一致"_s, u"多收"_s, u"少收"_s}));
+        QCOMPARE(KuaidiTest::columnTexts(results, 6),
+                 (QStringList{u"一致"_s, u"一致"_s, u"多收"_s, u"少收"_s}));
         auto *overchargedOnly = child<QCheckBox>(&window, u"batchOverchargedOnly"_s);
         QVERIFY(overchargedOnly->isEnabled());
         overchargedOnly->setChecked(true);

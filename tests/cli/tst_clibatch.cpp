@@ -55,7 +55,8 @@ CliRun runLimited(const QStringList &arguments, rlim_t fileLimit)
     if (!process.waitForFinished(60'000))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 } // namespace
@@ -94,8 +95,10 @@ private Q_SLOTS:
             db.setDatabaseName(m_db);
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY2(q.exec(u"ALTER TABLE \"坏\" ADD COLUMN \"x\" TEXT GENERATED ALWAYS AS (json(\"地区\")) VIRTUAL"_s),
-                     qPrintable(q.lastError().text()));
+            QVERIFY2(
+                q.exec(
+                    u"ALTER TABLE \"坏\" ADD COLUMN \"x\" TEXT GENERATED ALWAYS AS (json(\"地区\")) VIRTUAL"_s),
+                qPrintable(q.lastError().text()));
         }
         QSqlDatabase::removeDatabase(u"damage"_s);
         m_orders = m_dir.filePath(u"orders.csv"_s);
@@ -149,7 +152,9 @@ private Q_SLOTS:
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        const auto cli = [&](const QStringList &arguments) { return runCli(at + arguments, outStream, errStream); };
+        const auto cli = [&](const QStringList &arguments) {
+            return runCli(at + arguments, outStream, errStream);
+        };
         QCOMPARE(cli({u"rules"_s, u"计费规则"_s, u"--rounding"_s, u"1"_s, u"--divisor"_s, u"6000"_s}), 0);
         const QString path = dir.filePath(u"export.xlsx"_s);
         QCOMPARE(cli({u"export"_s, u"计费规则"_s, path}), 0);
@@ -171,15 +176,17 @@ private Q_SLOTS:
             QTest::addRow("export %s", qPrintable(suffix))
                 << QStringList{u"export"_s, u"甲"_s, out} << rlim_t(50);
             QTest::addRow("batch %s", qPrintable(suffix))
-                << QStringList{u"batch"_s, u"orders"_s, u"--templates"_s, u"甲,乙"_s, u"--out"_s, out} << rlim_t(50);
+                << QStringList{u"batch"_s, u"orders"_s, u"--templates"_s, u"甲,乙"_s, u"--out"_s, out}
+                << rlim_t(50);
             QTest::addRow("reconcile %s", qPrintable(suffix))
-                << QStringList{u"reconcile"_s, u"bill"_s, u"--template"_s, u"甲"_s, u"--out"_s, out} << rlim_t(50);
+                << QStringList{u"reconcile"_s, u"bill"_s, u"--template"_s, u"甲"_s, u"--out"_s, out}
+                << rlim_t(50);
         }
         // Past the buffer: a write itself fails.
-        QTest::newRow("batch csv, large") << QStringList{u"batch"_s, u"many"_s, u"--out"_s, u"out.csv"_s}
-                                          << rlim_t(40'000);
-        QTest::newRow("batch xlsx, large") << QStringList{u"batch"_s, u"many"_s, u"--out"_s, u"out.xlsx"_s}
-                                           << rlim_t(40'000);
+        QTest::newRow("batch csv, large")
+            << QStringList{u"batch"_s, u"many"_s, u"--out"_s, u"out.csv"_s} << rlim_t(40'000);
+        QTest::newRow("batch xlsx, large")
+            << QStringList{u"batch"_s, u"many"_s, u"--out"_s, u"out.xlsx"_s} << rlim_t(40'000);
     }
     void output_diskFull_exit2AndTheOldFileKept()
     {
@@ -203,7 +210,8 @@ private Q_SLOTS:
         arguments.last() = out;
         const CliRun r = runLimited(QStringList{u"--db"_s, m_db} + arguments, room);
         QCOMPARE(r.status, int(CliBadInput));
-        QVERIFY2(r.err.contains(u"无法写入“%1”：磁盘"_s.arg(QDir::toNativeSeparators(out))), qPrintable(r.err));
+        QVERIFY2(r.err.contains(u"无法写入“%1”：磁盘"_s.arg(QDir::toNativeSeparators(out))),
+                 qPrintable(r.err));
         QCOMPARE(fileBytes(out), QByteArray("the seller's earlier file"));
         // Nothing half-written is left beside it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);

@@ -114,12 +114,14 @@ private Q_SLOTS:
         QVERIFY(writeFile(made(u"million-orders.csv"_s), [orders](QFile &f) {
             f.write("订单号,收货地址,重量,收件人\n");
             for (int i = 0; i < orders; ++i)
-                f.write("A" + QByteArray::number(i) + ",江苏省南京市鼓楼区中山路" + QByteArray::number(i % 100) +
-                        "号," + QByteArray::number(i % 40 + 1) + ",张三\n");
+                f.write("A" + QByteArray::number(i) + ",江苏省南京市鼓楼区中山路" +
+                        QByteArray::number(i % 100) + "号," + QByteArray::number(i % 40 + 1) + ",张三\n");
         }));
-        QVERIFY(writeFile(made(u"rates.csv"_s), [](QFile &f) { f.write("地区,首重价格,续重价格\n江苏,5,1\n南京,4,2\n"); }));
+        QVERIFY(writeFile(made(u"rates.csv"_s),
+                          [](QFile &f) { f.write("地区,首重价格,续重价格\n江苏,5,1\n南京,4,2\n"); }));
         for (const QString &name : {u"甲"_s, u"乙"_s})
-            QCOMPARE(runCli({u"--db=%1"_s.arg(made(u"orders.db"_s)), u"create"_s, name, made(u"rates.csv"_s)}).status,
+            QCOMPARE(runCli({u"--db=%1"_s.arg(made(u"orders.db"_s)), u"create"_s, name, made(u"rates.csv"_s)})
+                         .status,
                      0);
     }
 
