@@ -320,7 +320,10 @@ bool XlsxWriter::appendRow(const QStringList &cells, bool header)
         if (header)
             m_xml += " s=\"1\"";
         if (!header && m_numbers.contains(c)) {
-            if (cell.size() <= 15 && isPlainNumber(cell)) { // already as XML writes a number
+            // Most numbers are already written as XML writes them: digits,
+            // a point between digits, a minus sign.
+            const QChar first = cell.front() == u'-' && cell.size() > 1 ? cell.at(1) : cell.front();
+            if (cell.size() <= 15 && isPlainNumber(cell) && first.isDigit() && cell.back().isDigit()) {
                 m_xml += "><v>" + QStringView(cell).toLatin1() + "</v></c>";
                 continue;
             }
