@@ -122,9 +122,12 @@ int Cli::exportTemplate()
     RateDatabase db(m_o.databasePath);
     if (const int status = checkTemplateExists(db, name); status != CliOk)
         return status;
+    // Each failure said as it happens: a later call would clear its reason.
     const std::optional<TextTable> table = db.readTemplate(name);
+    if (!table)
+        return databaseError(db);
     const std::optional<BillingRules> rules = db.billingRules(name);
-    if (!table || !rules)
+    if (!rules)
         return databaseError(db);
     if (const QString error = writeTableFile(m_o.arguments.at(1), templateSheets(name, *table, *rules));
         !error.isEmpty())

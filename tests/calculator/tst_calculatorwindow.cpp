@@ -256,6 +256,20 @@ private Q_SLOTS:
         volume->setText(u"0.5"_s);
         QTest::mouseClick(compute, Qt::LeftButton);
         QCOMPARE(columnTexts(results, 2), (QStringList{u"23"_s, u"25"_s, u"19"_s}));
+
+        // The sides in centimetres fill the volume; a volume typed by hand
+        // clears them.
+        auto *sides = child<QLineEdit>(window.get(), u"编辑框_货物尺寸"_s);
+        QCOMPARE(sides->accessibleName(), u"长×宽×高（厘米）"_s);
+        QTest::keyClicks(sides, u"30×20×10"_s);
+        QCOMPARE(volume->text(), u"0.006"_s);
+        QTest::keyClick(sides, Qt::Key_Backspace);
+        QCOMPARE(volume->text(), u"0.0006"_s);
+        sides->selectAll();
+        QTest::keyClicks(sides, u"30×20"_s);
+        QCOMPARE(volume->text(), QString());
+        QTest::keyClicks(volume, u"0.2"_s);
+        QCOMPARE(sides->text(), QString());
     }
 
     // A region a courier does not serve is listed greyed as 未报价, never the

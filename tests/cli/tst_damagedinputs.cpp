@@ -192,6 +192,21 @@ private Q_SLOTS:
             f.write(QByteArray(200'000'000, '9'));
             f.write(",5\n");
         }));
+        // Under the sanitizers, a tenth of the orders: the same path at a
+        // tenth of the time.
+        const int orders = Sanitized ? 100'000 : 1'000'000;
+        QVERIFY(writeFile(made(u"million-orders.csv"_s), [orders](QFile &f) {
+            f.write("订单号,收货地址,重量,收件人\n");
+            for (int i = 0; i < orders; ++i)
+                f.write("A" + QByteArray::number(i) + ",江苏省南京市鼓楼区中山路" +
+                        QByteArray::number(i % 100) + "号," + QByteArray::number(i % 40 + 1) + ",张三\n");
+        }));
+        QVERIFY(writeFile(made(u"rates.csv"_s),
+                          [](QFile &f) { f.write("地区,首重价格,续重价格\n江苏,5,1\n南京,4,2\n"); }));
+        for (const QString &name : {u"甲"_s, u"乙"_s})
+            QCOMPARE(runCli({u"--db=%1"_s.arg(made(u"orders.db"_s)), u"create"_s, name, made(u"rates.csv"_s)})
+                         .status,
+                     0);
     }
 
     // Every file of tests/data/damaged: its sheets are listed or refused, and
@@ -245,6 +260,10 @@ private Q_SLOTS:
             << QStringList{db, u"create"_s, u"大"_s, u"%1/huge-cell.csv"_s} << 0 << QString();
         QTest::newRow("100,000 columns")
             << QStringList{db, u"create"_s, u"宽"_s, u"%1/wide.csv"_s} << 2 << u"最多只能保存 2000 列"_s;
+        QTest::newRow("a million orders priced into a workbook")
+            << QStringList{u"--db=%1/orders.db"_s, u"batch"_s, u"%1/million-orders.csv"_s, u"--out"_s,
+                           u"%1/million-orders.xlsx"_s}
+            << 0 << QString();
         QTest::newRow("two 联系方式 columns")
             << QStringList{db, u"create"_s, u"重"_s, u"%1/two-contacts.csv"_s} << 2
             << u"两列都叫“联系方式”"_s;
