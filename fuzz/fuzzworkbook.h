@@ -14,17 +14,21 @@
 #include <cstddef>
 #include <cstdint>
 
-inline int fuzzWorkbook(const uint8_t *data, size_t size, const char *suffix)
+/// The bytes as a file of this process with the reader's extension: its path.
+inline QString fuzzInputFile(const uint8_t *data, size_t size, const char *suffix)
 {
-    static const QString path =
+    const QString path =
         QDir::temp().filePath(QStringLiteral("kuaidi-fuzz-%1.%2")
                                   .arg(QString::number(qint64(getpid())), QLatin1StringView(suffix)));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    return path;
+}
+
+inline int fuzzWorkbook(const uint8_t *data, size_t size, const char *suffix)
+{
+    const QString path = fuzzInputFile(data, size, suffix);
     Kuaidi::Workbook book;
     if (book.open(path)) {
         for (const QString &sheet : book.sheetNames())

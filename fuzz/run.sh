@@ -6,7 +6,10 @@ set -euo pipefail
 build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS]}
 total=${2:-300}
 root=$(cd "$(dirname "$0")/.." && pwd)
-harnesses=(fuzz_compoundfile fuzz_xls fuzz_workbook_xls fuzz_workbook_xlsx fuzz_workbook_csv)
+harnesses=(fuzz_compoundfile fuzz_xls fuzz_workbook_xls fuzz_workbook_xlsx fuzz_workbook_csv fuzz_workbook_ods
+    fuzz_codepage fuzz_accessoutput fuzz_orders fuzz_tablefile)
+# The Access reader only in builds that have it.
+[ -x "$build/bin/kuaidi-access" ] && harnesses+=(fuzz_access)
 each=$((total / ${#harnesses[@]}))
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
@@ -15,7 +18,14 @@ for harness in "${harnesses[@]}"; do
     mkdir -p "$corpus"
     case $harness in
         *xlsx) cp "$root"/tests/data/sheets/*.xlsx "$corpus"/ ;;
-        *csv) cp "$root"/tests/data/sheets/*.csv "$corpus"/ ;;
+        *csv | *codepage) cp "$root"/tests/data/sheets/*.csv "$corpus"/ ;;
+        *ods) cp "$root"/tests/data/real/*.ods "$root"/tests/data/sheets/*.fods "$corpus"/ ;;
+        *access) cp "$root"/tests/data/access/*.mdb "$corpus"/ ;;
+        *accessoutput) cp "$root"/tests/data/access/frames/* "$corpus"/ ;;
+        *orders)
+            printf '订单号,收货地址,重量,运费,长,宽,高,发件时间\nA1,江苏南京,1.2kg,12,30,20,10,46054.5\n合计,,1.2,12\n' \
+                >"$corpus"/seed.csv ;;
+        *tablefile) printf '\x83a,b\xff1\xff=2' >"$corpus"/seed ;;
         *) cp "$root"/tests/data/sheets/*.xls "$corpus"/ ;;
     esac
     echo "== $harness: $each s"

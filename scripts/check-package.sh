@@ -44,5 +44,7 @@ db=$files/sample.db
 "$bin/kuaidi-cli" --db "$db" quote 南京 2 >"$files/quote.txt"
 cat "$files/quote.txt"
 grep -q '^圆通快递' "$files/quote.txt"
+# Access databases, through the helper the package installs.
+[ "$("$bin/kuaidi-cli" read "$root/tests/data/access/ucanaccess_charsetGBK.mdb")" = "$(printf 'ID\tfield1\n2\tGBK编码')" ]
 QT_QPA_PLATFORM=offscreen "$bin/kuaidi" --db "$db" --quit-after-start | grep -q '^mapped '
 echo "package checks passed"

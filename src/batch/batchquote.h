@@ -22,6 +22,7 @@ struct OrderFee
 {
     std::optional<double> fee;
     QString reason; ///< "无匹配地区", "未报价", "重量无效", "体积无效", "超过50KG", "报价不大于0"
+    double billed = 0; ///< the kilograms the fee is for
 };
 
 /// One order priced by every template.
@@ -49,14 +50,19 @@ public:
     QStringList templateNames() const;
     /// Every template's fee for one parcel; the row of each template for a
     /// destination is looked up once however many orders share it.
+    QList<OrderFee> price(const QString &destination, const OrderParcel &parcel);
     QList<OrderFee> price(const QString &destination, const QString &weight, const QString &volume);
-    /// The fee of template @p index alone.
-    OrderFee price(qsizetype index, const QString &destination, const QString &weight, const QString &volume);
+    /// The fee of template @p index alone, under its own billing rules or
+    /// rounding as @p rounding says.
+    OrderFee price(qsizetype index, const QString &destination, const OrderParcel &parcel,
+                   std::optional<BillingRules::Rounding> rounding = std::nullopt);
+    /// The billing rules template @p index prices by.
+    BillingRules rules(qsizetype index) const;
 
 private:
     const std::vector<qsizetype> &rowsFor(const QString &destination);
-    OrderFee priceRow(qsizetype index, qsizetype row, std::optional<double> weight,
-                      std::optional<double> volume) const;
+    OrderFee priceRow(qsizetype index, qsizetype row, double weight, std::optional<double> volume,
+                      const BillingRules &rules) const;
 
     QList<std::shared_ptr<const TemplateRows>> m_templates;
     QHash<QString, BillingRules> m_rules;
@@ -68,48 +74,66 @@ private:
 /// Called now and then with the rows done so far; returning false cancels.
 using BatchProgress = std::function<bool(qsizetype done, qsizetype total)>;
 
+/// Prices every order of @p sheet by @p pricer and hands each line to
+/// @p each as it is made, in the sheet's order; @p each returning false
+/// stops. False when stopped or cancelled.
+bool priceEachOrder(const OrderSheet &sheet, OrderPricer &pricer,
+                    const std::function<bool(qsizetype order, BatchLine &line)> &each,
+                    const BatchProgress &progress = {});
+
 /// Every order of @p sheet priced by @p pricer. Nothing when cancelled.
 std::optional<QList<BatchLine>> priceOrders(const OrderSheet &sheet, OrderPricer &pricer,
                                             const BatchProgress &progress = {});
 
-/// The batch as a table: 订单号 (or 行号), 目的地, 重量, one column per
-/// template, 最便宜快递, 最低运费, 备注.
-TextTable batchTable(const OrderSheet &sheet, const QList<BatchLine> &lines, const QStringList &templates);
+/// The columns of the batch result and its rows, one order at a time:
+/// 订单号 (or 行号), 目的地, 重量, one column per template, 最便宜快递,
+/// 最低运费, 备注, 计费重量 (of the cheapest), then the order list's own
+/// other columns (收件人, 商品 …) as they are.
+class BatchTable
+{
+public:
+    BatchTable(const OrderSheet &sheet, const QStringList &templates);
+
+    static constexpr int FirstFeeColumn = 3;
+    const QStringList &columns() const { return m_columns; }
+    /// The columns that hold numbers: 重量, the fees, 最低运费, 计费重量,
+    /// and 行号.
+    QSet<int> numberColumns() const;
+    QStringList row(qsizetype order, const BatchLine &line) const;
+
+private:
+    const OrderSheet &m_sheet;
+    QStringList m_templates;
+    QStringList m_columns;
+    QList<int> m_ownColumns;
+};
+
 /// Per template the orders it prices and their total, then the total of the
-/// cheapest choices: 快递名称, 可报价订单数, 运费合计.
+/// cheapest choices, added up order by order.
+class BatchTotals
+{
+public:
+    explicit BatchTotals(const QStringList &templates);
+    void add(const BatchLine &line);
+    /// 快递名称, 可报价订单数, 运费合计.
+    TextTable table() const;
+
+private:
+    QStringList m_templates;
+    QList<qsizetype> m_counts;
+    QList<double> m_totals;
+    qsizetype m_cheapestCount = 0;
+    double m_cheapestTotal = 0;
+};
+
+/// The batch as a table (see BatchTable).
+TextTable batchTable(const OrderSheet &sheet, const QList<BatchLine> &lines, const QStringList &templates);
+/// The totals of the batch (see BatchTotals).
 TextTable batchSummary(const QList<BatchLine> &lines, const QStringList &templates);
 
 /// The batch table as sheet 报价 and its summary as sheet 汇总, their fees
 /// and weights marked as numbers.
 QList<OutputSheet> batchSheets(const OrderSheet &sheet, const QList<BatchLine> &lines,
                                const QStringList &templates);
-
-/// What a bill line comes to.
-enum class Verdict { Agrees, Overcharged, Undercharged, Unchecked };
-
-/// One line of a courier's bill checked against its template.
-struct BillCheck
-{
-    std::optional<double> expected; ///< 应收
-    double difference = 0;          ///< charged − expected, to 0.01 yuan
-    Verdict verdict = Verdict::Unchecked;
-    QString reason; ///< why it could not be checked
-
-    /// "一致", "多收", "少收", "无法核对：…".
-    QString verdictText() const;
-};
-
-/// Every line of bill @p sheet priced by template @p index of @p pricer; a
-/// difference within @p tolerance yuan agrees. Nothing when cancelled.
-std::optional<QList<BillCheck>> ReconcileBill(const OrderSheet &sheet, OrderPricer &pricer, qsizetype index,
-                                              double tolerance, const BatchProgress &progress = {});
-
-/// The bill's own columns, then 应收, 差额, 结论.
-TextTable reconcileTable(const OrderSheet &sheet, const QList<BillCheck> &checks);
-/// Lines per verdict, then the totals overcharged and undercharged: 项目, 数值.
-TextTable reconcileSummary(const QList<BillCheck> &checks);
-
-/// The checked bill as sheet 对账 and its summary as sheet 汇总.
-QList<OutputSheet> reconcileSheets(const OrderSheet &sheet, const QList<BillCheck> &checks);
 
 } // namespace Kuaidi

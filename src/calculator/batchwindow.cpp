@@ -1,7 +1,10 @@
 #include "batchwindow.h"
 
 #include <batch/batchquote.h>
+#include <batch/reconcile.h>
 #include <batch/tablefile.h>
+#include <core/listsort.h>
+#include <core/numbertext.h>
 #include <core/schema.h>
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
@@ -9,17 +12,21 @@
 #include <widgets/reportlist.h>
 #include <widgets/sheetsource.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +38,33 @@ namespace {
 constexpr int QuoteMode = 0;
 const auto FolderKey = "batch/lastFolder"_L1;
 
+// A path as a seller pastes it: in quotes (Windows' 复制为路径), or as a
+// file:// address dragged from a browser or file manager.
+QString pastedPath(QString text)
+{
+    text = text.trimmed();
+    if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'') && text.back() == text.front())
+        text = text.mid(1, text.size() - 2).trimmed();
+    if (text.startsWith(u"file:", Qt::CaseInsensitive))
+        text = QUrl(text).toLocalFile();
+    return QDir::fromNativeSeparators(text);
+}
+
+// A column whose every filled cell is a number ("1.2kg" among them).
+bool holdsNumbers(const ReportList *list, int column)
+{
+    bool any = false;
+    for (int r = 0; r < list->rowCount(); ++r) {
+        const QString cell = list->cell(r, column);
+        if (cell.trimmed().isEmpty())
+            continue;
+        if (!parseNumber(cell) && !orderWeight(cell))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 } // namespace
 
 // What a run hands back to the window: the tables to show and export, the
@@ -39,9 +73,12 @@ struct BatchWindow::Outcome
 {
     QString error;
     bool cancelled = false;
+    bool reconciling = false;
+    QString skipped;                  // templates that could not be read, and why
     QList<OutputSheet> sheets;        // the result, then its summary
     QList<std::pair<int, int>> best;  // the cheapest fees
     QList<std::pair<int, int>> alarm; // overcharges
+    QList<int> overcharged;           // the lines 多收
 };
 
 BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
@@ -55,8 +92,7 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     auto *fileRow = new QHBoxLayout;
     m_file = new QLineEdit(this);
     m_file->setObjectName(u"batchFile"_s);
-    m_file->setReadOnly(true);
-    m_file->setPlaceholderText(u"订单表或账单（.xlsx、.xls、.csv）"_s);
+    m_file->setPlaceholderText(u"订单表或账单（.xlsx、.xls、.csv）：选择文件，或粘贴路径后按回车"_s);
     auto *browse = new QPushButton(u"选择文件…"_s, this);
     browse->setObjectName(u"batchBrowse"_s);
     fileRow->addWidget(m_file, 1);
@@ -84,9 +120,24 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     m_template->setAccessibleName(u"对账模板"_s);
     auto *templateLabel = new QLabel(u"对账模板"_s, this);
     templateLabel->setBuddy(m_template);
+    m_tolerance = new QDoubleSpinBox(this);
+    m_tolerance->setObjectName(u"batchTolerance"_s);
+    m_tolerance->setAccessibleName(u"容差（元）"_s);
+    m_tolerance->setRange(0, 100);
+    m_tolerance->setDecimals(2);
+    m_tolerance->setSingleStep(0.01);
+    m_tolerance->setValue(0.01);
+    m_tolerance->setToolTip(u"账单金额与应收相差不超过此数时算一致"_s);
+    auto *toleranceLabel = new QLabel(u"容差（元）"_s, this);
+    toleranceLabel->setBuddy(m_tolerance);
+    m_overchargedOnly = new QCheckBox(u"只看多收"_s, this);
+    m_overchargedOnly->setObjectName(u"batchOverchargedOnly"_s);
     modeRow->addWidget(m_mode);
     modeRow->addWidget(templateLabel);
     modeRow->addWidget(m_template);
+    modeRow->addWidget(toleranceLabel);
+    modeRow->addWidget(m_tolerance);
+    modeRow->addWidget(m_overchargedOnly);
     modeRow->addStretch(1);
     form->addRow(u"方式"_s, modeRow);
     m_level = new QComboBox(this);
@@ -114,6 +165,7 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     m_results = new ReportList(this);
     m_results->setObjectName(u"batchResults"_s);
     m_results->setAccessibleName(u"结果"_s);
+    m_results->setToolTip(u"单击列标题排序，再次单击反向排序"_s);
     m_summary = new QLabel(this);
     m_summary->setObjectName(u"batchSummary"_s);
     m_summary->setWordWrap(true);
@@ -139,11 +191,13 @@ BatchWindow::BatchWindow(RateDatabase *database, QWidget *parent)
     }
 
     connect(browse, &QPushButton::clicked, this, &BatchWindow::chooseFile);
+    connect(m_file, &QLineEdit::editingFinished, this, &BatchWindow::openTypedFile);
     connect(m_mode, &QComboBox::currentIndexChanged, this, &BatchWindow::modeChanged);
     connect(m_run, &QPushButton::clicked, this, &BatchWindow::start);
     connect(m_cancel, &QPushButton::clicked, this, &BatchWindow::cancel);
     connect(m_export, &QPushButton::clicked, this, &BatchWindow::exportResult);
-    connect(m_results, &ReportList::headerClicked, m_results, &ReportList::sortByColumn);
+    connect(m_overchargedOnly, &QCheckBox::toggled, this, &BatchWindow::showResult);
+    connect(m_results, &ReportList::headerClicked, this, &BatchWindow::sortResults);
 
     m_template->addItems(m_database->templateNames());
     modeChanged();
@@ -178,6 +232,17 @@ void BatchWindow::chooseFile()
         openFile(path);
 }
 
+void BatchWindow::openTypedFile()
+{
+    const QString path = pastedPath(m_file->text());
+    if (path == m_openedPath)
+        return;
+    if (path.isEmpty() || !openFile(path)) {
+        m_openedPath.clear();
+        m_sheet->clear();
+    }
+}
+
 bool BatchWindow::openFile(const QString &path)
 {
     Workbook workbook;
@@ -186,6 +251,7 @@ bool BatchWindow::openFile(const QString &path)
         return false;
     }
     rememberFolder(path);
+    m_openedPath = path;
     m_file->setText(QDir::toNativeSeparators(path));
     m_sheet->clear();
     m_sheet->addItems(workbook.sheetNames());
@@ -194,15 +260,19 @@ bool BatchWindow::openFile(const QString &path)
 
 void BatchWindow::modeChanged()
 {
-    m_template->setEnabled(m_mode->currentIndex() != QuoteMode && !isRunning());
+    setRunning(isRunning());
 }
 
 void BatchWindow::setRunning(bool running)
 {
-    for (QWidget *input : {static_cast<QWidget *>(m_run), static_cast<QWidget *>(m_sheet),
-                           static_cast<QWidget *>(m_mode), static_cast<QWidget *>(m_level)})
+    for (QWidget *input :
+         {static_cast<QWidget *>(m_run), static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_sheet),
+          static_cast<QWidget *>(m_mode), static_cast<QWidget *>(m_level)})
         input->setEnabled(!running);
-    m_template->setEnabled(!running && m_mode->currentIndex() != QuoteMode);
+    const bool reconciling = m_mode->currentIndex() != QuoteMode;
+    m_template->setEnabled(!running && reconciling);
+    m_tolerance->setEnabled(!running && reconciling);
+    m_overchargedOnly->setEnabled(!running && m_outcome && m_outcome->reconciling);
     m_cancel->setEnabled(running);
     m_export->setEnabled(!running && m_outcome);
 }
@@ -211,7 +281,8 @@ void BatchWindow::start()
 {
     if (isRunning())
         return;
-    if (m_file->text().isEmpty()) {
+    openTypedFile();
+    if (m_openedPath.isEmpty()) {
         Messages::show(this, u"请先选择订单表或账单文件"_s, u"提示"_s, Messages::Icon::Warning);
         return;
     }
@@ -223,51 +294,63 @@ void BatchWindow::start()
         return;
     }
     QStringList failed;
-    const QList<std::shared_ptr<const TemplateRows>> rows = m_database->templateRows(names, &failed);
+    QList<std::shared_ptr<const TemplateRows>> rows = m_database->templateRows(names, &failed);
+    const QString failure = m_database->lastError();
     const std::optional<QHash<QString, BillingRules>> rules = m_database->billingRulesOfAll();
-    if (!failed.isEmpty() || !rules) {
-        Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+    if (failed.size() == names.size() || !rules) {
+        Messages::show(this, rules ? failure : m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
         return;
+    }
+    // One template that cannot be read does not stop the others.
+    QString skipped;
+    if (!failed.isEmpty()) {
+        skipped = u"已跳过无法读取的模板：%1（%2）"_s.arg(failed.join(u"、"), failure);
+        rows.removeAll(nullptr);
     }
 
     m_outcome.reset();
     m_results->setColumns({});
     m_summary->clear();
     m_progress->setValue(0);
+    m_overchargedOnly->setChecked(false);
     m_cancelled = std::make_shared<std::atomic_bool>(false);
     auto pricer = std::make_shared<OrderPricer>(rows, *rules, levelIndex(m_level->currentText()));
-    const QString path = QDir::fromNativeSeparators(m_file->text());
+    const QString path = m_openedPath;
     const QString sheet = m_sheet->currentText();
+    const double tolerance = m_tolerance->value();
     const std::shared_ptr<std::atomic_bool> cancelled = m_cancelled;
     const BatchProgress progress = [this, cancelled](qsizetype done, qsizetype total) {
         QMetaObject::invokeMethod(
             this, [this, done, total] { progressed(done, total); }, Qt::QueuedConnection);
         return !*cancelled;
     };
-    m_worker = QThread::create([this, path, sheet, quoting, pricer, progress] {
+    m_worker = QThread::create([this, path, sheet, quoting, tolerance, skipped, pricer, progress] {
         auto outcome = std::make_shared<Outcome>();
+        outcome->reconciling = !quoting;
+        outcome->skipped = skipped;
         const OrderSheetResult orders = readOrderSheet(path, sheet, !quoting);
         if (!orders.sheet) {
             outcome->error = orders.error;
         } else if (quoting) {
             const QStringList names = pricer->templateNames();
             if (const std::optional<QList<BatchLine>> lines = priceOrders(*orders.sheet, *pricer, progress)) {
-                const int fees = 3; // the first template's column
                 outcome->sheets = batchSheets(*orders.sheet, *lines, names);
                 for (int r = 0; r < lines->size(); ++r) {
                     for (const int t : lines->at(r).cheapest)
-                        outcome->best.append({r, fees + t});
+                        outcome->best.append({r, BatchTable::FirstFeeColumn + t});
                 }
             } else {
                 outcome->cancelled = true;
             }
         } else if (const std::optional<QList<BillCheck>> checks =
-                       ReconcileBill(*orders.sheet, *pricer, 0, 0.01, progress)) {
+                       ReconcileBill(*orders.sheet, *pricer, 0, tolerance, progress)) {
             const int width = int(orders.sheet->titles.size());
             outcome->sheets = reconcileSheets(*orders.sheet, *checks);
             for (int r = 0; r < checks->size(); ++r) {
-                if (checks->at(r).verdict == Verdict::Overcharged)
+                if (checks->at(r).verdict == Verdict::Overcharged) {
                     outcome->alarm << std::pair{r, width + 1} << std::pair{r, width + 2};
+                    outcome->overcharged << r;
+                }
             }
         } else {
             outcome->cancelled = true;
@@ -309,18 +392,57 @@ void BatchWindow::finished(const std::shared_ptr<Outcome> &outcome)
         return;
     }
     m_outcome = outcome;
-    const TextTable &table = outcome->sheets.at(0).table;
-    m_results->setColumns(table.columns);
-    m_results->table()->setRows(table.rows);
-    m_results->table()->setCellTones(outcome->best, TextTableModel::Tone::Best);
-    m_results->table()->setCellTones(outcome->alarm, TextTableModel::Tone::Alarm);
-    m_results->fitColumnsToContents();
-    QStringList lines{outcome->sheets.at(1).table.columns.join(u"  ")};
+    showResult();
+    QStringList lines;
+    if (!outcome->skipped.isEmpty())
+        lines << outcome->skipped;
+    lines << outcome->sheets.at(1).table.columns.join(u"  ");
     for (const QStringList &row : outcome->sheets.at(1).table.rows)
         lines << row.join(u"  ");
     m_summary->setText(lines.join(u'\n'));
     m_progress->setValue(100);
     setRunning(false);
+}
+
+void BatchWindow::showResult()
+{
+    if (!m_outcome)
+        return;
+    const TextTable &table = m_outcome->sheets.at(0).table;
+    QList<std::pair<int, int>> best = m_outcome->best;
+    QList<std::pair<int, int>> alarm = m_outcome->alarm;
+    m_results->setColumns(table.columns);
+    if (m_overchargedOnly->isChecked()) {
+        QList<QStringList> rows;
+        QHash<int, int> shownAt; // a line of the table → its row on screen
+        for (const int r : std::as_const(m_outcome->overcharged)) {
+            shownAt.insert(r, int(rows.size()));
+            rows << table.rows.at(r);
+        }
+        for (auto &[row, column] : alarm)
+            row = shownAt.value(row, -1);
+        best.clear();
+        m_results->table()->setRows(rows);
+    } else {
+        m_results->table()->setRows(table.rows);
+    }
+    m_results->table()->setCellTones(best, TextTableModel::Tone::Best);
+    m_results->table()->setCellTones(alarm, TextTableModel::Tone::Alarm);
+    m_results->fitColumnsToContents();
+    m_sortColumn = -1;
+    m_results->header()->setSortIndicatorShown(false);
+}
+
+void BatchWindow::sortResults(int column)
+{
+    const bool ascending = column == m_sortColumn ? !m_sortAscending : true;
+    const int kind = holdsNumbers(m_results, column) ? SortAsNumber : SortAsText;
+    if (m_results->sortByColumn(column, ascending, kind).isEmpty())
+        return;
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    m_results->header()->setSortIndicatorShown(true);
+    m_results->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void BatchWindow::exportResult()
@@ -333,21 +455,18 @@ void BatchWindow::exportResult()
     if (path.isEmpty())
         return;
     rememberFolder(path);
-    // The table as sorted on screen.
+    // The lines as shown: sorted, and filtered, as on screen.
     QList<OutputSheet> sheets = m_outcome->sheets;
     TextTable &result = sheets[0].table;
     result.rows.clear();
-    for (int r = 0; r < m_results->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < m_results->columnCount(); ++c)
-            cells << m_results->cell(r, c);
-        result.rows << cells;
-    }
+    for (int r = 0; r < m_results->rowCount(); ++r)
+        result.rows << m_results->table()->rowCells(r);
     if (const QString error = writeTableFile(path, sheets); !error.isEmpty()) {
         Messages::show(this, error, u"提示"_s, Messages::Icon::Warning);
         return;
     }
-    Messages::show(this, u"导出成功"_s, u"提示"_s, Messages::Icon::Information);
+    Messages::show(this, u"导出成功：%1"_s.arg(QDir::toNativeSeparators(path)), u"提示"_s,
+                   Messages::Icon::Information);
 }
 
 } // namespace Kuaidi

@@ -9,7 +9,9 @@
 #include "newtemplatepage.h"
 
 #include <core/program.h>
+#include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
+#include <templates/workbookmigration.h>
 #include <widgets/messages.h>
 #include <widgets/screenfit.h>
 
@@ -76,6 +78,11 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
         dialog.exec();
     });
+    QAction *access = settings->addAction(u"导入 Access 数据库…"_s, this, [this] {
+        importAccessDatabase(Messages::chooseFile(this, u"选择 Access 数据库"_s,
+                                                  u"Access 数据库 (*.mdb *.accdb);;所有文件 (*)"_s));
+    });
+    access->setObjectName(u"importAccessAction"_s);
 
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(u"选择夹1"_s);
@@ -238,6 +245,51 @@ QWidget *CalculatorWindow::createSidePanel()
     layout->addWidget(extras);
     layout->addStretch();
     return panel;
+}
+
+void CalculatorWindow::importAccessDatabase(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    Workbook workbook;
+    if (!workbook.open(path)) {
+        Messages::show(this, workbook.failureMessage(), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
+    const QList<MigrationTable> tables = planMigration(workbook);
+    const QStringList names = m_database->templateNames();
+    const QStringList taken = takenNames(tables, names);
+    const bool replace =
+        !taken.isEmpty() &&
+        Messages::confirm(this,
+                          u"数据库中已有同名的快递模板：%1。\n要用 Access 数据库中的表替换它们吗？"
+                          u"（替换前会自动备份；选“取消”则跳过这些表）"_s.arg(taken.join(u"、")),
+                          u"导入 Access 数据库"_s);
+    QString databaseError;
+    const QList<MigrationOutcome> outcomes = applyMigration(tables, *m_database, replace, &databaseError);
+    refreshTemplateLists();
+
+    QStringList lines;
+    bool allTaken = true;
+    bool anyLayout = false;
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        const MigrationOutcome &outcome = outcomes.at(i);
+        if (outcome.taken)
+            lines << u"已导入“%1”：%2 行"_s.arg(outcome.name).arg(outcome.rows);
+        else
+            lines << u"%1“%2”：%3"_s.arg(tables.at(i).layout ? u"未导入"_s : u"跳过"_s, outcome.name,
+                                         outcome.reason);
+        allTaken = allTaken && (outcome.taken || !tables.at(i).layout);
+        anyLayout = anyLayout || tables.at(i).layout;
+    }
+    if (!databaseError.isEmpty())
+        lines << databaseError;
+    else if (!anyLayout)
+        lines << u"没有运费模板格式的表（需要“地区”“首重价格”“续重价格”列），没有导入任何模板"_s;
+    allTaken = allTaken && anyLayout;
+    Messages::show(this, lines.join(u'\n'), u"导入 Access 数据库"_s,
+                   allTaken && databaseError.isEmpty() ? Messages::Icon::Information
+                                                       : Messages::Icon::Warning);
 }
 
 void CalculatorWindow::refreshTemplateLists()

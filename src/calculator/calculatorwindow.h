@@ -43,6 +43,11 @@ public:
     /// (设置 → 数据库…). The editor and the batch window, which work on the
     /// database they were opened with, are closed.
     void useDatabase(const QString &location);
+    /// 设置 → 导入 Access 数据库…: every rate table of the database at
+    /// @p path becomes a template of its name; the seller chooses whether
+    /// templates of the same names are replaced, and is told each table's
+    /// outcome.
+    void importAccessDatabase(const QString &path);
     /// The running editor process, or null.
     QProcess *editorProcess() const { return m_editor; }
     /// The editor program; kuaidi-editor beside this program unless set.

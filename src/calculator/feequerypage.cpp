@@ -8,6 +8,7 @@
 #include <widgets/reportlist.h>
 
 #include <core/numbertext.h>
+#include <core/parcelsize.h>
 #include <core/schema.h>
 #include <fees/feequery.h>
 #include <ratedb/ratedatabase.h>
@@ -17,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -55,6 +57,11 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_volume = named<QLineEdit>(u"编辑框_货物体积"_s, group);
     m_volume->setPlaceholderText(u"可不填，例如 0.02"_s);
     m_volume->setToolTip(u"填写体积后，按快递模板的抛重系数计算体积重，取实重和体积重中较大的计费"_s);
+    m_dimensions = named<QLineEdit>(u"编辑框_货物尺寸"_s, group);
+    m_dimensions->setPlaceholderText(u"30×20×10"_s);
+    m_dimensions->setToolTip(u"或者填写长×宽×高（厘米），换算成立方米填入体积"_s);
+    m_dimensions->setAccessibleName(u"长×宽×高（厘米）"_s);
+    m_dimensions->setMaximumWidth(110);
     m_destination = named<QLineEdit>(u"编辑框_目的地"_s, group);
     m_destination->setPlaceholderText(u"输入城市名，如 南京"_s);
     addClearButton(m_destination);
@@ -72,7 +79,14 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     inputs->addWidget(new QLabel(u"KG"_s, group), 0, 2);
     inputs->addWidget(new QLabel(u"货物体积"_s, group), 0, 3);
     inputs->addWidget(m_volume, 0, 4);
-    inputs->addWidget(new QLabel(u"立方米"_s, group), 0, 5);
+    auto *sides = new QHBoxLayout;
+    sides->addWidget(new QLabel(u"立方米"_s, group));
+    auto *sidesLabel = new QLabel(u"或 长×宽×高"_s, group);
+    sidesLabel->setBuddy(m_dimensions);
+    sides->addWidget(sidesLabel);
+    sides->addWidget(m_dimensions);
+    sides->addWidget(new QLabel(u"厘米"_s, group));
+    inputs->addLayout(sides, 0, 5);
     inputs->addWidget(new QLabel(u"目的地"_s, group), 1, 0);
     inputs->addWidget(m_destination, 1, 1, 1, 2);
     inputs->addWidget(new QLabel(u"收费级别"_s, group), 1, 3);
@@ -155,7 +169,8 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     setTabOrder(m_weight, m_destination);
     setTabOrder(m_destination, m_level);
     setTabOrder(m_level, m_volume);
-    setTabOrder(m_volume, m_compute);
+    setTabOrder(m_volume, m_dimensions);
+    setTabOrder(m_dimensions, m_compute);
     setTabOrder(m_compute, m_curves);
     setTabOrder(m_compute, m_results);
     m_results->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -166,6 +181,9 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     connect(m_destination, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
     connect(m_weight, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
     connect(m_volume, &QLineEdit::textChanged, this, &FeeQueryPage::recompute);
+    connect(m_dimensions, &QLineEdit::textEdited, this, &FeeQueryPage::dimensionsEdited);
+    // A volume typed by hand is no longer the sides'.
+    connect(m_volume, &QLineEdit::textEdited, m_dimensions, &QLineEdit::clear);
     connect(m_level, &QComboBox::currentIndexChanged, this, &FeeQueryPage::recompute);
     connect(m_compute, &QPushButton::clicked, this, &FeeQueryPage::ComputeFees);
     connect(m_curves, &QPushButton::clicked, this, &FeeQueryPage::showCurves);
@@ -239,6 +257,15 @@ void FeeQueryPage::DestinationSearch()
     else
         showStatus(rows.isEmpty() ? u"没有找到目的地包含“%1”的快递"_s.arg(destination)
                                   : u"找到 %1 条线路，输入重量后点击“计算”"_s.arg(rows.size()));
+}
+
+void FeeQueryPage::dimensionsEdited()
+{
+    const QString text = m_dimensions->text();
+    const std::optional<double> volume = dimensionsToCubicMetres(text);
+    m_volume->setText(volume ? numberToText(*volume) : QString());
+    if (!volume && !text.trimmed().isEmpty())
+        showStatus(u"长×宽×高请写成 30×20×10（厘米），体积暂不计入"_s);
 }
 
 bool FeeQueryPage::readVolume(std::optional<double> &volume)

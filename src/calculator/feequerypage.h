@@ -56,10 +56,13 @@ private:
     void showStatus(const QString &text);
     /// The volume box: nothing when empty; false when it holds no volume.
     bool readVolume(std::optional<double> &volume);
+    /// The sides typed, in cubic metres into the volume box.
+    void dimensionsEdited();
 
     RateDatabase &m_database;
     QLineEdit *m_weight = nullptr;
     QLineEdit *m_volume = nullptr;
+    QLineEdit *m_dimensions = nullptr;
     QLineEdit *m_destination = nullptr;
     QComboBox *m_level = nullptr;
     QPushButton *m_compute = nullptr;

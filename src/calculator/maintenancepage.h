@@ -14,8 +14,10 @@ class QPushButton;
 
 namespace Kuaidi {
 
+class BillingRulesForm;
 class RateDatabase;
 class ReportList;
+class WeightPriceBoxes;
 struct BillingRules;
 struct ColumnValue;
 struct RowFields;
@@ -35,7 +37,11 @@ public:
     void setTemplateNames(const QStringList &names);
 
     void chooseTemplate();
+    /// Loads row @p row of the list into the row editor and keeps it
+    /// highlighted; -1 empties the editor.
     void selectRow(int row);
+    /// Shows only the rows whose cells contain the filter's text.
+    void filterRows();
     void sortByColumn(int column);
     void changeRow();
     void addRow();
@@ -64,8 +70,16 @@ private:
     QList<std::pair<QString, QLineEdit *>> levelPriceBoxes() const;
     bool ensureTemplateChosen();
     bool ensureRowSelected();
+    QGroupBox *createRowGroup();
+    QGroupBox *createLevelGroup();
     QGroupBox *createRulesGroup();
     void showBillingRules(const BillingRules &rules);
+    /// Reads the chosen template's rows into the list again, keeping the
+    /// row loaded in the editor by its ID; false (and the seller told) when
+    /// it cannot be read.
+    bool reloadRows();
+    /// The list row holding ID @p id, or -1.
+    int rowOfId(const QString &id) const;
     RowFields editorFields() const;
     void showEditorFields(const RowFields &fields);
     void writeEditorIntoRow(int row);
@@ -87,15 +101,15 @@ private:
     QLineEdit *m_surcharge30 = nullptr;
     QLineEdit *m_otherFee = nullptr;
     QLineEdit *m_arrival = nullptr;
+    WeightPriceBoxes *m_weightPrices = nullptr;
+    QLineEdit *m_filter = nullptr;
     QComboBox *m_level = nullptr;
     QList<QLineEdit *> m_levelPrices;
     QList<int> m_levelColumns;
     QLineEdit *m_newName = nullptr;
     QLineEdit *m_contact = nullptr;
     QGroupBox *m_rulesGroup = nullptr;
-    QComboBox *m_rounding = nullptr;
-    QLineEdit *m_firstWeightRule = nullptr;
-    QComboBox *m_divisor = nullptr;
+    BillingRulesForm *m_rulesForm = nullptr;
     QLabel *m_rulesStatus = nullptr;
 };
 

@@ -1,5 +1,8 @@
 #include "newtemplatepage.h"
 
+#include "billingrulesform.h"
+#include "columnmappingdialog.h"
+
 #include <widgets/messages.h>
 #include <widgets/named.h>
 #include <widgets/priceinput.h>
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -29,6 +33,8 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 namespace {
+
+const QString DefaultName = u"汇通快递"_s;
 
 // A small picture of a sheet in the expected layout.
 QTableWidget *formatExample(QWidget *parent)
@@ -66,20 +72,28 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     m_sheets->setMinimumWidth(120);
     m_sheetSource = std::make_unique<SheetSource>(m_sheets);
     auto *read = named<QPushButton>(u"按钮2"_s, u"2.确定读取，并智能匹配"_s, this);
+    auto *mapColumns = named<QPushButton>(u"按钮_指定列"_s, u"指定列…"_s, this);
+    mapColumns->setToolTip(u"表头认不出或认错时，逐列指定它的内容"_s);
 
     auto *steps = new QHBoxLayout;
     steps->addWidget(choose);
     steps->addWidget(new QLabel(u"选择表"_s, this));
     steps->addWidget(m_sheets);
     steps->addWidget(read);
+    steps->addWidget(mapColumns);
     steps->addStretch();
 
     m_gridGroup = new QGroupBox(u"未命名快递公司模板"_s, this);
     m_grid = new ReportList(m_gridGroup);
     m_grid->setObjectName(u"超级列表框1"_s);
-    (new QVBoxLayout(m_gridGroup))->addWidget(m_grid);
+    m_readNotes = named<QLabel>(u"标签_读取说明"_s, m_gridGroup);
+    m_readNotes->setWordWrap(true);
+    m_readNotes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *gridLayout = new QVBoxLayout(m_gridGroup);
+    gridLayout->addWidget(m_grid, 1);
+    gridLayout->addWidget(m_readNotes);
 
-    m_name = named<QLineEdit>(u"编辑框_为模板命名"_s, u"汇通快递"_s, this);
+    m_name = named<QLineEdit>(u"编辑框_为模板命名"_s, DefaultName, this);
     m_surcharge20 = named<QLineEdit>(u"编辑框_新建模板手续费1"_s, this);
     m_surcharge30 = named<QLineEdit>(u"编辑框_新建模板手续费2"_s, this);
     m_otherFee = named<QLineEdit>(u"编辑框_新建模板其他手续费"_s, this);
@@ -102,11 +116,18 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     actions->addStretch();
     actions->addWidget(preview);
     actions->addWidget(save);
-    settings->addLayout(actions, 2, 0, 1, 6);
+    auto *rulesGroup = new QGroupBox(u"计费规则（表头读到的已填好，可修改）"_s, this);
+    rulesGroup->setObjectName(u"分组框_新建模板计费规则"_s);
+    m_rulesForm = new BillingRulesForm(u"新建模板"_s, rulesGroup);
+    (new QVBoxLayout(rulesGroup))->addWidget(m_rulesForm);
+    settings->addWidget(rulesGroup, 2, 0, 1, 6);
+    settings->addLayout(actions, 3, 0, 1, 6);
 
     auto *formatGroup = new QGroupBox(u"excel文档 格式说明"_s, this);
     auto *formatText = new QLabel(
-        u"第一列标题为：地区   第二列标题为：首重价格   第三列标题为：续重价格  \n\n第四列标题为：到达时间  注意不要有空格"_s,
+        u"第一列标题为：地区   第二列标题为：首重价格   第三列标题为：续重价格  \n\n第四列标题为：到达时间  注意不要有空格"_s
+        u"\n\n快递公司的报价表也可以直接读取：0-0.5kg、0.51-1kg 等重量段，首重(1kg)、续重(元/0.5kg)、"_s
+        u"3KG以上续重、最低收费 等表头都能认出；认不出的列用“指定列…”指定。"_s,
         formatGroup);
     formatText->setWordWrap(true);
     auto *formatLayout = new QHBoxLayout(formatGroup);
@@ -124,6 +145,7 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     connect(choose, &QPushButton::clicked, this, &NewTemplatePage::chooseWorkbook);
     connect(m_sheets, &QComboBox::currentIndexChanged, this, &NewTemplatePage::LoadSheet);
     connect(read, &QPushButton::clicked, this, &NewTemplatePage::MatchProvinces);
+    connect(mapColumns, &QPushButton::clicked, this, &NewTemplatePage::chooseColumns);
     connect(preview, &QPushButton::clicked, this, &NewTemplatePage::previewNewTemplate);
     connect(save, &QPushButton::clicked, this, &NewTemplatePage::saveNewTemplate);
 }
@@ -144,22 +166,37 @@ void NewTemplatePage::ListSheets(const QString &path)
     m_path->setText(QFileInfo(path).fileName());
     m_path->setToolTip(path);
     m_workbookPath = path;
-    m_name->setText(QFileInfo(path).completeBaseName());
+    // A name the seller typed stays; one taken from the last file follows
+    // the file.
+    if (m_name->text().trimmed().isEmpty() || m_name->text() == m_fileName || m_name->text() == DefaultName) {
+        m_fileName = QFileInfo(path).completeBaseName();
+        m_name->setText(m_fileName);
+    }
     LoadSheet();
 }
 
 void NewTemplatePage::LoadSheet()
 {
-    const std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
+    std::optional<TextTable> sheet = m_sheetSource->currentSheet(this);
     if (!sheet)
         return;
     if (const QString problem = newTemplateSizeProblem(*sheet); !problem.isEmpty()) {
         Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
         return;
     }
+    m_sheet = std::move(sheet);
+    readSheet();
+    BillingRules base;
+    if (const std::optional<BillingRules> exported = exportedBillingRules(m_workbookPath))
+        base = *exported;
+    m_rulesForm->setRules(m_rates->rules.appliedTo(base));
+}
+
+void NewTemplatePage::readSheet()
+{
     // Every problem of the sheet at once, before anything is saved; the
     // sheet still shows, so that the seller sees the rows named.
-    m_rates = readRateSheet(*sheet);
+    m_rates = readRateSheet(*m_sheet, rememberedMapping());
     m_saved = false;
     if (!m_rates->problems.isEmpty()) {
         Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
@@ -170,6 +207,68 @@ void NewTemplatePage::LoadSheet()
     if (!widths.isEmpty())
         widths[0] = 40;
     showGrid(widths);
+    showReadNotes();
+}
+
+void NewTemplatePage::showReadNotes()
+{
+    QStringList notes;
+    if (!m_rates->understood.isEmpty())
+        notes << u"读到的表头：%1"_s.arg(m_rates->understood.join(u"；"));
+    if (!m_rates->unusedColumns.isEmpty())
+        notes << u"未使用的列：%1"_s.arg(m_rates->unusedColumns.join(u"、"));
+    if (!m_rates->skippedRows.isEmpty())
+        notes << u"没有导入：%1"_s.arg(m_rates->skippedRows.join(u"、"));
+    if (!m_rates->problems.isEmpty())
+        notes << u"不能保存：%1"_s.arg(m_rates->problems.join(u"；"));
+    m_readNotes->setText(notes.join(u'\n'));
+    m_readNotes->setStyleSheet(m_rates->problems.isEmpty() ? u"color: #2a4a6a;"_s : u"color: #b03020;"_s);
+}
+
+namespace {
+
+QString mappingKey(const QString &courier)
+{
+    return u"列的指定/"_s + QString::fromLatin1(courier.trimmed().toUtf8().toHex());
+}
+
+} // namespace
+
+QHash<QString, QString> NewTemplatePage::rememberedMapping() const
+{
+    QHash<QString, QString> mapping;
+    const QVariantMap stored = QSettings().value(mappingKey(m_name->text())).toMap();
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        if (rateSheetTargets().contains(it.value().toString()))
+            mapping.insert(it.key(), it.value().toString());
+    }
+    return mapping;
+}
+
+void NewTemplatePage::chooseColumns()
+{
+    if (!m_sheet) {
+        Messages::show(this, u"请先点击“1.选择excel文档”，读取运费表格"_s, u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
+    ColumnMappingDialog dialog(m_rates->headings, m_rates->headingTargets, rememberedMapping(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Choices for other sheets of the same courier stay; this sheet's
+    // headings take what was chosen now.
+    QVariantMap stored = QSettings().value(mappingKey(m_name->text())).toMap();
+    for (const QString &heading : std::as_const(m_rates->headings))
+        stored.remove(heading);
+    const QHash<QString, QString> chosen = dialog.mapping();
+    for (auto it = chosen.cbegin(); it != chosen.cend(); ++it)
+        stored.insert(it.key(), it.value());
+    QSettings().setValue(mappingKey(m_name->text()), stored);
+    readSheet();
+    BillingRules base;
+    if (const std::optional<BillingRules> exported = exportedBillingRules(m_workbookPath))
+        base = *exported;
+    m_rulesForm->setRules(m_rates->rules.appliedTo(base));
 }
 
 void NewTemplatePage::showGrid(const QList<int> &widths)
@@ -188,6 +287,11 @@ void NewTemplatePage::MatchProvinces()
     QList<int> widths;
     for (int c = 0; c < m_grid->columnCount(); ++c)
         widths << m_grid->columnWidth(c);
+    if (m_rates && !m_rates->problems.isEmpty()) {
+        Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
+                       Messages::Icon::Warning);
+        return;
+    }
     if (m_rates && m_rates->wholeTemplate)
         return; // an exported template has its provinces
     TextTable grid = m_grid->table()->table();
@@ -245,6 +349,12 @@ void NewTemplatePage::saveNewTemplate()
                                                            {u"30-50手续费"_s, m_surcharge30},
                                                            {u"其他手续费"_s, m_otherFee}}))
         return;
+    QString rulesProblem;
+    const std::optional<BillingRules> rules = m_rulesForm->rules(&rulesProblem);
+    if (!rules) {
+        Messages::show(this, u"计费规则有误：%1"_s.arg(rulesProblem), u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
     const TextTable grid = newTemplateGrid(
         *m_rates, {m_surcharge20->text(), m_surcharge30->text(), m_otherFee->text(), m_contact->text()});
     if (!m_database.open()) {
@@ -261,9 +371,18 @@ void NewTemplatePage::saveNewTemplate()
                        Messages::Icon::Critical);
         return;
     }
-    if (const std::optional<BillingRules> rules = exportedBillingRules(m_workbookPath))
-        m_database.setBillingRules(name, *rules);
+    // A template without the rules its prices need would quote wrongly:
+    // then it is not kept at all.
+    if (*rules != BillingRules() && !m_database.setBillingRules(name, *rules)) {
+        const QString error = m_database.lastError();
+        m_database.deleteTemplate(name);
+        Messages::show(this, u"保存失败：计费规则没有存入，模板未保存。\n\n"_s + error, u"提示"_s,
+                       Messages::Icon::Critical);
+        return;
+    }
     m_saved = true;
+    // The next courier's sheet should not inherit this one's contact.
+    m_contact->clear();
     Messages::show(this, u"保存成功！"_s);
 }
 

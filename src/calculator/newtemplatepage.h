@@ -14,6 +14,7 @@ class QLineEdit;
 
 namespace Kuaidi {
 
+class BillingRulesForm;
 class RateDatabase;
 class ReportList;
 class SheetSource;
@@ -36,16 +37,24 @@ public:
     void MatchProvinces();
     void previewNewTemplate();
     void saveNewTemplate();
+    /// Lets the seller say what each heading is, remembered for the courier
+    /// named in 3, and reads the sheet again.
+    void chooseColumns();
     /// Whether a sheet was loaded and never saved as a template.
     bool hasUnsavedSheet() const;
 
 private:
     void showGrid(const QList<int> &widths);
+    void readSheet();
+    void showReadNotes();
+    QHash<QString, QString> rememberedMapping() const;
 
     RateDatabase &m_database;
     std::unique_ptr<SheetSource> m_sheetSource;
     QString m_workbookPath;
+    std::optional<TextTable> m_sheet; // the sheet loaded, as it is in the file
     std::optional<RateSheet> m_rates; // the sheet loaded, read for a template
+    QString m_fileName;               // the name 3 was given from the file
     bool m_saved = false;
     QLabel *m_path = nullptr;
     QComboBox *m_sheets = nullptr;
@@ -56,6 +65,8 @@ private:
     QLineEdit *m_surcharge30 = nullptr;
     QLineEdit *m_otherFee = nullptr;
     QLineEdit *m_contact = nullptr;
+    QLabel *m_readNotes = nullptr;
+    BillingRulesForm *m_rulesForm = nullptr;
 };
 
 } // namespace Kuaidi

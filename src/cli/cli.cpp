@@ -29,6 +29,7 @@ int Cli::run()
         {"delete"_L1, 1, &Cli::deleteTemplate}, {"export"_L1, 2, &Cli::exportTemplate},
         {"backups"_L1, 0, &Cli::listBackups},   {"restore"_L1, 1, &Cli::restore},
         {"curve"_L1, 1, &Cli::curve},           {"copy"_L1, 0, &Cli::copy},
+        {"migrate"_L1, 1, &Cli::migrate},
     };
     for (const Command &command : commands) {
         if (m_o.command != command.name)

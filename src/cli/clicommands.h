@@ -4,6 +4,7 @@
 #include "clioptions.h"
 
 #include <batch/batchquote.h>
+#include <batch/reconcile.h>
 #include <batch/tablefile.h>
 #include <core/texttable.h>
 #include <fees/feequote.h>
@@ -11,6 +12,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QTextStream;
@@ -18,6 +20,7 @@ class QTextStream;
 namespace Kuaidi {
 
 class RateDatabase;
+class Workbook;
 
 /// One run of kuaidi-cli: each command a method, grouped by files as the
 /// commands are (quotes, templates, sheets).
@@ -52,15 +55,25 @@ private:
     /// Prints a sheet as the program reads it: its fields, then its records.
     int read();
     int sheets();
+    /// Opens a workbook with the --encoding given, or says why not.
+    int openWorkbook(Workbook &workbook, const QString &path);
     /// The new-template page's steps: load the sheet, match provinces,
     /// preview with the defaults, save.
     int create();
     /// The templates to price by, read into memory, and their billing
-    /// rules; CliOk or the status that says why not.
+    /// rules; CliOk or the status that says why not. A template that cannot
+    /// be read is named and left out, unless no other is left.
     int batchPricer(RateDatabase &db, const QStringList &wanted, std::optional<OrderPricer> &pricer);
-    /// The result to --out, or to standard output with the summary on
-    /// standard error.
-    int writeResult(const QList<OutputSheet> &sheets);
+    using RowSink = std::function<bool(const QStringList &cells)>;
+    /// Makes a result's rows, handing each to the sink; false when the sink
+    /// refused one.
+    using ResultRows = std::function<bool(const RowSink &sink)>;
+    /// The result, row by row as @p rows makes them, to --out (with the
+    /// summary as sheet 汇总 of a workbook) or to standard output; the
+    /// summary, made once the rows are done, otherwise to standard error.
+    int writeResult(const QString &sheet, const QStringList &columns, const QSet<int> &numberColumns,
+                    const ResultRows &rows, const QSet<int> &summaryNumbers,
+                    const std::function<TextTable()> &summarise);
     int batch();
     int reconcile();
     /// A destructive command runs only with --yes; without it nothing
@@ -74,6 +87,8 @@ private:
     /// cheapest changes.
     int curve();
     int copy();
+    /// Every rate table of a workbook (an old Access database) as a template.
+    int migrate();
 
     const CliOptions &m_o;
     QTextStream &m_out;

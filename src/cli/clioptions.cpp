@@ -24,11 +24,12 @@ QString usage()
                                 [--unit 1|0.5] [--max-weight KG]
   kuaidi-cli region TEXT
   kuaidi-cli address TEXT
-  kuaidi-cli sheets WORKBOOK
-  kuaidi-cli read WORKBOOK [--sheet SHEET] [--json]
+  kuaidi-cli sheets WORKBOOK [--encoding NAME]
+  kuaidi-cli read WORKBOOK [--sheet SHEET] [--json] [--encoding NAME]
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK [--sheet SHEET] [--fee-20-30 X] [--fee-30-50 X]
-                                 [--other-fee X] [--contact TEXT]
+                                 [--other-fee X] [--contact TEXT] [--encoding NAME]
   kuaidi-cli [--db PATH] create TEMPLATE WORKBOOK --replace …   (replaces the rows of TEMPLATE)
+  kuaidi-cli [--db PATH] migrate OLD.mdb [--replace] [--encoding NAME]
   kuaidi-cli [--db PATH] delete TEMPLATE --yes
   kuaidi-cli [--db PATH] export TEMPLATE FILE.xlsx|FILE.csv
   kuaidi-cli [--db PATH] backups
@@ -39,6 +40,9 @@ QString usage()
                                  [--tolerance YUAN] [--out FILE]
   kuaidi-cli copy --from DB --to DB [--templates A,B,…] [--replace]
 
+WORKBOOK 可以是 .xls、.xlsx、.ods、.csv 或 Access 数据库 .mdb、.accdb（每张表是一个工作表）；
+--encoding 指定 Access 97 数据库（默认 gbk）和 CSV 文件的文字编码，如 gbk、big5、windows-1252。
+migrate 把数据库中每张运费模板格式的表（有地区、首重价格、续重价格列）导入为同名模板。
 PATH 和 DB 是数据库文件，或数据库服务器 postgresql://用户名@主机:端口/数据库名[?schema=名称]；
 程序不保存密码，服务器的密码请写在 ~/.pgpass 文件中，或设置环境变量 PGPASSWORD。
 )"_s;
@@ -54,6 +58,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption json(u"json"_s, u"JSON output"_s);
     const QCommandLineOption row(u"row"_s, u"result row, from 0"_s, u"K"_s, u"0"_s);
     const QCommandLineOption sheet(u"sheet"_s, u"sheet to import"_s, u"SHEET"_s);
+    const QCommandLineOption encoding(u"encoding"_s, u"encoding of Access 97 and CSV texts"_s, u"NAME"_s);
     const QCommandLineOption fee20(u"fee-20-30"_s, u"20–30 kg surcharge"_s, u"X"_s);
     const QCommandLineOption fee30(u"fee-30-50"_s, u"30–50 kg surcharge"_s, u"X"_s);
     const QCommandLineOption otherFee(u"other-fee"_s, u"other fee"_s, u"X"_s);
@@ -78,10 +83,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                        u"0.01"_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"usage"_s);
     const QCommandLineOption version(QStringList{u"v"_s, u"version"_s}, u"version"_s);
-    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,    fee30,     otherFee,
-                       contact, volume,    exact,   rounding, firstWeight, divisor,  templates, templateName,
-                       out,     tolerance, replace, yes,      step,        help,     version,   from,
-                       to,      brackets,  bands,   bandMode, unit,        maxWeight});
+    parser.addOptions({db,      level,     json,    row,      sheet,       fee20,     fee30,     otherFee,
+                       contact, volume,    exact,   rounding, firstWeight, divisor,   templates, templateName,
+                       out,     tolerance, replace, yes,      step,        help,      version,   from,
+                       to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -112,6 +117,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.level = parser.value(level);
     o.json = parser.isSet(json);
     o.sheet = parser.value(sheet);
+    o.encoding = parser.value(encoding);
     o.defaults = {parser.value(fee20), parser.value(fee30), parser.value(otherFee), parser.value(contact)};
     o.exact = parser.isSet(exact);
     o.replace = parser.isSet(replace);

@@ -23,6 +23,7 @@ struct CliOptions
     bool json = false;
     int row = 0;
     QString sheet;
+    QString encoding; // of texts a file does not say the encoding of
     NewTemplateDefaults defaults;
     std::optional<double> volume;
     bool exact = false;

@@ -3,11 +3,13 @@
 
 #include <core/numbertext.h>
 #include <core/program.h>
+#include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 #include <ratedb/templatecopy.h>
 #include <templates/raterows.h>
 #include <templates/ratesheet.h>
 #include <templates/templategrid.h>
+#include <templates/workbookmigration.h>
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -120,9 +122,12 @@ int Cli::exportTemplate()
     RateDatabase db(m_o.databasePath);
     if (const int status = checkTemplateExists(db, name); status != CliOk)
         return status;
+    // Each failure said as it happens: a later call would clear its reason.
     const std::optional<TextTable> table = db.readTemplate(name);
+    if (!table)
+        return databaseError(db);
     const std::optional<BillingRules> rules = db.billingRules(name);
-    if (!table || !rules)
+    if (!rules)
         return databaseError(db);
     if (const QString error = writeTableFile(m_o.arguments.at(1), templateSheets(name, *table, *rules));
         !error.isEmpty())
@@ -181,6 +186,39 @@ int Cli::copy()
         return CliOk;
     m_err << copied.error << u'\n';
     return copied.refused ? CliBadInput : CliDatabaseError;
+}
+
+int Cli::migrate()
+{
+    Workbook workbook;
+    if (const int status = openWorkbook(workbook, m_o.arguments.at(0)); status != CliOk)
+        return status;
+    const QList<MigrationTable> tables = planMigration(workbook);
+    RateDatabase db(m_o.databasePath);
+    QString databaseError;
+    const QList<MigrationOutcome> outcomes = applyMigration(tables, db, m_o.replace, &databaseError);
+    qsizetype layoutTables = 0;
+    qsizetype missed = 0;
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        const MigrationOutcome &outcome = outcomes.at(i);
+        const bool layout = tables.at(i).layout;
+        layoutTables += layout ? 1 : 0;
+        if (outcome.taken)
+            m_out << u"已导入\t%1\t%2 行\n"_s.arg(outcome.name).arg(outcome.rows);
+        else
+            m_out << (layout ? u"未导入"_s : u"跳过"_s) << u'\t' << outcome.name << u'\t' << outcome.reason
+                  << u'\n';
+        missed += layout && !outcome.taken ? 1 : 0;
+    }
+    if (!databaseError.isEmpty()) {
+        m_err << databaseError << u'\n';
+        return CliDatabaseError;
+    }
+    if (layoutTables == 0)
+        return badInput(u"没有运费模板格式的表（需要“地区”“首重价格”“续重价格”列），没有导入任何模板"_s);
+    if (missed > 0)
+        return badInput(u"%1 张运费表没有导入，原因见上"_s.arg(missed));
+    return CliOk;
 }
 
 } // namespace Kuaidi

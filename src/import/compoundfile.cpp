@@ -41,9 +41,13 @@ bool CompoundFile::load(const QByteArray &data)
         return false;
     m_data = data;
     m_sectorSize = 1 << sectorShift;
+    // Some programs leave the last sector short; what it lacks reads as zeros,
+    // as other readers read it.
+    if (const qsizetype partial = (data.size() - m_sectorSize) % m_sectorSize; partial != 0)
+        m_data.append(QByteArray(m_sectorSize - partial, '\0'));
     // Sector n starts at (n + 1) * size: the header fills sector -1, padded
     // to 4096 bytes in version 4 files.
-    m_sectorCount = (data.size() - m_sectorSize) / m_sectorSize;
+    m_sectorCount = (m_data.size() - m_sectorSize) / m_sectorSize;
     m_miniCutoff = u32(data, 0x38);
 
     const quint32 fatSectors = u32(data, 0x2C);
@@ -63,8 +67,8 @@ bool CompoundFile::load(const QByteArray &data)
             return false;
         const qsizetype base = qsizetype(difat + 1) * m_sectorSize;
         for (int i = 0; i < perDifat && quint32(fatList.size()) < fatSectors; ++i)
-            fatList.append(u32(data, base + 4 * i));
-        difat = u32(data, base + 4 * perDifat);
+            fatList.append(u32(m_data, base + 4 * i));
+        difat = u32(m_data, base + 4 * perDifat);
     }
 
     m_fat.reserve(fatList.size() * (m_sectorSize / 4));
@@ -73,7 +77,7 @@ bool CompoundFile::load(const QByteArray &data)
             return false;
         const qsizetype base = qsizetype(sector + 1) * m_sectorSize;
         for (int i = 0; i < m_sectorSize / 4; ++i)
-            m_fat.append(u32(data, base + 4 * i));
+            m_fat.append(u32(m_data, base + 4 * i));
     }
 
     const std::optional<QByteArray> directory =
@@ -189,6 +193,9 @@ std::optional<QByteArray> CompoundFile::stream(const QString &name) const
         if (entry.type == StreamEntry && entry.name.compare(name, Qt::CaseInsensitive) == 0) {
             std::optional<QByteArray> data = entry.size < m_miniCutoff ? readMini(entry.start, entry.size)
                                                                        : readRegular(entry.start, entry.size);
+            // Some writers keep even a small stream in regular sectors.
+            if (entry.size < m_miniCutoff && (!data || quint64(data->size()) != entry.size))
+                data = readRegular(entry.start, entry.size);
             if (!data || quint64(data->size()) != entry.size)
                 return std::nullopt;
             return data;

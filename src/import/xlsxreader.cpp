@@ -1,16 +1,14 @@
 #include "xlsxreader.h"
 
 #include "ooxmltext.h"
+#include "zippackage.h"
 
+#include <core/excerpt.h>
 #include <core/numbertext.h>
 
-#include <QBuffer>
-#include <QFile>
+#include <QDateTime>
 #include <QHash>
 #include <QMap>
-#include <QXmlStreamReader>
-
-#include <zip.h>
 
 #include <cmath>
 
@@ -20,77 +18,12 @@ namespace Kuaidi {
 
 namespace {
 
-// A workbook is read whole; anything bigger is not a rate table.
-constexpr qint64 MaxXlsxBytes = 256 * 1024 * 1024;
-// Larger parts are refused before they are inflated, so a small archive
-// cannot expand into gigabytes of XML.
-constexpr zip_uint64_t MaxPartBytes = 256 * 1024 * 1024;
+// Worksheets and the shared strings may be large; the parts that only name
+// and describe them never are.
+constexpr qint64 MaxPartBytes = 256 * 1024 * 1024;
+constexpr qint64 MaxIndexPartBytes = 16 * 1024 * 1024;
 constexpr int MaxRows = 1'048'576;
 constexpr int MaxColumns = 16'384;
-// No part Excel, WPS or LibreOffice writes nests elements half this deep.
-constexpr int MaxXmlDepth = 64;
-
-// Whether the elements of @p xml nest no deeper than any workbook part does.
-// Checked before a part is read, so that no reading below can be driven into
-// deep recursion or huge nested texts. A scan of the tags alone, far quicker
-// than parsing; what is not well-formed is left to the parser.
-bool nestsWithinLimit(QByteArrayView xml)
-{
-    const auto skipPast = [&xml](qsizetype from, QByteArrayView end) {
-        const qsizetype at = xml.indexOf(end, from);
-        return at < 0 ? xml.size() : at + end.size();
-    };
-    int depth = 0;
-    qsizetype at = 0;
-    while ((at = xml.indexOf('<', at)) >= 0) {
-        const QByteArrayView rest = xml.sliced(at);
-        if (rest.startsWith("<!--")) {
-            at = skipPast(at, "-->");
-        } else if (rest.startsWith("<![CDATA[")) {
-            at = skipPast(at, "]]>");
-        } else if (rest.startsWith("<?") || rest.startsWith("<!")) {
-            at = skipPast(at, ">");
-        } else {
-            // The end of the tag, past any '>' inside quoted attribute values.
-            const bool closing = rest.startsWith("</");
-            char quote = 0;
-            qsizetype end = at + 1;
-            for (; end < xml.size(); ++end) {
-                const char c = xml.at(end);
-                if (quote) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    break;
-                }
-            }
-            if (closing)
-                --depth;
-            else if (xml.at(end - 1) != '/' && ++depth > MaxXmlDepth)
-                return false;
-            at = end + 1;
-        }
-    }
-    return true;
-}
-
-// An XML part read a block at a time: the reader decodes it as it goes
-// instead of holding all of it as UTF-16 at once.
-class PartReader : public QXmlStreamReader
-{
-public:
-    explicit PartReader(QByteArray data) : m_data(std::move(data)), m_buffer(&m_data)
-    {
-        m_buffer.open(QIODevice::ReadOnly);
-        setDevice(&m_buffer);
-    }
-
-private:
-    QByteArray m_data;
-    QBuffer m_buffer;
-};
 
 struct Relationship
 {
@@ -112,7 +45,8 @@ QString relsPartOf(const QString &part)
 // start with '/'. Anything climbing out of the archive is refused.
 QString resolveTarget(const QString &folder, const QString &target)
 {
-    QString path = target.startsWith(u'/') ? target.mid(1) : folder + target;
+    QString path = target.startsWith(u'/') || target.startsWith(u'\\') ? target.mid(1) : folder + target;
+    path.replace(u'\\', u'/');
     QStringList parts;
     for (const QString &segment : path.split(u'/', Qt::SkipEmptyParts)) {
         if (segment == u"..") {
@@ -184,110 +118,54 @@ int columnOfReference(QStringView ref)
     return column - 1;
 }
 
-QString numberCell(const QString &raw)
+bool isTrue(QStringView value)
 {
-    bool ok = false;
-    const double value = raw.toDouble(&ok);
-    return ok && std::isfinite(value) ? numberToText(value) : raw;
+    return value == u"1" || value.compare(u"true", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
-XlsxReader::~XlsxReader()
-{
-    if (m_zip)
-        zip_discard(m_zip);
-}
-
-std::optional<QByteArray> XlsxReader::readPart(const QString &part, bool required)
-{
-    const zip_int64_t index = zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE);
-    if (index < 0) {
-        if (required)
-            fail(damagedMessage() + u"（缺少 %1）"_s.arg(part));
-        return std::nullopt;
-    }
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
-        fail(damagedMessage());
-        return std::nullopt;
-    }
-    if (stat.size > MaxPartBytes) {
-        fail(tooLargeMessage());
-        return std::nullopt;
-    }
-    zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
-    if (!file) {
-        fail(damagedMessage());
-        return std::nullopt;
-    }
-    QByteArray data(qsizetype(stat.size), Qt::Uninitialized);
-    qsizetype total = 0;
-    zip_int64_t n = 0;
-    while (total < data.size() &&
-           (n = zip_fread(file, data.data() + total, zip_uint64_t(data.size() - total))) > 0)
-        total += n;
-    // One more read must report the end, which is also when libzip checks the CRC.
-    char extra;
-    const bool complete = n >= 0 && total == data.size() && zip_fread(file, &extra, 1) == 0;
-    zip_fclose(file);
-    if (!complete) {
-        fail(damagedMessage());
-        return std::nullopt;
-    }
-    if (!nestsWithinLimit(data)) {
-        fail(u"文件中的数据嵌套超过 %1 层，不像是 Excel 工作簿，无法导入"_s.arg(MaxXmlDepth));
-        return std::nullopt;
-    }
-    return data;
-}
+XlsxReader::XlsxReader() = default;
+XlsxReader::~XlsxReader() = default;
 
 bool XlsxReader::open(const QString &path)
 {
-    // Read whole through Qt, which opens any file name on every system
-    // (libzip under Windows opens no Chinese one), and unpacked from memory.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(cannotOpenMessage());
-    if (file.size() > MaxXlsxBytes)
-        return fail(u"文件太大（超过 %1 MB），无法导入"_s.arg(MaxXlsxBytes / (1024 * 1024)));
-    m_file = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(u"读取文件时出错，文件可能不完整或所在的磁盘有问题"_s);
-    zip_error_t error;
-    zip_error_init(&error);
-    if (zip_source_t *source =
-            zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
-        m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
-        if (!m_zip)
-            zip_source_free(source);
-    }
-    zip_error_fini(&error);
-    if (!m_zip)
-        return fail(damagedMessage());
+    m_package = std::make_unique<ZipPackage>();
+    if (!m_package->open(path))
+        return fail(m_package->lastError());
 
     // The workbook part is normally xl/workbook.xml, but the package
     // relationships have the last word.
     QString workbookPart = u"xl/workbook.xml"_s;
-    if (const std::optional<QByteArray> rootRels = readPart(u"_rels/.rels"_s, false)) {
+    if (m_package->contains(u"_rels/.rels"_s)) {
+        const std::optional<QByteArray> rootRels = m_package->read(u"_rels/.rels"_s, MaxIndexPartBytes);
+        if (!rootRels)
+            return fail(m_package->lastError());
         for (const Relationship &rel : parseRelationships(*rootRels, QString())) {
-            if (rel.type.endsWith(u"/officeDocument") && !rel.target.isEmpty())
+            if (rel.type.endsWith(u"/officeDocument") && !rel.target.isEmpty() &&
+                m_package->contains(rel.target))
                 workbookPart = rel.target;
         }
     }
-    std::optional<QByteArray> workbook = readPart(workbookPart, true);
+    std::optional<QByteArray> workbook = m_package->read(workbookPart, MaxIndexPartBytes);
     if (!workbook)
-        return false;
-    const std::optional<QByteArray> workbookRels = readPart(relsPartOf(workbookPart), true);
+        return fail(m_package->lastError());
+    const std::optional<QByteArray> workbookRels =
+        m_package->read(relsPartOf(workbookPart), MaxIndexPartBytes);
     if (!workbookRels)
-        return false;
+        return fail(m_package->lastError());
     const QHash<QString, Relationship> rels = parseRelationships(*workbookRels, folderOf(workbookPart));
 
     PartReader reader(std::move(*workbook));
     while (!reader.atEnd()) {
         reader.readNext();
-        if (!reader.isStartElement() || reader.name() != u"sheet")
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == u"workbookPr") {
+            m_date1904 = isTrue(reader.attributes().value("date1904"_L1));
+            continue;
+        }
+        if (reader.name() != u"sheet")
             continue;
         QString name;
         QString id;
@@ -299,40 +177,54 @@ bool XlsxReader::open(const QString &path)
         }
         const auto rel = rels.constFind(id);
         if (rel == rels.cend() || rel->target.isEmpty())
-            return fail(damagedMessage() + u"（找不到工作表“%1”的数据）"_s.arg(name));
+            return fail(damagedMessage() + u"（找不到工作表“%1”的数据）"_s.arg(excerpt(name)));
         // Chart sheets and macro sheets hold no table.
         if (rel->type.endsWith(u"/worksheet")) {
             addSheetName(name);
-            m_sheets.append({rel->target});
+            m_sheetParts.append(rel->target);
         }
     }
     if (reader.hasError())
         return fail(damagedMessage());
 
-    QString sharedStringsPart = folderOf(workbookPart) + u"sharedStrings.xml"_s;
+    m_sharedStringsPart = folderOf(workbookPart) + u"sharedStrings.xml"_s;
+    QString stylesPart = folderOf(workbookPart) + u"styles.xml"_s;
     for (const Relationship &rel : rels) {
         if (rel.type.endsWith(u"/sharedStrings"))
-            sharedStringsPart = rel.target;
+            m_sharedStringsPart = rel.target;
+        else if (rel.type.endsWith(u"/styles"))
+            stylesPart = rel.target;
     }
-    return readSharedStrings(sharedStringsPart);
+    return readStyles(stylesPart);
 }
 
-bool XlsxReader::readSharedStrings(const QString &part)
+// What each cell format shows: the number formats of styles.xml, Excel's
+// built-in ones by their ids, and which of them are dates or times.
+bool XlsxReader::readStyles(const QString &part)
 {
-    // A workbook without text cells may have no shared strings at all.
-    if (zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE) < 0)
+    if (!m_package->contains(part))
         return true;
-    std::optional<QByteArray> xml = readPart(part, true);
+    std::optional<QByteArray> xml = m_package->read(part, MaxIndexPartBytes);
     if (!xml)
-        return false;
+        return fail(m_package->lastError());
+    QHash<int, DateKind> custom;
+    bool inCellFormats = false;
     PartReader reader(std::move(*xml));
     while (!reader.atEnd()) {
         reader.readNext();
-        if (reader.isStartElement() && reader.name() == u"si") {
-            // More texts than cells any sheet may hold: a bomb, not a workbook.
-            if (m_sharedStrings.size() >= MaxSheetCells)
-                return fail(u"工作簿的文本太多（超过 %1 万条），无法导入"_s.arg(MaxSheetCells / 10'000));
-            m_sharedStrings.append(readRichText(reader));
+        if (reader.isEndElement() && reader.name() == u"cellXfs")
+            inCellFormats = false;
+        if (!reader.isStartElement())
+            continue;
+        const QXmlStreamAttributes attrs = reader.attributes();
+        if (reader.name() == u"numFmt") {
+            custom.insert(attrs.value("numFmtId"_L1).toInt(), dateKindOfFormat(attrs.value("formatCode"_L1)));
+        } else if (reader.name() == u"cellXfs") {
+            inCellFormats = true;
+        } else if (inCellFormats && reader.name() == u"xf") {
+            const int id = attrs.value("numFmtId"_L1).toInt();
+            const auto it = custom.constFind(id);
+            m_styleKinds.append(it != custom.cend() ? *it : builtinDateKind(id));
         }
     }
     if (reader.hasError())
@@ -340,13 +232,73 @@ bool XlsxReader::readSharedStrings(const QString &part)
     return true;
 }
 
+bool XlsxReader::readSharedStrings()
+{
+    m_sharedStringsRead = true;
+    // A workbook without text cells may have no shared strings at all.
+    if (!m_package->contains(m_sharedStringsPart))
+        return true;
+    std::optional<QByteArray> xml = m_package->read(m_sharedStringsPart, MaxPartBytes);
+    if (!xml)
+        return fail(m_package->lastError());
+    SheetBudget budget;
+    PartReader reader(std::move(*xml));
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"si") {
+            // More texts than cells any sheet may hold: a bomb, not a workbook.
+            if (m_sharedStrings.size() >= MaxSheetCells)
+                return fail(tooManyTextsMessage());
+            m_sharedStrings.append(readRichText(reader));
+            if (!budget.take(0, m_sharedStrings.last().size()))
+                return fail(budget.message());
+        }
+    }
+    if (reader.hasError())
+        return fail(damagedMessage());
+    return true;
+}
+
+QString XlsxReader::numberCell(const QString &raw, qsizetype style) const
+{
+    bool ok = false;
+    const double value = raw.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return raw;
+    return cellNumberText(value, m_styleKinds.value(style, DateKind::None), m_date1904);
+}
+
+// A date stored as ISO 8601 text (t="d"), written as .xls dates read.
+QString XlsxReader::dateCell(const QString &raw, qsizetype style) const
+{
+    const QDateTime when = QDateTime::fromString(raw, Qt::ISODateWithMs);
+    if (!when.isValid())
+        return raw;
+    QString date = when.date().toString(u"yyyy-MM-dd");
+    QString time = when.time().toString(u"HH:mm:ss");
+    switch (m_styleKinds.value(style, DateKind::None)) {
+    case DateKind::Date:
+        return date;
+    case DateKind::Time:
+        return time;
+    default:
+        return when.time() == QTime(0, 0) ? date : date + u' ' + time;
+    }
+}
+
 std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
 {
-    if (index < 0 || index >= m_sheets.size())
+    if (index < 0 || index >= m_sheetParts.size())
         return std::nullopt;
-    std::optional<QByteArray> xml = readPart(m_sheets.at(index).part, true);
-    if (!xml)
+    if (!m_sharedStringsRead && !readSharedStrings()) {
+        m_sharedStringsRead = false;
         return std::nullopt;
+    }
+    std::optional<QByteArray> xml = m_package->read(m_sheetParts.at(index), MaxPartBytes);
+    if (!xml) {
+        fail(m_package->lastError());
+        return std::nullopt;
+    }
 
     const auto damaged = [this] {
         fail(damagedMessage());
@@ -356,7 +308,7 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
     // Rows may come out of order or repeat in a hand-made file; keyed by row
     // number they still come out in sheet order.
     QMap<int, QStringList> rows;
-    qsizetype cells = 0;
+    SheetBudget budget;
     int rowNumber = -1;
     QStringList *row = nullptr;
     int column = -1;
@@ -393,6 +345,7 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
             if (column < 0 || column >= MaxColumns)
                 return damaged();
             const QString type = attrs.value("t"_L1).toString();
+            const qsizetype style = attrs.value("s"_L1).toLongLong();
 
             QString value;
             bool hasValue = false;
@@ -425,25 +378,25 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
                     return damaged();
                 text = m_sharedStrings.at(i);
             } else if (type == u"b") {
-                text = (value.trimmed() == u"1" || value.trimmed() == u"true") ? u"TRUE"_s : u"FALSE"_s;
+                text = isTrue(value.trimmed()) ? u"TRUE"_s : u"FALSE"_s;
             } else if (type == u"str" || type == u"inlineStr") {
                 text = fromInline ? value : unescapeOoxmlText(value);
             } else if (type.isEmpty() || type == u"n") {
-                text = numberCell(value.trimmed());
+                text = numberCell(value.trimmed(), style);
+            } else if (type == u"d") {
+                text = dateCell(value.trimmed(), style);
             } else {
-                // "e" (error text such as #DIV/0!) and "d" (ISO date text).
-                text = value;
+                text = value; // "e": the error's text, such as #DIV/0!
             }
             if (text.isEmpty())
                 continue;
-            if (column >= row->size()) {
-                cells += column + 1 - row->size();
-                if (cells > MaxSheetCells) {
-                    fail(tooLargeMessage());
-                    return std::nullopt;
-                }
-                row->resize(column + 1);
+            const qsizetype grown = qMax<qsizetype>(0, column + 1 - row->size());
+            if (!budget.take(grown, text.size())) {
+                fail(budget.message());
+                return std::nullopt;
             }
+            if (grown > 0)
+                row->resize(column + 1);
             (*row)[column] = text;
         }
     }
@@ -452,8 +405,8 @@ std::optional<SheetRows> XlsxReader::readSheet(qsizetype index)
 
     SheetRows result;
     result.reserve(rows.size());
-    for (QStringList &r : rows)
-        result.append(std::move(r));
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        result.append(SheetRow{it.key() + 1, std::move(*it)});
     return result;
 }
 

@@ -1,37 +1,40 @@
 #pragma once
 
+#include "numberformat.h"
 #include "sheetreader.h"
 
-typedef struct zip zip_t;
+#include <memory>
 
 namespace Kuaidi {
 
-/// Office Open XML workbooks (.xlsx). Numbers come out through numberToText;
-/// dates are stored as day numbers in the file and come out as those plain
-/// numbers, since the cell formats are not read. Formula cells give the value
-/// last computed by the program that saved the file.
+class ZipPackage;
+
+/// Office Open XML workbooks (.xlsx). Numbers come out through numberToText,
+/// and a number whose cell format is a date or time as the same text an .xls
+/// gives ("2024-01-15", "08:30:00"). Formula cells give the value last
+/// computed by the program that saved the file.
 class XlsxReader final : public SheetReader
 {
 public:
-    XlsxReader() = default;
+    XlsxReader();
     ~XlsxReader() override;
 
     bool open(const QString &path) override;
     std::optional<SheetRows> readSheet(qsizetype index) override;
 
 private:
-    struct Sheet
-    {
-        QString part; // path of the worksheet inside the archive
-    };
+    bool readSharedStrings();
+    bool readStyles(const QString &part);
+    QString numberCell(const QString &raw, qsizetype style) const;
+    QString dateCell(const QString &raw, qsizetype style) const;
 
-    std::optional<QByteArray> readPart(const QString &part, bool required);
-    bool readSharedStrings(const QString &part);
-
-    QByteArray m_file; // the whole file, which m_zip reads
-    zip_t *m_zip = nullptr;
-    QList<Sheet> m_sheets;
+    std::unique_ptr<ZipPackage> m_package;
+    QStringList m_sheetParts; // paths of the worksheets inside the archive
+    QString m_sharedStringsPart;
+    bool m_sharedStringsRead = false;
     QStringList m_sharedStrings;
+    QList<DateKind> m_styleKinds; // cell format (s="N") → what it shows
+    bool m_date1904 = false;
 };
 
 } // namespace Kuaidi

@@ -204,6 +204,9 @@ private:
     /// Saves @p rules inside the running transaction.
     DbError saveRules(const QString &name, const BillingRules &rules);
     DbError addMissingRuleColumns();
+    /// Adds those of @p columns that are price columns beyond the 41 and
+    /// that template @p name lacks, inside the running transaction.
+    DbError addPriceColumns(const QString &name, const QStringList &columns);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.

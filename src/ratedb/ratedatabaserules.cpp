@@ -3,6 +3,8 @@
 #include "programtables.h"
 #include "ratedatabaseparts.h"
 #include "sqltext.h"
+
+#include <core/schema.h>
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -142,7 +144,14 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
         if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
             return error;
-        return saveRules(name, rules);
+        if (DbError error = saveRules(name, rules); error.isError())
+            return error;
+        // The prices the rules ask for get their columns, for the seller to fill.
+        QStringList columns = priceExtensionColumns(int(rules.brackets.size()), int(rules.bandStarts.size()));
+        columns.removeLast(); // 最低收费: made when first filled
+        if (DbError error = addPriceColumns(name, columns); error.isError())
+            return error;
+        return countChange(name);
     });
 }
 

@@ -16,6 +16,8 @@ constexpr QStringView WhereIdSql = u" WHERE %1 = ?";
 constexpr QStringView DeleteSql = u"DELETE FROM %1 WHERE %2 = ?";
 constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView RenameRulesSql = u"UPDATE \"__kuaidi_rules\" SET \"模板\" = ? WHERE \"模板\" = ?";
+constexpr QStringView ColumnsSql = u"SELECT * FROM %1 WHERE 0 = 1";
+constexpr QStringView AddColumnSql = u"ALTER TABLE %1 ADD COLUMN %2 TEXT";
 
 } // namespace
 
@@ -44,6 +46,27 @@ bool RateDatabase::createTemplate(const QString &name, const QStringList &column
     });
 }
 
+DbError RateDatabase::addPriceColumns(const QString &name, const QStringList &columns)
+{
+    std::unique_ptr<RowCursor> query = m_engine->query(ColumnsSql.arg(Sql::quoted(name)), {});
+    if (query->error().isError())
+        return query->error();
+    QStringList present;
+    for (int c = 0; c < query->columnCount(); ++c)
+        present << query->columnName(c);
+    query.reset();
+    const QStringList priced = pricedColumns().mid(RateColumnCount);
+    for (const QString &column : columns) {
+        if (!priced.contains(column) || present.contains(column))
+            continue;
+        if (DbError error = m_engine->exec(AddColumnSql.arg(Sql::quoted(name), Sql::quoted(column)));
+            error.isError())
+            return error;
+        present << column;
+    }
+    return {};
+}
+
 bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &values,
                               const std::optional<QString> &id, int *rowsChanged)
 {
@@ -56,9 +79,11 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         return false;
     QStringList assignments;
     QStringList bound;
+    QStringList columns;
     for (const ColumnValue &v : values) {
         assignments << Sql::quoted(v.column) + u" = ?";
         bound << v.value;
+        columns << v.column;
     }
     QString sql = UpdateSql.arg(Sql::quoted(name), assignments.join(u", "));
     if (id) {
@@ -70,6 +95,9 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         return false;
     qint64 changed = 0;
     const bool updated = transact(u"修改模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        // Prices by weight go into columns of their own, made when first used.
+        if (DbError error = addPriceColumns(name, columns); error.isError())
+            return error;
         if (DbError error = m_engine->exec(sql, bound, &changed); error.isError())
             return error;
         return countChange(name);

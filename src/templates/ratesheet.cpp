@@ -197,8 +197,13 @@ private:
 
     void twice(int a, int b)
     {
-        m_problems << u"“%1”和“%2”说的是同一列（%3），请只留一列，或在“列的用途”中把一列设为不使用"_s.arg(
-            m_titles.at(a), m_titles.at(b), headingName(m_headings.at(b)));
+        const QString fix = u"请只留一列，或用“指定列…”把一列设为不使用"_s;
+        if (m_titles.at(a).trimmed() == m_titles.at(b).trimmed()) {
+            m_problems << u"两列都叫“%1”，%2"_s.arg(m_titles.at(a).trimmed(), fix);
+            return;
+        }
+        m_problems << u"“%1”和“%2”说的是同一列（%3），%4"_s.arg(m_titles.at(a), m_titles.at(b),
+                                                                headingName(m_headings.at(b)), fix);
     }
 
     static QString headingName(const SheetHeading &h)
@@ -417,6 +422,8 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
             header = i;
     }
     if (header < 0) {
+        result.headings = raw.columns;
+        result.headingTargets = QStringList(raw.columns.size(), QString());
         result.problems << u"缺少“地区”列：前 %1 行中没有地区、目的地、到达地区、区域、省份或城市"_s.arg(
             HeaderSearchRows);
         return result;
@@ -424,6 +431,9 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
 
     HeadingReader headings(rowAt(header), mapping);
     headings.read(result);
+    result.headings = rowAt(header);
+    for (int c = 0; c < headings.size(); ++c)
+        result.headingTargets << headings.target(c);
     const QStringList &columns = pricedColumns();
     QHash<QString, int> from;
     for (int c = 0; c < headings.size(); ++c) {

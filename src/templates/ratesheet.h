@@ -53,6 +53,10 @@ struct RateSheet
     /// Rows left out, each "第 N 行" and why: blank rows, and footnotes
     /// ("注：以上价格不含保价") below the last priced row.
     QStringList skippedRows;
+    /// The header row as the sheet has it (its first row when none was found),
+    /// and the column of pricedColumns() each heading was read as, or "".
+    QStringList headings;
+    QStringList headingTargets;
 };
 
 /// What a column may be mapped to by hand: the template's columns a sheet

@@ -1,5 +1,7 @@
 #include "rowrules.h"
 
+#include <QHash>
+
 #include <core/schema.h>
 #include <regions/regiontable.h>
 
@@ -38,8 +40,25 @@ void writeRowFields(QStringList &cells, const RowFields &fields)
     setCell(cells, ColumnRegion, fields.region);
 }
 
-RowFields withNewRowDefaults(RowFields fields)
+QString templateContact(const QStringList &contacts)
 {
+    QHash<QString, int> counts;
+    QString best;
+    for (const QString &contact : contacts) {
+        const QString text = contact.trimmed();
+        if (text.isEmpty() || text == NotFilledMarker || text == EmptyCellMarker)
+            continue;
+        const int count = ++counts[text];
+        if (best.isEmpty() || count > counts.value(best))
+            best = text;
+    }
+    return best;
+}
+
+RowFields withNewRowDefaults(RowFields fields, const QString &contact)
+{
+    if (fields.contact.isEmpty())
+        fields.contact = contact;
     for (QString *field :
          {&fields.contact, &fields.otherFee, &fields.surcharge30To50, &fields.surcharge20To30,
           &fields.additionalWeight, &fields.firstWeight, &fields.arrivalTime}) {

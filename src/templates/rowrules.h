@@ -40,8 +40,15 @@ struct RowFields
 void writeRowFields(QStringList &cells, const RowFields &fields);
 
 /// A new row must not leave its prices, contact and arrival time empty:
-/// those the seller left empty become "未填". The region stays as typed.
-RowFields withNewRowDefaults(RowFields fields);
+/// those the seller left empty become "未填", but for the contact, which is
+/// @p contact (the template's, see templateContact()) when there is one. The
+/// region stays as typed.
+RowFields withNewRowDefaults(RowFields fields, const QString &contact = {});
+
+/// The contact a template gives its rows: the one most of @p contacts are
+/// (the first of equals), leaving out "未填", "空" and blanks; empty when
+/// there is none.
+QString templateContact(const QStringList &contacts);
 
 /// A new row of @p columnCount cells: @p id, the fields, and the province the
 /// region table gives the region (or "您的市区输入有误"), each at its rate

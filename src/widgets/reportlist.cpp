@@ -151,11 +151,11 @@ void ReportList::fitColumnsToContents()
     }
 }
 
-QList<int> ReportList::sortByColumn(int column)
+QList<int> ReportList::sortByColumn(int column, bool ascending, int kind)
 {
     if (m_model->cell(0, 0).isEmpty())
         return {};
-    return m_model->sortByColumn(column);
+    return m_model->sortByColumn(column, ascending, kind);
 }
 
 void ReportList::mousePressEvent(QMouseEvent *event)

@@ -35,7 +35,7 @@ public:
     /// What a click on a column header does in every list: sorts the rows by
     /// that column (see TextTableModel::sortByColumn()), unless the list is
     /// empty or its first cell is. Returns the new order, or nothing.
-    QList<int> sortByColumn(int column);
+    QList<int> sortByColumn(int column, bool ascending = true, int kind = SortAsText);
 
     /// The selected rows as tab-separated lines under the column titles, as
     /// Ctrl+C copies them.

@@ -12,7 +12,8 @@ namespace Kuaidi {
 
 QString chooseWorkbookFile(QWidget *parent, const QString &caption, const QString &folder)
 {
-    return Messages::chooseFile(parent, caption, u"表格文件 (*.xls *.xlsx *.csv);;所有文件 (*)"_s, folder);
+    return Messages::chooseFile(parent, caption,
+                                u"表格文件 (*.xls *.xlsx *.ods *.csv *.mdb *.accdb);;所有文件 (*)"_s, folder);
 }
 
 SheetSource::SheetSource(QComboBox *chooser) : m_chooser(chooser), m_workbook(std::make_unique<Workbook>()) {}
@@ -27,6 +28,9 @@ bool SheetSource::open(const QString &path, QWidget *parent)
         return false;
     }
     m_workbook = std::move(workbook);
+    // Read all the same, but the seller should look at those lines.
+    if (const QStringList warnings = m_workbook->warnings(); !warnings.isEmpty())
+        Messages::show(parent, warnings.join(u'\n'), u"提示"_s, Messages::Icon::Warning);
     const QSignalBlocker blocker(m_chooser);
     m_chooser->clear();
     m_chooser->addItems(m_workbook->sheetNames());

@@ -12,7 +12,8 @@ namespace Kuaidi {
 
 class Workbook;
 
-/// Asks for a spreadsheet file (.xls, .xlsx, .csv) under @p caption, starting
+/// Asks for a spreadsheet file (.xls, .xlsx, .ods, .csv, or an Access
+/// database) under @p caption, starting
 /// in @p folder; empty when the seller cancels.
 QString chooseWorkbookFile(QWidget *parent, const QString &caption = QStringLiteral("选择运费表格"),
                            const QString &folder = {});
@@ -27,8 +28,9 @@ public:
     SheetSource(const SheetSource &) = delete;
     SheetSource &operator=(const SheetSource &) = delete;
 
-    /// Opens @p path and lists its sheets, the first one current. The open
-    /// workbook and the chooser stay as they were when @p path cannot be read.
+    /// Opens @p path and lists its sheets, the first one current, telling the
+    /// user what was read but not valid. The open workbook and the chooser
+    /// stay as they were when @p path cannot be read.
     bool open(const QString &path, QWidget *parent);
     /// The chooser's current sheet, or nothing.
     std::optional<TextTable> currentSheet(QWidget *parent);

@@ -226,11 +226,11 @@ void TextTableModel::removeRowAt(int row)
     endRemoveRows();
 }
 
-QList<int> TextTableModel::sortByColumn(int column)
+QList<int> TextTableModel::sortByColumn(int column, bool ascending, int kind)
 {
     if (isLazy())
         return {};
-    SortOrder order = sortOrderByColumn(m_table, column);
+    SortOrder order = sortOrderByColumn(m_table, column, ascending, false, kind);
     if (order.status != SortStatus::Done)
         return {};
     const QList<int> &from = order.rows;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <core/listsort.h>
 #include <core/texttable.h>
 
 #include <QAbstractTableModel>
@@ -61,11 +62,11 @@ public:
     /// Removes one row; the marks of the rows below it move up with them.
     void removeRowAt(int row);
 
-    /// Sorts the rows by the texts of @p column as SortListByColumn() does.
-    /// Marks and the views' current rows move with their rows. Returns the new
-    /// order (entry i: where the row now at i was), or nothing when the column
-    /// does not exist.
-    QList<int> sortByColumn(int column);
+    /// Sorts the rows by the texts of @p column as SortListByColumn() does
+    /// (ascending text order unless said otherwise). Marks and the views'
+    /// current rows move with their rows. Returns the new order (entry i:
+    /// where the row now at i was), or nothing when the column does not exist.
+    QList<int> sortByColumn(int column, bool ascending = true, int kind = SortAsText);
 
     void setCheckable(bool checkable);
     bool isChecked(int row) const { return m_marks.value(row).checked; }

@@ -2,12 +2,10 @@
 
 #include <batch/batchquote.h>
 #include <batch/ordersheet.h>
-#include <batch/tablefile.h>
+#include <batch/reconcile.h>
 #include <core/schema.h>
-#include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -177,12 +175,12 @@ private Q_SLOTS:
         QVERIFY(lines);
         const TextTable table = batchTable(sheet, *lines, orders.templateNames());
         QCOMPARE(table.columns, (QStringList{u"行号"_s, u"目的地"_s, u"重量"_s, u"甲"_s, u"乙"_s,
-                                             u"最便宜快递"_s, u"最低运费"_s, u"备注"_s}));
-        QCOMPARE(table.rows.at(0),
-                 (QStringList{u"2"_s, u"上海"_s, u"2"_s, u"12"_s, u"12"_s, u"甲、乙"_s, u"12"_s, u""_s}));
-        QCOMPARE(table.rows.at(1).mid(3), (QStringList{u"15"_s, u"10"_s, u"乙"_s, u"10"_s, u""_s}));
+                                             u"最便宜快递"_s, u"最低运费"_s, u"备注"_s, u"计费重量"_s}));
+        QCOMPARE(table.rows.at(0), (QStringList{u"2"_s, u"上海"_s, u"2"_s, u"12"_s, u"12"_s, u"甲、乙"_s,
+                                                u"12"_s, u""_s, u"2"_s}));
+        QCOMPARE(table.rows.at(1).mid(3), (QStringList{u"15"_s, u"10"_s, u"乙"_s, u"10"_s, u""_s, u"2"_s}));
         QCOMPARE(table.rows.at(2).mid(3),
-                 (QStringList{u""_s, u""_s, u""_s, u""_s, u"甲: 无匹配地区; 乙: 无匹配地区"_s}));
+                 (QStringList{u""_s, u""_s, u""_s, u""_s, u"甲: 无匹配地区; 乙: 无匹配地区"_s, u""_s}));
         const TextTable summary = batchSummary(*lines, orders.templateNames());
         QCOMPARE(summary.rows, (QList<QStringList>{{u"甲"_s, u"2"_s, u"27"_s},
                                                    {u"乙"_s, u"2"_s, u"22"_s},
@@ -257,57 +255,176 @@ private Q_SLOTS:
                                                    {u"少收合计"_s, u"2"_s}}));
     }
 
-    void writeTableFile_readsBackAndNeverLeavesHalfAFile()
+    void batchTable_keepsTheSheetsOwnColumnsAfterTheRemarks()
     {
-        TextTable table;
-        table.columns = QStringList{u"订单号"_s, u"费用"_s};
-        table.rows = {{u"00123"_s, u"12.5"_s}, {u"含,逗号\"引号"_s, u""_s}};
-        TextTable summary;
-        summary.columns = QStringList{u"项目"_s};
-        summary.rows = {{u"合计"_s}};
-        const QList<OutputSheet> sheets{{u"报价"_s, table, {1}}, {u"汇总"_s, summary, {}}};
-        for (const QString &name : {u"out.xlsx"_s, u"out.csv"_s}) {
-            const QString path = m_dir.filePath(name);
-            QCOMPARE(writeTableFile(path, sheets), QString());
-            Workbook workbook;
-            QVERIFY2(workbook.open(path), qPrintable(workbook.lastError()));
-            const std::optional<TextTable> back = workbook.readSheet(workbook.sheetNames().first());
-            QVERIFY(back);
-            QCOMPARE(back->columns, table.columns);
-            QCOMPARE(back->rows, table.rows); // the order number stays text
-            if (name.endsWith(u"xlsx"))
-                QCOMPARE(workbook.sheetNames(), (QStringList{u"报价"_s, u"汇总"_s}));
-        }
-        // Texts XML cannot hold as they are come back whole from .xlsx.
-        TextTable odd;
-        odd.columns = QStringList{u"\uFFFE北京"_s};
-        odd.rows = {{u"\uFFFF"_s},
-                    {u"a\rb\tc\r\nd"_s},
-                    {u"\x01\x1f"_s},
-                    {u"_x0041_ and _x00"_s},
-                    {QString(QChar(0xD800))}};
-        const QString oddPath = m_dir.filePath(u"odd.xlsx"_s);
-        QCOMPARE(writeTableFile(oddPath, {{u"odd"_s, odd, {}}}), QString());
-        Workbook oddBook;
-        QVERIFY2(oddBook.open(oddPath), qPrintable(oddBook.lastError()));
-        const std::optional<TextTable> oddBack = oddBook.readSheet(u"odd"_s);
-        QVERIFY(oddBack);
-        QCOMPARE(oddBack->columns, odd.columns);
-        QCOMPARE(oddBack->rows, odd.rows);
+        // 乙 rounds up to whole kilograms: 计费重量 is the cheapest courier's.
+        RateDatabase db(m_db);
+        BillingRules rounding;
+        rounding.rounding = BillingRules::Rounding::Kilogram;
+        QVERIFY(db.setBillingRules(u"乙"_s, rounding));
+        const OrderSheet sheet =
+            ordersOf({{u"收件人"_s, u"订单号"_s, u"收货地址"_s, u"商品"_s, u"重量(kg)"_s},
+                      {u"张三"_s, u"A1"_s, u"上海"_s, u"=1+1"_s, u"1.2kg"_s},
+                      {u"李四"_s, u"A2"_s, u"南京"_s, u"茶叶"_s, u"1.2"_s}});
+        OrderPricer orders(db.templateRows({u"甲"_s, u"乙"_s}), *db.billingRulesOfAll(), 0);
+        QVERIFY(db.setBillingRules(u"乙"_s, BillingRules()));
+        const QList<BatchLine> lines = *priceOrders(sheet, orders);
+        const BatchTable layout(sheet, orders.templateNames());
+        QCOMPARE(layout.columns(),
+                 (QStringList{u"订单号"_s, u"目的地"_s, u"重量"_s, u"甲"_s, u"乙"_s, u"最便宜快递"_s,
+                              u"最低运费"_s, u"备注"_s, u"计费重量"_s, u"收件人"_s, u"商品"_s}));
+        QCOMPARE(layout.row(0, lines.at(0)),
+                 (QStringList{u"A1"_s, u"上海"_s, u"1.2kg"_s, u"11.2"_s, u"12"_s, u"甲"_s, u"11.2"_s, u""_s,
+                              u"1.2"_s, u"张三"_s, u"=1+1"_s}));
+        QCOMPARE(layout.row(1, lines.at(1)).mid(3, 6),
+                 (QStringList{u"13.4"_s, u"10"_s, u"乙"_s, u"10"_s, u""_s, u"2"_s}));
+        QCOMPARE(layout.numberColumns(), (QSet<int>{2, 3, 4, 6, 8}));
+        // Without an order number the row number comes first, a number too.
+        const OrderSheet unnumbered =
+            ordersOf({{u"目的地"_s, u"重量"_s, u"备注"_s}, {u"上海"_s, u"1"_s, u"x"_s}});
+        const BatchTable plain(unnumbered, {u"甲"_s});
+        QCOMPARE(plain.columns().last(), u"备注"_s);
+        QCOMPARE(plain.numberColumns(), (QSet<int>{0, 2, 3, 5, 7}));
+    }
 
-        QFile csv(m_dir.filePath(u"out.csv"_s));
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        QVERIFY(csv.readAll().startsWith("\xEF\xBB\xBF订单号,费用\r\n"));
+    void orderParcel_readsUnitsAndSides_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("parcel"); // weight/volume, or the problem
+        const QStringList plain{u"目的地"_s, u"重量"_s};
+        QTest::newRow("number") << plain << QStringList{u"南京"_s, u" 1.2 "_s} << u"1.2/-"_s;
+        QTest::newRow("kg") << plain << QStringList{u"南京"_s, u"1.2kg"_s} << u"1.2/-"_s;
+        QTest::newRow("KG with a blank") << plain << QStringList{u"南京"_s, u"1.2 KG"_s} << u"1.2/-"_s;
+        QTest::newRow("公斤") << plain << QStringList{u"南京"_s, u"3公斤"_s} << u"3/-"_s;
+        QTest::newRow("千克") << plain << QStringList{u"南京"_s, u"０.５千克"_s} << u"0.5/-"_s;
+        QTest::newRow("斤 is no kilogram") << plain << QStringList{u"南京"_s, u"2斤"_s} << u"重量无效"_s;
+        QTest::newRow("unit alone") << plain << QStringList{u"南京"_s, u"kg"_s} << u"重量无效"_s;
+        QTest::newRow("zero kg") << plain << QStringList{u"南京"_s, u"0kg"_s} << u"重量无效"_s;
+        const QStringList sides{u"目的地"_s, u"重量"_s, u"长(cm)"_s, u"宽(cm)"_s, u"高(cm)"_s};
+        QTest::newRow("three sides") << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u"20"_s, u"10"_s}
+                                     << u"1/0.006"_s;
+        QTest::newRow("sides with units")
+            << sides << QStringList{u"南京"_s, u"1"_s, u"50cm"_s, u"40厘米"_s, u"30"_s} << u"1/0.06"_s;
+        QTest::newRow("no sides") << sides << QStringList{u"南京"_s, u"1"_s, u""_s, u" "_s, u""_s}
+                                  << u"1/-"_s;
+        QTest::newRow("a side missing")
+            << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u""_s, u"10"_s} << u"体积无效"_s;
+        QTest::newRow("a side not a number")
+            << sides << QStringList{u"南京"_s, u"1"_s, u"30"_s, u"二十"_s, u"10"_s} << u"体积无效"_s;
+        const QStringList both{u"目的地"_s, u"重量"_s, u"体积"_s, u"长"_s, u"宽"_s, u"高"_s};
+        QTest::newRow("the volume before the sides")
+            << both << QStringList{u"南京"_s, u"1"_s, u"0.5"_s, u"30"_s, u"20"_s, u"10"_s} << u"1/0.5"_s;
+        QTest::newRow("sides where the volume is empty")
+            << both << QStringList{u"南京"_s, u"1"_s, u""_s, u"30"_s, u"20"_s, u"10"_s} << u"1/0.006"_s;
+        const QStringList size{u"目的地"_s, u"重量"_s, u"尺寸"_s};
+        QTest::newRow("30×20×10") << size << QStringList{u"南京"_s, u"1"_s, u"30×20×10"_s} << u"1/0.006"_s;
+        QTest::newRow("30*20*10cm") << size << QStringList{u"南京"_s, u"1"_s, u"30*20*10cm"_s}
+                                    << u"1/0.006"_s;
+        QTest::newRow("30 x 20 x 10")
+            << size << QStringList{u"南京"_s, u"1"_s, u"30 x 20 x 10"_s} << u"1/0.006"_s;
+        QTest::newRow("two sides") << size << QStringList{u"南京"_s, u"1"_s, u"30×20"_s} << u"体积无效"_s;
+        QTest::newRow("a side of zero")
+            << size << QStringList{u"南京"_s, u"1"_s, u"30×0×10"_s} << u"体积无效"_s;
+        QTest::newRow("volume not a number") << QStringList{u"目的地"_s, u"重量"_s, u"体积"_s}
+                                             << QStringList{u"南京"_s, u"1"_s, u"大"_s} << u"体积无效"_s;
+    }
 
-        // A file that cannot be written keeps what was there.
-        const QString kept = m_dir.filePath(u"kept.xlsx"_s);
-        QVERIFY(writeTableFile(kept, sheets).isEmpty());
-        const QList<OutputSheet> bad{{u"bad/name?"_s, table, {}}};
-        QVERIFY(!writeTableFile(kept, bad).isEmpty());
-        Workbook workbook;
-        QVERIFY(workbook.open(kept));
-        QCOMPARE(workbook.sheetNames().first(), u"报价"_s);
-        QVERIFY(writeTableFile(m_dir.filePath(u"out.txt"_s), sheets).contains(u".xlsx"));
+    void orderParcel_readsUnitsAndSides()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QStringList, cells);
+        QFETCH(QString, parcel);
+        const OrderSheet sheet = ordersOf({titles, cells});
+        const OrderParcel got = orderParcel(sheet, sheet.rows.first());
+        const QString text = got.problem.isEmpty() ? QString::number(*got.weight) + u'/' +
+                                                         (got.volume ? QString::number(*got.volume) : u"-"_s)
+                                                   : got.problem;
+        QCOMPARE(text, parcel);
+    }
+
+    void findOrderColumns_leavesOutFootersAndReadsDates_data()
+    {
+        QTest::addColumn<QList<QStringList>>("rows");
+        QTest::addColumn<QList<QStringList>>("orders");
+        QTest::addColumn<QList<int>>("sheetRows");
+        const QStringList header{u"运单号"_s, u"发件时间"_s, u"目的地"_s, u"重量"_s, u"金额"_s};
+        QTest::newRow("合计 at the foot")
+            << QList<QStringList>{header,
+                                  {u"W1"_s, u"46054.604166667"_s, u"南京"_s, u"1"_s, u"10"_s},
+                                  {u"W2"_s, u"46054"_s, u"上海"_s, u"2"_s, u"12"_s},
+                                  {u"合计"_s, u""_s, u""_s, u"3"_s, u"22"_s}}
+            << QList<QStringList>{{u"W1"_s, u"2026-02-01 14:30:00"_s, u"南京"_s, u"1"_s, u"10"_s},
+                                  {u"W2"_s, u"2026-02-01"_s, u"上海"_s, u"2"_s, u"12"_s}}
+            << QList<int>{2, 3};
+        QTest::newRow("小计 between days, 总计： at the foot")
+            << QList<QStringList>{header,
+                                  {u"W1"_s, u"2026-01-31"_s, u"南京"_s, u"1"_s, u"10"_s},
+                                  {u" 小 计 "_s, u""_s, u""_s, u"1"_s, u"10"_s},
+                                  {u"W2"_s, u"12"_s, u"上海"_s, u"2"_s, u"12"_s},
+                                  {u""_s, u"总计："_s, u""_s, u"3"_s, u"22"_s}}
+            << QList<QStringList>{{u"W1"_s, u"2026-01-31"_s, u"南京"_s, u"1"_s, u"10"_s},
+                                  {u"W2"_s, u"12"_s, u"上海"_s, u"2"_s, u"12"_s}}
+            << QList<int>{2, 4};
+        QTest::newRow("合计 in the destination column")
+            << QList<QStringList>{{u"目的地"_s, u"重量"_s, u"金额"_s},
+                                  {u"南京"_s, u"1"_s, u"10"_s},
+                                  {u"合计"_s, u"1"_s, u"10"_s}}
+            << QList<QStringList>{{u"南京"_s, u"1"_s, u"10"_s}} << QList<int>{2};
+        QTest::newRow("an order with a destination stays")
+            << QList<QStringList>{header, {u"合计"_s, u""_s, u"南京"_s, u"1"_s, u"10"_s}}
+            << QList<QStringList>{{u"合计"_s, u""_s, u"南京"_s, u"1"_s, u"10"_s}} << QList<int>{2};
+    }
+
+    void findOrderColumns_leavesOutFootersAndReadsDates()
+    {
+        QFETCH(QList<QStringList>, rows);
+        QFETCH(QList<QStringList>, orders);
+        QFETCH(QList<int>, sheetRows);
+        const OrderSheet sheet = ordersOf(rows, true);
+        QCOMPARE(sheet.rows, orders);
+        QList<int> numbers;
+        for (qsizetype i = 0; i < sheet.rows.size(); ++i)
+            numbers << sheet.sheetRow(i);
+        QCOMPARE(numbers, sheetRows);
+        // A footer is neither checked nor counted.
+        OrderPricer prices = pricer({u"甲"_s});
+        const TextTable summary = reconcileSummary(*ReconcileBill(sheet, prices, 0, 0.01));
+        QCOMPARE(summary.rows.at(3), (QStringList{u"无法核对"_s, u"0"_s}));
+    }
+
+    void reconcileSummary_namesTheRoundingThatExplainsTheDifferences_data()
+    {
+        // 甲 in 南京: 10 for the first kilogram, 2 a kilogram after, 3 other, not rounded.
+        QTest::addColumn<QStringList>("charged"); // for 1.01, 1.2, 1.3, 2.4 kg and 3 kg
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("billed by whole kilograms")
+            << QStringList{u"15"_s, u"15"_s, u"15"_s, u"17"_s, u"17"_s}
+            << u"多数差额与按 1KG 取整计费一致：请检查模板的计费取整"_s;
+        QTest::newRow("billed by half kilograms")
+            << QStringList{u"14"_s, u"14"_s, u"14"_s, u"16"_s, u"17"_s}
+            << u"多数差额与按 0.5KG 取整计费一致：请检查模板的计费取整"_s;
+        QTest::newRow("two of them only")
+            << QStringList{u"15"_s, u"15"_s, u"13.6"_s, u"15.8"_s, u"17"_s} << QString();
+        QTest::newRow("overcharges of another kind")
+            << QStringList{u"15"_s, u"15"_s, u"15"_s, u"16.8"_s, u"18"_s, u"20"_s, u"20"_s, u"20"_s}
+            << QString();
+        QTest::newRow("agreeing bill")
+            << QStringList{u"13.02"_s, u"13.4"_s, u"13.6"_s, u"15.8"_s, u"17"_s} << QString();
+    }
+
+    void reconcileSummary_namesTheRoundingThatExplainsTheDifferences()
+    {
+        QFETCH(QStringList, charged);
+        QFETCH(QString, hint);
+        const QStringList weights{u"1.01"_s, u"1.2"_s, u"1.3"_s, u"2.4"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s};
+        QList<QStringList> rows{{u"目的地"_s, u"重量"_s, u"金额"_s}};
+        for (qsizetype i = 0; i < charged.size(); ++i)
+            rows << QStringList{u"南京"_s, weights.at(i), charged.at(i)};
+        OrderPricer orders = pricer({u"甲"_s});
+        const TextTable summary = reconcileSummary(*ReconcileBill(ordersOf(rows, true), orders, 0, 0.01));
+        const QStringList said = summary.rows.size() > 6 ? summary.rows.last() : QStringList();
+        QCOMPARE(said, hint.isEmpty() ? QStringList() : (QStringList{u"提示"_s, hint}));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "../common/guitest.h"
 #include "../common/sampledb.h"
+#include "../common/testdata.h"
 
 #include <calculator/calculatorwindow.h>
 #include <calculator/databasedialog.h>
@@ -255,6 +256,20 @@ private Q_SLOTS:
         volume->setText(u"0.5"_s);
         QTest::mouseClick(compute, Qt::LeftButton);
         QCOMPARE(columnTexts(results, 2), (QStringList{u"23"_s, u"25"_s, u"19"_s}));
+
+        // The sides in centimetres fill the volume; a volume typed by hand
+        // clears them.
+        auto *sides = child<QLineEdit>(window.get(), u"编辑框_货物尺寸"_s);
+        QCOMPARE(sides->accessibleName(), u"长×宽×高（厘米）"_s);
+        QTest::keyClicks(sides, u"30×20×10"_s);
+        QCOMPARE(volume->text(), u"0.006"_s);
+        QTest::keyClick(sides, Qt::Key_Backspace);
+        QCOMPARE(volume->text(), u"0.0006"_s);
+        sides->selectAll();
+        QTest::keyClicks(sides, u"30×20"_s);
+        QCOMPARE(volume->text(), QString());
+        QTest::keyClicks(volume, u"0.2"_s);
+        QCOMPARE(sides->text(), QString());
     }
 
     // A region a courier does not serve is listed greyed as 未报价, never the
@@ -406,6 +421,42 @@ private Q_SLOTS:
         QCOMPARE(child<ReportList>(window.get(), u"超级列表框4"_s)->rowCount(), 0);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), "地区,首重价格\n"_ba);
+    }
+
+    // 设置 → 导入 Access 数据库…: each rate table becomes a template of its
+    // name, the seller choosing whether taken names are replaced; every
+    // table's outcome is told. A workbook takes the same path as a database.
+    void importAccess_tablesBecomeTemplates()
+    {
+        auto window = openWindow();
+        QVERIFY(window->findChild<QAction *>(u"importAccessAction"_s));
+        const QString book = testData(u"sheets/运费表.xlsx"_s);
+        {
+            MessageRecorder messages;
+            window->importAccessDatabase(book);
+            QCOMPARE(messages.messages.size(), 1);
+            QCOMPARE(messages.texts().first().section(u'\n', 0, 2),
+                     u"已导入“运费”：4 行\n已导入“模板”：3 行\n已导入“空表”：0 行"_s);
+            QVERIFY(messages.texts().first().contains(u"跳过“杂项”"_s));
+        }
+        QVERIFY(RateDatabase(m_path).templateNames().contains(u"运费"_s));
+        QCOMPARE(child<ReportList>(window.get(), u"超级列表框4"_s)->rowCount(), 5);
+        {
+            MessageRecorder messages(false); // keep the templates there are
+            window->importAccessDatabase(book);
+            QCOMPARE(messages.messages.size(), 2);
+            QVERIFY(messages.messages.first().question);
+            QVERIFY(messages.texts().first().contains(u"运费、模板、空表"_s));
+            QVERIFY(messages.texts().last().contains(u"未导入“运费”：已有名为“运费”的快递模板"_s));
+        }
+        {
+            MessageRecorder messages(true);
+            window->importAccessDatabase(book);
+            QVERIFY(messages.texts().last().startsWith(u"已导入“运费”：4 行"_s));
+        }
+        MessageRecorder messages;
+        window->importAccessDatabase(m_dir.filePath(u"无.mdb"_s));
+        QCOMPARE(messages.heads(), QStringList{u"无法读取该文件：文件不存在"_s});
     }
 
     // 设置 → 数据库…: a location that cannot be used keeps the dialog open

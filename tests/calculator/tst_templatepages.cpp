@@ -3,19 +3,24 @@
 #include "../common/testdata.h"
 
 #include <calculator/calculatorwindow.h>
+#include <calculator/columnmappingdialog.h>
 #include <core/schema.h>
+#include <import/accessreader.h>
 #include <ratedb/ratedatabase.h>
 #include <widgets/reportlist.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -97,6 +102,7 @@ private Q_SLOTS:
         QTest::newRow("xls") << u"运费表.xls"_s;
         QTest::newRow("xlsx") << u"运费表.xlsx"_s;
         QTest::newRow("csv, GBK") << u"运费-gbk.csv"_s;
+        QTest::newRow("OpenDocument") << u"运费表.fods"_s;
     }
     void newTemplate_fromSheet()
     {
@@ -150,6 +156,24 @@ private Q_SLOTS:
         click(window.get(), u"按钮9"_s);
         QCOMPARE(messages.heads(), QStringList{u"保存失败，请查看快递模板是否重名！"_s});
         QCOMPARE(storedRows(u"汇通快递65"_s), rows);
+    }
+
+    // An Access database lists its tables in the sheet chooser, and the
+    // chosen table is read like a sheet: this one is no rate table, and the
+    // page says why.
+    void newTemplate_accessDatabaseTablesAsSheets()
+    {
+        if (!AccessReader::available())
+            QSKIP("built without libmdb");
+        MessageRecorder messages;
+        auto window = openWindow(1);
+        Messages::setFileHandler([] { return testData(u"access/jackcess_testV2007.accdb"_s); });
+        click(window.get(), u"按钮1"_s);
+        auto *sheets = child<QComboBox>(window.get(), u"组合框1"_s);
+        QCOMPARE(sheets->count(), 4);
+        QCOMPARE(sheets->itemText(0), u"Table1"_s);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY2(messages.texts().first().contains(u"缺少“地区”列"_s), qPrintable(messages.texts().first()));
     }
 
     void newTemplate_refusals_leavePageAndDatabaseAsTheyWere()
@@ -253,8 +277,10 @@ private Q_SLOTS:
         QCOMPARE(messages.texts(), QStringList{u"增加成功！"_s});
         QCOMPARE(rows->rowCount(), 4);
         stored = storedRows(u"圆通"_s).last();
-        QCOMPARE(stored.mid(0, 10), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s,
-                                                 u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s}));
+        QCOMPARE(stored.mid(0, 9), (QStringList{u"4"_s, u"江苏南京"_s, u"江苏"_s, u"空"_s, u"未填"_s,
+                                                u"未填"_s, u"未填"_s, u"未填"_s, u"未填"_s}));
+        // A row added without a contact takes the template's own.
+        QCOMPARE(stored.at(ColumnContact), storedRows(u"圆通"_s).first().at(ColumnContact));
         QCOMPARE(stored.mid(10, 30), QStringList(30, u"空"_s));
         QCOMPARE(stored.at(ColumnArrivalTime), u"未填"_s);
 
@@ -267,11 +293,13 @@ private Q_SLOTS:
         QCOMPARE(messages.texts().last(), u"亲！您还没有输入市区名称o(∩_∩)o "_s);
         QCOMPARE(rows->rowCount(), 5);
 
-        // Delete the row just added.
+        // Delete the row just added, after a question that names it.
         messages.clear();
         rightClickRow(rows, 4);
         click(w, u"按钮7"_s);
-        QCOMPARE(messages.texts(), QStringList{u"删除成功"_s});
+        QVERIFY(messages.messages.value(0).question);
+        QVERIFY(messages.texts().value(0).contains(u"火星基地"_s));
+        QCOMPARE(messages.texts().value(1), u"删除成功"_s);
         QCOMPARE(rows->rowCount(), 4);
         QCOMPARE(storedRows(u"圆通"_s).size(), 4);
 
@@ -399,7 +427,7 @@ private Q_SLOTS:
         messages.clear();
         for (const QString &button : {u"按钮5"_s, u"按钮7"_s, u"按钮14"_s, u"按钮16"_s}) {
             click(window.get(), button);
-            QVERIFY2(messages.texts().last().contains(u"右键单击"_s), qPrintable(button));
+            QVERIFY2(messages.texts().last().contains(u"请先在列表中选择"_s), qPrintable(button));
         }
         QCOMPARE(storedRows(u"圆通"_s).size(), 1);
         QCOMPARE(child<ReportList>(window.get(), u"超级列表框1_公司模板"_s)->rowCount(), 1);
@@ -428,7 +456,7 @@ private Q_SLOTS:
         // The row editor no longer points at a row: a change asks for one.
         messages.clear();
         click(w, u"按钮5"_s);
-        QVERIFY(messages.texts().last().contains(u"右键单击"_s));
+        QVERIFY(messages.texts().last().contains(u"请先在列表中选择"_s));
         QCOMPARE(storedRows(u"圆通"_s).size(), 1);
     }
 
@@ -487,6 +515,51 @@ private Q_SLOTS:
         for (const QStringList &row : rows)
             QCOMPARE(row.at(ColumnOtherFee), u"2"_s);
         QVERIFY(window->close());
+    }
+
+    // A courier's sheet: what the headings said is shown and filled into the
+    // rules, saved with the template; the contact does not carry over to the
+    // next sheet; a heading given a column by hand is remembered for the
+    // courier.
+    void newTemplate_courierSheet_rulesNotesAndColumnsByHand()
+    {
+        QSettings().clear();
+        MessageRecorder messages;
+        auto window = openWindow(1);
+        QWidget *w = window.get();
+        Messages::setFileHandler([] { return testData(u"couriers/电商快递.csv"_s); });
+        click(w, u"按钮1"_s);
+        QCOMPARE(messages.messages.size(), 0);
+        QVERIFY(child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"重量段 ≤0.5KG"_s));
+        QCOMPARE(child<QLineEdit>(w, u"编辑框_新建模板重量段"_s)->text(), u"0.5,1,2,3"_s);
+        setText(w, u"编辑框_新建模板联系方式"_s, u"李经理 13800000000"_s);
+        click(w, u"按钮9"_s);
+        QCOMPARE(messages.texts().last(), u"保存成功！"_s);
+        const std::optional<BillingRules> rules = RateDatabase(m_path).billingRules(u"电商快递"_s);
+        QVERIFY(rules);
+        QCOMPARE(rules->brackets, (QList<double>{0.5, 1, 2, 3}));
+        QVERIFY(child<QLineEdit>(w, u"编辑框_新建模板联系方式"_s)->text().isEmpty());
+
+        // 备注 is not a column of the template until the seller says it is.
+        Messages::setFileHandler([] { return testData(u"couriers/特快分区.csv"_s); });
+        click(w, u"按钮1"_s);
+        QCOMPARE(child<QLineEdit>(w, u"编辑框_为模板命名"_s)->text(), u"特快分区"_s);
+        QVERIFY(child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"未使用的列：备注"_s));
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<ColumnMappingDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *note = dialog->findChild<QComboBox *>(u"组合框_指定列5"_s);
+            QVERIFY(note);
+            note->setCurrentIndex(note->findData(u"联系方式"_s));
+            dialog->accept();
+        });
+        click(w, u"按钮_指定列"_s);
+        QVERIFY(!child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"备注"_s));
+        QVERIFY(child<ReportList>(w, u"超级列表框1"_s)->table()->columns().contains(u"联系方式"_s));
+
+        auto again = openWindow(1);
+        click(again.get(), u"按钮1"_s);
+        QVERIFY(!child<QLabel>(again.get(), u"标签_读取说明"_s)->text().contains(u"备注"_s));
     }
 
     void maintenance_deleteExportAndReplace()

@@ -471,9 +471,62 @@ private Q_SLOTS:
         const CliRun result = run({u"create"_s, u"问题表"_s, sheet});
         QCOMPARE(result.status, 2);
         QVERIFY(result.err.contains(u"缺少“续重价格”列（表头在第 2 行）"_s));
-        QVERIFY(result.err.contains(u"第 3 行的首重价格“面议”、第 4 行的首重价格“约5”"_s));
+        QVERIFY(result.err.contains(u"第 3 行的首重(元)“面议”、第 4 行的首重(元)“约5”"_s));
         QVERIFY(!run({u"templates"_s}).out.contains(u"问题表"_s));
     }
+    // Every table in the template layout becomes a template of its name, in
+    // table order, as create makes it; a name taken is passed over unless
+    // --replace. An Access database shares this path with the workbooks
+    // no program here can write as .mdb.
+    void migrate_layoutTablesTakenAndTakenNamesPassedOver()
+    {
+        const QString db = m_dir.filePath(u"migrate.db"_s);
+        const QString book = testData(u"sheets/运费表.xlsx"_s);
+        const auto migrate = [&](const QStringList &more) {
+            return run(QStringList{u"--db"_s, db, u"migrate"_s, book} + more, false);
+        };
+        const QString others = u"跳过\t杂项\t不是运费模板（没有“地区”“首重价格”“续重价格”列）\n"
+                               u"跳过\t引号\t不是运费模板（没有“地区”“首重价格”“续重价格”列）\n"_s;
+        CliRun r = migrate({});
+        QCOMPARE(r.status, int(CliOk));
+        QCOMPARE(r.out, u"已导入\t运费\t4 行\n已导入\t模板\t3 行\n已导入\t空表\t0 行\n"_s + others);
+
+        // The same rows as create makes of the same sheet.
+        QCOMPARE(run({u"--db"_s, db, u"create"_s, u"对照"_s, book, u"--sheet"_s, u"运费"_s}, false).status,
+                 int(CliOk));
+        const QString created = run({u"--db"_s, db, u"rows"_s, u"对照"_s}, false).out;
+        QCOMPARE(run({u"--db"_s, db, u"rows"_s, u"运费"_s}, false).out, created);
+
+        r = migrate({});
+        QCOMPARE(r.status, int(CliBadInput));
+        QVERIFY2(r.out.startsWith(u"未导入\t运费\t已有名为“运费”的快递模板"_s), qPrintable(r.out));
+        QVERIFY2(r.err.contains(u"3 张运费表没有导入"_s), qPrintable(r.err));
+
+        r = migrate({u"--replace"_s});
+        QCOMPARE(r.status, int(CliOk));
+        QVERIFY(r.out.startsWith(u"已导入\t运费\t4 行\n"_s));
+        QVERIFY(!run({u"--db"_s, db, u"backups"_s}, false).out.isEmpty());
+
+        r = run({u"--db"_s, db, u"migrate"_s, testData(u"access/jackcess_testV1997.mdb"_s)}, false);
+        QCOMPARE(r.status, int(CliBadInput));
+        QVERIFY2(r.err.contains(u"没有运费模板格式的表"_s), qPrintable(r.err));
+    }
+
+    // Access 97 texts are GBK unless --encoding names another; a name no
+    // converter knows is refused.
+    void encodingOption()
+    {
+        const QString gbk = testData(u"access/ucanaccess_charsetGBK.mdb"_s);
+        CliRun r = run({u"read"_s, gbk}, false);
+        QCOMPARE(r.status, int(CliOk));
+        QCOMPARE(r.out, u"ID\tfield1\n2\tGBK编码\n"_s);
+        r = run({u"read"_s, gbk, u"--encoding"_s, u"windows-1252"_s}, false);
+        QCOMPARE(r.out, u"ID\tfield1\n2\tGBK±àÂë\n"_s);
+        r = run({u"sheets"_s, gbk, u"--encoding"_s, u"klingon"_s}, false);
+        QCOMPARE(r.status, int(CliBadInput));
+        QVERIFY2(r.err.contains(u"不认识的文字编码“klingon”"_s), qPrintable(r.err));
+    }
+
     void curve_matchesSingleQuotesAndFindsCrossovers()
     {
         QTemporaryDir dir;

@@ -212,7 +212,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("format");
         for (const Courier &courier : couriers()) {
             for (const QString &format : {u"csv"_s, u"xlsx"_s})
-                QTest::addRow("%s %s", qPrintable(courier.name), qPrintable(format)) << courier.name << format;
+                QTest::addRow("%s %s", qPrintable(courier.name), qPrintable(format))
+                    << courier.name << format;
         }
     }
     void export_thenCreate_givesTheSameTemplate()
@@ -224,12 +225,14 @@ private Q_SLOTS:
         QCOMPARE(run({u"--db"_s, from, u"export"_s, courier, file}).status, int(CliOk));
         const QString to = m_dir.filePath(u"again-%1-%2.db"_s.arg(courier, format));
         QCOMPARE(run({u"--db"_s, to, u"create"_s, courier, file}).status, int(CliOk));
-        QCOMPARE(run({u"--db"_s, to, u"rows"_s, courier}).out, run({u"--db"_s, from, u"rows"_s, courier}).out);
+        QCOMPARE(run({u"--db"_s, to, u"rows"_s, courier}).out,
+                 run({u"--db"_s, from, u"rows"_s, courier}).out);
         const QStringList rules = run({u"--db"_s, from, u"rules"_s, courier}).out.split(u'\n');
         const QStringList again = run({u"--db"_s, to, u"rules"_s, courier}).out.split(u'\n');
         // A .csv has no rules sheet: what its headings say comes back, the
         // rounding, divisor, band pricing and maximum do not.
-        const QList<int> carried = format == u"xlsx" ? QList<int>{0, 1, 2, 3, 4, 5, 6, 7} : QList<int>{1, 3, 4, 6};
+        const QList<int> carried =
+            format == u"xlsx" ? QList<int>{0, 1, 2, 3, 4, 5, 6, 7} : QList<int>{1, 3, 4, 6};
         for (const int rule : carried)
             QCOMPARE(again.value(rule), rules.value(rule));
     }

@@ -1,4 +1,5 @@
 #include <core/numbertext.h>
+#include <core/parcelsize.h>
 #include <core/schema.h>
 
 #include <QTest>
@@ -90,6 +91,32 @@ private Q_SLOTS:
         QFETCH(double, weight);
         const std::optional<double> parsed = Kuaidi::parseWeight(text);
         QCOMPARE(parsed.value_or(0.0), weight);
+    }
+
+    void dimensionsToCubicMetres_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("cubicMetres"); // -1: none
+        QTest::newRow("times sign") << u"30×20×10"_s << 0.006;
+        QTest::newRow("asterisks and blanks") << u" 30 * 20 * 10 "_s << 0.006;
+        QTest::newRow("letter x, unit after") << u"50x40X30cm"_s << 0.06;
+        QTest::newRow("units on each side") << u"30厘米×20厘米×10厘米"_s << 0.006;
+        QTest::newRow("full-width") << u"３０＊２０ｘ１０"_s << 0.006;
+        QTest::newRow("decimals") << u"10.5×10×10"_s << 0.00105;
+        QTest::newRow("two sides") << u"30×20"_s << -1.0;
+        QTest::newRow("four sides") << u"30×20×10×5"_s << -1.0;
+        QTest::newRow("a side of zero") << u"30×0×10"_s << -1.0;
+        QTest::newRow("a negative side") << u"30×-20×10"_s << -1.0;
+        QTest::newRow("a side missing") << u"30××10"_s << -1.0;
+        QTest::newRow("words") << u"大箱子"_s << -1.0;
+        QTest::newRow("empty") << QString() << -1.0;
+    }
+    void dimensionsToCubicMetres()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, cubicMetres);
+        const std::optional<double> volume = Kuaidi::dimensionsToCubicMetres(text);
+        QCOMPARE(volume.value_or(-1), cubicMetres);
     }
 
     void priceSetColumns_followTheLevelAndFieldRule()

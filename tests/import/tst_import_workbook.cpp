@@ -1,3 +1,4 @@
+#include "../common/compoundwriter.h"
 #include "../common/testdata.h"
 
 #include <import/workbook.h>
@@ -6,11 +7,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Kuaidi;
+using namespace KuaidiTest;
 using namespace Qt::StringLiterals;
+
+using Rows = QList<QStringList>;
 
 namespace {
 
@@ -20,6 +25,74 @@ QString sheetFile(const QString &name)
 }
 
 const QStringList FixtureSheets{u"运费"_s, u"模板"_s, u"空表"_s, u"杂项"_s, u"引号"_s};
+
+QString realFile(const QString &name)
+{
+    return KuaidiTest::testData(u"real/"_s + name);
+}
+
+// BIFF records as Excel 97 (version 0x0600) or Excel 95 (0x0500) writes them.
+QByteArray utf16(const QString &text)
+{
+    QByteArray bytes;
+    for (const QChar c : text)
+        bytes += le16(c.unicode());
+    return bytes;
+}
+QByteArray bof(quint16 version, quint16 substream)
+{
+    return biffRecord(0x0809, le16(version) + le16(substream) + QByteArray(version == 0x0600 ? 12 : 4, '\0'));
+}
+QByteArray eof()
+{
+    return biffRecord(0x000A, {});
+}
+QByteArray label8(quint16 row, quint16 column, const QString &text)
+{
+    return biffRecord(0x0204,
+                      le16(row) + le16(column) + le16(0) + le16(quint16(text.size())) + '\x01' + utf16(text));
+}
+QByteArray label5(quint16 row, quint16 column, const QByteArray &bytes)
+{
+    return biffRecord(0x0204, le16(row) + le16(column) + le16(0) + le16(quint16(bytes.size())) + bytes);
+}
+QByteArray codePage(quint16 codePage)
+{
+    return biffRecord(0x0042, le16(codePage));
+}
+// A formula in a shared group whose cached result is a text, which the
+// STRING record after the group's SHRFMLA record holds.
+QByteArray sharedTextFormula(quint16 row, quint16 column, const QString &result)
+{
+    const QByteArray tokens("\x1E\x01\x00", 3); // the number 1
+    return biffRecord(0x0006, le16(row) + le16(column) + le16(0) + QByteArray("\0\0\0\0\0\0\xFF\xFF", 8) +
+                                  le16(0x0008) + le32(0) + le16(3) + tokens) +
+           biffRecord(0x04BC,
+                      le16(row) + le16(row) + char(column) + char(column) + le16(0) + le16(3) + tokens) +
+           biffRecord(0x0207, le16(quint16(result.size())) + '\x01' + utf16(result));
+}
+// A workbook stream: globals (with @p globals' own records) naming one
+// worksheet per entry of @p sheets, then the worksheets.
+QByteArray workbookStream(quint16 version, const QByteArray &globals,
+                          const QList<std::pair<QByteArray, QByteArray>> &sheets)
+{
+    const auto boundSheet = [version](quint32 offset, const QByteArray &name) {
+        const QByteArray body = le32(offset) + '\0' + '\0' +
+                                char(version == 0x0600 ? name.size() / 2 : name.size()) +
+                                (version == 0x0600 ? QByteArray("\x01") : QByteArray()) + name;
+        return biffRecord(0x0085, body);
+    };
+    QByteArray head = bof(version, 0x0005) + globals;
+    qsizetype size = head.size() + eof().size();
+    for (const auto &sheet : sheets)
+        size += boundSheet(0, sheet.first).size();
+    QByteArray body;
+    for (const auto &sheet : sheets) {
+        head += boundSheet(quint32(size + body.size()), sheet.first);
+        body += bof(version, 0x0010) + sheet.second + eof();
+    }
+    return head + eof() + body;
+}
 
 // Opens whatever the bytes are and reads every sheet. Failing is fine; a crash,
 // a silent failure or a record of the wrong width is not.
@@ -140,7 +213,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("date");
         // LibreOffice saves no text result for a text formula in .xls, only 0.
         QTest::newRow("xls") << u"运费表.xls"_s << u"0"_s << u"2024-01-15"_s;
-        QTest::newRow("xlsx") << u"运费表.xlsx"_s << u"次日"_s << u"45306"_s;
+        QTest::newRow("xlsx") << u"运费表.xlsx"_s << u"次日"_s << u"2024-01-15"_s;
     }
     void mixedCells()
     {
@@ -156,6 +229,166 @@ private Q_SLOTS:
                                       {u"吉林"_s, u"1.2"_s, QString(), textFormula, u"-3"_s},
                                       {u"北京"_s, u"1234567.89"_s, QString(), date, u"0"_s}};
         QCOMPARE(table->rows, rows);
+    }
+
+    // Workbooks real programs wrote, each read as other readers read it.
+    void realWorkbooks_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("sheets");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<int>("row"); // -1: the titles
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Mac Excel 95, code page 10029")
+            << u"pss_maccentraleurope.biff5.xls"_s << QStringList{u"Ärkusz1"_s} << u"Ärkusz1"_s << -1 << 8
+            << u"Ładowność"_s;
+        QTest::newRow("last sector 11 bytes short")
+            << u"pss_sample.xls"_s << QStringList{u"Sheet"_s} << u"Sheet"_s << -1 << 0 << u"Title"_s;
+        QTest::newRow("text result past a shared formula")
+            << u"poi_StringContinueRecords.xls"_s
+            << QStringList{u"file load sequence"_s, u"Param"_s, u"SQL init"_s} << u"file load sequence"_s << 2
+            << 48 << u"$AV$3"_s;
+        const QStringList three{u"Sheet1"_s, u"Sheet2"_s, u"Sheet3"_s};
+        QTest::newRow("date in .xls") << u"edr_Test_num_double_date_bool_string.xls"_s << three << u"Sheet1"_s
+                                      << -1 << 2 << u"2009-05-11"_s;
+        QTest::newRow("the same date in .xlsx") << u"edr_Test_num_double_date_bool_string.xlsx"_s << three
+                                                << u"Sheet1"_s << 0 << 2 << u"2009-05-18"_s;
+        QTest::newRow("LibreOffice .ods")
+            << u"cal_any_sheets.ods"_s << QStringList{u"Visible"_s, u"Hidden"_s, u"VeryHidden"_s, u"Chart"_s}
+            << u"Visible"_s << 1 << 1 << u"6"_s;
+    }
+    void realWorkbooks()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, sheets);
+        QFETCH(QString, sheet);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        Workbook book;
+        QVERIFY2(book.open(realFile(file)), qPrintable(book.lastError()));
+        QCOMPARE(book.sheetNames(), sheets);
+        const std::optional<TextTable> table = book.readSheet(sheet);
+        QVERIFY2(table, qPrintable(book.lastError()));
+        QCOMPARE((row < 0 ? table->columns : table->rows.value(row)).value(column), text);
+    }
+
+    // Every formula whose result is a text, the shared ones included.
+    void sharedFormulaTextResults()
+    {
+        Workbook book;
+        QVERIFY(book.open(realFile(u"poi_StringContinueRecords.xls"_s)));
+        const std::optional<TextTable> table = book.readSheet(u"file load sequence"_s);
+        QVERIFY(table);
+        QHash<QString, int> counts;
+        for (const QStringList &row : table->rows) {
+            for (const QString &cell : row)
+                ++counts[cell];
+        }
+        QCOMPARE(counts.value(u"Crontab"_s), 85);
+        QCOMPARE(counts.value(u"Yes"_s), 394);
+        QCOMPARE(counts.value(u"$AV$3"_s), 3);
+    }
+
+    // The same workbook saved as .xls and as .xlsx reads the same.
+    void xlsAndXlsxAgree()
+    {
+        Workbook xls;
+        Workbook xlsx;
+        QVERIFY(xls.open(realFile(u"edr_Test_num_double_date_bool_string.xls"_s)));
+        QVERIFY(xlsx.open(realFile(u"edr_Test_num_double_date_bool_string.xlsx"_s)));
+        QCOMPARE(xls.sheetNames(), xlsx.sheetNames());
+        for (const QString &sheet : xls.sheetNames()) {
+            const std::optional<TextTable> a = xls.readSheet(sheet);
+            const std::optional<TextTable> b = xlsx.readSheet(sheet);
+            QVERIFY(a && b);
+            QCOMPARE(a->columns, b->columns);
+            QCOMPARE(a->rows, b->rows);
+        }
+    }
+
+    // Workbooks of kinds no spreadsheet program here writes, made record by
+    // record.
+    void madeXls_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<Rows>("rows"); // the titles first
+        const QByteArray gbk = QStringEncoder("GBK").encode(u"地区"_s);
+        const QByteArray beijing = QStringEncoder("GBK").encode(u"北京"_s);
+
+        QTest::newRow("text result past a shared formula")
+            << u"公式.xls"_s
+            << compoundFile(u"Workbook"_s,
+                            workbookStream(0x0600, codePage(1200),
+                                           {{utf16(u"表"_s), label8(0, 0, u"任务"_s) +
+                                                                 sharedTextFormula(1, 0, u"Crontab"_s)}}))
+            << u"表"_s << Rows{{u"任务"_s}, {u"Crontab"_s}};
+        // As FoxPro exports: a worksheet and no globals, no code page, two
+        // bytes after the last EOF.
+        QTest::newRow("lone worksheet, no code page, stray bytes")
+            << u"导出.xls"_s
+            << compoundFile(u"Book"_s, bof(0x0500, 0x0010) + label5(0, 0, gbk) + label5(1, 0, beijing) +
+                                           eof() + "\x01\x02")
+            << u"导出"_s << Rows{{u"地区"_s}, {u"北京"_s}};
+        QTest::newRow("Excel 95, code page in the sheet")
+            << u"俄.xls"_s
+            << compoundFile(
+                   u"Book"_s,
+                   workbookStream(0x0500, {}, {{"Sheet1", codePage(1251) + label5(0, 0, "\xCC\xE8\xF0")}}))
+            << u"Sheet1"_s << Rows{{u"Мир"_s}};
+        QTest::newRow("Excel 97 text records, no shared strings")
+            << u"文本.xls"_s
+            << compoundFile(u"Workbook"_s, workbookStream(0x0600, {},
+                                                          {{utf16(u"表"_s), label8(0, 0, u"地区"_s) +
+                                                                                label8(1, 0, u"北京"_s)}}))
+            << u"表"_s << Rows{{u"地区"_s}, {u"北京"_s}};
+        QTest::newRow("Excel 95 text records in an Excel 97 file")
+            << u"混合.xls"_s
+            << compoundFile(u"Workbook"_s,
+                            workbookStream(0x0600, codePage(936),
+                                           {{utf16(u"表"_s), label5(0, 0, gbk) + label5(1, 0, beijing)}}))
+            << u"表"_s << Rows{{u"地区"_s}, {u"北京"_s}};
+    }
+    void madeXls()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, sheet);
+        QFETCH(Rows, rows);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(fileName));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        Workbook book;
+        QVERIFY2(book.open(file.fileName()), qPrintable(book.lastError()));
+        QCOMPARE(book.sheetNames(), QStringList{sheet});
+        const std::optional<TextTable> table = book.readSheet(sheet);
+        QVERIFY2(table, qPrintable(book.lastError()));
+        QCOMPARE(table->columns, rows.first());
+        QCOMPARE(table->rows, rows.mid(1));
+    }
+
+    // The seller's own row numbers, blank rows counted, in every format.
+    void sourceRows_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const QString &file : {u"运费表.xls"_s, u"运费表.xlsx"_s, u"运费表.fods"_s})
+            QTest::newRow(qPrintable(file)) << file;
+    }
+    void sourceRows()
+    {
+        QFETCH(QString, file);
+        Workbook book;
+        QVERIFY2(book.open(sheetFile(file)), qPrintable(book.lastError()));
+        const std::optional<TextTable> table = book.readSheet(u"杂项"_s);
+        QVERIFY(table);
+        // A blank row lies between 江苏南京 and 吉林.
+        QCOMPARE(table->sourceRows, (QList<int>{1, 2, 4, 5}));
+        QCOMPARE(table->sourceRow(1), 4);
     }
 
     void openFails_data()
@@ -174,6 +407,10 @@ private Q_SLOTS:
             << u"坏.xls"_s << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) << u"已损坏"_s;
         QTest::newRow("Excel 4.0 worksheet")
             << u"旧.xls"_s << QByteArray("\x09\x04\x06\x00\x00\x00\x10\x00\x00\x00", 10) << u"格式太旧"_s;
+        QFile xlsb(realFile(u"cal_any_sheets.xlsb"_s));
+        QTest::newRow("Excel binary workbook")
+            << u"表.xlsb"_s << (xlsb.open(QIODevice::ReadOnly) ? xlsb.readAll() : QByteArray())
+            << u"这是 Excel 二进制工作簿（.xlsb），请在 Excel 或 WPS 中另存为 .xlsx"_s;
     }
     void openFails()
     {

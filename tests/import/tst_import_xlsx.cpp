@@ -1,6 +1,7 @@
 #include <import/ooxmltext.h>
 #include <import/workbook.h>
 
+#include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,20 @@ Parts package(const QByteArray &sheetData, bool withSharedStrings = true)
     if (withSharedStrings)
         parts[u"xl/sharedStrings.xml"_s] = R"(<sst xmlns=")" + Main + R"(">)" + SharedStrings + "</sst>";
     return parts;
+}
+
+// Two cell formats: s="0" General, as Excel's first always is, and s="1"
+// showing number format @p id, whose code is @p code unless it is one of
+// Excel's built-in formats.
+QByteArray styles(int id, const QString &code)
+{
+    QByteArray formats;
+    if (!code.isEmpty())
+        formats = R"(<numFmts count="1"><numFmt numFmtId=")" + QByteArray::number(id) + R"(" formatCode=")" +
+                  code.toHtmlEscaped().toUtf8() + R"("/></numFmts>)";
+    return R"(<styleSheet xmlns=")" + Main + R"(">)" + formats +
+           R"(<cellStyleXfs count="1"><xf numFmtId="0"/></cellStyleXfs><cellXfs count="2"><xf numFmtId="0"/><xf numFmtId=")" +
+           QByteArray::number(id) + R"(" xfId="0"/></cellXfs></styleSheet>)";
 }
 
 bool writeZip(const QString &path, const Parts &parts)
@@ -196,6 +211,92 @@ private Q_SLOTS:
         QVERIFY2(book.lastError().contains(message), qPrintable(book.lastError()));
     }
 
+    // A number shows as a date or time by its cell's format, as .xls cells
+    // do: Excel's built-in formats by id, custom ones by their codes.
+    void datesByFormat_data()
+    {
+        QTest::addColumn<int>("formatId");
+        QTest::addColumn<QString>("formatCode"); // empty: a built-in format
+        QTest::addColumn<QByteArray>("cell");    // the <c> of B2
+        QTest::addColumn<QString>("text");
+        const QByteArray day = R"(<c r="B2" s="1"><v>39944</v></c>)"; // 2009-05-11
+        const QByteArray moment = R"(<c r="B2" s="1"><v>39944.6320601852</v></c>)";
+        QTest::newRow("built-in m/d/yyyy") << 14 << QString() << day << u"2009-05-11"_s;
+        QTest::newRow("built-in date and time") << 22 << QString() << moment << u"2009-05-11 15:10:10"_s;
+        QTest::newRow("built-in [h]:mm:ss")
+            << 46 << QString() << QByteArray(R"(<c r="B2" s="1"><v>10.6320601851852</v></c>)")
+            << u"255:10:10"_s;
+        QTest::newRow("built-in 上午/下午 time") << 56 << QString() << moment << u"15:10:10"_s;
+        QTest::newRow("locale and ;@") << 176 << u"[$-409]m/d/yy;@"_s << day << u"2009-05-11"_s;
+        QTest::newRow("time ;@") << 177 << u"h:mm;@"_s << moment << u"15:10:10"_s;
+        QTest::newRow("Chinese date") << 178 << u"yyyy\"年\"m\"月\"d\"日\";@"_s << day << u"2009-05-11"_s;
+        QTest::newRow("上午/下午 hh時mm分ss秒")
+            << 179 << u"[$-404]上午/下午 hh\"時\"mm\"分\"ss\"秒\";@"_s << moment << u"15:10:10"_s;
+        QTest::newRow("number format") << 180 << u"#,##0.00"_s << day << u"39944"_s;
+        QTest::newRow("text format") << 49 << QString() << day << u"39944"_s;
+        QTest::newRow("ISO date text")
+            << 14 << QString() << QByteArray(R"(<c r="B2" s="1" t="d"><v>2009-05-11T00:00:00</v></c>)")
+            << u"2009-05-11"_s;
+        QTest::newRow("no style") << 14 << QString() << QByteArray(R"(<c r="B2"><v>39944</v></c>)")
+                                  << u"39944"_s;
+    }
+    void datesByFormat()
+    {
+        QFETCH(int, formatId);
+        QFETCH(QString, formatCode);
+        QFETCH(QByteArray, cell);
+        QFETCH(QString, text);
+        Parts parts = package(Header + R"(<row r="2"><c r="A2"><v>1</v></c>)" + cell + "</row>");
+        parts[u"xl/_rels/workbook.xml.rels"_s] =
+            relationships({{"rId1", "worksheet", "worksheets/sheet1.xml"},
+                           {"rId2", "sharedStrings", "sharedStrings.xml"},
+                           {"rId3", "styles", "styles.xml"}});
+        parts[u"xl/styles.xml"_s] = styles(formatId, formatCode);
+        Workbook book;
+        QVERIFY2(book.open(write(parts)), qPrintable(book.lastError()));
+        const std::optional<TextTable> table = book.readSheet(u"表"_s);
+        QVERIFY2(table, qPrintable(book.lastError()));
+        QCOMPARE(table->rows, (Rows{{u"1"_s, text}}));
+    }
+
+    // An .ods is the flat .fods's content zipped: both read as the .xlsx
+    // LibreOffice saved from the same sheets.
+    void openDocumentAsExcel_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        for (const QString &sheet : {u"运费"_s, u"模板"_s, u"空表"_s, u"杂项"_s, u"引号"_s})
+            QTest::newRow(qPrintable(sheet)) << sheet;
+    }
+    void openDocumentAsExcel()
+    {
+        QFETCH(QString, sheet);
+        QFile flat(QStringLiteral(KUAIDI_TEST_DATA "/sheets/运费表.fods"));
+        QVERIFY(flat.open(QIODevice::ReadOnly));
+        Parts parts;
+        parts[u"mimetype"_s] = "application/vnd.oasis.opendocument.spreadsheet";
+        parts[u"content.xml"_s] = flat.readAll();
+        const QString ods = m_dir.filePath(u"运费表.ods"_s);
+        QVERIFY(writeZip(ods, parts));
+
+        Workbook excel;
+        QVERIFY(excel.open(QStringLiteral(KUAIDI_TEST_DATA "/sheets/运费表.xlsx")));
+        std::optional<TextTable> expected = excel.readSheet(sheet);
+        QVERIFY(expected);
+        // A boolean the .xlsx keeps as the number 0 with a TRUE/FALSE format.
+        if (sheet == u"杂项")
+            expected->rows[2][4] = u"FALSE"_s;
+        for (const QString &path : {ods, flat.fileName()}) {
+            Workbook book;
+            QVERIFY2(book.open(path), qPrintable(book.lastError()));
+            QCOMPARE(book.sheetNames(), excel.sheetNames());
+            const std::optional<TextTable> table = book.readSheet(sheet);
+            QVERIFY2(table, qPrintable(book.lastError()));
+            QCOMPARE(table->columns, expected->columns);
+            QCOMPARE(table->rows, expected->rows);
+            QCOMPARE(table->sourceRows, expected->sourceRows);
+        }
+    }
+
     // Where the parts live is up to the package's relationships.
     void packageLayout_data()
     {
@@ -232,6 +333,12 @@ private Q_SLOTS:
         QTest::newRow("no shared strings")
             << package(R"(<row><c t="inlineStr"><is><t>地区</t></is></c></row>)", false)
             << QStringList{u"表"_s} << true;
+
+        // Some programs write the entries' folders with backslashes.
+        Parts backslashes;
+        for (auto it = absolute.cbegin(); it != absolute.cend(); ++it)
+            backslashes[QString(it.key()).replace(u'/', QChar(0x5C))] = it.value();
+        QTest::newRow("backslashes in entry names") << backslashes << QStringList{u"表"_s} << true;
 
         Parts escape = package(data);
         escape[u"xl/_rels/workbook.xml.rels"_s] = relationships({{"rId1", "worksheet", "../../sheet1.xml"}});
