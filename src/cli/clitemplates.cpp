@@ -8,6 +8,7 @@
 #include <ratedb/templatecopy.h>
 #include <templates/raterows.h>
 #include <templates/ratesheet.h>
+#include <templates/replaceplan.h>
 #include <templates/templategrid.h>
 #include <templates/workbookmigration.h>
 
@@ -65,7 +66,7 @@ int Cli::create()
     const RateSheet rates = readRateSheet(*sheet);
     if (!rates.problems.isEmpty())
         return badInput(rates.problems.join(u'\n'));
-    const TextTable grid = newTemplateGrid(rates, m_o.defaults);
+    TextTable grid = newTemplateGrid(rates, m_o.defaults);
     if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
         return badInput(problem);
     // An exported template brings its billing rules along; any other sheet
@@ -93,6 +94,16 @@ int Cli::create()
         if (!current)
             return databaseError(db);
         rules = rates.rules.appliedTo(*current);
+    }
+    if (exists) {
+        // Replacing keeps the contacts and star levels the sheet does not
+        // bring, and says what goes.
+        const std::optional<TextTable> current = db.readTemplate(name);
+        if (!current)
+            return databaseError(db);
+        const Replacement plan = planReplacement(rates, m_o.defaults, *current);
+        grid = plan.grid;
+        m_err << u"替换“%1”：%2\n"_s.arg(name, plan.summary());
     }
     if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows)
                  : db.createTemplate(name, grid.columns, grid.rows)))

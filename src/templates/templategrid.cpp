@@ -4,6 +4,8 @@
 #include <core/schema.h>
 #include <regions/regiontable.h>
 
+#include <QHash>
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -84,18 +86,33 @@ void previewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
     // matched put them further left), and refilled in place.
     const QStringList previewColumns = RateColumns().mid(PreviewFirst, PreviewCount);
     int first = int(grid.columns.indexOf(previewColumns.first()));
+    // A sheet may bring some of these columns itself (its own 联系方式):
+    // they move into place, and only their blank cells take the defaults.
+    QHash<int, QStringList> own;
     if (first < 0 || grid.columns.mid(first, PreviewCount) != previewColumns) {
+        for (int i = 0; i < PreviewCount; ++i) {
+            const qsizetype at = grid.columns.indexOf(previewColumns.at(i));
+            if (at < 0)
+                continue;
+            QStringList &cells = own[i];
+            for (QStringList &row : grid.rows)
+                cells << (at < row.size() ? row.takeAt(at) : QString());
+            grid.columns.removeAt(at);
+        }
         for (int i = 0; i < PreviewCount; ++i)
             insertColumn(grid, PreviewFirst + i, previewColumns.at(i));
         first = int(grid.columns.indexOf(previewColumns.first()));
     }
-    for (QStringList &row : grid.rows) {
-        setCell(row, first + 0, defaults.surcharge20To30);
-        setCell(row, first + 1, defaults.surcharge30To50);
-        setCell(row, first + 2, defaults.otherFee);
-        setCell(row, first + 3, defaults.contact);
-        for (int i = 4; i < PreviewCount; ++i)
-            setCell(row, first + i, u"0"_s);
+    const QStringList fills{defaults.surcharge20To30, defaults.surcharge30To50, defaults.otherFee,
+                            defaults.contact};
+    for (qsizetype r = 0; r < grid.rows.size(); ++r) {
+        for (int i = 0; i < PreviewCount; ++i) {
+            const QString sheets = own.value(i).value(r);
+            setCell(grid.rows[r], first + i,
+                    !sheets.trimmed().isEmpty() ? sheets
+                    : i < fills.size()          ? fills.at(i)
+                                                : u"0"_s);
+        }
     }
 }
 

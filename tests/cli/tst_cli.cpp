@@ -461,6 +461,29 @@ private Q_SLOTS:
         QVERIFY(run({u"templates"_s}).out.contains(u"副本.csv"_s));
     }
 
+    // Replacing by a sheet of prices only: what goes is said first, and the
+    // contacts and star levels of the regions kept stay.
+    void create_replaceKeepsContactsAndSaysWhatChanges()
+    {
+        const auto write = [this](const QString &name, const QByteArray &text) {
+            QFile file(m_dir.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName()
+                                                                                      : QString();
+        };
+        const QString first =
+            write(u"第一版.csv"_s, "地区,首重价格,续重价格,联系方式\n上海,8,3,赵 789\n拉萨,20,15,\n");
+        const QString second = write(u"第二版.csv"_s, "地区,首重价格,续重价格\n上海,8,2.5\n北京,10,5\n");
+        QCOMPARE(run({u"create"_s, u"替换"_s, first}).status, 0);
+        const CliRun replaced = run({u"create"_s, u"替换"_s, second, u"--replace"_s});
+        QCOMPARE(replaced.status, 0);
+        QCOMPARE(replaced.err, u"替换“替换”：原有 2 行，表格 2 行：删除 1 行（拉萨），新增 1 行（北京），"
+                               "价格变动 1 行；联系方式、会员级别价格沿用原模板\n"_s);
+        const QStringList rows = run({u"rows"_s, u"替换"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);
+        for (const QString &row : rows.mid(1))
+            QCOMPARE(row.split(u'\t').value(ColumnContact), u"赵 789"_s);
+    }
+
     void create_listsEveryProblemOfTheSheet()
     {
         const QString sheet = m_dir.filePath(u"报价.csv"_s);
