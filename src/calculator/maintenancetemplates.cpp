@@ -178,13 +178,12 @@ void MaintenancePage::replaceTemplate()
                 .arg(m_rows->rowCount()),
             u"用表格替换"_s))
         return;
-    if (!m_database.replaceTemplate(name, grid.columns, grid.rows)) {
+    if (!m_database.replaceTemplate(name, grid.columns, grid.rows, exportedBillingRules(path))) {
         Messages::show(this, u"替换失败\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
         return;
     }
-    if (const std::optional<BillingRules> rules = exportedBillingRules(path))
-        m_database.setBillingRules(name, *rules);
-    Messages::show(this, u"替换成功"_s);
+    const QStringList notes = m_database.notes();
+    Messages::show(this, notes.isEmpty() ? u"替换成功"_s : u"替换成功\n\n"_s + notes.join(u'\n'));
     chooseTemplate();
 }
 

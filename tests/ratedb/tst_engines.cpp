@@ -290,26 +290,62 @@ private Q_SLOTS:
         QCOMPARE(second.templateNames(), QStringList{u"圆通速递"_s});
     }
 
+    // A backup names the operation and the template it was taken for; by
+    // default a restore brings back that template alone, saying first what
+    // it will change, and leaves templates made or changed later alone.
     void backups_bringBackWhatWasDestroyed()
     {
         RateDatabase db(m_location);
         QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        QVERIFY(db.createTemplate(u"中通"_s, RateColumns(), sampleRows().mid(0, 1)));
         BillingRules rules;
         rules.rounding = BillingRules::Rounding::Kilogram;
         QVERIFY(db.setBillingRules(Name, rules));
         QVERIFY(db.deleteTemplate(Name));
-        QVERIFY(db.templateNames().isEmpty());
+        QCOMPARE(db.templateNames(), QStringList{u"中通"_s});
         const QList<Backup> backups = db.backups();
         QCOMPARE(backups.size(), 1);
         QCOMPARE(backups.first().operation, u"删除模板"_s);
+        QCOMPARE(backups.first().templates, QStringList{Name});
+        // Made and changed after the backup.
+        QVERIFY(db.createTemplate(u"申通"_s, RateColumns(), sampleRows()));
+        BillingRules later;
+        later.volumeDivisor = 6000;
+        QVERIFY(db.setBillingRules(u"中通"_s, later));
+
+        const std::optional<RestorePlan> plan = db.planRestore(backups.first().name, RestoreScope::Templates);
+        QVERIFY2(plan, qPrintable(db.lastError()));
+        QCOMPARE(plan->changes.size(), 1);
+        QCOMPARE(plan->changes.first().kind, RestoreChange::Kind::Added);
+        QCOMPARE(plan->describe(), QStringList{u"“圆通”：现在没有这个模板，恢复备份中的 3 行和计费规则"_s});
 
         RateDatabase other(m_location);
-        QVERIFY(other.templateNames().isEmpty());
-        QVERIFY2(db.restoreBackup(backups.first().name), qPrintable(db.lastError()));
+        QCOMPARE(other.templateNames().size(), 2);
+        QVERIFY2(db.restoreBackup(backups.first().name, RestoreScope::Templates), qPrintable(db.lastError()));
         QCOMPARE(db.readTemplate(Name)->rows, sampleRows());
         QCOMPARE(*db.billingRules(Name), rules);
+        QCOMPARE(*db.billingRules(u"中通"_s), later);
+        QVERIFY(db.hasTemplate(u"申通"_s));
         QCOMPARE(other.findRowsByRegion(Name, u"南京"_s)->size(), 1);
+
+        // The whole database: on a file everything as it was (申通 goes, 中通
+        // gets its old rules back); on a server every template it holds.
+        const std::optional<RestorePlan> whole = db.planRestore(backups.first().name, RestoreScope::WholeDatabase);
+        QVERIFY2(whole, qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(backups.first().name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
+        if (m_onServer) {
+            QVERIFY(whole->changesNothing());
+            QCOMPARE(db.templateNames(), (QStringList{u"中通"_s, u"申通"_s, Name}));
+            return;
+        }
+        QCOMPARE(whole->describe(),
+                 (QStringList{u"“中通”：1 行不变，只有计费规则换成备份时的"_s,
+                              u"“申通”：备份时还没有这个模板，它的 3 行将被删除（恢复前会先备份）"_s,
+                              u"“圆通”：与备份时相同，不变"_s}));
+        QCOMPARE(db.templateNames(), (QStringList{Name, u"中通"_s}));
+        QCOMPARE(*db.billingRules(u"中通"_s), BillingRules());
         QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
+        QVERIFY(db.backups().first().templates.isEmpty());
     }
 
     // A database file to this engine and back to a new file, cell for cell,

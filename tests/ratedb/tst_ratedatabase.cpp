@@ -424,17 +424,17 @@ private Q_SLOTS:
         // The state before the replacement comes back, rules and all, after a
         // backup of the state it replaces.
         const Backup beforeReplace = db.backups().last();
-        QVERIFY2(db.restoreBackup(beforeReplace.name), qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(beforeReplace.name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
         QCOMPARE(db.templateNames(), (QStringList{u"甲"_s, u"乙"_s}));
         QCOMPARE(db.readTemplate(u"甲"_s)->rows.first().at(ColumnRegion), u"上海"_s);
         QCOMPARE(db.billingRules(u"甲"_s)->volumeDivisor, 6000.0);
         QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
-        QVERIFY(!db.restoreBackup(u"没有这份"_s));
+        QVERIFY(!db.restoreBackup(u"没有这份"_s, RestoreScope::WholeDatabase));
 
         // Another connection that held rows before the restore reads them again.
         RateDatabase other(dbPath());
         QCOMPARE(other.templateRows({u"甲"_s}).first()->rowCount(), 1);
-        QVERIFY(db.restoreBackup(db.backups().first().name)); // back to 丙 alone
+        QVERIFY(db.restoreBackup(db.backups().first().name, RestoreScope::WholeDatabase)); // back to 丙 alone
         QCOMPARE(other.templateNames(), QStringList{u"丙"_s});
         QStringList failed;
         QVERIFY(!other.templateRows({u"甲"_s}, &failed).first());
