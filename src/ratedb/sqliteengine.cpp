@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QStringEncoder>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +57,24 @@ DbError toDb(const Sqlite::Error &error)
 DbError refusal(const QString &reason)
 {
     return {-1, reason, reason};
+}
+
+// What a failure to read a backup means: said of the backup, not of the
+// database in use.
+DbError backupError(const Sqlite::Error &error)
+{
+    DbError failure = toDb(error);
+    switch (error.code & 0xFF) {
+    case SQLITE_NOTADB:
+        failure.reason = u"备份文件不是数据库"_s;
+        break;
+    case SQLITE_CORRUPT:
+        failure.reason = u"备份文件已损坏"_s;
+        break;
+    default:
+        break;
+    }
+    return failure;
 }
 
 // A table's columns, and which of them make its primary key.
@@ -426,18 +446,18 @@ public:
         Sqlite::Connection source;
         if (const Sqlite::Error error = source.open(backup.path, m_busyTimeoutMs, Sqlite::Connection::Mode::ReadOnly);
             error.isError())
-            return toDb(error);
+            return backupError(error);
         // Reading the catalogue parses the whole schema.
         Sqlite::Error error;
         source.scalar(ProbeSql, &error);
         if (error.isError())
-            return toDb(error);
+            return backupError(error);
         Sqlite::Statement check(source.handle(), QuickCheckSql);
         QStringList found;
         while (check.step() == Sqlite::Statement::Step::Row)
             found << check.text(0);
         if (check.error().isError())
-            return toDb(check.error());
+            return backupError(check.error());
         if (found != QStringList{u"ok"_s})
             return {-1, found.join(u"; "), u"备份文件已损坏（完整性检查没有通过）"_s};
         QStringList tables;
@@ -445,7 +465,7 @@ public:
         while (list.step() == Sqlite::Statement::Step::Row)
             tables << list.text(0);
         if (list.error().isError())
-            return toDb(list.error());
+            return backupError(list.error());
         for (const QString &table : std::as_const(tables)) {
             const Sqlite::Statement read(source.handle(), SelectAllSql.arg(Sql::quoted(table)));
             if (!read.isValid())
