@@ -459,7 +459,8 @@ private Q_SLOTS:
         // The state before the replacement comes back, rules and all, after a
         // backup of the state it replaces.
         const Backup beforeReplace = db.backups().last();
-        QVERIFY2(db.restoreBackup(beforeReplace.name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(beforeReplace.name, RestoreScope::WholeDatabase),
+                 qPrintable(db.lastError()));
         QCOMPARE(db.templateNames(), (QStringList{u"甲"_s, u"乙"_s}));
         QCOMPARE(db.readTemplate(u"甲"_s)->rows.first().at(ColumnRegion), u"上海"_s);
         QCOMPARE(db.billingRules(u"甲"_s)->volumeDivisor, 6000.0);
@@ -505,16 +506,18 @@ private Q_SLOTS:
             if (damage == u"garbage"_s)
                 file.write(QByteArray(8192, 'x'));
         } else if (damage == u"schema"_s) {
-            runSql(backup.path, {u"PRAGMA writable_schema = ON"_s,
-                                 u"UPDATE sqlite_master SET sql = 'CREATE TABLE \"甲\" (' WHERE name = '甲'"_s});
+            runSql(backup.path,
+                   {u"PRAGMA writable_schema = ON"_s,
+                    u"UPDATE sqlite_master SET sql = 'CREATE TABLE \"甲\" (' WHERE name = '甲'"_s});
         } else if (damage == u"page"_s) {
             damagePage(backup.path);
         } else if (damage == u"changes"_s) {
             runSql(backup.path, {u"DROP TABLE \"__kuaidi_changes\""_s,
                                  u"CREATE TABLE \"__kuaidi_changes\" (a TEXT, b TEXT)"_s});
         } else {
-            runSql(backup.path, {u"DROP TABLE \"__kuaidi_rules\""_s,
-                                 u"CREATE TABLE \"__kuaidi_rules\" (\"模板\" TEXT PRIMARY KEY, \"外来\" TEXT)"_s});
+            runSql(backup.path,
+                   {u"DROP TABLE \"__kuaidi_rules\""_s,
+                    u"CREATE TABLE \"__kuaidi_rules\" (\"模板\" TEXT PRIMARY KEY, \"外来\" TEXT)"_s});
         }
         db.close();
         const QByteArray before = contentsOf(dbPath());
@@ -574,6 +577,38 @@ private Q_SLOTS:
         QVERIFY2(db.lastError().contains(u"只能恢复整个数据库"_s), qPrintable(db.lastError()));
         QVERIFY2(db.restoreBackup(backup.name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
         QCOMPARE(db.templateNames(), QStringList{u"甲"_s});
+        QDir(backupsPath()).removeRecursively();
+    }
+
+    // Backups named with a later time (a clock once ahead) are older than
+    // the one just taken: it is kept, and the oldest made goes.
+    void rotation_keepsTheBackupJustTaken()
+    {
+        QDir(backupsPath()).removeRecursively();
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), manyRows().mid(0, 3)));
+        QVERIFY(db.createTemplate(u"乙"_s, RateColumns(), manyRows().mid(0, 3)));
+        QVERIFY(db.backUp(u"准备"_s));
+        const QString model = db.backups().first().path;
+        const QDateTime ahead = QDateTime::currentDateTime().addYears(1);
+        for (int i = 0; i < 30; ++i) {
+            const QString path =
+                QDir(backupsPath())
+                    .filePath(ahead.addSecs(i).toString(u"yyyyMMdd-HHmmss-zzz"_s) + u"_第%1次.db"_s.arg(i));
+            QVERIFY(QFile::copy(model, path));
+            QFile made(path);
+            QVERIFY(made.open(QIODevice::ReadWrite));
+            QVERIFY(made.setFileTime(QDateTime::currentDateTime().addDays(-30 + i),
+                                     QFileDevice::FileModificationTime));
+        }
+        QFile::remove(model);
+
+        QVERIFY2(db.deleteTemplate(u"甲"_s), qPrintable(db.lastError()));
+        const QList<Backup> kept = db.backups();
+        QCOMPARE(kept.size(), 30);
+        QCOMPARE(kept.first().operation, u"删除模板"_s);
+        QCOMPARE(kept.first().templates, QStringList{u"甲"_s});
+        QCOMPARE(kept.last().operation, u"第1次"_s);
         QDir(backupsPath()).removeRecursively();
     }
 
