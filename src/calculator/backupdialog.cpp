@@ -33,10 +33,12 @@ BackupDialog::BackupDialog(RateDatabase &database, QWidget *parent) : QDialog(pa
     resize(640, 400);
     const bool onServer = m_database.isOnServer();
     const QString where =
-        onServer ? u"备份保存在数据库服务器 %1 上，每份备份包含当时被修改的模板"_s.arg(m_database.displayName())
-                 : u"备份在 %1"_s.arg(QDir::toNativeSeparators(m_database.backupFolder()));
+        onServer
+            ? u"备份保存在数据库服务器 %1 上，每份备份包含当时被修改的模板"_s.arg(m_database.displayName())
+            : u"备份在 %1"_s.arg(QDir::toNativeSeparators(m_database.backupFolder()));
     auto *intro = new QLabel(
-        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），%1。"_s.arg(where), this);
+        u"删除、替换、改名、删除行和全部修改之前，程序都会自动备份（保留最近 30 份），%1。"_s.arg(where),
+        this);
     intro->setWordWrap(true);
     m_list = new ReportList(this);
     m_list->setObjectName(u"backupList"_s);
@@ -53,6 +55,8 @@ BackupDialog::BackupDialog(RateDatabase &database, QWidget *parent) : QDialog(pa
     scopes->addButton(m_onlyTemplates);
     scopes->addButton(m_whole);
     m_onlyTemplates->setChecked(true);
+    connect(m_whole, &QRadioButton::clicked, this, [this] { m_wholeChosen = true; });
+    connect(m_onlyTemplates, &QRadioButton::clicked, this, [this] { m_wholeChosen = false; });
     auto *scopeLine = new QHBoxLayout;
     auto *scopeLabel = new QLabel(u"恢复范围："_s, this);
     scopeLabel->setBuddy(m_onlyTemplates);
@@ -95,11 +99,12 @@ void BackupDialog::listBackups()
 
 void BackupDialog::offerScopesOf(int row)
 {
-    const bool named = row >= 0 && row < m_list->rowCount() && !m_list->cell(row, NamesTemplatesColumn).isEmpty();
+    const bool named =
+        row >= 0 && row < m_list->rowCount() && !m_list->cell(row, NamesTemplatesColumn).isEmpty();
     m_onlyTemplates->setEnabled(named);
     if (!named)
         m_whole->setChecked(true);
-    else if (!m_whole->isChecked())
+    else if (!m_wholeChosen)
         m_onlyTemplates->setChecked(true);
 }
 
@@ -110,9 +115,9 @@ bool BackupDialog::restoreRow(int row)
         return false;
     }
     const QString name = m_list->cell(row, NameColumn);
-    const RestoreScope scope =
-        m_onlyTemplates->isChecked() && m_onlyTemplates->isEnabled() ? RestoreScope::Templates
-                                                                     : RestoreScope::WholeDatabase;
+    const RestoreScope scope = m_onlyTemplates->isChecked() && m_onlyTemplates->isEnabled()
+                                   ? RestoreScope::Templates
+                                   : RestoreScope::WholeDatabase;
     const std::optional<RestorePlan> plan = m_database.planRestore(name, scope);
     if (!plan) {
         Messages::show(this, u"不能恢复\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
@@ -122,10 +127,11 @@ bool BackupDialog::restoreRow(int row)
         Messages::show(this, u"与备份相比没有任何不同，不需要恢复"_s, u"提示"_s, Messages::Icon::Information);
         return false;
     }
-    const QString what = scope == RestoreScope::Templates ? u"只恢复“%1”"_s.arg(m_list->cell(row, 2))
-                                                          : m_whole->text();
-    const QString question = u"恢复 %1（%2之前）的备份，%3，将会：\n\n%4\n\n现在的状态会先备份。确定恢复吗？"_s.arg(
-        m_list->cell(row, 0), m_list->cell(row, 1), what, plan->describe().join(u'\n'));
+    const QString what =
+        scope == RestoreScope::Templates ? u"只恢复“%1”"_s.arg(m_list->cell(row, 2)) : m_whole->text();
+    const QString question =
+        u"恢复 %1（%2之前）的备份，%3，将会：\n\n%4\n\n现在的状态会先备份。确定恢复吗？"_s.arg(
+            m_list->cell(row, 0), m_list->cell(row, 1), what, plan->describe().join(u'\n'));
     if (!Messages::confirm(this, question, u"恢复备份"_s))
         return false;
     if (!m_database.restoreBackup(name, scope)) {

@@ -37,6 +37,9 @@ private:
     ReportList *m_list = nullptr;
     QRadioButton *m_onlyTemplates = nullptr;
     QRadioButton *m_whole = nullptr;
+    // The seller chose the whole database; a backup that offers nothing else
+    // does not make that choice for the next one.
+    bool m_wholeChosen = false;
 };
 
 } // namespace Kuaidi
