@@ -87,7 +87,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     parser.addOptions({db,      level,     json,    row,      sheet,       fee20,     fee30,     otherFee,
                        contact, volume,    exact,   rounding, firstWeight, divisor,   templates, templateName,
                        out,     tolerance, replace, yes,      step,        help,      version,   from,
-                       to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding, whole});
+                       to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding,  whole});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;

@@ -143,7 +143,8 @@ int Cli::listBackups()
         return databaseError(db);
     for (const Backup &backup : all) {
         const QString concerned = backup.templates.isEmpty() ? u"整个数据库"_s : backup.templates.join(u"、");
-        m_out << tsvLine({backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation, concerned})
+        m_out << tsvLine(
+                     {backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation, concerned})
               << u'\n';
     }
     return CliOk;
@@ -156,7 +157,8 @@ int Cli::restore()
     const QList<Backup> all = db.backups();
     if (!db.lastError().isEmpty())
         return databaseError(db);
-    const auto backup = std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
+    const auto backup =
+        std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
     if (backup == all.cend())
         return badInput(u"没有名为“%1”的备份（kuaidi-cli backups 列出全部备份）"_s.arg(name));
     if (!m_o.whole && backup->templates.isEmpty()) {
@@ -168,7 +170,8 @@ int Cli::restore()
     const std::optional<RestorePlan> plan = db.planRestore(name, scope);
     if (!plan)
         return databaseError(db);
-    m_out << (m_o.whole ? u"恢复整个数据库到备份“%1”："_s : u"只恢复备份“%1”所针对的模板："_s).arg(name) << u'\n';
+    m_out << (m_o.whole ? u"恢复整个数据库到备份“%1”："_s : u"只恢复备份“%1”所针对的模板："_s).arg(name)
+          << u'\n';
     for (const QString &line : plan->describe())
         m_out << line << u'\n';
     if (plan->changesNothing()) {

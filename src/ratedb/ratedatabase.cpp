@@ -108,8 +108,9 @@ QString checkTemplateColumns(const QStringList &columns)
         // A NUL would end the name where the database reads it; half a
         // character cannot be stored at all.
         if (column.contains(QChar(0))) {
-            return u"第 %1 列的标题“%2”中有空字符（U+0000），数据库不能保存，请修改标题后重新读取"_s.arg(c + 1).arg(
-                QString(column).replace(QChar(0), u'\u2400'));
+            return u"第 %1 列的标题“%2”中有空字符（U+0000），数据库不能保存，请修改标题后重新读取"_s
+                .arg(c + 1)
+                .arg(QString(column).replace(QChar(0), u'\u2400'));
         }
         if (hasHalfCharacter(column))
             return u"第 %1 列的标题中有半个字符（常见于被截断的表情符号），请修改标题后重新读取"_s.arg(c + 1);

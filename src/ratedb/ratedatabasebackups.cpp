@@ -76,7 +76,8 @@ std::optional<Backup> RateDatabase::findBackup(const QString &name)
     const QList<Backup> all = backups();
     if (!m_lastError.isEmpty())
         return std::nullopt;
-    const auto found = std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
+    const auto found =
+        std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
     if (found == all.cend()) {
         fail(u"没有名为“%1”的备份"_s.arg(name), QString());
         return std::nullopt;
@@ -216,9 +217,9 @@ bool RateDatabase::restoreTemplates(const Backup &backup, const QStringList &nam
             if (error.isError())
                 return error;
             const std::optional<BillingRules> rules = rulesOf(then);
-            error = writeTemplate(names.at(i), then.columns, then.rows,
-                                  exists ? TableWrite::Restore : TableWrite::Create,
-                                  rules ? RulesWrite::Save : RulesWrite::Forget, rules.value_or(BillingRules()));
+            error = writeTemplate(
+                names.at(i), then.columns, then.rows, exists ? TableWrite::Restore : TableWrite::Create,
+                rules ? RulesWrite::Save : RulesWrite::Forget, rules.value_or(BillingRules()));
             if (error.isError())
                 return error;
         }
@@ -240,10 +241,10 @@ bool RateDatabase::restoreWholeFile(const Backup &backup)
         return fail(u"无法修改数据库文件 %1"_s.arg(displayName()), error);
     const QHash<QString, qint64> before = changeCountersOf(*m_engine);
     m_restoring = backup.name;
-    const bool backedUp =
-        problems.isEmpty()
-            ? backUp(restoreOperation())
-            : keepBackup(restoreOperation(), [this](const QString &name) { return m_engine->copyAsBackup(name); });
+    const bool backedUp = problems.isEmpty() ? backUp(restoreOperation())
+                                             : keepBackup(restoreOperation(), [this](const QString &name) {
+                                                   return m_engine->copyAsBackup(name);
+                                               });
     m_restoring.clear();
     if (!backedUp)
         return false;

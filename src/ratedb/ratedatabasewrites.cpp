@@ -32,8 +32,8 @@ QString takenMessage(const QString &name)
 // leaves of an emoji) replaced by U+FFFD, cell by cell, each cell named in
 // @p notes; nothing when every cell is whole, so that a sound sheet is not
 // copied.
-std::optional<QList<QStringList>> repairHalfCharacters(const QList<QStringList> &rows, const QStringList &columns,
-                                                       QStringList *notes)
+std::optional<QList<QStringList>> repairHalfCharacters(const QList<QStringList> &rows,
+                                                       const QStringList &columns, QStringList *notes)
 {
     std::optional<QList<QStringList>> repaired;
     qsizetype found = 0;
@@ -45,8 +45,8 @@ std::optional<QList<QStringList>> repairHalfCharacters(const QList<QStringList> 
                 repaired = rows;
             (*repaired)[r][c] = withoutHalfCharacters(rows.at(r).at(c));
             if (++found <= MostNotes) {
-                *notes << u"第 %1 行“%2”中有半个字符（常见于被截断的表情符号），已换成 \uFFFD"_s.arg(r + 1).arg(
-                    columns.value(c));
+                *notes << u"第 %1 行“%2”中有半个字符（常见于被截断的表情符号），已换成 \uFFFD"_s.arg(r + 1)
+                              .arg(columns.value(c));
             }
         }
     }
@@ -58,13 +58,15 @@ std::optional<QList<QStringList>> repairHalfCharacters(const QList<QStringList> 
 // A name no template has, for rows written aside.
 QString asideName()
 {
-    return u"__kuaidi_new_%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16, QChar(u'0'));
+    return u"__kuaidi_new_%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16,
+                                    QChar(u'0'));
 }
 
 } // namespace
 
-DbError RateDatabase::writeTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
-                                    TableWrite tableWrite, RulesWrite rulesWrite, const BillingRules &rules)
+DbError RateDatabase::writeTemplate(const QString &name, const QStringList &columns,
+                                    const QList<QStringList> &rows, TableWrite tableWrite,
+                                    RulesWrite rulesWrite, const BillingRules &rules)
 {
     if (tableWrite == TableWrite::Create) {
         if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
@@ -73,7 +75,8 @@ DbError RateDatabase::writeTemplate(const QString &name, const QStringList &colu
         const QString aside = asideName();
         if (DbError error = m_engine->createTable(aside, columns, rows); error.isError())
             return error;
-        if (DbError error = m_engine->swapTable(name, aside, tableWrite == TableWrite::Restore); error.isError())
+        if (DbError error = m_engine->swapTable(name, aside, tableWrite == TableWrite::Restore);
+            error.isError())
             return error;
     }
     if (rulesWrite == RulesWrite::Save) {
@@ -90,8 +93,8 @@ DbError RateDatabase::writeTemplate(const QString &name, const QStringList &colu
     return countChange(name);
 }
 
-bool RateDatabase::createTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
-                                  const std::optional<BillingRules> &rules)
+bool RateDatabase::createTemplate(const QString &name, const QStringList &columns,
+                                  const QList<QStringList> &rows, const std::optional<BillingRules> &rules)
 {
     m_lastError.clear();
     m_notes.clear();
@@ -300,8 +303,8 @@ bool RateDatabase::deleteTemplate(const QString &name)
     });
 }
 
-bool RateDatabase::replaceTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
-                                   const std::optional<BillingRules> &rules)
+bool RateDatabase::replaceTemplate(const QString &name, const QStringList &columns,
+                                   const QList<QStringList> &rows, const std::optional<BillingRules> &rules)
 {
     m_lastError.clear();
     m_notes.clear();

@@ -15,9 +15,13 @@ QString RestoreChange::describe() const
     case Kind::Replaced:
         if (!rowsDiffer)
             return u"“%1”：%2 行不变，只有计费规则换成备份时的"_s.arg(templateName).arg(rowsNow);
-        return u"“%1”：现在的 %2 行换成备份中的 %3 行%4"_s.arg(templateName).arg(rowsNow).arg(rowsThen).arg(rules);
+        return u"“%1”：现在的 %2 行换成备份中的 %3 行%4"_s.arg(templateName)
+            .arg(rowsNow)
+            .arg(rowsThen)
+            .arg(rules);
     case Kind::Removed:
-        return u"“%1”：备份时还没有这个模板，它的 %2 行将被删除（恢复前会先备份）"_s.arg(templateName).arg(rowsNow);
+        return u"“%1”：备份时还没有这个模板，它的 %2 行将被删除（恢复前会先备份）"_s.arg(templateName)
+            .arg(rowsNow);
     case Kind::Unchanged:
         break;
     }
@@ -26,8 +30,10 @@ QString RestoreChange::describe() const
 
 bool RestorePlan::changesNothing() const
 {
-    return !currentUnreadable && std::all_of(changes.cbegin(), changes.cend(),
-                       [](const RestoreChange &change) { return change.kind == RestoreChange::Kind::Unchanged; });
+    return !currentUnreadable &&
+           std::all_of(changes.cbegin(), changes.cend(), [](const RestoreChange &change) {
+               return change.kind == RestoreChange::Kind::Unchanged;
+           });
 }
 
 QStringList RestorePlan::templatesToWrite() const
@@ -47,8 +53,8 @@ QStringList RestorePlan::describe() const
         QStringList names;
         for (const RestoreChange &change : changes)
             names << change.templateName;
-        return {u"现在的数据库无法读取（可能已损坏），将整个换成备份中的 %1 个模板：%2"_s.arg(names.size()).arg(
-            names.join(u"、"))};
+        return {u"现在的数据库无法读取（可能已损坏），将整个换成备份中的 %1 个模板：%2"_s.arg(names.size())
+                    .arg(names.join(u"、"))};
     }
     for (const bool changed : {true, false}) {
         for (const RestoreChange &change : changes) {

@@ -34,9 +34,9 @@ constexpr QStringView ListBackupsSql =
     u"WHERE t.\"备份\" = b.\"备份\" AND t.\"序号\" = 0) FROM \"__kuaidi_backups\" b WHERE b.\"序号\" = -1";
 constexpr QStringView BackupTemplatesSql =
     u"SELECT '.' || \"模板\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"序号\" = 0 ORDER BY \"模板\"";
-constexpr QStringView BackupPartSql =
-    u"SELECT \"序号\", \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"模板\" = ? AND \"序号\" <> -1 "
-    u"ORDER BY \"序号\"";
+constexpr QStringView BackupPartSql = u"SELECT \"序号\", \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = "
+                                      u"? AND \"模板\" = ? AND \"序号\" <> -1 "
+                                      u"ORDER BY \"序号\"";
 constexpr QStringView RemoveBackupSql = u"DELETE FROM \"__kuaidi_backups\" WHERE \"备份\" = ?";
 
 QString compactJson(const QStringList &texts)
@@ -70,10 +70,11 @@ DbError ServerEngine::backUp(const QString &name, const QStringList &templates)
     for (const QString &table : std::as_const(names)) {
         if (error.isError())
             break;
-        const std::optional<QStringList> all = namesOf(
-            u"SELECT '.' || column_name FROM information_schema.columns WHERE table_schema = current_schema() "
-            u"AND table_name = ? ORDER BY ordinal_position",
-            table, &error);
+        const std::optional<QStringList> all =
+            namesOf(u"SELECT '.' || column_name FROM information_schema.columns WHERE table_schema = "
+                    u"current_schema() "
+                    u"AND table_name = ? ORDER BY ordinal_position",
+                    table, &error);
         if (!all)
             break;
         QStringList columns = *all;
@@ -167,7 +168,9 @@ std::optional<BackedUpTemplate> ServerEngine::readBackedUp(const Backup &backup,
         QJsonParseError parsed;
         const QJsonDocument json = QJsonDocument::fromJson(parts->text(1).toUtf8(), &parsed);
         if (parsed.error != QJsonParseError::NoError) {
-            *error = unreadable(name, part == 0 ? u"列标题"_s : part < 0 ? u"计费规则"_s : u"第 %1 行"_s.arg(part));
+            *error = unreadable(name, part == 0  ? u"列标题"_s
+                                      : part < 0 ? u"计费规则"_s
+                                                 : u"第 %1 行"_s.arg(part));
             return std::nullopt;
         }
         if (part == 0) {

@@ -78,7 +78,8 @@ Diagnosis diagnose(const ServerLocation &location)
     diagnosis.needsPassword = PQconnectionNeedsPassword(connection) != 0;
     // "…failed: FATAL:  3D000": the code ends the line the server's answer
     // is on; a failure of the network has none.
-    static const QRegularExpression stateAtEnd(u":\\s+([0-9A-Z]{5})\\s*$"_s, QRegularExpression::MultilineOption);
+    static const QRegularExpression stateAtEnd(u":\\s+([0-9A-Z]{5})\\s*$"_s,
+                                               QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = stateAtEnd.match(QString::fromUtf8(PQerrorMessage(connection)));
     if (match.hasMatch())
         diagnosis.state = match.captured(1);
@@ -98,8 +99,8 @@ QString connectFailureReason(const ServerLocation &location)
     if (state == u"3D000"_s)
         return u"服务器上没有名为“%1”的数据库，请检查地址"_s.arg(location.database);
     if (state == u"28000"_s)
-        return u"服务器不接受用户“%1”从这台电脑连接（没有这个用户，或服务器的 pg_hba.conf 不允许），请找管理员"_s.arg(
-            location.user.isEmpty() ? qEnvironmentVariable("USER") : location.user);
+        return u"服务器不接受用户“%1”从这台电脑连接（没有这个用户，或服务器的 pg_hba.conf 不允许），请找管理员"_s
+            .arg(location.user.isEmpty() ? qEnvironmentVariable("USER") : location.user);
     if (state == u"53300"_s)
         return u"数据库服务器的连接数已满，请稍后再试"_s;
     if (state == u"57P03"_s)
@@ -114,7 +115,8 @@ QString reasonOf(const QString &state, const SessionLimits &limits)
     if (state.startsWith(u"08"_s) || state.startsWith(u"57P"_s) || state == u"25P03"_s || state.isEmpty())
         return u"与数据库服务器的连接断开了，请检查网络和服务器后再试"_s;
     if (state == u"55P03"_s)
-        return u"模板正被其他电脑修改或锁住，等了 %1 秒仍没有轮到，请稍后再试"_s.arg(seconds(limits.lockTimeoutMs));
+        return u"模板正被其他电脑修改或锁住，等了 %1 秒仍没有轮到，请稍后再试"_s.arg(
+            seconds(limits.lockTimeoutMs));
     if (state == u"57014"_s)
         return u"数据库服务器 %1 秒内没有做完这项操作（其他电脑占用或网络太慢），已取消，请稍后再试"_s.arg(
             seconds(limits.statementTimeoutMs));
@@ -143,20 +145,21 @@ QString sessionSetupSql(const SessionLimits &limits)
     return u"SET client_min_messages TO warning; SET lock_timeout = %1; SET statement_timeout = %2; "
            u"SET idle_in_transaction_session_timeout = %3; SET tcp_keepalives_idle = %4; "
            u"SET tcp_keepalives_interval = %5; SET tcp_keepalives_count = %6"_s.arg(limits.lockTimeoutMs)
-        .arg(limits.statementTimeoutMs)
-        .arg(limits.idleInTransactionMs)
-        .arg(KeepaliveIdleSeconds)
-        .arg(KeepaliveIntervalSeconds)
-        .arg(KeepaliveCount);
+               .arg(limits.statementTimeoutMs)
+               .arg(limits.idleInTransactionMs)
+               .arg(KeepaliveIdleSeconds)
+               .arg(KeepaliveIntervalSeconds)
+               .arg(KeepaliveCount);
 }
 
 QString connectOptions()
 {
-    return u"connect_timeout=%1;application_name=kuaidi;keepalives=1;keepalives_idle=%2;keepalives_interval=%3;"
+    return u"connect_timeout=%1;application_name=kuaidi;keepalives=1;keepalives_idle=%2;keepalives_interval=%"
+           u"3;"
            u"keepalives_count=%4"_s.arg(ConnectTimeoutSeconds)
-        .arg(KeepaliveIdleSeconds)
-        .arg(KeepaliveIntervalSeconds)
-        .arg(KeepaliveCount);
+               .arg(KeepaliveIdleSeconds)
+               .arg(KeepaliveIntervalSeconds)
+               .arg(KeepaliveCount);
 }
 
 } // namespace Server
@@ -171,7 +174,8 @@ std::optional<ServerLocation> parseServerLocation(const QString &text, QString *
     };
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != u"postgresql"_s && scheme != u"postgres"_s))
-        return refuse(u"数据库服务器地址“%1”的格式不对，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
+        return refuse(
+            u"数据库服务器地址“%1”的格式不对，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
     if (!url.password().isEmpty())
         return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 ~/.pgpass 文件中，"
                       u"或设置环境变量 PGPASSWORD"_s);

@@ -59,8 +59,8 @@ public:
     /// columns instead of the driver, which drops a leading U+FEFF.
     // Not forward-only: the driver would then stream rows one by one, and
     // any other statement before the last row was read would lose them.
-    ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values, const SessionLimits &limits,
-                 bool prefixed = false, const QStringList &names = {});
+    ServerCursor(const QSqlDatabase &db, QStringView sql, const QStringList &values,
+                 const SessionLimits &limits, bool prefixed = false, const QStringList &names = {});
 
     int columnCount() const override { return int(m_fields.size()); }
     QString columnName(int column) const override { return m_names.at(column); }

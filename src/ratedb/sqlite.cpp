@@ -173,7 +173,8 @@ Error Connection::open(const QString &path, int busyTimeoutMs, Mode mode)
     close();
     const QByteArray name = QFile::encodeName(path);
     sqlite3 *db = nullptr;
-    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int flags =
+        mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int code = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         Error error{db ? sqlite3_extended_errcode(db) : code,
