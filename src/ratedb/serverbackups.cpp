@@ -147,14 +147,7 @@ DbError ServerEngine::checkBackup(const Backup &backup)
 std::optional<QStringList> ServerEngine::backedUpTemplates(const Backup &backup, DbError *error)
 {
     ServerCursor list(m_db, BackupTemplatesSql, {backup.name}, m_limits, true);
-    QStringList names;
-    while (list.next())
-        names << list.text(0);
-    if (list.error().isError()) {
-        *error = list.error();
-        return std::nullopt;
-    }
-    return names;
+    return firstColumnOf(list, error);
 }
 
 std::optional<BackedUpTemplate> ServerEngine::readBackedUp(const Backup &backup, const QString &name,

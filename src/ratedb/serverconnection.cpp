@@ -162,6 +162,18 @@ QString connectOptions()
                .arg(KeepaliveCount);
 }
 
+std::optional<QStringList> firstColumnOf(RowCursor &cursor, DbError *error)
+{
+    QStringList cells;
+    while (cursor.next())
+        cells << cursor.text(0);
+    if (cursor.error().isError()) {
+        *error = cursor.error();
+        return std::nullopt;
+    }
+    return cells;
+}
+
 } // namespace Server
 
 std::optional<ServerLocation> parseServerLocation(const QString &text, QString *problem)

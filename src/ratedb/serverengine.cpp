@@ -285,14 +285,7 @@ std::unique_ptr<RowCursor> ServerEngine::query(QStringView sql, const QStringLis
 std::optional<QStringList> ServerEngine::templateNames(DbError *error)
 {
     ServerCursor list(m_db, ListTablesSql, {}, m_limits, true);
-    QStringList names;
-    while (list.next())
-        names << list.text(0);
-    if (list.error().isError()) {
-        *error = list.error();
-        return std::nullopt;
-    }
-    return names;
+    return firstColumnOf(list, error);
 }
 
 bool ServerEngine::tableExists(const QString &name, DbError *error)

@@ -46,6 +46,10 @@ QString sessionSetupSql(const SessionLimits &limits);
 /// keepalives from this side, so that a server that vanished is noticed.
 QString connectOptions();
 
+/// The first cell of every row of @p cursor; nothing, with @p error, when
+/// reading fails.
+std::optional<QStringList> firstColumnOf(RowCursor &cursor, DbError *error);
+
 /// Runs @p sql on @p query: as it is without values, prepared with them bound
 /// to its '?' marks.
 bool run(QSqlQuery &query, QStringView sql, const QStringList &values);

@@ -285,12 +285,10 @@ public:
     // always whole.
     DbError backUp(const QString &name, const QStringList &templates) override
     {
-        const QDir folder(backupFolder());
-        if (!QDir().mkpath(folder.path()))
-            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
-        const QString path = folder.filePath(name + u".db"_s);
-        const QString part = path + u".part"_s;
-        QFile::remove(part);
+        QString path;
+        QString part;
+        if (const DbError error = placeBackup(name, &path, &part); error.isError())
+            return error;
         if (QFileInfo::exists(path))
             return refusal(u"备份 %1 已存在"_s.arg(name));
         DbError error = exec(VacuumIntoSql, {part}, nullptr);
@@ -382,12 +380,10 @@ public:
 
     DbError copyAsBackup(const QString &name) override
     {
-        const QDir folder(backupFolder());
-        if (!QDir().mkpath(folder.path()))
-            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
-        const QString path = folder.filePath(name + u".db"_s);
-        const QString part = path + u".part"_s;
-        QFile::remove(part);
+        QString path;
+        QString part;
+        if (const DbError error = placeBackup(name, &path, &part); error.isError())
+            return error;
         if (!QFile::copy(m_path, part) || !QFile::rename(part, path)) {
             QFile::remove(part);
             return refusal(u"无法复制数据库文件到 %1"_s.arg(QDir::toNativeSeparators(path)));
@@ -397,6 +393,19 @@ public:
 
 private:
     QString backupFolder() const { return QFileInfo(m_path).dir().filePath(BackupFolderName); }
+
+    // Where backup @p name goes (@p path, its folder made) and the file it is
+    // written to first (@p part, a stale one removed).
+    DbError placeBackup(const QString &name, QString *path, QString *part) const
+    {
+        const QDir folder(backupFolder());
+        if (!QDir().mkpath(folder.path()))
+            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
+        *path = folder.filePath(name + u".db"_s);
+        *part = *path + u".part"_s;
+        QFile::remove(*part);
+        return {};
+    }
 
     QString m_path;
     int m_busyTimeoutMs;
