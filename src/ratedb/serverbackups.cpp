@@ -104,14 +104,14 @@ QList<Backup> ServerEngine::backups()
             continue;
         const QJsonObject info = QJsonDocument::fromJson(list->text(1).toUtf8()).object();
         if (info.contains(u"时刻"_s)) {
-            for (const QJsonValue &name : info.value(u"模板"_s).toArray())
+            for (const QJsonValue name : info.value(u"模板"_s).toArray())
                 backup->templates << name.toString();
             backup->made = QDateTime::fromMSecsSinceEpoch(qint64(info.value(u"时刻"_s).toDouble()));
         } else {
             // From before backups said what they were taken for: they held
             // just those templates, but before a restore all of them.
             if (backup->operation != u"恢复备份"_s) {
-                for (const QJsonValue &name : QJsonDocument::fromJson(list->text(2).toUtf8()).array())
+                for (const QJsonValue name : QJsonDocument::fromJson(list->text(2).toUtf8()).array())
                     backup->templates << name.toString();
             }
             backup->made = backup->time;
@@ -167,7 +167,7 @@ std::optional<BackedUpTemplate> ServerEngine::readBackedUp(const Backup &backup,
             return std::nullopt;
         }
         if (part == 0) {
-            for (const QJsonValue &title : json.array())
+            for (const QJsonValue title : json.array())
                 read.columns << title.toString();
             titled = true;
         } else if (part < 0) {

@@ -70,7 +70,7 @@ TableShape shapeOf(sqlite3 *db, const QString &table)
 QString programTableProblem(sqlite3 *db, const QString &table)
 {
     const TableShape shape = shapeOf(db, table);
-    const QString problem = u"备份中的程序表 %1 不是本程序的格式"_s.arg(table);
+    QString problem = u"备份中的程序表 %1 不是本程序的格式"_s.arg(table);
     if (table == ProgramTables::Changes)
         return shape.columns == QStringList{u"模板"_s, u"版本"_s} && shape.key == QStringList{u"模板"_s}
                    ? QString()
@@ -102,7 +102,7 @@ QStringList backupInfoOf(const QString &path)
     if (info.step() != Sqlite::Statement::Step::Row)
         return {};
     QStringList templates;
-    for (const QJsonValue &name : QJsonDocument::fromJson(info.text(0).toUtf8()).array())
+    for (const QJsonValue name : QJsonDocument::fromJson(info.text(0).toUtf8()).array())
         templates << name.toString();
     return templates;
 }

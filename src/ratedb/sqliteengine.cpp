@@ -287,7 +287,7 @@ public:
     {
         QString path;
         QString part;
-        if (const DbError error = placeBackup(name, &path, &part); error.isError())
+        if (DbError error = placeBackup(name, &path, &part); error.isError())
             return error;
         if (QFileInfo::exists(path))
             return refusal(u"备份 %1 已存在"_s.arg(name));
@@ -382,7 +382,7 @@ public:
     {
         QString path;
         QString part;
-        if (const DbError error = placeBackup(name, &path, &part); error.isError())
+        if (DbError error = placeBackup(name, &path, &part); error.isError())
             return error;
         if (!QFile::copy(m_path, part) || !QFile::rename(part, path)) {
             QFile::remove(part);
