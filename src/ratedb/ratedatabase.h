@@ -250,9 +250,10 @@ private:
     /// Adds those of @p columns that are price columns beyond the 41 and
     /// that template @p name lacks, inside the running transaction.
     DbError addPriceColumns(const QString &name, const QStringList &columns);
-    /// Adds the price columns @p rules ask for (their brackets and bands) that
-    /// template @p name lacks, for the seller to fill.
-    DbError addRuleColumns(const QString &name, const BillingRules &rules);
+    /// Saves @p rules inside the running transaction (making the rules table
+    /// when missing) and adds the price columns they ask for (their brackets
+    /// and bands) that template @p name lacks, for the seller to fill.
+    DbError storeRules(const QString &name, const BillingRules &rules);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.

@@ -157,18 +157,18 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
     if (!names.contains(name))
         return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
-            return error;
-        if (DbError error = saveRules(name, rules); error.isError())
-            return error;
-        if (DbError error = addRuleColumns(name, rules); error.isError())
+        if (DbError error = storeRules(name, rules); error.isError())
             return error;
         return countChange(name);
     });
 }
 
-DbError RateDatabase::addRuleColumns(const QString &name, const BillingRules &rules)
+DbError RateDatabase::storeRules(const QString &name, const BillingRules &rules)
 {
+    if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
+        return error;
+    if (DbError error = saveRules(name, rules); error.isError())
+        return error;
     QStringList columns = priceExtensionColumns(int(rules.brackets.size()), int(rules.bandStarts.size()));
     columns.removeLast(); // 最低收费: made when first filled
     return addPriceColumns(name, columns);

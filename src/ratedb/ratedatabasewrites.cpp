@@ -80,11 +80,7 @@ DbError RateDatabase::writeTemplate(const QString &name, const QStringList &colu
             return error;
     }
     if (rulesWrite == RulesWrite::Save) {
-        if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
-            return error;
-        if (DbError error = saveRules(name, rules); error.isError())
-            return error;
-        if (DbError error = addRuleColumns(name, rules); error.isError())
+        if (DbError error = storeRules(name, rules); error.isError())
             return error;
     } else if (rulesWrite == RulesWrite::Forget) {
         if (DbError error = forgetRules(name); error.isError())
