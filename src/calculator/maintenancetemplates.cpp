@@ -190,20 +190,16 @@ void MaintenancePage::replaceTemplate()
                 .arg(plan.summary()),
             u"用表格替换"_s))
         return;
-    if (!m_database.replaceTemplate(name, plan.grid.columns, plan.grid.rows)) {
+    // An export brings its rules; another sheet changes only what its
+    // headings say. Rows and rules are stored together or not at all.
+    const BillingRules rules = exportedBillingRules(path).value_or(rates.rules.appliedTo(*currentRules));
+    if (!m_database.replaceTemplate(name, plan.grid.columns, plan.grid.rows,
+                                    rules != *currentRules ? std::optional(rules) : std::nullopt)) {
         Messages::show(this, u"替换失败\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
         return;
     }
-    // An export brings its rules; another sheet changes only what its
-    // headings say.
-    BillingRules rules = exportedBillingRules(path).value_or(rates.rules.appliedTo(*currentRules));
-    if (rules != *currentRules && !m_database.setBillingRules(name, rules)) {
-        Messages::show(this, u"行已替换，但计费规则没有保存：\n\n"_s + m_database.lastError(), u"提示"_s,
-                       Messages::Icon::Critical);
-        chooseTemplate();
-        return;
-    }
-    Messages::show(this, u"替换成功"_s);
+    const QStringList notes = m_database.notes();
+    Messages::show(this, notes.isEmpty() ? u"替换成功"_s : u"替换成功\n\n"_s + notes.join(u'\n'));
     chooseTemplate();
 }
 

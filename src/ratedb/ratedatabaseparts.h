@@ -16,9 +16,10 @@ namespace Kuaidi {
 // nothing before the table exists.
 QHash<QString, qint64> changeCountersOf(Engine &engine);
 
-// Sets a template's counter to a value (a restore puts back newer ones).
-inline constexpr QStringView SetChangeSql =
-    u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, ?) "
-    u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = excluded.\"版本\"";
+// Whether @p text holds half a character: a surrogate without its other
+// half, as Excel's LEFT() leaves of an emoji.
+bool hasHalfCharacter(QStringView text);
+// @p text with each half character replaced by U+FFFD.
+QString withoutHalfCharacters(QString text);
 
 } // namespace Kuaidi

@@ -7,6 +7,8 @@
 #include <core/schema.h>
 #include <fees/feequote.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -195,6 +197,8 @@ private Q_SLOTS:
             << QStringList{u"create"_s, u"新"_s, workbook, u"--other-fee"_s, u"1,5"_s} << int(CliBadInput);
         QTest::newRow("sheet without prices")
             << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s} << int(CliBadInput);
+        QTest::newRow("title holding U+0000")
+            << QStringList{u"create"_s, u"新"_s, testData(u"sheets/标题有空字符.csv"_s)} << int(CliBadInput);
     }
     void create_refusals()
     {
@@ -482,6 +486,39 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 3);
         for (const QString &row : rows.mid(1))
             QCOMPARE(row.split(u'\t').value(ColumnContact), u"赵 789"_s);
+    }
+
+    // A backup names the action and the template it was taken for; restore
+    // says what will change, and brings back only that template unless
+    // --whole is given.
+    void restore_onlyTheTemplateUnlessWhole()
+    {
+        const QString db = m_dir.filePath(u"restore/kuaidishuju.db"_s);
+        QDir().mkpath(QFileInfo(db).path());
+        createRateTemplate(db, u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        createRateTemplate(db, u"中通"_s, {rateRow(u"1"_s, u"上海"_s, u"8"_s, u"4"_s)});
+        const auto cli = [&](const QStringList &arguments) {
+            return run(QStringList{u"--db"_s, db} + arguments, false);
+        };
+        QCOMPARE(cli({u"delete"_s, u"圆通"_s, u"--yes"_s}).status, 0);
+        createRateTemplate(db, u"申通"_s, {rateRow(u"1"_s, u"广州"_s, u"7"_s, u"3"_s)});
+        const QStringList listed = cli({u"backups"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first().section(u'\t', 2), u"删除模板\t圆通"_s);
+        const QString name = listed.first().section(u'\t', 0, 0);
+
+        const CliRun unconfirmed = cli({u"restore"_s, name});
+        QCOMPARE(unconfirmed.status, 2);
+        QVERIFY2(unconfirmed.out.contains(u"“圆通”：现在没有这个模板，恢复备份中的 1 行和计费规则"_s),
+                 qPrintable(unconfirmed.out));
+        QCOMPARE(cli({u"templates"_s}).out, u"中通\n申通\n"_s);
+        QCOMPARE(cli({u"restore"_s, name, u"--yes"_s}).status, 0);
+        QCOMPARE(cli({u"templates"_s}).out, u"中通\n申通\n圆通\n"_s);
+
+        const CliRun whole = cli({u"restore"_s, name, u"--whole"_s, u"--yes"_s});
+        QCOMPARE(whole.status, 0);
+        QVERIFY2(whole.out.contains(u"“申通”：备份时还没有这个模板"_s), qPrintable(whole.out));
+        QCOMPARE(cli({u"templates"_s}).out, u"圆通\n中通\n"_s);
     }
 
     void create_listsEveryProblemOfTheSheet()
