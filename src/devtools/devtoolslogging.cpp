@@ -1,0 +1,7 @@
+#include "devtoolslogging.h"
+
+namespace Kuaidi {
+
+Q_LOGGING_CATEGORY(lcDevTools, "kuaidi.devtools")
+
+} // namespace Kuaidi
