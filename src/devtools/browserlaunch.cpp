@@ -105,7 +105,8 @@ bool BrowserLaunch::start(const BrowserLaunchOptions &options, const QUrl &addre
     qCInfo(lcDevTools) << "starting" << options.browser.program << arguments;
     if (options.keepRunning) {
         if (!QProcess::startDetached(options.browser.program, arguments))
-            return fail(u"无法启动浏览器 %1（%2）"_s.arg(name, QDir::toNativeSeparators(options.browser.program)));
+            return fail(
+                u"无法启动浏览器 %1（%2）"_s.arg(name, QDir::toNativeSeparators(options.browser.program)));
     } else {
         m_process = new QProcess(this);
         m_process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -135,10 +136,11 @@ bool BrowserLaunch::start(const BrowserLaunchOptions &options, const QUrl &addre
                             .arg(QString::fromLocal8Bit(m_errorTail.right(ErrorTailBytes).trimmed())));
         }
         if (clock.elapsed() > options.timeoutMs) {
-            return fail(u"浏览器 %1 在 %2 秒内没有打开调试端口。如果已经有一个用编辑器资料夹（%3）打开的 %1 窗口，"
-                        "请先关闭它，再点击“1.打开”。"_s.arg(name)
-                            .arg(options.timeoutMs / 1000)
-                            .arg(QDir::toNativeSeparators(options.profileFolder)));
+            return fail(
+                u"浏览器 %1 在 %2 秒内没有打开调试端口。如果已经有一个用编辑器资料夹（%3）打开的 %1 窗口，"
+                "请先关闭它，再点击“1.打开”。"_s.arg(name)
+                    .arg(options.timeoutMs / 1000)
+                    .arg(QDir::toNativeSeparators(options.profileFolder)));
         }
         pumpedWait(PollMs);
     }

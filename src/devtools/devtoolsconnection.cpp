@@ -77,9 +77,8 @@ bool DevToolsConnection::open(const QUrl &url, int timeoutMs, QString *errorText
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (m_socket->state() == QAbstractSocket::ConnectedState)
         return true;
-    const QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
-                               ? u"没有回应"_s
-                               : m_socket->errorString();
+    const QString reason =
+        m_socket->error() == QAbstractSocket::UnknownSocketError ? u"没有回应"_s : m_socket->errorString();
     qCInfo(lcDevTools) << "cannot connect to" << url.toDisplayString() << reason;
     m_refused = m_socket->error() == QAbstractSocket::ConnectionRefusedError;
     close();
@@ -109,7 +108,9 @@ void DevToolsConnection::send(const QString &method, const QJsonObject &params, 
 {
     if (!isOpen()) {
         if (done) {
-            QTimer::singleShot(0, this, [done = std::move(done)] { done({false, {}, ConnectionClosedText}); });
+            QTimer::singleShot(0, this, [done = std::move(done)] {
+                done({false, {}, ConnectionClosedText});
+            });
         }
         return;
     }

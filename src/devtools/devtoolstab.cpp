@@ -84,9 +84,10 @@ std::optional<InstalledBrowser> DevToolsTab::locate(QString *errorText) const
         setError(errorText, u"在“设置”中选择的浏览器程序不存在或不能运行：%1"_s.arg(
                                 QDir::toNativeSeparators(m_options.program)));
     } else {
-        setError(errorText, u"没有找到 Microsoft Edge、Google Chrome 或 Chromium 浏览器。查找了：\n%1\n"
-                            "请安装其中一个，或在计算器的“设置 → 模板编辑器的浏览器…”中选择浏览器程序。"_s.arg(
-                                search.looked.join(u'\n')));
+        setError(errorText,
+                 u"没有找到 Microsoft Edge、Google Chrome 或 Chromium 浏览器。查找了：\n%1\n"
+                 "请安装其中一个，或在计算器的“设置 → 模板编辑器的浏览器…”中选择浏览器程序。"_s.arg(
+                     search.looked.join(u'\n')));
     }
     return std::nullopt;
 }
@@ -139,7 +140,8 @@ void DevToolsTab::readTargets()
     const QJsonArray infos = reply.result.value("targetInfos"_L1).toArray();
     for (const QJsonValue &value : infos) {
         const QJsonObject info = value.toObject();
-        if (info.value("type"_L1).toString() != "page"_L1 || targetIndex(info.value("targetId"_L1).toString()) >= 0)
+        if (info.value("type"_L1).toString() != "page"_L1 ||
+            targetIndex(info.value("targetId"_L1).toString()) >= 0)
             continue;
         m_targets.append({info.value("targetId"_L1).toString(), info.value("url"_L1).toString(),
                           info.value("title"_L1).toString(), info.value("openerId"_L1).toString()});
@@ -149,16 +151,17 @@ void DevToolsTab::readTargets()
 void DevToolsTab::readTargetInfo(const QString &id)
 {
     const QPointer<DevToolsTab> self(this);
-    m_connection->send(u"Target.getTargetInfo"_s, {{"targetId"_L1, id}}, {}, [self, id](const DevToolsReply &reply) {
-        const QJsonObject info = reply.result.value("targetInfo"_L1).toObject();
-        const qsizetype i = self && reply.ok ? self->targetIndex(id) : -1;
-        if (i < 0)
-            return;
-        self->m_targets[i].url = info.value("url"_L1).toString();
-        self->m_targets[i].title = info.value("title"_L1).toString();
-        if (id == self->m_targetId)
-            Q_EMIT self->changed();
-    });
+    m_connection->send(u"Target.getTargetInfo"_s, {{"targetId"_L1, id}}, {},
+                       [self, id](const DevToolsReply &reply) {
+                           const QJsonObject info = reply.result.value("targetInfo"_L1).toObject();
+                           const qsizetype i = self && reply.ok ? self->targetIndex(id) : -1;
+                           if (i < 0)
+                               return;
+                           self->m_targets[i].url = info.value("url"_L1).toString();
+                           self->m_targets[i].title = info.value("title"_L1).toString();
+                           if (id == self->m_targetId)
+                               Q_EMIT self->changed();
+                       });
 }
 
 qsizetype DevToolsTab::targetIndex(const QString &id) const
@@ -179,7 +182,8 @@ bool DevToolsTab::reconnectOnce(QString *errorText)
     m_reconnectTried = true;
     const QUrl last = m_connection ? m_connection->url() : QUrl();
     // The browser writes its port down again should it have started anew.
-    const std::optional<QUrl> written = m_browser ? activePortEndpoint(profileFolder(*m_browser)) : std::nullopt;
+    const std::optional<QUrl> written =
+        m_browser ? activePortEndpoint(profileFolder(*m_browser)) : std::nullopt;
     const QUrl endpoint = written.value_or(last);
     qCInfo(lcDevTools) << "connection lost; reconnecting once to" << endpoint.toDisplayString();
     if (endpoint.isEmpty() || !connectTo(endpoint, nullptr)) {
@@ -223,7 +227,8 @@ bool DevToolsTab::ensureSession(QString *errorText)
     // The page's own errors reach the log, as the embedded browser's do.
     m_connection->send(u"Runtime.enable"_s, {}, m_sessionId);
     const DevToolsReply tree = m_connection->call(u"Page.getFrameTree"_s, {}, m_sessionId);
-    m_frameId = tree.result.value("frameTree"_L1).toObject().value("frame"_L1).toObject().value("id"_L1).toString();
+    m_frameId =
+        tree.result.value("frameTree"_L1).toObject().value("frame"_L1).toObject().value("id"_L1).toString();
     if (m_frameId.isEmpty())
         m_frameId = m_targetId;
     Q_EMIT changed();
@@ -264,8 +269,8 @@ bool DevToolsTab::open(const QUrl &address, QString *errorText)
                 qCInfo(lcDevTools) << "browser ended";
                 m_lost = Lost::Browser;
             });
-            const BrowserLaunchOptions launch{*browser, folder, m_options.extraArguments, m_options.keepRunning,
-                                              m_options.startTimeoutMs};
+            const BrowserLaunchOptions launch{*browser, folder, m_options.extraArguments,
+                                              m_options.keepRunning, m_options.startTimeoutMs};
             if (!m_launch->start(launch, address, errorText) || !connectTo(m_launch->endpoint(), errorText))
                 return false;
             // The address goes into the tab the browser opens for it.
@@ -336,7 +341,8 @@ bool DevToolsTab::isLoading() const
 void DevToolsTab::runIsolated(const QString &script, Answer answer)
 {
     if (!isConnected() || m_sessionId.isEmpty()) {
-        QTimer::singleShot(0, this, [answer = std::move(answer)] { answer(scriptError(u"没有连接浏览器"_s)); });
+        QTimer::singleShot(0, this,
+                           [answer = std::move(answer)] { answer(scriptError(u"没有连接浏览器"_s)); });
         return;
     }
     m_sinceScript.start();
@@ -438,9 +444,10 @@ void DevToolsTab::onEvent(const QString &method, const QJsonObject &params, cons
         answerDialog(params);
     } else if (method == "Runtime.exceptionThrown"_L1) {
         const QJsonObject details = params.value("exceptionDetails"_L1).toObject();
-        qCWarning(lcPagefill).noquote() << "console error:" << details.value("url"_L1).toString()
-                                        << details.value("lineNumber"_L1).toInt() << details.value("text"_L1).toString()
-                                        << details.value("exception"_L1).toObject().value("description"_L1).toString();
+        qCWarning(lcPagefill).noquote()
+            << "console error:" << details.value("url"_L1).toString()
+            << details.value("lineNumber"_L1).toInt() << details.value("text"_L1).toString()
+            << details.value("exception"_L1).toObject().value("description"_L1).toString();
     } else if (method == "Runtime.consoleAPICalled"_L1) {
         logConsoleCall(params);
     } else if (method == "Runtime.executionContextCreated"_L1) {

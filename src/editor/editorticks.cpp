@@ -171,8 +171,8 @@ int EditorWindow::applySamePriceRows(int row)
     QList<PricedRegion> rows;
     rows.reserve(m_grid->rowCount());
     for (int r = 0; r < m_grid->rowCount(); ++r) {
-        rows.append({m_grid->cell(r, EditorRegion), m_grid->cell(r, EditorElementId), m_grid->cell(r, EditorFirst),
-                     m_grid->cell(r, EditorAdditional)});
+        rows.append({m_grid->cell(r, EditorRegion), m_grid->cell(r, EditorElementId),
+                     m_grid->cell(r, EditorFirst), m_grid->cell(r, EditorAdditional)});
     }
     const QString region = m_grid->cell(row, EditorRegion);
     const std::optional<SamePriceRegions> same = samePriceRegions(rows, row);
@@ -217,8 +217,7 @@ int EditorWindow::applySamePriceRows(int row)
         }
         details.append(u"%1：%2 另有价格，%3"_s.arg(
             name, province.pricedApart.join(u'、'),
-            province.cityElementIds.isEmpty() ? u"没有勾选"_s
-                                              : u"勾选了其余 %1 个城市"_s.arg(done.size())));
+            province.cityElementIds.isEmpty() ? u"没有勾选"_s : u"勾选了其余 %1 个城市"_s.arg(done.size())));
     }
     showRowPrices(lastTicked);
 
@@ -229,8 +228,8 @@ int EditorWindow::applySamePriceRows(int row)
     if (!leftOut.isEmpty())
         text += u"；%1 的城市都另有价格，没有勾选"_s.arg(someNames(leftOut));
     if (!missed.isEmpty()) {
-        text += u"；%1 个未能勾选（没有对应的网页勾选框，或不可选择）：%2"_s.arg(missed.size()).arg(
-            someNames(missed));
+        text += u"；%1 个未能勾选（没有对应的网页勾选框，或不可选择）：%2"_s.arg(missed.size())
+                    .arg(someNames(missed));
     }
     if (ticked == 0)
         text += bindError.isEmpty() ? u"。请确认已点击“3.智能匹配”，并已打开运费模板的编辑页面"_s

@@ -56,10 +56,9 @@ QList<BrowserPlace> usualBrowserPlaces()
     // Per-machine installs first, then the per-user ones under LOCALAPPDATA.
     const QStringList roots{qEnvironmentVariable("ProgramFiles(x86)"), qEnvironmentVariable("ProgramFiles"),
                             qEnvironmentVariable("LOCALAPPDATA")};
-    const QList<std::pair<KnownBrowser, QString>> folders{
-        {Edge, u"Microsoft/Edge/Application/msedge.exe"_s},
-        {Chrome, u"Google/Chrome/Application/chrome.exe"_s},
-        {Chromium, u"Chromium/Application/chrome.exe"_s}};
+    const QList<std::pair<KnownBrowser, QString>> folders{{Edge, u"Microsoft/Edge/Application/msedge.exe"_s},
+                                                          {Chrome, u"Google/Chrome/Application/chrome.exe"_s},
+                                                          {Chromium, u"Chromium/Application/chrome.exe"_s}};
     for (const auto &[browser, tail] : folders) {
         for (const QString &root : roots) {
             if (!root.isEmpty())
@@ -130,7 +129,8 @@ BrowserChoice savedBrowserChoice()
 void saveBrowserChoice(const BrowserChoice &choice)
 {
     QSettings settings;
-    settings.setValue(BackendKey, choice.backend == PageBackend::OwnBrowser ? OwnBrowserValue : EmbeddedValue);
+    settings.setValue(BackendKey,
+                      choice.backend == PageBackend::OwnBrowser ? OwnBrowserValue : EmbeddedValue);
     settings.setValue(ProgramKey, choice.program);
 }
 

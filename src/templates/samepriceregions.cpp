@@ -80,8 +80,9 @@ std::optional<SamePriceRegions> samePriceRegions(const QList<PricedRegion> &rows
             continue;
         }
         for (const RegionEntry &city : RegionTable::entries()) {
-            if (city.province == entry->province && !isProvinceEntry(city) && !apart.contains(city.elementId) &&
-                !tickedAsRows.contains(city.elementId) && !split.cityElementIds.contains(city.elementId))
+            if (city.province == entry->province && !isProvinceEntry(city) &&
+                !apart.contains(city.elementId) && !tickedAsRows.contains(city.elementId) &&
+                !split.cityElementIds.contains(city.elementId))
                 split.cityElementIds.append(city.elementId.toString());
         }
         result.byCities.append(split);

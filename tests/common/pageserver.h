@@ -53,7 +53,8 @@ private:
         const QString path = words.size() >= 2 ? QUrl(QString::fromLatin1(words.at(1))).path() : QString();
         QFile file(testData(QStringLiteral("pages") + path));
         QByteArray reply;
-        if (words.value(0) == "GET" && !path.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
+        if (words.value(0) == "GET" && !path.contains(QLatin1String("..")) &&
+            file.open(QIODevice::ReadOnly)) {
             const QByteArray body = file.readAll();
             reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
                     "Content-Length: " +

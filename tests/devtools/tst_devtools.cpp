@@ -67,8 +67,10 @@ private:
                 if (upstream->state() == QAbstractSocket::ConnectedState)
                     upstream->write(client->readAll());
             });
-            connect(upstream, &QTcpSocket::connected, client, [client, upstream] { upstream->write(client->readAll()); });
-            connect(upstream, &QTcpSocket::readyRead, client, [client, upstream] { client->write(upstream->readAll()); });
+            connect(upstream, &QTcpSocket::connected, client,
+                    [client, upstream] { upstream->write(client->readAll()); });
+            connect(upstream, &QTcpSocket::readyRead, client,
+                    [client, upstream] { client->write(upstream->readAll()); });
             connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::abort);
             upstream->connectToHost(QHostAddress::LocalHost, m_target);
         }
@@ -109,8 +111,8 @@ private:
     {
         return QTest::qWaitFor(
             [&] {
-                return page(u"[document.readyState, location.pathname, location.search].join(' ')"_s).toString() ==
-                       u"complete /regions.html "_s + search;
+                return page(u"[document.readyState, location.pathname, location.search].join(' ')"_s)
+                           .toString() == u"complete /regions.html "_s + search;
             },
             30000);
     }
@@ -175,15 +177,16 @@ void TestDevTools::activePort_onlyTheBrowsersOwnForm_data()
     QTest::newRow("as Chromium writes it")
         << QByteArray("43045\n/devtools/browser/51015429-a8e6-4eee-8bdb-0a80918c7c7c")
         << u"ws://127.0.0.1:43045/devtools/browser/51015429-a8e6-4eee-8bdb-0a80918c7c7c"_s;
-    QTest::newRow("Windows line ends") << QByteArray("9222\r\n/devtools/browser/abc\r\n")
-                                       << u"ws://127.0.0.1:9222/devtools/browser/abc"_s;
+    QTest::newRow("Windows line ends")
+        << QByteArray("9222\r\n/devtools/browser/abc\r\n") << u"ws://127.0.0.1:9222/devtools/browser/abc"_s;
     QTest::newRow("empty, being written") << QByteArray() << QString();
     QTest::newRow("port only") << QByteArray("9222\n") << QString();
     QTest::newRow("port 0") << QByteArray("0\n/devtools/browser/abc") << QString();
     QTest::newRow("port past 65535") << QByteArray("70000\n/devtools/browser/abc") << QString();
     QTest::newRow("not a number") << QByteArray("92a2\n/devtools/browser/abc") << QString();
     QTest::newRow("another path") << QByteArray("9222\n/devtools/page/abc") << QString();
-    QTest::newRow("a path that reaches further") << QByteArray("9222\n/devtools/browser/a/../../x") << QString();
+    QTest::newRow("a path that reaches further")
+        << QByteArray("9222\n/devtools/browser/a/../../x") << QString();
     QTest::newRow("a query slipped in") << QByteArray("9222\n/devtools/browser/a?x=1") << QString();
     QTest::newRow("a host slipped in") << QByteArray("9222@evil.example\n/devtools/browser/a") << QString();
     QTest::newRow("a third line") << QByteArray("9222\n/devtools/browser/a\nmore") << QString();
@@ -213,7 +216,8 @@ void TestDevTools::arguments_ownProfileRandomPortAndTheAddress()
                                        {u"--headless"_s},
                                        true,
                                        30000};
-    const QStringList arguments = browserArguments(options, QUrl(u"https://wuliu.taobao.com/user/logis_tools.htm"_s));
+    const QStringList arguments =
+        browserArguments(options, QUrl(u"https://wuliu.taobao.com/user/logis_tools.htm"_s));
     QCOMPARE(arguments.first(), u"--user-data-dir="_s + QDir::toNativeSeparators(options.profileFolder));
     QVERIFY(arguments.contains(u"--remote-debugging-port=0"_s));
     QVERIFY(arguments.contains(u"--no-first-run"_s));
@@ -262,27 +266,29 @@ void TestDevTools::tab_followsNavigationsReloadsAndNewTabs()
 
     // ... reloads it ...
     page(u"location.reload()"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(page(u"document.readyState + ' ' + chosen.length"_s).toString(), u"complete 0"_s,
-                              30000);
+    QTRY_COMPARE_WITH_TIMEOUT(page(u"document.readyState + ' ' + chosen.length"_s).toString(),
+                              u"complete 0"_s, 30000);
     QVERIFY(filler.Initialise(m_tab.get()));
     QVERIFY(filler.SetCheckBoxChecked(u"J_Group_3"_s, true));
     QCOMPARE(page(u"chosen.join()"_s).toString(), u"J_Group_3"_s);
 
     // ... follows a link into a new tab, where the editor goes with it ...
     // (As if clicked: a window opened by a script alone is blocked.)
-    m_tab->connection()->call(
-        u"Runtime.evaluate"_s,
-        {{"expression"_L1, u"window.open('%1'), 'opened'"_s.arg(m_server.url(u"regions.html"_s, u"third"_s).toString())},
-         {"userGesture"_L1, true}},
-        m_tab->sessionId());
+    m_tab->connection()->call(u"Runtime.evaluate"_s,
+                              {{"expression"_L1, u"window.open('%1'), 'opened'"_s.arg(
+                                                     m_server.url(u"regions.html"_s, u"third"_s).toString())},
+                               {"userGesture"_L1, true}},
+                              m_tab->sessionId());
     QTRY_VERIFY_WITH_TIMEOUT(filler.Initialise(m_tab.get()) && m_tab->pageUrl().query() == "third"_L1, 30000);
     QVERIFY(waitForPage(u"?third"_s));
     QVERIFY(filler.SetCheckBoxChecked(u"J_City_320200"_s, true));
     QCOMPARE(page(u"chosen.join()"_s).toString(), u"J_City_320200"_s);
 
     // ... and closes it: the tab left is bound again.
-    m_tab->connection()->send(u"Runtime.evaluate"_s, {{"expression"_L1, u"window.close()"_s}}, m_tab->sessionId());
-    QTRY_VERIFY_WITH_TIMEOUT(filler.Initialise(m_tab.get()) && m_tab->pageUrl().query() == "second"_L1, 30000);
+    m_tab->connection()->send(u"Runtime.evaluate"_s, {{"expression"_L1, u"window.close()"_s}},
+                              m_tab->sessionId());
+    QTRY_VERIFY_WITH_TIMEOUT(filler.Initialise(m_tab.get()) && m_tab->pageUrl().query() == "second"_L1,
+                             30000);
     QCOMPARE(page(u"chosen.join()"_s).toString(), u"J_Group_3"_s);
     QVERIFY(filler.SetCheckBoxChecked(u"J_City_320200"_s, true));
 }
@@ -302,10 +308,12 @@ void TestDevTools::dialogs_aClicksAreAnsweredTheSellersAreNot()
     // One the seller's own doing raises well after, is the seller's.
     QTest::qWait(2500);
     QSignalSpy events(m_tab->connection(), &DevToolsConnection::event);
-    m_tab->connection()->send(u"Runtime.evaluate"_s, {{"expression"_L1, u"setTimeout(() => alert('卖家的提示'))"_s}},
+    m_tab->connection()->send(u"Runtime.evaluate"_s,
+                              {{"expression"_L1, u"setTimeout(() => alert('卖家的提示'))"_s}},
                               m_tab->sessionId());
     const auto seen = [&events](const QString &method) {
-        return std::any_of(events.cbegin(), events.cend(), [&](const QList<QVariant> &e) { return e.first() == method; });
+        return std::any_of(events.cbegin(), events.cend(),
+                           [&](const QList<QVariant> &e) { return e.first() == method; });
     };
     QTRY_VERIFY_WITH_TIMEOUT(seen(u"Page.javascriptDialogOpening"_s), 30000);
     QTest::qWait(500);
@@ -379,7 +387,8 @@ void TestDevTools::browserClosed_isNamed()
 
     QVERIFY2(tab.open(m_server.url(u"regions.html"_s), &error), qPrintable(error));
     QVERIFY(!tab.browserName().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(filler.Initialise(&tab) && filler.SetCheckBoxChecked(u"J_City_320100"_s, true), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(filler.Initialise(&tab) && filler.SetCheckBoxChecked(u"J_City_320100"_s, true),
+                             30000);
 
     QSignalSpy closed(&tab, &BrowserTab::closed);
     tab.closeBrowser();
@@ -398,7 +407,8 @@ void TestDevTools::noBrowser_orOneThatEndsAtOnce_isNamed()
     DevToolsTab missing(options);
     QString error;
     QVERIFY(!missing.open(m_server.url(u"regions.html"_s), &error));
-    QCOMPARE(error, u"在“设置”中选择的浏览器程序不存在或不能运行：%1"_s.arg(QDir::toNativeSeparators(options.program)));
+    QCOMPARE(error, u"在“设置”中选择的浏览器程序不存在或不能运行：%1"_s.arg(
+                        QDir::toNativeSeparators(options.program)));
 
 #ifdef Q_OS_UNIX
     // What Chromium does when run as root without --no-sandbox.

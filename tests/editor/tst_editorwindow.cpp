@@ -50,14 +50,27 @@ private:
 #ifdef KUAIDI_TEST_DEVTOOLS
     QTemporaryDir m_profiles;
 
-    PageArea *newPageArea() { return new OwnBrowserPanel(testBrowserOptions(m_profiles.path())); }
-    DevToolsTab *tab() { return static_cast<OwnBrowserPanel *>(m_window->pageArea())->devToolsTab(); }
-    QVariant pageValue(const QString &script) { return evaluateInTab(tab(), script, 30000); }
-#else
-    PageArea *newPageArea() { return new EmbeddedPage; }
+    PageArea *newPageArea()
+    {
+        return new OwnBrowserPanel(testBrowserOptions(m_profiles.path()));
+    }
+    DevToolsTab *tab()
+    {
+        return static_cast<OwnBrowserPanel *>(m_window->pageArea())->devToolsTab();
+    }
     QVariant pageValue(const QString &script)
     {
-        return evaluateScript(static_cast<EmbeddedPage *>(m_window->pageArea())->view()->page(), script, 30000);
+        return evaluateInTab(tab(), script, 30000);
+    }
+#else
+    PageArea *newPageArea()
+    {
+        return new EmbeddedPage;
+    }
+    QVariant pageValue(const QString &script)
+    {
+        return evaluateScript(static_cast<EmbeddedPage *>(m_window->pageArea())->view()->page(), script,
+                              30000);
     }
 #endif
 
@@ -68,13 +81,25 @@ private:
         edit(u"编辑框2"_s)->setText(url.toString());
         QTest::mouseClick(child<QPushButton>(m_window.get(), u"按钮_打开"_s), Qt::LeftButton);
         return QTest::qWaitFor(
-            [&] { return pageScript(u"document.readyState + ' ' + location.href"_s) == u"complete "_s + url.toString(); },
+            [&] {
+                return pageScript(u"document.readyState + ' ' + location.href"_s) ==
+                       u"complete "_s + url.toString();
+            },
             60000);
     }
 
-    QComboBox *combo(const QString &name) { return child<QComboBox>(m_window.get(), name); }
-    QLineEdit *edit(const QString &name) { return child<QLineEdit>(m_window.get(), name); }
-    ReportList *grid() { return child<ReportList>(m_window.get(), u"超级列表框1"_s); }
+    QComboBox *combo(const QString &name)
+    {
+        return child<QComboBox>(m_window.get(), name);
+    }
+    QLineEdit *edit(const QString &name)
+    {
+        return child<QLineEdit>(m_window.get(), name);
+    }
+    ReportList *grid()
+    {
+        return child<ReportList>(m_window.get(), u"超级列表框1"_s);
+    }
 
     void pickLevel(int level)
     {
@@ -92,11 +117,20 @@ private:
         delete menu;
     }
 
-    QLabel *status() { return child<QLabel>(m_window.get(), u"标签_状态"_s); }
+    QLabel *status()
+    {
+        return child<QLabel>(m_window.get(), u"标签_状态"_s);
+    }
 
-    QString pageScript(const QString &script) { return pageValue(script).toString(); }
+    QString pageScript(const QString &script)
+    {
+        return pageValue(script).toString();
+    }
 
-    QString chosenOnPage() { return pageScript(u"chosen.join(',')"_s); }
+    QString chosenOnPage()
+    {
+        return pageScript(u"chosen.join(',')"_s);
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -119,11 +153,12 @@ private Q_SLOTS:
             {rateRow(u"1"_s, u"江苏南京"_s, u"10"_s, u"5"_s), rateRow(u"2"_s, u"吉林"_s, u"10.0"_s, u"5"_s),
              rateRow(u"3"_s, u"广东"_s, u"10"_s, u"4"_s), rateRow(u"4"_s, u"火星"_s, u"10"_s, u"5"_s)});
         // 广东 at 北京's price, two of its cities at their own.
-        createRateTemplate(m_path, u"分城市快递"_s,
-                           {rateRow(u"1"_s, u"北京"_s, u"4"_s, u"2"_s), rateRow(u"2"_s, u"广东"_s, u"4"_s, u"2"_s),
-                            rateRow(u"3"_s, u"深圳市"_s, u"3.5"_s, u"1.5"_s),
-                            rateRow(u"4"_s, u"广州市"_s, u"3.8"_s, u"1.5"_s), rateRow(u"5"_s, u"上海"_s, u"4"_s, u"2"_s),
-                            rateRow(u"6"_s, u"江苏"_s, u"5"_s, u"2"_s)});
+        createRateTemplate(
+            m_path, u"分城市快递"_s,
+            {rateRow(u"1"_s, u"北京"_s, u"4"_s, u"2"_s), rateRow(u"2"_s, u"广东"_s, u"4"_s, u"2"_s),
+             rateRow(u"3"_s, u"深圳市"_s, u"3.5"_s, u"1.5"_s),
+             rateRow(u"4"_s, u"广州市"_s, u"3.8"_s, u"1.5"_s), rateRow(u"5"_s, u"上海"_s, u"4"_s, u"2"_s),
+             rateRow(u"6"_s, u"江苏"_s, u"5"_s, u"2"_s)});
     }
 
     void init()
@@ -282,7 +317,7 @@ private Q_SLOTS:
         QVERIFY(chosen.contains(u"J_Province_110000"_s) && chosen.contains(u"J_Province_310000"_s));
         QVERIFY2(!chosen.contains(u"J_Group_3"_s), qPrintable(chosen.join(u',')));
         QVERIFY(!chosen.contains(u"J_City_445100"_s) && !chosen.contains(u"J_City_441500"_s)); // 深圳, 广州
-        QVERIFY(chosen.contains(u"J_City_440300"_s) && chosen.contains(u"J_City_442000"_s));    // 佛山, 东莞
+        QVERIFY(chosen.contains(u"J_City_440300"_s) && chosen.contains(u"J_City_442000"_s)); // 佛山, 东莞
         QCOMPARE(chosen.size(), 2 + 22 - 2);
         QVERIFY(!chosen.contains(u"J_Province_320000"_s));
         QCOMPARE(status()->text(), u"已在网页上勾选 3 个与“北京”同价的地区（首重 4 元，续重 2 元）；"

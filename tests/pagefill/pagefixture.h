@@ -57,8 +57,8 @@ public:
             }
             watchDialogs();
         } else if (!wait) {
-            m_tab->connection()->send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), url.toString()}},
-                                      m_tab->sessionId());
+            m_tab->connection()->send(QStringLiteral("Page.navigate"),
+                                      {{QStringLiteral("url"), url.toString()}}, m_tab->sessionId());
             return true;
         } else if (!m_tab->open(url)) {
             return false;
@@ -76,8 +76,8 @@ public:
 
     void evaluateLater(const QString &script)
     {
-        m_tab->connection()->send(QStringLiteral("Runtime.evaluate"), {{QStringLiteral("expression"), script}},
-                                  m_tab->sessionId());
+        m_tab->connection()->send(QStringLiteral("Runtime.evaluate"),
+                                  {{QStringLiteral("expression"), script}}, m_tab->sessionId());
     }
 
     QStringList alerts() const { return m_alerts; }
@@ -100,8 +100,8 @@ private:
             return;
         m_watched = m_tab->connection();
         QObject::connect(m_watched, &Kuaidi::DevToolsConnection::event, m_watched,
-                         [this, connection = m_watched.data()](const QString &method, const QJsonObject &params,
-                                                               const QString &sessionId) {
+                         [this, connection = m_watched.data()](
+                             const QString &method, const QJsonObject &params, const QString &sessionId) {
                              if (method != QStringLiteral("Page.javascriptDialogOpening"))
                                  return;
                              m_alerts.append(params.value(QStringLiteral("message")).toString());

@@ -55,12 +55,13 @@ void TestBrowserChoice::findBrowser_firstPlaceWithAProgram_data()
     QTest::addColumn<int>("looked");
 
     QTest::newRow("nothing installed") << QStringList() << QString() << QString() << 4;
-    QTest::newRow("Edge before Chromium") << QStringList{u"edge/msedge"_s, u"bin/chromium"_s} << u"Microsoft Edge"_s
-                                          << u"edge/msedge"_s << 1;
+    QTest::newRow("Edge before Chromium")
+        << QStringList{u"edge/msedge"_s, u"bin/chromium"_s} << u"Microsoft Edge"_s << u"edge/msedge"_s << 1;
     QTest::newRow("a command on the search path")
         << QStringList{u"bin/chromium"_s} << u"Chromium"_s << u"bin/chromium"_s << 4;
     QTest::newRow("a file that is no program is passed over")
-        << QStringList{u"-edge/msedge"_s, u"chrome/chrome"_s} << u"Google Chrome"_s << u"chrome/chrome"_s << 2;
+        << QStringList{u"-edge/msedge"_s, u"chrome/chrome"_s} << u"Google Chrome"_s << u"chrome/chrome"_s
+        << 2;
 }
 
 void TestBrowserChoice::findBrowser_firstPlaceWithAProgram()
@@ -98,7 +99,8 @@ void TestBrowserChoice::browserFor_chosenProgramIsLookedForNowhereElse()
     QVERIFY(search.found);
     QCOMPARE(search.found->name, u"Google Chrome"_s);
     QCOMPARE(search.found->profileName, u"chrome"_s);
-    QCOMPARE(browserFromProgram(u"C:/Program Files/Microsoft/Edge/Application/msedge.exe"_s).profileName, u"edge"_s);
+    QCOMPARE(browserFromProgram(u"C:/Program Files/Microsoft/Edge/Application/msedge.exe"_s).profileName,
+             u"edge"_s);
     QCOMPARE(browserFromProgram(u"/usr/bin/chromium"_s).name, u"Chromium"_s);
     QCOMPARE(browserFromProgram(u"/opt/brave/brave"_s).profileName, u"browser"_s);
 

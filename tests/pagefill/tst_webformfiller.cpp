@@ -79,7 +79,10 @@ private:
     {
         return open(page) && filler.Initialise(m_fixture.tab());
     }
-    QVariant evaluate(const QString &script) { return m_fixture.evaluate(script); }
+    QVariant evaluate(const QString &script)
+    {
+        return m_fixture.evaluate(script);
+    }
     QString regionState();
 
     PageFixture m_fixture;
@@ -441,10 +444,11 @@ void TestWebFormFiller::pageThatRedefinesGlobals_neitherDisturbsNorSeesTheScript
     QVERIFY(filler.SetCheckBoxChecked(u"name==city"_s, true, 1)); // by name, walking the inputs
     QVERIFY(filler.SetCheckBoxChecked(u"6"_s, false));            // by position
     QVERIFY(filler.SetCheckBoxChecked(u"J_Group_2"_s, true));
-    QCOMPARE(regionState(), u"ticked J_City_320100,J_City_320200,J_Group_2|attribute J_City_320100,J_City_320200,"
-                            "J_Group_2|hidden |shown |chosen J_City_320100,J_City_320200,J_Group_2|inline "
-                            "J_City_320100:1,J_City_320200:1,J_City_220200:1,J_Group_2:1|listener "
-                            "J_City_320100:1,J_City_320200:1,J_City_220200:1,J_Group_2:1"_s);
+    QCOMPARE(regionState(),
+             u"ticked J_City_320100,J_City_320200,J_Group_2|attribute J_City_320100,J_City_320200,"
+             "J_Group_2|hidden |shown |chosen J_City_320100,J_City_320200,J_Group_2|inline "
+             "J_City_320100:1,J_City_320200:1,J_City_220200:1,J_Group_2:1|listener "
+             "J_City_320100:1,J_City_320200:1,J_City_220200:1,J_Group_2:1"_s);
     // Nothing of the script is left in the page's world.
     QCOMPARE(evaluate(u"[typeof window.hijacked, typeof window.kuaidiElements].join()"_s).toString(),
              u"undefined,undefined"_s);

@@ -10,18 +10,18 @@ namespace {
 // A courier's list as the editor holds it after 智能匹配: 广州市 left
 // unmatched (found by its text), 火星 on no page at all.
 const QList<PricedRegion> Rows{
-    {u"北京"_s, u"J_Province_110000"_s, u"4"_s, u"2"_s},      // 0
-    {u"广东"_s, u"J_Group_3"_s, u"4"_s, u"2"_s},              // 1
-    {u"深圳市"_s, u"J_City_445100"_s, u"3.5"_s, u"1.5"_s},    // 2
-    {u"广州市"_s, QString(), u"3.8"_s, u"1.5"_s},             // 3
-    {u"上海"_s, u"J_Province_310000"_s, u"4.0"_s, u"2"_s},    // 4
-    {u"江苏"_s, u"J_Province_320000"_s, u"5"_s, u"2"_s},      // 5
-    {u"南京"_s, u"J_City_320100"_s, u"4"_s, u"2"_s},          // 6
-    {u"火星"_s, QString(), u"4"_s, u"2"_s},                   // 7
-    {u"澳门"_s, u"J_Province_820000"_s, u"30"_s, u"10"_s},    // 8
+    {u"北京"_s, u"J_Province_110000"_s, u"4"_s, u"2"_s},       // 0
+    {u"广东"_s, u"J_Group_3"_s, u"4"_s, u"2"_s},               // 1
+    {u"深圳市"_s, u"J_City_445100"_s, u"3.5"_s, u"1.5"_s},     // 2
+    {u"广州市"_s, QString(), u"3.8"_s, u"1.5"_s},              // 3
+    {u"上海"_s, u"J_Province_310000"_s, u"4.0"_s, u"2"_s},     // 4
+    {u"江苏"_s, u"J_Province_320000"_s, u"5"_s, u"2"_s},       // 5
+    {u"南京"_s, u"J_City_320100"_s, u"4"_s, u"2"_s},           // 6
+    {u"火星"_s, QString(), u"4"_s, u"2"_s},                    // 7
+    {u"澳门"_s, u"J_Province_820000"_s, u"30"_s, u"10"_s},     // 8
     {u"澳门半岛"_s, u"J_City_820100"_s, u"不发"_s, QString()}, // 9
-    {u"离岛"_s, u"J_City_820200"_s, u"25"_s, u"10"_s},        // 10
-    {u"东莞"_s, u"J_City_442000"_s, u"4"_s, u"2"_s},          // 11
+    {u"离岛"_s, u"J_City_820200"_s, u"25"_s, u"10"_s},         // 10
+    {u"东莞"_s, u"J_City_442000"_s, u"4"_s, u"2"_s},           // 11
 };
 
 } // namespace
