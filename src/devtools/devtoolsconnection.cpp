@@ -119,7 +119,7 @@ void DevToolsConnection::send(const QString &method, const QJsonObject &params, 
     if (!sessionId.isEmpty())
         message.insert("sessionId"_L1, sessionId);
     if (done)
-        m_pending.insert(id, std::move(done));
+        m_pending.insert(id, done);
     const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
     qCDebug(lcDevTools).noquote() << "→" << text.left(300);
     m_socket->sendTextMessage(text);

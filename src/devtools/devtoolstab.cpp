@@ -138,7 +138,7 @@ void DevToolsTab::readTargets()
 {
     const DevToolsReply reply = m_connection->call(u"Target.getTargets"_s);
     const QJsonArray infos = reply.result.value("targetInfos"_L1).toArray();
-    for (const QJsonValue &value : infos) {
+    for (const auto &value : infos) {
         const QJsonObject info = value.toObject();
         if (info.value("type"_L1).toString() != "page"_L1 ||
             targetIndex(info.value("targetId"_L1).toString()) >= 0)
@@ -354,7 +354,8 @@ void DevToolsTab::runIsolated(const QString &script, Answer answer)
     });
 }
 
-void DevToolsTab::evaluateIsolated(const QString &script, const QString &session, int retries, Answer answer)
+void DevToolsTab::evaluateIsolated(const QString &script, const QString &session, int retries,
+                                   const Answer &answer)
 {
     const QPointer<DevToolsTab> self(this);
     const QPointer<DevToolsConnection> connection(m_connection);
@@ -469,7 +470,7 @@ void DevToolsTab::logConsoleCall(const QJsonObject &params)
         return;
     QStringList texts;
     const QJsonArray arguments = params.value("args"_L1).toArray();
-    for (const QJsonValue &argument : arguments) {
+    for (const auto &argument : arguments) {
         const QJsonObject object = argument.toObject();
         texts.append(object.contains("value"_L1) ? object.value("value"_L1).toVariant().toString()
                                                  : object.value("description"_L1).toString());

@@ -97,7 +97,7 @@ private:
     void onEvent(const QString &method, const QJsonObject &params, const QString &sessionId);
     void onConnectionClosed();
     qsizetype targetIndex(const QString &id) const;
-    void evaluateIsolated(const QString &script, const QString &session, int retries, Answer answer);
+    void evaluateIsolated(const QString &script, const QString &session, int retries, const Answer &answer);
     void answerDialog(const QJsonObject &params);
     void logConsoleCall(const QJsonObject &params);
 

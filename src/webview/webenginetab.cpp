@@ -26,7 +26,7 @@ void WebEngineTab::runIsolated(const QString &script, Answer answer)
 {
     if (!m_view || !m_view->page())
         return;
-    m_view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, std::move(answer));
+    m_view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, answer);
 }
 
 } // namespace Kuaidi
