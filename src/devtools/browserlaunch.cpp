@@ -2,13 +2,13 @@
 
 #include "devtoolslogging.h"
 
+#include <pagefill/answerwait.h>
+
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -20,13 +20,6 @@ const auto ActivePortFile = "DevToolsActivePort"_L1;
 constexpr int PollMs = 100;
 // What a browser that ended at once printed last, for the message.
 constexpr qsizetype ErrorTailBytes = 600;
-
-void pumpedWait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 } // namespace
 
@@ -142,7 +135,7 @@ bool BrowserLaunch::start(const BrowserLaunchOptions &options, const QUrl &addre
                     .arg(options.timeoutMs / 1000)
                     .arg(QDir::toNativeSeparators(options.profileFolder)));
         }
-        pumpedWait(PollMs);
+        waitWithoutUserInput(PollMs);
     }
 }
 

@@ -2,15 +2,14 @@
 
 #include "devtoolslogging.h"
 
+#include <pagefill/answerwait.h>
+
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QNetworkProxy>
-#include <QPointer>
 #include <QTimer>
 #include <QWebSocket>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -128,30 +127,16 @@ void DevToolsConnection::send(const QString &method, const QJsonObject &params, 
 DevToolsReply DevToolsConnection::call(const QString &method, const QJsonObject &params,
                                        const QString &sessionId, int timeoutMs)
 {
-    // The answer may come after the wait gave up: it must find its state.
-    struct Pending
-    {
-        DevToolsReply reply;
-        bool answered = false;
-        QPointer<QEventLoop> loop;
-    };
-    auto pending = std::make_shared<Pending>();
-    QEventLoop loop;
-    pending->loop = &loop;
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    send(method, params, sessionId, [pending](const DevToolsReply &reply) {
-        pending->reply = reply;
-        pending->answered = true;
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    if (!pending->answered)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!pending->answered) {
+    const std::optional<DevToolsReply> reply = waitForAnswer<DevToolsReply>(
+        [&](const std::function<void(const DevToolsReply &)> &done) {
+            send(method, params, sessionId, done);
+        },
+        timeoutMs);
+    if (!reply) {
         qCWarning(lcDevTools) << method << "not answered within" << timeoutMs << "ms";
         return {false, {}, u"浏览器没有回应"_s};
     }
-    return pending->reply;
+    return *reply;
 }
 
 void DevToolsConnection::receive(const QString &message)

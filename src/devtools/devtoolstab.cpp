@@ -3,10 +3,11 @@
 #include "devtoolsconnection.h"
 #include "devtoolslogging.h"
 
+#include <pagefill/answerwait.h>
+
 #include <pagefill/pagefilllogging.h>
 
 #include <QDir>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QProcess>
 #include <QStandardPaths>
@@ -37,13 +38,6 @@ bool setError(QString *errorText, const QString &text)
     if (errorText)
         *errorText = text;
     return false;
-}
-
-void pumpedWait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 QVariantMap scriptError(const QString &text)
@@ -277,7 +271,7 @@ bool DevToolsTab::open(const QUrl &address, QString *errorText)
             QElapsedTimer clock;
             clock.start();
             while (m_targets.isEmpty() && isConnected() && clock.elapsed() < FirstTabTimeoutMs) {
-                pumpedWait(100);
+                waitWithoutUserInput(100);
                 readTargets();
             }
             m_targetId.clear();

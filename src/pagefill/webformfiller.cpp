@@ -1,5 +1,6 @@
 #include "webformfiller.h"
 
+#include "answerwait.h"
 #include "elementidentifier.h"
 #include "pagefilllogging.h"
 
@@ -11,8 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -72,35 +71,18 @@ QVariantMap askPage(BrowserTab *tab, QJsonObject request)
     const QByteArray payload = QJsonDocument(request).toJson(QJsonDocument::Compact).toBase64();
     const QString source = pageScript() % "\nkuaidiPagefill('"_L1 % QString::fromLatin1(payload) % "');\n"_L1;
 
-    // The answer may come after we stopped waiting, or never; the callback
-    // keeps its own state alive for that case.
-    struct Pending
-    {
-        QVariant answer;
-        bool answered = false;
-        QPointer<QEventLoop> loop;
-    };
-    auto pending = std::make_shared<Pending>();
-    QEventLoop loop;
-    pending->loop = &loop;
-    QTimer::singleShot(AnswerTimeoutMs, &loop, &QEventLoop::quit);
-    QObject::connect(tab, &QObject::destroyed, &loop, &QEventLoop::quit);
-    QObject::connect(tab, &BrowserTab::closed, &loop, &QEventLoop::quit);
-    tab->runIsolated(source, [pending](const QVariant &answer) {
-        pending->answer = answer;
-        pending->answered = true;
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    // Waiting for a script is not waiting for the user: keep clicks out of it.
-    if (!pending->answered)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    if (!pending->answered) {
+    const std::optional<QVariant> answered = waitForAnswer<QVariant>(
+        [tab, &source](const std::function<void(const QVariant &)> &done) { tab->runIsolated(source, done); },
+        AnswerTimeoutMs,
+        [tab](QEventLoop &loop) {
+            QObject::connect(tab, &QObject::destroyed, &loop, &QEventLoop::quit);
+            QObject::connect(tab, &BrowserTab::closed, &loop, &QEventLoop::quit);
+        });
+    if (!answered) {
         qCWarning(lcPagefill) << "page did not answer" << operation << "within" << AnswerTimeoutMs << "ms";
         return {};
     }
-    QVariantMap answer = pending->answer.toMap();
+    QVariantMap answer = answered->toMap();
     if (answer.contains("error"_L1)) {
         qCWarning(lcPagefill) << "page script failed:" << operation << answer.value("error"_L1).toString();
         return {};
