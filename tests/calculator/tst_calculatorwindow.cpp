@@ -54,7 +54,12 @@ private:
     QString m_path;
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // Settings a run stopped half-way left behind must not decide the next.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
 
     void init()
     {
