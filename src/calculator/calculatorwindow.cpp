@@ -3,6 +3,7 @@
 #include "artwork.h"
 #include "backupdialog.h"
 #include "batchwindow.h"
+#include "browserdialog.h"
 #include "databasedialog.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
@@ -83,6 +84,12 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
             useDatabase(dialog.location());
     });
     database->setObjectName(u"databaseAction"_s);
+    // Where the editor shows the marketplace page: asked only where the
+    // editor can use the seller's own browser.
+    if (builtPageBackends().contains(PageBackend::OwnBrowser)) {
+        settings->addAction(u"模板编辑器的浏览器…"_s, this, [this] { BrowserDialog(this).exec(); })
+            ->setObjectName(u"browserAction"_s);
+    }
     settings->addAction(u"恢复备份…"_s, this, [this] {
         BackupDialog dialog(*m_database, this);
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);

@@ -2,6 +2,7 @@
 #include "../common/sampledb.h"
 #include "../common/testdata.h"
 
+#include <calculator/browserdialog.h>
 #include <calculator/calculatorwindow.h>
 #include <calculator/databasedialog.h>
 #include <core/schema.h>
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -52,7 +54,12 @@ private:
     QString m_path;
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // Settings a run stopped half-way left behind must not decide the next.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
 
     void init()
     {
@@ -486,6 +493,49 @@ private Q_SLOTS:
         QCOMPARE(child<ReportList>(window.get(), u"超级列表框4"_s)->rowCount(), 1);
         QCOMPARE(QSettings().value(DatabaseKey).toString(), other);
         QSettings().remove(DatabaseKey);
+    }
+
+    // 设置 → 模板编辑器的浏览器…: a program that is not there keeps the
+    // dialog open with the reason; the choice is kept for the editor.
+    void browserChoice_savedThroughTheDialog()
+    {
+        auto window = openWindow();
+        const QList<PageBackend> built = builtPageBackends();
+        QCOMPARE(window->findChild<QAction *>(u"browserAction"_s) != nullptr,
+                 built.contains(PageBackend::OwnBrowser));
+        if (!built.contains(PageBackend::OwnBrowser))
+            QSKIP("this build's editor has only its embedded browser");
+        MessageRecorder messages;
+        BrowserDialog dialog;
+        auto *program = child<QLineEdit>(&dialog, u"browserProgram"_s);
+        const QString missing = m_dir.filePath(u"没有安装/chrome"_s);
+        program->setText(missing);
+        QCOMPARE(child<QLabel>(&dialog, u"browserFound"_s)->text(), u"这个浏览器程序不存在或不能运行"_s);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(messages.texts().last(),
+                 u"浏览器程序不存在或不能运行：%1"_s.arg(QDir::toNativeSeparators(missing)));
+        QVERIFY(savedBrowserChoice().program.isEmpty());
+
+        const QString edge = m_dir.filePath(u"msedge"_s);
+        QFile file(edge);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+        program->setText(edge);
+        QCOMPARE(child<QLabel>(&dialog, u"browserFound"_s)->text(),
+                 u"将使用：Microsoft Edge（%1）"_s.arg(QDir::toNativeSeparators(edge)));
+        const bool both = built.contains(PageBackend::Embedded);
+        if (both) {
+            // The embedded browser until the seller chooses otherwise.
+            QVERIFY(child<QRadioButton>(&dialog, u"browserEmbedded"_s)->isChecked());
+            child<QRadioButton>(&dialog, u"browserOwn"_s)->setChecked(true);
+        }
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(savedBrowserChoice().program, edge);
+        QCOMPARE(savedBrowserChoice().backend, PageBackend::OwnBrowser);
+        saveBrowserChoice({built.first(), QString()});
     }
 
     // The editor runs as a program of its own: one at a time, told to come
