@@ -28,8 +28,8 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStandardPaths>
@@ -383,9 +383,10 @@ void CalculatorWindow::openHelp(const QString &anchor)
     const QString path = QDir(folder).filePath(u"kuaidi-help.html"_s);
     QFile source(u":/kuaidi/help.html"_s);
     QSaveFile target(path);
-    const bool written = source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly) &&
-                         target.write(source.readAll().replace("{{version}}", programVersion().toUtf8())) > 0 &&
-                         target.commit();
+    const bool written =
+        source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly) &&
+        target.write(source.readAll().replace("{{version}}", programVersion().toUtf8())) > 0 &&
+        target.commit();
     // An older copy written before still helps; none at all is said.
     if (!written && !QFileInfo::exists(path)) {
         Messages::show(this,

@@ -155,9 +155,9 @@ void CurveWindow::draw(const ExactFeeCurve &curve)
             connect(series, &QLineSeries::hovered, this, [this, c](const QPointF &point, bool state) {
                 const std::optional<double> fee = state ? m_curve->feeAt(c, point.x()) : std::nullopt;
                 if (fee) {
-                    QToolTip::showText(QCursor::pos(), u"%1\n%2 KG：%3 元"_s.arg(m_curve->couriers.at(c),
-                                                                                  weightText(point.x()),
-                                                                                  numberToText(std::round(*fee * 100) / 100)));
+                    QToolTip::showText(QCursor::pos(), u"%1\n%2 KG：%3 元"_s.arg(
+                                                           m_curve->couriers.at(c), weightText(point.x()),
+                                                           numberToText(std::round(*fee * 100) / 100)));
                 }
             });
         }

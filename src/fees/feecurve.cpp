@@ -22,8 +22,8 @@ qsizetype curveWeightCount(double step, double end)
 
 CurveRow curveRow(const QString &courier, const QStringList &cells, const BillingRules &rules)
 {
-    CurveRow row{courier, QList<double>(PricedColumnCount), leadingNumber(cells.value(ColumnFirstWeight)).has_value(),
-                 rules};
+    CurveRow row{courier, QList<double>(PricedColumnCount),
+                 leadingNumber(cells.value(ColumnFirstWeight)).has_value(), rules};
     readPriceNumbers(cells, row.numbers.data());
     return row;
 }
@@ -62,8 +62,8 @@ double heaviestMaximum(const QList<CurveRow> &rows)
 
 std::optional<double> curveFee(const CurveRow &row, double weight, std::optional<double> volume, int level)
 {
-    const std::optional<FeeFigures> figures =
-        computeFeeFigures(row.numbers.constData(), row.ownFirstPriced, billedWeight(weight, volume, row.rules), level);
+    const std::optional<FeeFigures> figures = computeFeeFigures(
+        row.numbers.constData(), row.ownFirstPriced, billedWeight(weight, volume, row.rules), level);
     if (figures && figures->priced && figures->total > 0)
         return figures->total;
     return std::nullopt;
@@ -131,7 +131,6 @@ FeeCurve ComputeFeeCurve(const QList<std::shared_ptr<const TemplateRows>> &templ
     return curve;
 }
 
-
 namespace {
 
 // Weights closer than this are one: the rules compare weights within the
@@ -143,7 +142,8 @@ constexpr double SameLine = 1e-9;
 
 // The weights up to @p end where @p rules may change a fee's course, rising,
 // @p end among them, at most @p most of them.
-QList<double> breakpointsOf(const BillingRules &rules, std::optional<double> volume, double end, qsizetype most)
+QList<double> breakpointsOf(const BillingRules &rules, std::optional<double> volume, double end,
+                            qsizetype most)
 {
     QList<double> points{rules.firstWeight, 20, 30, MaximumWeight, rules.maximumWeight, end};
     points += rules.brackets.first(qMin(rules.brackets.size(), qsizetype(MaxBrackets)));

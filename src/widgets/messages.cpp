@@ -170,8 +170,7 @@ bool openPage(QWidget *parent, const QUrl &url)
         return true;
     const QString where =
         url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString(QUrl::RemoveFragment);
-    show(parent,
-         u"无法打开网页：这台电脑上没有找到可以打开它的浏览器。\n\n请用浏览器打开：\n%1"_s.arg(where),
+    show(parent, u"无法打开网页：这台电脑上没有找到可以打开它的浏览器。\n\n请用浏览器打开：\n%1"_s.arg(where),
          u"提示"_s, Icon::Warning);
     return false;
 }

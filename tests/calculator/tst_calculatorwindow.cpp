@@ -95,8 +95,9 @@ private Q_SLOTS:
         QVERIFY(!scroll->horizontalScrollBar()->isVisible());
         QVERIFY(!scroll->verticalScrollBar()->isVisible());
         auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
-        QVERIFY2(results->header()->length() <= results->viewport()->width(),
-                 qPrintable(u"%1 of %2"_s.arg(results->viewport()->width()).arg(results->header()->length())));
+        QVERIFY2(
+            results->header()->length() <= results->viewport()->width(),
+            qPrintable(u"%1 of %2"_s.arg(results->viewport()->width()).arg(results->header()->length())));
 
         const QList<std::pair<QString, QString>> buttons{{u"按钮17"_s, u"计算"_s},
                                                          {u"按钮4"_s, u"复制"_s},

@@ -58,7 +58,8 @@ private Q_SLOTS:
         // 2 a kilogram, stepping up where the 20–30 and 30–50 kg surcharges
         // (1 and 2 a kilogram) begin.
         auto *first = qobject_cast<QLineSeries *>(curves->chartView()->chart()->series().first());
-        QCOMPARE(first->points(), (QList<QPointF>{{0, 8}, {1, 8}, {20, 46}, {20, 66}, {30, 96}, {30, 126}, {50, 206}}));
+        QCOMPARE(first->points(),
+                 (QList<QPointF>{{0, 8}, {1, 8}, {20, 46}, {20, 66}, {30, 96}, {30, 126}, {50, 206}}));
         // Exactly where the lines cross, not at the next step.
         QCOMPARE(curves->crossoverText(), u"0 kg 起 甲 最便宜\n超过 11 kg 乙 最便宜"_s);
 
@@ -72,7 +73,8 @@ private Q_SLOTS:
     void roundedFeeDrawnAsSteps()
     {
         const QString path = m_dir.filePath(u"rounded.db"_s);
-        KuaidiTest::createRateTemplate(path, u"甲"_s, {KuaidiTest::rateRow(u"1"_s, u"杭州"_s, u"5"_s, u"2"_s)});
+        KuaidiTest::createRateTemplate(path, u"甲"_s,
+                                       {KuaidiTest::rateRow(u"1"_s, u"杭州"_s, u"5"_s, u"2"_s)});
         RateDatabase database(path);
         QVERIFY(database.open());
         QVERIFY(database.setBillingRules(u"甲"_s, BillingRules(BillingRules::Rounding::Kilogram, 1, 0)));
@@ -85,7 +87,8 @@ private Q_SLOTS:
         for (qsizetype i = 1; i < points.size(); ++i) {
             const QPointF a = points.at(i - 1);
             const QPointF b = points.at(i);
-            QVERIFY2(a.x() == b.x() || a.y() == b.y(), qPrintable(u"(%1, %2) to (%3, %4)"_s.arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y())));
+            QVERIFY2(a.x() == b.x() || a.y() == b.y(),
+                     qPrintable(u"(%1, %2) to (%3, %4)"_s.arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y())));
         }
         QCOMPARE(points.at(2), QPointF(1, 10)); // 1.01 kg pays for 2
     }

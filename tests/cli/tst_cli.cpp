@@ -571,7 +571,8 @@ private Q_SLOTS:
         const CliRun finest =
             run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0.005"_s, u"--json"_s}, false);
         QCOMPARE(finest.status, 0);
-        QCOMPARE(QJsonDocument::fromJson(finest.out.toUtf8()).object().value(u"weights"_s).toArray().size(), 10000);
+        QCOMPARE(QJsonDocument::fromJson(finest.out.toUtf8()).object().value(u"weights"_s).toArray().size(),
+                 10000);
     }
 };
 

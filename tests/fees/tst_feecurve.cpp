@@ -71,25 +71,26 @@ private Q_SLOTS:
 
         // 甲 = 2w + 3, 乙 = w + 14 above the first kilogram.
         QTest::newRow("lines cross between limits")
-            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"2"_s), courier(u"乙"_s, u"15"_s, u"1"_s)} << 0 << 0.0
-            << QStringList{u"0 甲"_s, u">11 乙"_s};
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"2"_s), courier(u"乙"_s, u"15"_s, u"1"_s)} << 0
+            << 0.0 << QStringList{u"0 甲"_s, u">11 乙"_s};
         // 乙 rounds up to whole kilograms: 4.5 + 1.2 a started kilogram;
         // 甲 = 4 + w. 乙 loses at each step and wins back along the way,
         // until it rises too fast.
         QTest::newRow("rounded fee steps above each kilogram")
-            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s), courier(u"乙"_s, u"4.5"_s, u"1.2"_s, {u"1"_s})}
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s),
+                               courier(u"乙"_s, u"4.5"_s, u"1.2"_s, {u"1"_s})}
             << 0 << 0.0
             << QStringList{u"0 乙"_s, u">1 甲"_s, u">1.7 乙"_s, u">2 甲"_s, u">2.9 乙"_s, u">3 甲"_s};
         QTest::newRow("half-kilogram rounding")
-            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s), courier(u"乙"_s, u"4.5"_s, u"1.2"_s, {u"0.5"_s})}
-            << 0 << 0.0
-            << QStringList{u"0 乙"_s,   u">1 甲"_s,   u">1.1 乙"_s, u">1.5 甲"_s, u">1.7 乙"_s,
-                           u">2 甲"_s,  u">2.3 乙"_s, u">2.5 甲"_s, u">2.9 乙"_s, u">3 甲"_s};
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s),
+                               courier(u"乙"_s, u"4.5"_s, u"1.2"_s, {u"0.5"_s})}
+            << 0 << 0.0 << QStringList{u"0 乙"_s,  u">1 甲"_s,   u">1.1 乙"_s, u">1.5 甲"_s, u">1.7 乙"_s,
+                                       u">2 甲"_s, u">2.3 乙"_s, u">2.5 甲"_s, u">2.9 乙"_s, u">3 甲"_s};
         // 甲 = w, at least 6; 乙 = 5 + w / 2.
-        QTest::newRow("minimum fee")
-            << QList<CurveRow>{courier(u"甲"_s, u"1"_s, u"1"_s, {}, {{ColumnMinimumFee, u"6"_s}}),
-                               courier(u"乙"_s, u"5.5"_s, u"0.5"_s)}
-            << 0 << 0.0 << QStringList{u"0 乙"_s, u">2 甲"_s, u">10 乙"_s};
+        QTest::newRow("minimum fee") << QList<CurveRow>{courier(u"甲"_s, u"1"_s, u"1"_s, {},
+                                                                {{ColumnMinimumFee, u"6"_s}}),
+                                                        courier(u"乙"_s, u"5.5"_s, u"0.5"_s)}
+                                     << 0 << 0.0 << QStringList{u"0 乙"_s, u">2 甲"_s, u">10 乙"_s};
         // 甲: 4 up to 1 kg, 6 up to 3 kg, then 5 + 2 a kilogram; 乙 = 3.5 + w.
         QTest::newRow("weight brackets")
             << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"2"_s, {u"不取整"_s, u"1"_s, u"0"_s, u"1,3"_s},
@@ -117,8 +118,9 @@ private Q_SLOTS:
                                courier(u"乙"_s, u"10"_s, u"1"_s)}
             << 0 << 0.0 << QStringList{u"0 甲"_s, u">6 乙"_s, u">10 甲"_s};
         QTest::newRow("over the maximum weight")
-            << QList<CurveRow>{courier(u"甲"_s, u"1"_s, u"0.5"_s,
-                                       {u"不取整"_s, u"1"_s, u"0"_s, u""_s, u""_s, u"全程"_s, u"1"_s, u"30"_s}),
+            << QList<CurveRow>{courier(
+                                   u"甲"_s, u"1"_s, u"0.5"_s,
+                                   {u"不取整"_s, u"1"_s, u"0"_s, u""_s, u""_s, u"全程"_s, u"1"_s, u"30"_s}),
                                courier(u"乙"_s, u"2"_s, u"1"_s)}
             << 0 << 0.0 << QStringList{u"0 甲"_s, u">30 乙"_s};
         // 0.03 m³ at 6000 is 5 kg: 甲 pays for 5 kg up to 5 kg.
@@ -142,8 +144,8 @@ private Q_SLOTS:
                                courier(u"乙"_s, u"2"_s, u"1"_s)}
             << 1 << 0.0 << QStringList{u"0 乙"_s, u">1 甲"_s};
         QTest::newRow("a courier without a price is none")
-            << QList<CurveRow>{courier(u"甲"_s, u"不发"_s, u""_s), courier(u"乙"_s, u"2"_s, u"1"_s)} << 0 << 0.0
-            << QStringList{u"0 乙"_s};
+            << QList<CurveRow>{courier(u"甲"_s, u"不发"_s, u""_s), courier(u"乙"_s, u"2"_s, u"1"_s)} << 0
+            << 0.0 << QStringList{u"0 乙"_s};
     }
     void exactCrossovers()
     {
@@ -164,15 +166,17 @@ private Q_SLOTS:
                 weights << piece.to << piece.from + 1e-6;
         }
         for (int c = 0; c < curve.couriers.size(); ++c) {
-            const CurveRow &row =
-                *std::find_if(rows.cbegin(), rows.cend(), [&](const CurveRow &r) { return r.courier == curve.couriers.at(c); });
+            const CurveRow &row = *std::find_if(rows.cbegin(), rows.cend(), [&](const CurveRow &r) {
+                return r.courier == curve.couriers.at(c);
+            });
             for (const double w : std::as_const(weights)) {
                 const std::optional<double> quoted = quotedFee(row, w, m3, level);
                 const std::optional<double> drawn = curve.feeAt(c, w);
-                QVERIFY2(quoted.has_value() == drawn.has_value() && (!quoted || std::abs(*quoted - *drawn) < 1e-6),
-                         qPrintable(u"%1 at %2 kg: quoted %3, curve %4"_s.arg(
-                             curve.couriers.at(c), numberToText(w), quoted ? numberToText(*quoted) : u"none"_s,
-                             drawn ? numberToText(*drawn) : u"none"_s)));
+                QVERIFY2(
+                    quoted.has_value() == drawn.has_value() && (!quoted || std::abs(*quoted - *drawn) < 1e-6),
+                    qPrintable(u"%1 at %2 kg: quoted %3, curve %4"_s.arg(
+                        curve.couriers.at(c), numberToText(w), quoted ? numberToText(*quoted) : u"none"_s,
+                        drawn ? numberToText(*drawn) : u"none"_s)));
             }
         }
         // The cheapest line is the lowest of them all.
@@ -201,13 +205,15 @@ private Q_SLOTS:
                                                   courier(u"乙"_s, u"6"_s, u"1"_s)}
                                << 80.0 << false;
         // As far as 10,000 weights at 0.5 kg reach.
-        QTest::newRow("a million kilograms") << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s, upTo(u"1000000"_s))}
-                                             << 5000.0 << true;
+        QTest::newRow("a million kilograms")
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s, upTo(u"1000000"_s))} << 5000.0 << true;
         // 5,000 steps of half a kilogram, two corners each.
         QTest::newRow("rounded to 0.5 kg, a million kilograms")
-            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s, upTo(u"1000000"_s, u"0.5"_s))} << 2500.0 << true;
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s, upTo(u"1000000"_s, u"0.5"_s))} << 2500.0
+            << true;
         QTest::newRow("a courier without a price stretches nothing")
-            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s), courier(u"乙"_s, u"不发"_s, u""_s, upTo(u"900"_s))}
+            << QList<CurveRow>{courier(u"甲"_s, u"5"_s, u"1"_s),
+                               courier(u"乙"_s, u"不发"_s, u""_s, upTo(u"900"_s))}
             << 50.0 << false;
     }
     void exactCurve_reachesTheMaximumWeightWithinItsPoints()
