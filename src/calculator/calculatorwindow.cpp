@@ -101,7 +101,7 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
         dialog.exec();
     });
-    QAction *access = settings->addAction(u"导入 Access 数据库…"_s, this, [this] {
+    QAction *access = settings->addAction(u"导入 Access 数据库(&A)…"_s, this, [this] {
         importAccessDatabase(Messages::chooseFile(this, u"选择 Access 数据库"_s,
                                                   u"Access 数据库 (*.mdb *.accdb);;所有文件 (*)"_s));
     });

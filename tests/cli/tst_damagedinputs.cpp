@@ -280,9 +280,6 @@ private Q_SLOTS:
             << QStringList{u"sheets"_s, u"%1/70m-empty-strings.xls"_s} << 2 << u"文本太多（超过 500 万条）"_s;
         QTest::newRow("a 200 MB price")
             << QStringList{db, u"create"_s, u"价"_s, u"%1/200mb-price.csv"_s} << 2 << u"文字太多"_s;
-        QTest::newRow("a curve of 500 million weights")
-            << QStringList{db, u"curve"_s, u"南京"_s, u"--step"_s, u"0.0000001"_s} << 2
-            << u"最多 10000 个重量点"_s;
     }
     void budgets_refuseWithTheLimitMet()
     {
