@@ -2,6 +2,7 @@
 
 #include <core/numbertext.h>
 #include <core/schema.h>
+#include <fees/feecurve.h>
 #include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
 
@@ -151,6 +152,14 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const std::optional<double> kilograms = parseWeight(parser.value(step));
     if (!kilograms || *kilograms > MaximumWeight) {
         parsed.error = u"--step 需要一个大于 0、不超过 50 的数字（KG），“%1”不是"_s.arg(parser.value(step));
+        return parsed;
+    }
+    // Each weight of a curve is a line of output: a step that would print
+    // millions of them is a slip of the keyboard.
+    if (curveWeightCount(*kilograms, MaximumWeight) > MaxCurvePoints) {
+        parsed.error = u"--step %1 太小：曲线最多 %2 个重量点，画到 50 KG 步长至少要 %3 KG"_s.arg(
+            parser.value(step), QString::number(MaxCurvePoints),
+            numberToText(MaximumWeight / double(MaxCurvePoints)));
         return parsed;
     }
     o.step = *kilograms;

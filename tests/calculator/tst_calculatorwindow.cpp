@@ -5,6 +5,7 @@
 #include <calculator/browserdialog.h>
 #include <calculator/calculatorwindow.h>
 #include <calculator/databasedialog.h>
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
@@ -15,22 +16,29 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -65,6 +73,7 @@ private Q_SLOTS:
     {
         m_path = m_dir.filePath(u"kuaidishuju.db"_s);
         QFile::remove(m_path);
+        QSettings().remove(u"calculator"_s); // where a first start opens
         QStringList beijing =
             rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"  张三 "_s, u"次日"_s);
         beijing[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
@@ -83,10 +92,19 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_path)); // created empty on first start
         // The caption, then the database in use.
         QCOMPARE(window->windowTitle(), u"Vantor快递费用计算器2.2 — %1"_s.arg(QFileInfo(m_path).fileName()));
-        // Its own size where the screen allows, inside the screen where not.
-        QCOMPARE(window->height(), 682);
-        QVERIFY(window->width() <= 825);
+        // At least its own size where the screen allows, inside the screen
+        // where not, and large enough for the pages without scroll bars of
+        // its own, the results showing every column.
+        QVERIFY(window->height() >= 682 && window->width() >= 825);
         QVERIFY(window->screen()->availableGeometry().contains(window->geometry()));
+        auto *scroll = qobject_cast<QScrollArea *>(window->centralWidget());
+        QVERIFY(scroll);
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        QVERIFY2(
+            results->header()->length() <= results->viewport()->width(),
+            qPrintable(u"%1 of %2"_s.arg(results->viewport()->width()).arg(results->header()->length())));
 
         const QList<std::pair<QString, QString>> buttons{{u"按钮17"_s, u"计算"_s},
                                                          {u"按钮4"_s, u"复制"_s},
@@ -624,6 +642,114 @@ private Q_SLOTS:
         QVERIFY(messages.texts().isEmpty());
         QVERIFY(window->statusBar()->currentMessage().startsWith(u"已经复制到剪切板"_s));
         quiet->setChecked(false);
+    }
+
+    void successBox_offersOnceASessionToStayQuiet()
+    {
+        QSettings().remove(Messages::QuietSuccessKey);
+        QList<bool> offered;
+        bool tick = false;
+        Messages::setHandler([&](Messages::Message &m) {
+            offered << m.offersQuiet;
+            m.quietChosen = tick;
+            return true;
+        });
+        const auto copy = [](CalculatorWindow *window) {
+            QTest::mouseClick(child<QPushButton>(window, u"按钮4"_s), Qt::LeftButton);
+        };
+        {
+            auto window = openWindow();
+            copy(window.get());
+            copy(window.get());
+            QCOMPARE(offered, (QList<bool>{true, false})); // declined: not asked again
+        }
+        // A new session asks again; ticked, the setting and its menu item follow.
+        offered.clear();
+        tick = true;
+        auto window = openWindow();
+        copy(window.get());
+        copy(window.get());
+        QCOMPARE(offered, QList<bool>{true});
+        QVERIFY(QSettings().value(Messages::QuietSuccessKey).toBool());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(u"已经复制到剪切板"_s));
+        auto *settings = child<QMenu>(window.get(), u"settingsMenu"_s);
+        QMetaObject::invokeMethod(settings, "aboutToShow");
+        QVERIFY(window->findChild<QAction *>(u"quietSuccess"_s)->isChecked());
+        Messages::setHandler({});
+        QSettings().remove(Messages::QuietSuccessKey);
+    }
+
+    void menus_reachedByAltKeys()
+    {
+        auto window = openWindow();
+        const QList<QAction *> menus = window->menuBar()->actions();
+        QVERIFY(!menus.isEmpty());
+        for (const QAction *menu : menus) {
+            QVERIFY2(menu->text().contains(u'&'), qPrintable(menu->text()));
+            for (const QAction *item : menu->menu()->actions())
+                QVERIFY2(item->isSeparator() || item->text().contains(u'&'), qPrintable(item->text()));
+        }
+        QCOMPARE(menus.first()->text(), u"设置(&S)"_s);
+    }
+
+    // Every help link and menu item opens its section of the help page; with
+    // no browser to open it, the seller is told where the page is.
+    void help_opensItsSectionOrSaysWhere()
+    {
+        MessageRecorder messages;
+        QList<QUrl> opened;
+        bool browser = true;
+        Messages::setPageOpener([&](const QUrl &url) {
+            opened << url;
+            return browser;
+        });
+        auto window = openWindow();
+        auto *settings = child<QMenu>(window.get(), u"settingsMenu"_s);
+        settings->actions().at(0)->trigger();
+        settings->actions().at(1)->trigger();
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            if (label->text().contains(u"卖家交流群（一）"_s))
+                Q_EMIT label->linkActivated(u"community"_s);
+        }
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened.at(0).fragment(), u"update"_s);
+        QCOMPARE(opened.at(1).fragment(), u"tutorial"_s);
+        QCOMPARE(opened.at(2).fragment(), u"community"_s);
+        QVERIFY(messages.texts().isEmpty());
+
+        // The page is true to the billing rules.
+        QFile page(opened.first().toLocalFile());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString help = QString::fromUtf8(page.readAll());
+        for (const QString &rule : billingRuleNames() + QStringList{u"最低收费"_s})
+            QVERIFY2(help.contains(rule), qPrintable(rule));
+
+        browser = false;
+        settings->actions().at(0)->trigger();
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages.first().icon, Messages::Icon::Warning);
+        QVERIFY(messages.texts().first().contains(QDir::toNativeSeparators(opened.first().toLocalFile())));
+        Messages::setPageOpener({});
+    }
+
+    void geometry_remembersBeingMaximised()
+    {
+        QSettings().remove(u"calculator"_s);
+        {
+            auto window = openWindow();
+            QVERIFY(!window->isMaximized());
+            window->showMaximized();
+            QVERIFY(window->close());
+        }
+        {
+            auto window = openWindow();
+            QVERIFY(window->isMaximized());
+            window->showNormal();
+            QVERIFY(window->close());
+        }
+        auto window = openWindow();
+        QVERIFY(!window->isMaximized());
+        QSettings().remove(u"calculator"_s);
     }
 };
 

@@ -322,6 +322,8 @@ private Q_SLOTS:
         QTest::newRow("unknown level") << QStringList{u"quote"_s, u"北京"_s, u"3"_s, u"--level"_s, u"VIP"_s};
         QTest::newRow("negative weight") << QStringList{u"quote"_s, u"北京"_s, u"-1"_s};
         QTest::newRow("negative row") << QStringList{u"breakdown"_s, u"北京"_s, u"3"_s, u"--row"_s, u"-1"_s};
+        QTest::newRow("curve step giving 10,001 weights")
+            << QStringList{u"curve"_s, u"北京"_s, u"--step"_s, u"0.0049"_s};
     }
     void badUsageAndInput()
     {
@@ -625,6 +627,12 @@ private Q_SLOTS:
                             u"10\t甲\n20\t乙\n"_s);
         QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"火星"_s}, false).status, 1);
         QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0"_s}, false).status, 2);
+        // The finest step allowed: 10,000 weights up to 50 kg.
+        const CliRun finest =
+            run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0.005"_s, u"--json"_s}, false);
+        QCOMPARE(finest.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(finest.out.toUtf8()).object().value(u"weights"_s).toArray().size(),
+                 10000);
     }
 };
 
