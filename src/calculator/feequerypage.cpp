@@ -375,7 +375,7 @@ void FeeQueryPage::ComputeFees()
                                                  (column == FeeQuote::BandSurchargeColumn && notCharged(row));
                                       }});
     m_results->table()->setHighlightedRows(m_quotes.cheapest());
-    m_results->fitColumnsToContents();
+    m_results->fitColumnsToShownRows();
 
     if (rows.isEmpty() && m_destination->text().isEmpty())
         showStatus(u"请先输入目的地"_s);
