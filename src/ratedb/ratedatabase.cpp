@@ -229,6 +229,7 @@ void RateDatabase::close()
     m_cached.clear();
     m_versions.clear();
     m_dataVersion = -1;
+    ++m_revision;
     if (m_engine)
         m_engine->close();
 }
@@ -268,6 +269,7 @@ bool RateDatabase::transact(const QString &failure, const std::function<DbError(
     }
     m_versions.insert(m_countedChanges);
     m_countedChanges.clear();
+    ++m_revision;
     return true;
 }
 

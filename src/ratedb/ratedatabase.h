@@ -123,6 +123,13 @@ public:
     QList<std::shared_ptr<const TemplateRows>> templateRows(const QStringList &names,
                                                             QStringList *failed = nullptr);
 
+    /// A number that moves whenever templates or their rows may have changed
+    /// since it was last read: a write of this program, a write of another
+    /// program or station (one look at the database's version, as
+    /// templateRows() takes), another database used. Rows found before it
+    /// moved are to be found again.
+    qint64 revision();
+
     /// Starts reading every template not held in memory, or changed in the
     /// database since it was read, on threads of their own, so that the next
     /// search finds them there; templateRows() waits for them. Cheap when
@@ -238,6 +245,7 @@ private:
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
     qint64 m_dataVersion = -1;
+    qint64 m_revision = 0;
     std::future<Preloaded> m_preload;
     std::shared_ptr<std::atomic_bool> m_preloadCancelled;
 };

@@ -143,6 +143,13 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
     return result;
 }
 
+qint64 RateDatabase::revision()
+{
+    if (isOpen() || open())
+        refreshChangedTemplates();
+    return m_revision;
+}
+
 void RateDatabase::preloadTemplateRows()
 {
     if (m_preload.valid()) {
@@ -230,6 +237,7 @@ void RateDatabase::refreshChangedTemplates()
     const std::optional<qint64> read = m_engine->dataVersion();
     if (!read) {
         m_cached.clear();
+        ++m_revision;
         return;
     }
     const qint64 version = *read;
@@ -237,6 +245,7 @@ void RateDatabase::refreshChangedTemplates()
         return;
     const bool first = m_dataVersion < 0;
     m_dataVersion = version;
+    ++m_revision;
     const QHash<QString, qint64> counters = changeCountersOf(*m_engine);
     // Changed, but no template says it was: the writer was another program.
     if (!first && counters == m_versions) {

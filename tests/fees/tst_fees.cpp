@@ -5,6 +5,7 @@
 #include <fees/feequery.h>
 #include <fees/feequote.h>
 #include <fees/feequotes.h>
+#include <fees/livesearch.h>
 #include <ratedb/ratedatabase.h>
 
 #include <QTemporaryDir>
@@ -564,6 +565,55 @@ private Q_SLOTS:
         for (const MatchedRateRow &row : rows)
             listed << row.templateName + u':' + row.cell(ColumnRegion) + u':' + matchKindText(row.match);
         QCOMPARE(listed, found);
+    }
+
+    // A search made before a change prices the rows as they are after it,
+    // whoever changed them: this program, another program on the file (the
+    // command line's create --replace, a plain SQL tool), or a template made
+    // after a search on a new database.
+    void liveSearch_pricesRowsAsTheyAreNow_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("fee"); // 深圳, 1 kg, after the change
+        QTest::newRow("row edited here") << u"edit"_s << u"6.3"_s;
+        QTest::newRow("template replaced by another program") << u"replace"_s << u"5"_s;
+        QTest::newRow("row edited by a plain SQL tool") << u"sql"_s << u"7"_s;
+        QTest::newRow("template made after the search") << u"create"_s << u"4"_s;
+    }
+    void liveSearch_pricesRowsAsTheyAreNow()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, fee);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        // 首重 3.5 + 其他 3 for 1 kg.
+        const QList<QStringList> rows{rateRow(u"1"_s, u"深圳市"_s, u"3.5"_s, u"1.5"_s)};
+        if (change != u"create")
+            createRateTemplate(path, u"中通"_s, rows);
+        RateDatabase db(path);
+        RateDatabase other(path); // another program on the same file
+        LiveSearch search(db);
+        search.search(u"深圳"_s);
+        QCOMPARE(search.rows().size(), change == u"create" ? 0 : 1);
+        QVERIFY(!search.refresh()); // nothing changed
+
+        if (change == u"edit") {
+            QVERIFY(db.updateRows(u"中通"_s, {{u"首重价格"_s, u"3.3"_s}}, u"1"_s));
+        } else if (change == u"replace") {
+            QVERIFY(other.replaceTemplate(u"中通"_s, RateColumns(),
+                                          {rateRow(u"1"_s, u"深圳市"_s, u"2"_s, u"1"_s)}));
+        } else if (change == u"sql") {
+            execSql(path, {u"UPDATE \"中通\" SET \"首重价格\" = '4'"_s});
+        } else {
+            QVERIFY(other.createTemplate(u"中通"_s, RateColumns(),
+                                         {rateRow(u"1"_s, u"广东深圳"_s, u"1"_s, u"1"_s)}));
+        }
+        QVERIFY(search.refresh());
+        QCOMPARE(search.templates(), QStringList{u"中通"_s});
+        const FeeQuotes quotes = ComputeFees(search.rows(), 1, u"原参数价格");
+        QCOMPARE(quotes.size(), 1);
+        QCOMPARE(quotes.cell(0, 2), fee);
+        QVERIFY(!search.refresh());
     }
 };
 
