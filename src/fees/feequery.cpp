@@ -4,6 +4,7 @@
 #include <core/schema.h>
 #include <core/tolerance.h>
 #include <ratedb/ratedatabase.h>
+#include <regions/regionnames.h>
 #include <regions/regiontable.h>
 
 #include <vector>
@@ -13,14 +14,6 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 namespace {
-
-// Longest first, so that "广西壮族自治区" loses "壮族自治区", not "自治区".
-const QStringList &provinceSuffixes()
-{
-    static const QStringList suffixes{u"维吾尔自治区"_s, u"壮族自治区"_s, u"回族自治区"_s, u"特别行政区"_s,
-                                      u"自治区"_s,       u"省"_s,         u"市"_s};
-    return suffixes;
-}
 
 // Upper-case ASCII letters lowered, as LIKE compares them; all else as it is.
 QString foldAscii(QString text)
@@ -36,15 +29,31 @@ QString foldAscii(QString text)
 
 bool isProvinceRegion(QStringView region, QStringView province)
 {
-    region = region.trimmed();
-    for (const QString &suffix : provinceSuffixes()) {
-        if (region.endsWith(suffix) && region.size() > suffix.size()) {
-            region.chop(suffix.size());
-            break;
-        }
-    }
-    return region == province;
+    return withoutProvinceSuffix(region) == province;
 }
+
+namespace {
+
+// Whether row @p row is no match for @p needle because its 地区 excludes it,
+// or excludes the city the destination resolves to.
+bool excludedFrom(const TemplateRows &rows, qsizetype row, QStringView needle, QStringView city)
+{
+    const RegionNames *group = rows.regionGroup(row);
+    return group && (group->excludes(needle) || group->excludes(city));
+}
+
+// Whether row @p row stands for all of @p province but @p city: a province
+// row, or a group that names the province and does not exclude the city.
+bool coversProvince(const TemplateRows &rows, qsizetype row, QStringView province, QStringView city)
+{
+    if (rows.regionIsNull(row))
+        return false;
+    if (const RegionNames *group = rows.regionGroup(row))
+        return group->provinces.contains(province) && !group->excludes(city);
+    return isProvinceRegion(rows.region(row), province);
+}
+
+} // namespace
 
 QString OrderDestination::key() const
 {
@@ -70,11 +79,11 @@ OrderDestination orderDestination(const QString &text)
 
 qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination)
 {
-    const auto firstContaining = [&rows](QStringView needle) {
+    const auto firstContaining = [&rows, &destination](QStringView needle) {
         qsizetype first = -1;
         if (!needle.isEmpty()) {
-            rows.forEachRegionContaining(needle, [&first](qsizetype row) {
-                if (first < 0)
+            rows.forEachRegionContaining(needle, [&](qsizetype row) {
+                if (first < 0 && !excludedFrom(rows, row, needle, destination.city))
                     first = row;
             });
         }
@@ -85,7 +94,7 @@ qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination
     if (const qsizetype row = firstContaining(destination.city); row >= 0)
         return row;
     for (qsizetype row = 0; row < rows.rowCount(); ++row) {
-        if (!rows.regionIsNull(row) && isProvinceRegion(rows.region(row), destination.province))
+        if (coversProvince(rows, row, destination.province, destination.city))
             return row;
     }
     return -1;
@@ -121,10 +130,15 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
         }
         return matched.size() > before;
     };
+    // A row whose 地区 excludes the text or its city ("广东(深圳除外)" for
+    // 深圳) is not found by it.
     const auto addContaining = [&](const std::shared_ptr<const TemplateRows> &rows, MatchKind kind,
                                    QStringView text) {
         const qsizetype before = matched.size();
-        rows->forEachRegionContaining(text, [&](qsizetype row) { matched.append(source, row, kind); });
+        rows->forEachRegionContaining(text, [&](qsizetype row) {
+            if (!excludedFrom(*rows, row, text, city))
+                matched.append(source, row, kind);
+        });
         return matched.size() > before;
     };
     for (const std::shared_ptr<const TemplateRows> &rows : sources) {
@@ -138,8 +152,7 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
             continue;
         if (!city.isEmpty() && addContaining(rows, MatchKind::City, city))
             continue;
-        addWhere(rows, MatchKind::Province,
-                 [&](qsizetype r) { return isProvinceRegion(rows->region(r), province); });
+        addWhere(rows, MatchKind::Province, [&](qsizetype r) { return coversProvince(*rows, r, province, city); });
     }
     return matched;
 }

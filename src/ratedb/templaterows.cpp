@@ -135,6 +135,10 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
         }
         if (folding)
             rows->m_foldedRegions.append(foldAscii(region));
+        if (!rows->m_nullRegion.last() && mayNameSeveralPlaces(region)) {
+            if (RegionNames names = readRegionNames(region); names.isGroup())
+                rows->m_groups.insert(quint32(rows->m_regions.size() - 1), std::move(names));
+        }
 
         key.clear();
         for (int column = ColumnProvince; column < PricedColumnCount; ++column)

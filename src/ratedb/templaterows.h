@@ -1,6 +1,7 @@
 #pragma once
 
 #include <core/schema.h>
+#include <regions/regionnames.h>
 
 #include <QHash>
 #include <QList>
@@ -48,6 +49,15 @@ public:
     }
     /// Whether the row's 地区 is NULL in the file, which LIKE matches nowhere.
     bool regionIsNull(qsizetype row) const { return m_nullRegion.at(row); }
+    /// What the row's 地区 names when it names several places or excludes
+    /// some ("山东、天津", "江浙沪", "广东(深圳除外)"); null for one plain place.
+    const RegionNames *regionGroup(qsizetype row) const
+    {
+        if (m_groups.isEmpty())
+            return nullptr;
+        const auto it = m_groups.constFind(quint32(row));
+        return it == m_groups.cend() ? nullptr : &*it;
+    }
 
     /// The combination of the row's other cells.
     quint32 combination(qsizetype row) const { return m_combinationOf.at(row); }
@@ -119,6 +129,7 @@ private:
     Pool m_regions;
     Pool m_foldedRegions; // empty when no 地区 holds an upper-case ASCII letter
     QList<bool> m_nullRegion;
+    QHash<quint32, RegionNames> m_groups; // by row: the rows whose 地区 is a group
     QList<quint32> m_combinationOf;
     QList<QStringList> m_combinations;
     QList<double> m_combinationNumbers; // PricedColumnCount a combination

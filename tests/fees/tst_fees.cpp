@@ -567,6 +567,82 @@ private Q_SLOTS:
         QCOMPARE(listed, found);
     }
 
+    // Rows whose 地区 names several regions, in full or in short, or
+    // excludes some: found by contains unless the exclusion names the text
+    // or its city, and by the province fallback when they name the
+    // province and do not exclude the city.
+    void destinationSearch_groupRows_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("found"); // template:地区:匹配方式
+        const QString beijing = u"甲:山东、天津、江苏、河北、北京:省份"_s;
+        QTest::newRow("the city's own row, not the row excluding it")
+            << u"深圳"_s << false << QStringList{u"甲:深圳:地区"_s};
+        QTest::newRow("the same, exact") << u"深圳"_s << true << QStringList{u"甲:深圳:地区"_s};
+        QTest::newRow("an address in the excluded city")
+            << u"广东省深圳市南山区"_s << false << QStringList{u"甲:深圳:城市"_s};
+        QTest::newRow("another city of the province")
+            << u"广州"_s << false
+            << QStringList{u"甲:广东(深圳除外):省份"_s, u"乙:广东省（除深圳、珠海外）:省份"_s};
+        QTest::newRow("excluded by one template only")
+            << u"珠海"_s << false << QStringList{u"甲:广东(深圳除外):省份"_s};
+        QTest::newRow("the province typed") << u"广东"_s << false
+                                            << QStringList{u"甲:广东(深圳除外):地区"_s,
+                                                           u"乙:广东省（除深圳、珠海外）:地区"_s};
+        QTest::newRow("a short form") << u"杭州"_s << false << QStringList{u"甲:江浙沪:省份"_s};
+        QTest::newRow("a municipality in a short form")
+            << u"上海市"_s << false << QStringList{u"甲:江浙沪:省份"_s};
+        QTest::newRow("two groups name the province, an address its city")
+            << u"南京"_s << false
+            << QStringList{u"甲:江浙沪:省份"_s, beijing, u"乙:江苏省 南京市:地区"_s};
+        QTest::newRow("an address names no whole province")
+            << u"苏州"_s << false << QStringList{u"甲:江浙沪:省份"_s, beijing};
+        QTest::newRow("provinces listed and 京津冀")
+            << u"石家庄"_s << false << QStringList{beijing, u"乙:京津冀:省份"_s};
+        QTest::newRow("no fallback when exact") << u"石家庄"_s << true << QStringList();
+    }
+    void destinationSearch_groupRows()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, found);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        createRateTemplate(path, u"甲"_s,
+                           {rateRow(u"1"_s, u"深圳"_s, u"8"_s, u"4"_s),
+                            rateRow(u"2"_s, u"广东(深圳除外)"_s, u"9"_s, u"4"_s),
+                            rateRow(u"3"_s, u"江浙沪"_s, u"6"_s, u"2"_s),
+                            rateRow(u"4"_s, u"山东、天津、江苏、河北、北京"_s, u"7"_s, u"3"_s)});
+        createRateTemplate(path, u"乙"_s,
+                           {rateRow(u"1"_s, u"江苏省 南京市"_s, u"5"_s, u"2"_s),
+                            rateRow(u"2"_s, u"广东省（除深圳、珠海外）"_s, u"9"_s, u"4"_s),
+                            rateRow(u"3"_s, u"京津冀"_s, u"8"_s, u"3"_s)});
+        RateDatabase db(path);
+        const QStringList names{u"甲"_s, u"乙"_s};
+        const QList<MatchedRateRow> rows = DestinationSearch(
+            db, names, destination, nullptr, exact ? SearchScope::Exact : SearchScope::WithFallback);
+        QStringList listed;
+        for (const MatchedRateRow &row : rows)
+            listed << row.templateName + u':' + row.cell(ColumnRegion) + u':' + matchKindText(row.match);
+        QCOMPARE(listed, found);
+
+        // An order to the same place is priced by the first of those rows
+        // in every template, as batch quotes, bill checks and curves pick it.
+        if (exact)
+            return;
+        const QList<std::shared_ptr<const TemplateRows>> templates = db.templateRows(names);
+        const OrderDestination order = orderDestination(destination);
+        for (qsizetype t = 0; t < names.size(); ++t) {
+            const qsizetype row = orderRow(*templates.at(t), order);
+            const auto first = std::find_if(found.cbegin(), found.cend(), [&](const QString &f) {
+                return f.startsWith(names.at(t) + u':');
+            });
+            QCOMPARE(row < 0 ? QString() : names.at(t) + u':' + templates.at(t)->region(row),
+                     first == found.cend() ? QString() : first->section(u':', 0, 1));
+        }
+    }
+
     // A search made before a change prices the rows as they are after it,
     // whoever changed them: this program, another program on the file (the
     // command line's create --replace, a plain SQL tool), or a template made
