@@ -31,7 +31,7 @@ FeeCurve ComputeFeeCurve(const QList<std::shared_ptr<const TemplateRows>> &templ
             continue;
         const quint32 combination = rows->combination(row);
         const bool ownFirstPriced =
-            leadingNumber(rows->combinationCells(combination).at(ColumnFirstWeight)).has_value();
+            leadingNumber(rows->combinationCell(combination, ColumnFirstWeight)).has_value();
         const BillingRules courierRules = rules.value(rows->name());
         QList<std::optional<double>> fees;
         fees.reserve(curve.weights.size());
