@@ -104,6 +104,15 @@ public:
     virtual QString checkNames(const QString &name, const QStringList &columns) const = 0;
     /// Every column and row of a table, in table order.
     virtual std::unique_ptr<RowCursor> readTable(const QString &name) = 0;
+    /// The key and the 地区 of every row of a table, in table order, the
+    /// keys going up; null where rows have no such key (a search then waits
+    /// for whole rows).
+    virtual std::unique_ptr<RowCursor> readRegions(const QString &) { return nullptr; }
+    /// Every column of the rows of a table whose keys are @p keys, in table
+    /// order; null where rows have no keys, or for too many keys at once.
+    virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &) { return nullptr; }
+    /// Keeps few pages in memory: for a connection that reads each once.
+    virtual void keepFewPages() {}
     /// Creates table @p name (every column TEXT) holding @p rows, inside the
     /// running transaction.
     virtual DbError createTable(const QString &name, const QStringList &columns,

@@ -73,6 +73,7 @@ bool RateDatabase::restoreBackup(const QString &name)
     if (const DbError error = m_engine->restore(*backup); error.isError())
         return fail(u"恢复备份 %1 失败"_s.arg(name), error);
     m_cached.clear();
+    m_regionsOnly.clear();
     ++m_revision;
     m_checked = false;
     // Every template counts as changed, beyond any version seen before, so

@@ -3,10 +3,15 @@
 // What the files of RateDatabase share: its log and the change counters.
 
 #include "engine.h"
+#include "ratedatabase.h"
 
 #include <QHash>
 #include <QLoggingCategory>
 #include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRateDb)
 
@@ -20,5 +25,16 @@ QHash<QString, qint64> changeCountersOf(Engine &engine);
 inline constexpr QStringView SetChangeSql =
     u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, ?) "
     u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = excluded.\"版本\"";
+
+// The 地区 texts the threads reading in the background have read so far:
+// a search takes them as soon as every thread has read its share.
+struct RateDatabase::PreloadProgress
+{
+    std::mutex mutex;
+    std::condition_variable regionsRead;
+    QHash<QString, Cached> regions;
+    int sharesReadingRegions = 0;
+    std::atomic_bool cancelled = false;
+};
 
 } // namespace Kuaidi

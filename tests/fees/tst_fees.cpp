@@ -8,6 +8,7 @@
 #include <fees/livesearch.h>
 #include <ratedb/ratedatabase.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -641,6 +642,64 @@ private Q_SLOTS:
             QCOMPARE(row < 0 ? QString() : names.at(t) + u':' + templates.at(t)->region(row),
                      first == found.cend() ? QString() : first->section(u':', 0, 1));
         }
+    }
+
+    // A search typed the instant the database is opened, while its rows are
+    // still being read, finds and prices what the same search finds once
+    // every row is read: few rows found (read alone), most of them (read
+    // whole), groups, exclusions, ASCII letters in any case, IDs that are
+    // not the rows' numbers.
+    void destinationSearch_whileRowsAreRead_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::newRow("a city") << u"南京"_s;
+        QTest::newRow("a city excluded by a group") << u"深圳"_s;
+        QTest::newRow("a province") << u"江"_s;
+        QTest::newRow("ASCII in another case") << u"HONG kong"_s;
+        QTest::newRow("every row") << QString();
+        QTest::newRow("nowhere") << u"火星"_s;
+    }
+    void destinationSearch_whileRowsAreRead()
+    {
+        QFETCH(QString, destination);
+        static QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.db"_s);
+        const QStringList names{u"甲"_s, u"乙"_s, u"丙"_s, u"丁"_s};
+        if (!QFile::exists(path)) {
+            const QStringList regions{u"北京"_s, u"江苏南京"_s, u"江西南昌"_s, u"广东(深圳除外)"_s,
+                                      u"深圳"_s, u"江浙沪"_s, u"Hong Kong 香港"_s, u"浙江杭州"_s};
+            RateDatabase writer(path);
+            for (qsizetype t = 0; t < names.size(); ++t) {
+                QList<QStringList> rows;
+                for (int r = 0; r < 6000; ++r) {
+                    const QString region = regions.at(r % regions.size());
+                    rows << rateRow(t == 1 && r % 7 == 0 ? u"x%1"_s.arg(r) : QString::number(r + 1),
+                                    r < regions.size() ? region : region + QString::number(r),
+                                    QString::number(5 + (r + t) % 9), QString::number(1 + r % 3), u"1"_s,
+                                    u"2"_s, u"3"_s, u"电话%1"_s.arg(t));
+                }
+                QVERIFY2(writer.createTemplate(names.at(t), RateColumns(), rows), qPrintable(writer.lastError()));
+            }
+        }
+        const auto listed = [&](RateDatabase &db) {
+            const MatchedRows rows = DestinationSearch(db, names, destination);
+            const FeeQuotes quotes = ComputeFees(rows, 2.5, u"原参数价格"_s);
+            QStringList list;
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                list << rows.templateName(i) + u':' + rows.cell(i, ColumnId) + u':' + rows.cell(i, ColumnRegion) +
+                            u':' + matchKindText(rows.match(i)) + u':' + rows.cell(i, ColumnContact);
+            }
+            for (qsizetype i = 0; i < quotes.size(); ++i)
+                list << quotes.cell(i, 0) + u'=' + quotes.cell(i, 2);
+            return list;
+        };
+        RateDatabase whole(path);
+        whole.templateRows(names);
+        const QStringList expected = listed(whole);
+        RateDatabase db(path);
+        db.preloadTemplateRows();
+        QCOMPARE(listed(db), expected);
+        QCOMPARE(listed(db), expected); // and again, once more is read
     }
 
     // A search made before a change prices the rows as they are after it,
