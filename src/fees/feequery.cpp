@@ -168,7 +168,8 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
             continue;
         if (rows->hasCells()) {
             const quint32 source = matched.addSource(rows);
-            findRows(*rows, resolved, [&](qsizetype row, MatchKind kind) { matched.append(source, row, kind); });
+            findRows(*rows, resolved,
+                     [&](qsizetype row, MatchKind kind) { matched.append(source, row, kind); });
             continue;
         }
         // A template still being read: its 地区 texts answer the search, and
@@ -181,8 +182,9 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
         for (const auto &[row, kind] : found)
             foundRows << row;
         // Most of a template is read whole: faster than row by row.
-        std::shared_ptr<const TemplateRows> cells =
-            qsizetype(found.size()) * 4 <= rows->rowCount() ? database.rowsWithCells(*rows, foundRows) : nullptr;
+        std::shared_ptr<const TemplateRows> cells = qsizetype(found.size()) * 4 <= rows->rowCount()
+                                                        ? database.rowsWithCells(*rows, foundRows)
+                                                        : nullptr;
         if (cells) {
             const quint32 source = matched.addSource(cells);
             for (qsizetype i = 0; i < qsizetype(found.size()); ++i)

@@ -110,7 +110,10 @@ public:
     virtual std::unique_ptr<RowCursor> readRegions(const QString &) { return nullptr; }
     /// Every column of the rows of a table whose keys are @p keys, in table
     /// order; null where rows have no keys, or for too many keys at once.
-    virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &) { return nullptr; }
+    virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &)
+    {
+        return nullptr;
+    }
     /// Keeps few pages in memory: for a connection that reads each once.
     virtual void keepFewPages() {}
     /// Creates table @p name (every column TEXT) holding @p rows, inside the

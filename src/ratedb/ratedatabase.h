@@ -136,7 +136,8 @@ public:
     /// rows alone, in that order. Nothing when the template changed since
     /// its 地区 texts were read, or the rows cannot be read so; templateRows()
     /// then reads it whole.
-    std::shared_ptr<const TemplateRows> rowsWithCells(const TemplateRows &regions, const QList<qsizetype> &rows);
+    std::shared_ptr<const TemplateRows> rowsWithCells(const TemplateRows &regions,
+                                                      const QList<qsizetype> &rows);
     /// Whether templates are being read in the background.
     bool isReadingRows();
 
@@ -263,7 +264,7 @@ private:
     /// What the threads reading in the background have read so far.
     struct PreloadProgress;
     QHash<QString, Cached> m_cached;
-    QHash<QString, Cached> m_regionsOnly; // 地区 texts alone, while the rest is read
+    QHash<QString, Cached> m_regionsOnly;    // 地区 texts alone, while the rest is read
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
     qint64 m_dataVersion = -1;

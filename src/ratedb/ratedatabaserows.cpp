@@ -286,7 +286,8 @@ void RateDatabase::preloadTemplateRows()
     // share nothing with this object but the database and the progress.
     // The change counters are read in the same transaction as the rows, so
     // that a template changed meanwhile is known to be older than the file.
-    const int shares = int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(names.size(), 4)));
+    const int shares =
+        int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(names.size(), 4)));
     m_progress = std::make_shared<PreloadProgress>();
     m_progress->sharesReadingRegions = shares;
     m_preloadOutsideWrites = m_outsideWrites;

@@ -196,7 +196,8 @@ public:
 
     std::unique_ptr<RowCursor> readRegions(const QString &name) override
     {
-        return query(SelectRegionsSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))), {});
+        return query(SelectRegionsSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))),
+                     {});
     }
 
     std::unique_ptr<RowCursor> readRowsByKey(const QString &name, const QList<qint64> &keys) override

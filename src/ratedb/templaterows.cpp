@@ -111,7 +111,8 @@ const QString &TemplateRows::combinationCell(quint32 combination, int column) co
     static const QString none;
     if (column < ColumnFirstWeight || column >= PricedColumnCount)
         return none;
-    return m_texts.at(m_combinationTexts.at(qsizetype(combination) * PricedCellCount + column - ColumnFirstWeight));
+    return m_texts.at(
+        m_combinationTexts.at(qsizetype(combination) * PricedCellCount + column - ColumnFirstWeight));
 }
 
 QStringList TemplateRows::combinationCells(quint32 combination) const

@@ -63,9 +63,8 @@ public:
     /// Whether the row's 地区 is NULL in the file, which LIKE matches nowhere.
     bool regionIsNull(qsizetype row) const
     {
-        return m_noRegions ||
-               (!m_nullRegions.isEmpty() &&
-                std::binary_search(m_nullRegions.cbegin(), m_nullRegions.cend(), qint32(row)));
+        return m_noRegions || (!m_nullRegions.isEmpty() &&
+                               std::binary_search(m_nullRegions.cbegin(), m_nullRegions.cend(), qint32(row)));
     }
     /// What the row's 地区 names when it names several places or excludes
     /// some ("山东、天津", "江浙沪", "广东(深圳除外)"); null for one plain place.
@@ -161,15 +160,15 @@ private:
     Pool m_regions;
     Pool m_foldedRegions; // empty when no 地区 holds an upper-case ASCII letter
     bool m_folding = false;
-    bool m_noRegions = false; // the table has no 地区 column
-    QList<qint32> m_nullRegions; // rows whose 地区 is NULL, in order
+    bool m_noRegions = false;             // the table has no 地区 column
+    QList<qint32> m_nullRegions;          // rows whose 地区 is NULL, in order
     QHash<quint32, RegionNames> m_groups; // by row: the rows whose 地区 is a group
     QList<qint64> m_keys;                 // by row, for rows of 地区 texts alone
 
-    QStringList m_texts;               // every distinct text of the cells below
-    QList<quint32> m_placeTexts;       // 省区 and 市等级 of each pair, by number in m_texts
-    QList<quint32> m_placeOf;          // by row
-    QList<quint32> m_combinationTexts; // PricedCellCount a combination, by number in m_texts
+    QStringList m_texts;                // every distinct text of the cells below
+    QList<quint32> m_placeTexts;        // 省区 and 市等级 of each pair, by number in m_texts
+    QList<quint32> m_placeOf;           // by row
+    QList<quint32> m_combinationTexts;  // PricedCellCount a combination, by number in m_texts
     QList<double> m_combinationNumbers; // PricedColumnCount a combination
     QList<quint32> m_combinationOf;     // by row
 };

@@ -40,9 +40,8 @@ constexpr std::array<std::pair<QStringView, QStringView>, 22> ShortForms{{
 }};
 
 // Longest first, so that "广西壮族自治区" loses "壮族自治区", not "自治区".
-constexpr std::array<QStringView, 7> ProvinceSuffixes{u"维吾尔自治区", u"壮族自治区", u"回族自治区",
-                                                      u"特别行政区",   u"自治区",     u"省",
-                                                      u"市"};
+constexpr std::array<QStringView, 7> ProvinceSuffixes{
+    u"维吾尔自治区", u"壮族自治区", u"回族自治区", u"特别行政区", u"自治区", u"省", u"市"};
 
 // What starts and ends an exclusion: "除深圳外", "不含深圳", "深圳除外".
 constexpr std::array<QStringView, 5> ExclusionStarts{u"除了", u"不包括", u"不包含", u"不含", u"除"};

@@ -208,7 +208,8 @@ void ReportList::fitColumnsToShownRows()
             title = header()->sectionSizeHint(c);
         int width = qMax(title, m_handWidths.value(c));
         for (int r = first; r <= last; ++r) {
-            const bool bold = m_model->isHighlighted(r) || m_model->cellTone(r, c) != TextTableModel::Tone::Plain;
+            const bool bold =
+                m_model->isHighlighted(r) || m_model->cellTone(r, c) != TextTableModel::Tone::Plain;
             width = qMax(width, cellWidth(m_model->cell(r, c), bold));
         }
         if (width != columnWidth(c))

@@ -67,7 +67,7 @@ private:
     TextTableModel *m_model = nullptr;
     bool m_fitsShownRows = false;
     bool m_settingWidths = false;
-    QList<int> m_titleWidths;  // by column; 0 until measured
+    QList<int> m_titleWidths;     // by column; 0 until measured
     QHash<int, int> m_handWidths; // columns the seller resized, by column
     mutable QHash<std::pair<QString, bool>, int> m_textWidths;
 };

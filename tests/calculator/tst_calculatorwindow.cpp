@@ -537,7 +537,7 @@ private Q_SLOTS:
         auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
         const auto editFirstWeight = [&](const QString &price) {
             pages->setCurrentIndex(2);
-            child<QComboBox>(window.get(), u"组合框3"_s)->setCurrentIndex(0); // 圆通快递
+            child<QComboBox>(window.get(), u"组合框3"_s)->setCurrentIndex(0);             // 圆通快递
             rightClickRow(child<ReportList>(window.get(), u"超级列表框1_公司模板"_s), 0); // 北京
             child<QLineEdit>(window.get(), u"编辑框_首重价格"_s)->setText(price);
             QTest::mouseClick(child<QPushButton>(window.get(), u"按钮5"_s), Qt::LeftButton);
@@ -553,11 +553,13 @@ private Q_SLOTS:
 
         editFirstWeight(u"8"_s);
         rightClickRow(results, 0);
-        QVERIFY(child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().contains(u"总费用为：11元"_s));
+        QVERIFY(
+            child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().contains(u"总费用为：11元"_s));
         QCOMPARE(results->cell(0, 2), u"11"_s);
 
         RateDatabase other(m_path);
-        QVERIFY(other.replaceTemplate(u"中通快递"_s, RateColumns(), {rateRow(u"1"_s, u"北京"_s, u"5"_s, u"1"_s)}));
+        QVERIFY(other.replaceTemplate(u"中通快递"_s, RateColumns(),
+                                      {rateRow(u"1"_s, u"北京"_s, u"5"_s, u"1"_s)}));
         child<QLineEdit>(window.get(), u"编辑框_货物重量"_s)->setText(u"2"_s);
         QCOMPARE(columnTexts(results, 2), (QStringList{u"16"_s, u"20"_s, u"9"_s}));
     }

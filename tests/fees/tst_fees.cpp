@@ -588,15 +588,14 @@ private Q_SLOTS:
             << QStringList{u"甲:广东(深圳除外):省份"_s, u"乙:广东省（除深圳、珠海外）:省份"_s};
         QTest::newRow("excluded by one template only")
             << u"珠海"_s << false << QStringList{u"甲:广东(深圳除外):省份"_s};
-        QTest::newRow("the province typed") << u"广东"_s << false
-                                            << QStringList{u"甲:广东(深圳除外):地区"_s,
-                                                           u"乙:广东省（除深圳、珠海外）:地区"_s};
+        QTest::newRow("the province typed")
+            << u"广东"_s << false
+            << QStringList{u"甲:广东(深圳除外):地区"_s, u"乙:广东省（除深圳、珠海外）:地区"_s};
         QTest::newRow("a short form") << u"杭州"_s << false << QStringList{u"甲:江浙沪:省份"_s};
         QTest::newRow("a municipality in a short form")
             << u"上海市"_s << false << QStringList{u"甲:江浙沪:省份"_s};
         QTest::newRow("two groups name the province, an address its city")
-            << u"南京"_s << false
-            << QStringList{u"甲:江浙沪:省份"_s, beijing, u"乙:江苏省 南京市:地区"_s};
+            << u"南京"_s << false << QStringList{u"甲:江浙沪:省份"_s, beijing, u"乙:江苏省 南京市:地区"_s};
         QTest::newRow("an address names no whole province")
             << u"苏州"_s << false << QStringList{u"甲:江浙沪:省份"_s, beijing};
         QTest::newRow("provinces listed and 京津冀")
@@ -666,8 +665,8 @@ private Q_SLOTS:
         const QString path = dir.filePath(u"big.db"_s);
         const QStringList names{u"甲"_s, u"乙"_s, u"丙"_s, u"丁"_s};
         if (!QFile::exists(path)) {
-            const QStringList regions{u"北京"_s, u"江苏南京"_s, u"江西南昌"_s, u"广东(深圳除外)"_s,
-                                      u"深圳"_s, u"江浙沪"_s, u"Hong Kong 香港"_s, u"浙江杭州"_s};
+            const QStringList regions{u"北京"_s, u"江苏南京"_s, u"江西南昌"_s,       u"广东(深圳除外)"_s,
+                                      u"深圳"_s, u"江浙沪"_s,   u"Hong Kong 香港"_s, u"浙江杭州"_s};
             RateDatabase writer(path);
             for (qsizetype t = 0; t < names.size(); ++t) {
                 QList<QStringList> rows;
@@ -678,7 +677,8 @@ private Q_SLOTS:
                                     QString::number(5 + (r + t) % 9), QString::number(1 + r % 3), u"1"_s,
                                     u"2"_s, u"3"_s, u"电话%1"_s.arg(t));
                 }
-                QVERIFY2(writer.createTemplate(names.at(t), RateColumns(), rows), qPrintable(writer.lastError()));
+                QVERIFY2(writer.createTemplate(names.at(t), RateColumns(), rows),
+                         qPrintable(writer.lastError()));
             }
         }
         const auto listed = [&](RateDatabase &db) {
@@ -686,8 +686,9 @@ private Q_SLOTS:
             const FeeQuotes quotes = ComputeFees(rows, 2.5, u"原参数价格"_s);
             QStringList list;
             for (qsizetype i = 0; i < rows.size(); ++i) {
-                list << rows.templateName(i) + u':' + rows.cell(i, ColumnId) + u':' + rows.cell(i, ColumnRegion) +
-                            u':' + matchKindText(rows.match(i)) + u':' + rows.cell(i, ColumnContact);
+                list << rows.templateName(i) + u':' + rows.cell(i, ColumnId) + u':' +
+                            rows.cell(i, ColumnRegion) + u':' + matchKindText(rows.match(i)) + u':' +
+                            rows.cell(i, ColumnContact);
             }
             for (qsizetype i = 0; i < quotes.size(); ++i)
                 list << quotes.cell(i, 0) + u'=' + quotes.cell(i, 2);

@@ -27,7 +27,7 @@ TextTableModel::RowSource shortRowsThenALongOne(int rows)
 int shownRowsNeed(ReportList &list, int column)
 {
     list.header()->setResizeContentsPrecision(0); // the rows on screen, no others
-    const QAbstractItemView &view = list; // where the measure is public
+    const QAbstractItemView &view = list;         // where the measure is public
     return qMax(view.sizeHintForColumn(column), list.header()->sectionSizeHint(column));
 }
 
