@@ -163,7 +163,7 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
     }
     std::vector<std::pair<qsizetype, MatchKind>> found;
     QList<qsizetype> foundRows;
-    for (std::shared_ptr<const TemplateRows> rows : sources) {
+    for (const std::shared_ptr<const TemplateRows> &rows : sources) {
         if (!rows)
             continue;
         if (rows->hasCells()) {

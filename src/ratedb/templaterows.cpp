@@ -139,7 +139,7 @@ void TemplateRows::appendRegion(QByteArrayView text, bool isNull, QStringDecoder
         m_foldedRegions.append(foldAscii(region));
     if (!isNull && mayNameSeveralPlaces(region)) {
         if (RegionNames names = readRegionNames(region); names.isGroup())
-            m_groups.insert(quint32(row), std::move(names));
+            m_groups.insert(quint32(row), names);
     }
 }
 
