@@ -46,7 +46,7 @@ QList<CurveRow> destinationCurveRows(const QList<std::shared_ptr<const TemplateR
         const quint32 combination = rows->combination(row);
         const double *numbers = rows->combinationNumbers(combination);
         found.append({rows->name(), QList<double>(numbers, numbers + PricedColumnCount),
-                      leadingNumber(rows->combinationCells(combination).at(ColumnFirstWeight)).has_value(),
+                      leadingNumber(rows->combinationCell(combination, ColumnFirstWeight)).has_value(),
                       rules.value(rows->name())});
     }
     return found;

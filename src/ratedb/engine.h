@@ -126,6 +126,18 @@ public:
     virtual std::unique_ptr<RowCursor> readTable(const QString &name) = 0;
     /// The columns of a table, as named (nothing when it cannot be read).
     virtual std::optional<QStringList> columnsOf(const QString &name, DbError *error) = 0;
+    /// The key and the 地区 of every row of a table, in table order, the
+    /// keys going up; null where rows have no such key (a search then waits
+    /// for whole rows).
+    virtual std::unique_ptr<RowCursor> readRegions(const QString &) { return nullptr; }
+    /// Every column of the rows of a table whose keys are @p keys, in table
+    /// order; null where rows have no keys, or for too many keys at once.
+    virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &)
+    {
+        return nullptr;
+    }
+    /// Keeps few pages in memory: for a connection that reads each once.
+    virtual void keepFewPages() {}
     /// Creates table @p name (every column TEXT) holding @p rows, inside the
     /// running transaction.
     virtual DbError createTable(const QString &name, const QStringList &columns,

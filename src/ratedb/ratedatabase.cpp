@@ -256,13 +256,16 @@ bool RateDatabase::open()
 void RateDatabase::close()
 {
     if (m_preload.valid()) {
-        *m_preloadCancelled = true; // a program closed at once need not wait for it
+        m_progress->cancelled = true; // a program closed at once need not wait for it
         m_preload.wait();
         m_preload = {};
     }
+    m_progress.reset();
     m_cached.clear();
+    m_regionsOnly.clear();
     m_versions.clear();
     m_dataVersion = -1;
+    ++m_revision;
     if (m_engine)
         m_engine->close();
 }
@@ -304,6 +307,7 @@ bool RateDatabase::transact(const QString &failure, const std::function<DbError(
     }
     m_versions.insert(m_countedChanges);
     m_countedChanges.clear();
+    ++m_revision;
     return true;
 }
 

@@ -125,6 +125,31 @@ public:
     QList<std::shared_ptr<const TemplateRows>> templateRows(const QStringList &names,
                                                             QStringList *failed = nullptr);
 
+    /// The rows of @p names for a search, which need not wait for every row
+    /// to be read: a template being read in the background (see
+    /// preloadTemplateRows()) comes as its 地区 texts alone
+    /// (TemplateRows::hasCells() false) as soon as those are read, and
+    /// rowsWithCells() reads the rows a search finds there. Otherwise as
+    /// templateRows().
+    QList<std::shared_ptr<const TemplateRows>> searchRows(const QStringList &names,
+                                                          QStringList *failed = nullptr);
+    /// Rows @p rows (in order) of @p regions, a template's 地区 texts alone
+    /// from searchRows(), read now with every cell: a TemplateRows of those
+    /// rows alone, in that order. Nothing when the template changed since
+    /// its 地区 texts were read, or the rows cannot be read so; templateRows()
+    /// then reads it whole.
+    std::shared_ptr<const TemplateRows> rowsWithCells(const TemplateRows &regions,
+                                                      const QList<qsizetype> &rows);
+    /// Whether templates are being read in the background.
+    bool isReadingRows();
+
+    /// A number that moves whenever templates or their rows may have changed
+    /// since it was last read: a write of this program, a write of another
+    /// program or station (one look at the database's version, as
+    /// templateRows() takes), another database used. Rows found before it
+    /// moved are to be found again.
+    qint64 revision();
+
     /// Starts reading every template not held in memory, or changed in the
     /// database since it was read, on threads of their own, so that the next
     /// search finds them there; templateRows() waits for them. Cheap when
@@ -258,7 +283,9 @@ private:
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.
     DbError countChange(const QString &name);
-    void takePreload();
+    /// Takes the rows read in the background into memory: once they are
+    /// all read, or, with @p wait, waiting for them.
+    void takePreload(bool wait = true);
     void refreshChangedTemplates();
 
     QString m_path;
@@ -283,12 +310,18 @@ private:
         QHash<QString, Cached> templates;
         QHash<QString, qint64> versions;
     };
+    /// What the threads reading in the background have read so far.
+    struct PreloadProgress;
     QHash<QString, Cached> m_cached;
+    QHash<QString, Cached> m_regionsOnly;    // 地区 texts alone, while the rest is read
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
     qint64 m_dataVersion = -1;
+    qint64 m_revision = 0;
+    qint64 m_outsideWrites = 0; // writes of other programs that did not say what they changed
     std::future<Preloaded> m_preload;
-    std::shared_ptr<std::atomic_bool> m_preloadCancelled;
+    std::shared_ptr<PreloadProgress> m_progress;
+    qint64 m_preloadOutsideWrites = 0; // m_outsideWrites when the background reading began
 };
 
 } // namespace Kuaidi

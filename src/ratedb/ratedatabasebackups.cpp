@@ -252,6 +252,8 @@ bool RateDatabase::restoreWholeFile(const Backup &backup)
         return fail(u"恢复备份 %1 失败，数据库没有改动"_s.arg(backup.name), error);
     // Whatever was held in memory is of the state replaced.
     m_cached.clear();
+    m_regionsOnly.clear();
+    ++m_revision;
     m_versions.clear();
     m_dataVersion = -1;
     m_checked = false;

@@ -3,10 +3,15 @@
 // What the files of RateDatabase share: its log and the change counters.
 
 #include "engine.h"
+#include "ratedatabase.h"
 
 #include <QHash>
 #include <QLoggingCategory>
 #include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRateDb)
 
@@ -21,5 +26,16 @@ QHash<QString, qint64> changeCountersOf(Engine &engine);
 bool hasHalfCharacter(QStringView text);
 // @p text with each half character replaced by U+FFFD.
 QString withoutHalfCharacters(QString text);
+
+// The 地区 texts the threads reading in the background have read so far:
+// a search takes them as soon as every thread has read its share.
+struct RateDatabase::PreloadProgress
+{
+    std::mutex mutex;
+    std::condition_variable regionsRead;
+    QHash<QString, Cached> regions;
+    int sharesReadingRegions = 0;
+    std::atomic_bool cancelled = false;
+};
 
 } // namespace Kuaidi

@@ -5,6 +5,8 @@
 #include "sqlitebackupfiles.h"
 #include "sqltext.h"
 
+#include <core/schema.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +33,13 @@ constexpr QStringView DropSql = u"DROP TABLE %1";
 constexpr QStringView DataVersionSql = u"PRAGMA data_version";
 constexpr QStringView CreateBackupInfoSql = u"CREATE TABLE \"__kuaidi_backup\" (\"模板\" TEXT)";
 constexpr QStringView InsertBackupInfoSql = u"INSERT INTO \"__kuaidi_backup\" (\"模板\") VALUES (?)";
+// A row's rowid is its key: its place in the table, going up in table order.
+constexpr QStringView SelectRegionsSql = u"SELECT rowid, %2 FROM %1";
+constexpr QStringView SelectByKeySql = u"SELECT * FROM %1 WHERE rowid IN (%2)";
+// Fewer than SQLite's limit of bound values a statement.
+constexpr qsizetype MaxKeysAtOnce = 5000;
+// 64 KiB of pages: a table read once, from end to end, needs no more.
+constexpr QStringView FewPagesSql = u"PRAGMA cache_size = -64";
 
 constexpr auto BackupFolderName = "backups"_L1;
 
@@ -192,6 +201,25 @@ public:
             columns << statement.columnName(c);
         return columns;
     }
+
+    std::unique_ptr<RowCursor> readRegions(const QString &name) override
+    {
+        return query(SelectRegionsSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))),
+                     {});
+    }
+
+    std::unique_ptr<RowCursor> readRowsByKey(const QString &name, const QList<qint64> &keys) override
+    {
+        if (keys.isEmpty() || keys.size() > MaxKeysAtOnce)
+            return nullptr;
+        QStringList values;
+        values.reserve(keys.size());
+        for (const qint64 key : keys)
+            values << QString::number(key);
+        return query(SelectByKeySql.arg(Sql::quoted(name), Sql::placeholders(keys.size())), values);
+    }
+
+    void keepFewPages() override { m_connection.exec(FewPagesSql); }
 
     DbError createTable(const QString &name, const QStringList &columns,
                         const QList<QStringList> &rows) override

@@ -2,6 +2,7 @@
 
 #include <core/limits.h>
 #include <core/schema.h>
+#include <regions/regionnames.h>
 #include <regions/regiontable.h>
 
 #include <QHash>
@@ -31,6 +32,20 @@ void setCell(QStringList &row, int column, const QString &text)
     while (row.size() <= column)
         row.append(QString());
     row[column] = text;
+}
+
+// The province every one of @p places lies in, or the empty text when they
+// lie in several, or one of them is in none.
+QString provinceOfAll(const QStringList &places)
+{
+    QString province;
+    for (const QString &place : places) {
+        const std::optional<RegionMatch> match = MatchRegion(place);
+        if (!match || (!province.isEmpty() && match->entry->province != province))
+            return {};
+        province = match->entry->province.toString();
+    }
+    return province;
 }
 
 } // namespace
@@ -75,7 +90,16 @@ void MatchProvinces(TextTable &grid, bool sheetsOwn)
         return;
     }
     for (QStringList &row : grid.rows) {
-        if (const std::optional<RegionMatch> match = MatchRegion(row.value(ColumnRegion)))
+        const QString region = row.value(ColumnRegion);
+        // A row for several provinces ("山东、天津", "江浙沪") belongs to none
+        // of them; one for places of a single province belongs to it.
+        if (mayNameSeveralPlaces(region)) {
+            if (const RegionNames names = readRegionNames(region); names.isGroup()) {
+                setCell(row, ColumnProvince, provinceOfAll(names.named));
+                continue;
+            }
+        }
+        if (const std::optional<RegionMatch> match = MatchRegion(region))
             setCell(row, ColumnProvince, match->entry->province.toString());
     }
 }

@@ -595,6 +595,43 @@ private Q_SLOTS:
         QVERIFY(messages.texts().first().startsWith(u"无法启动淘宝网店快递模板快速编辑器"_s));
         QVERIFY(!window->editorProcess());
     }
+    // A row changed on page 3, or by another program, is priced as it is now
+    // on page 1: by 计算, by a new weight and by the breakdown alike.
+    void feeQuery_pricesRowsAsTheyAreNow()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *pages = child<QTabWidget>(window.get(), u"选择夹1"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        const auto editFirstWeight = [&](const QString &price) {
+            pages->setCurrentIndex(2);
+            child<QComboBox>(window.get(), u"组合框3"_s)->setCurrentIndex(0);             // 圆通快递
+            rightClickRow(child<ReportList>(window.get(), u"超级列表框1_公司模板"_s), 0); // 北京
+            child<QLineEdit>(window.get(), u"编辑框_首重价格"_s)->setText(price);
+            QTest::mouseClick(child<QPushButton>(window.get(), u"按钮5"_s), Qt::LeftButton);
+            pages->setCurrentIndex(0);
+        };
+        QTest::keyClicks(child<QLineEdit>(window.get(), u"编辑框_货物重量"_s), u"1"_s);
+        typeText(child<QLineEdit>(window.get(), u"编辑框_目的地"_s), u"北京"_s);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"13"_s, u"15"_s, u"11"_s}));
+
+        editFirstWeight(u"9"_s);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"12"_s, u"15"_s, u"11"_s}));
+
+        editFirstWeight(u"8"_s);
+        rightClickRow(results, 0);
+        QVERIFY(
+            child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().contains(u"总费用为：11元"_s));
+        QCOMPARE(results->cell(0, 2), u"11"_s);
+
+        RateDatabase other(m_path);
+        QVERIFY(other.replaceTemplate(u"中通快递"_s, RateColumns(),
+                                      {rateRow(u"1"_s, u"北京"_s, u"5"_s, u"1"_s)}));
+        child<QLineEdit>(window.get(), u"编辑框_货物重量"_s)->setText(u"2"_s);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"16"_s, u"20"_s, u"9"_s}));
+    }
+
     void feeQuery_byKeyboard()
     {
         MessageRecorder messages;
