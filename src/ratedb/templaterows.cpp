@@ -81,7 +81,7 @@ void TemplateRows::Pool::squeeze()
 namespace {
 
 // The priced cells of a combination: those from 首重价格 on.
-constexpr int PricedCellCount = PricedColumnCount - ColumnFirstWeight;
+constexpr int PricedCellCount = int(PricedColumnCount) - int(ColumnFirstWeight);
 
 // Whether @p text is the decimal number @p number, as IDs are written.
 bool isNumberText(QByteArrayView text, qsizetype number)
