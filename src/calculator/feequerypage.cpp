@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -138,7 +139,12 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent)
     m_matched->setObjectName(u"超级列表框5"_s);
     QStringList matchedTitles = rateColumnShortTitles();
     matchedTitles << u"快递模板名称"_s << u"匹配方式"_s;
-    m_matched->setColumns(matchedTitles, QList<int>(matchedTitles.size(), 60));
+    QList<int> matchedWidths(matchedTitles.size(), 60);
+    matchedWidths[RateColumnCount] = 90;
+    m_matched->setColumns(matchedTitles, matchedWidths);
+    // Which courier a row is of comes first on screen; the columns keep their
+    // order in the list, where the rows are read by column.
+    m_matched->header()->moveSection(RateColumnCount, 0);
     matchedTabs->addTab(m_matched, u"快递信息展示栏目"_s);
 
     m_status = new QLabel(group);
