@@ -183,7 +183,7 @@ private Q_SLOTS:
         typeText(destination, u"北京"_s);
         QCOMPARE(columnTexts(matched, ColumnRegion), (QStringList{u"北京"_s, u"北京郊区"_s, u"北京"_s}));
         QCOMPARE(columnTexts(matched, 41), (QStringList{u"圆通快递"_s, u"圆通快递"_s, u"中通快递"_s}));
-        QCOMPARE(matched->header()->visualIndex(41), 0); // the courier shown first
+        QCOMPARE(matched->header()->visualIndex(41), 0);         // the courier shown first
         QCOMPARE(matched->cell(0, ColumnContact), u"  张三 "_s); // as stored
 
         QTest::keyClicks(weight, u"10"_s);
