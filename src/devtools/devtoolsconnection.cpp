@@ -167,7 +167,7 @@ void DevToolsConnection::receive(const QString &message)
     }
     const QString method = object.value("method"_L1).toString();
     if (!method.isEmpty())
-        Q_EMIT event(method, object.value("params"_L1).toObject(), sessionId);
+        Q_EMIT eventReceived(method, object.value("params"_L1).toObject(), sessionId);
 }
 
 void DevToolsConnection::failPending(const QString &error)

@@ -60,7 +60,8 @@ public:
                        int timeoutMs = 5000);
 
 Q_SIGNALS:
-    void event(const QString &method, const QJsonObject &params, const QString &sessionId);
+    /// An event the browser sent (a method without an id).
+    void eventReceived(const QString &method, const QJsonObject &params, const QString &sessionId);
     /// The connection ended, whichever side ended it.
     void closed();
 

@@ -111,7 +111,7 @@ bool DevToolsTab::connectTo(const QUrl &endpoint, QString *errorText)
         m_connection->deleteLater();
     }
     m_connection = connection;
-    connect(connection, &DevToolsConnection::event, this, &DevToolsTab::onEvent);
+    connect(connection, &DevToolsConnection::eventReceived, this, &DevToolsTab::onEvent);
     connect(connection, &DevToolsConnection::closed, this, &DevToolsTab::onConnectionClosed);
     m_lost = Lost::No;
     m_reconnectTried = false;

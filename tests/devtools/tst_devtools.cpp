@@ -307,7 +307,7 @@ void TestDevTools::dialogs_aClicksAreAnsweredTheSellersAreNot()
 
     // One the seller's own doing raises well after, is the seller's.
     QTest::qWait(2500);
-    QSignalSpy events(m_tab->connection(), &DevToolsConnection::event);
+    QSignalSpy events(m_tab->connection(), &DevToolsConnection::eventReceived);
     m_tab->connection()->send(u"Runtime.evaluate"_s,
                               {{"expression"_L1, u"setTimeout(() => alert('卖家的提示'))"_s}},
                               m_tab->sessionId());

@@ -99,7 +99,7 @@ private:
         if (m_watched == m_tab->connection())
             return;
         m_watched = m_tab->connection();
-        QObject::connect(m_watched, &Kuaidi::DevToolsConnection::event, m_watched,
+        QObject::connect(m_watched, &Kuaidi::DevToolsConnection::eventReceived, m_watched,
                          [this, connection = m_watched.data()](
                              const QString &method, const QJsonObject &params, const QString &sessionId) {
                              if (method != QStringLiteral("Page.javascriptDialogOpening"))
