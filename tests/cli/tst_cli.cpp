@@ -1,3 +1,4 @@
+#include "../common/clirun.h"
 #include "../common/sampledb.h"
 #include "../common/testdata.h"
 
@@ -22,17 +23,6 @@ using namespace Kuaidi;
 using namespace KuaidiTest;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
-
 class TestCli : public QObject
 {
     Q_OBJECT
@@ -42,14 +32,7 @@ private:
     {
         if (withDb)
             arguments = QStringList{u"--db"_s, m_path} + arguments;
-        arguments.prepend(u"kuaidi-cli"_s);
-        CliRun result;
-        QTextStream out(&result.out);
-        QTextStream err(&result.err);
-        result.status = runCli(arguments, out, err);
-        out.flush();
-        err.flush();
-        return result;
+        return runCliCommand(arguments);
     }
 
     QTemporaryDir m_dir;

@@ -1,3 +1,4 @@
+#include "../common/clirun.h"
 #include "../common/sampledb.h"
 
 #include <cli/cli.h>
@@ -20,13 +21,6 @@ using namespace Qt::StringLiterals;
 // The commands that write files and price lists: batch, reconcile, export.
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -70,16 +64,9 @@ class TestCliBatch : public QObject
     QString m_orders;
     QString m_bill;
 
-    CliRun run(QStringList arguments)
+    CliRun run(const QStringList &arguments)
     {
-        arguments = QStringList{u"kuaidi-cli"_s, u"--db"_s, m_db} + arguments;
-        CliRun result;
-        QTextStream out(&result.out);
-        QTextStream err(&result.err);
-        result.status = runCli(arguments, out, err);
-        out.flush();
-        err.flush();
-        return result;
+        return runCliCommand(QStringList{u"--db"_s, m_db} + arguments);
     }
 
 private Q_SLOTS:
