@@ -115,14 +115,6 @@ const QString &TemplateRows::combinationCell(quint32 combination, int column) co
         m_combinationTexts.at(qsizetype(combination) * PricedCellCount + column - ColumnFirstWeight));
 }
 
-QStringList TemplateRows::combinationCells(quint32 combination) const
-{
-    QStringList cells(PricedColumnCount);
-    for (int column = ColumnFirstWeight; column < PricedColumnCount; ++column)
-        cells[column] = combinationCell(combination, column);
-    return cells;
-}
-
 void TemplateRows::appendRegion(QByteArrayView text, bool isNull, QStringDecoder &decoder)
 {
     m_regions.appendUtf8(text, decoder);

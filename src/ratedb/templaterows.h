@@ -87,8 +87,6 @@ public:
     /// One cell of pricedColumns() of a combination; the ID, 地区, 省区 and
     /// 市等级 read as empty.
     const QString &combinationCell(quint32 combination, int column) const;
-    /// Every cell of pricedColumns() of a combination, made when asked for.
-    QStringList combinationCells(quint32 combination) const;
     /// The same cells read as numbers for pricing (as readPriceNumbers()
     /// reads them: the 41 by textToNumber(), the others by priceCellNumber()).
     const double *combinationNumbers(quint32 combination) const
