@@ -28,14 +28,14 @@ configure: $(BUILD)/build.ninja
 build: configure
 	cmake --build --preset $(PRESET)
 
-# Chromium (the template editor's browser) will not start as root with its
-# sandbox on; as root, say so and run without it.
+# Chromium (the template editor's browser, embedded or the seller's own) will
+# not start as root with its sandbox on; as root, say so and run without it.
 run: $(DEPS_DONE)
 	@$(MAKE) --no-print-directory build
 	@scripts/seed-sample.sh $(BUILD)/bin "$(RUN_DB)"
 	@if [ "$$(id -u)" -eq 0 ]; then \
 	    echo "Running as root: the editor's browser runs without Chromium's sandbox."; \
-	    QTWEBENGINE_DISABLE_SANDBOX=1 $(BUILD)/bin/kuaidi --db "$(RUN_DB)"; \
+	    QTWEBENGINE_DISABLE_SANDBOX=1 KUAIDI_BROWSER_ARGS=--no-sandbox $(BUILD)/bin/kuaidi --db "$(RUN_DB)"; \
 	else \
 	    $(BUILD)/bin/kuaidi --db "$(RUN_DB)"; \
 	fi

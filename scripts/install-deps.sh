@@ -17,8 +17,9 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config git
     clang-format clang-tidy clang-14 libfuzzer-14-dev libclang-rt-14-dev
     qt6-base-dev qt6-charts-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev qt6-translations-l10n
+    qt6-websockets-dev chromium
     libsqlite3-dev libzip-dev zlib1g-dev mdbtools-dev
-    libqt6sql6-psql postgresql-15
+    libqt6sql6-psql libpq-dev postgresql-15
     libbenchmark-dev
     fonts-wqy-microhei
     xvfb xauth

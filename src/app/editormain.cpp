@@ -2,6 +2,7 @@
 #include "startup.h"
 
 #include <editor/editorwindow.h>
+#include <editor/pagearea.h>
 
 #include <QApplication>
 
@@ -17,7 +18,8 @@ int main(int argc, char *argv[])
         return 0;
     QApplication app(argc, argv);
     const Kuaidi::StartupOptions options = Kuaidi::startApplication(app, u"kuaidi-editor"_s, description);
-    Kuaidi::EditorWindow window(options.databasePath);
+    Kuaidi::EditorWindow window(options.databasePath,
+                                Kuaidi::createPageArea(Kuaidi::savedBrowserChoice().backend));
     window.setAttribute(Qt::WA_QuitOnClose, true);
     window.show();
     if (options.quitAfterStart)

@@ -82,7 +82,7 @@ OrderFee OrderPricer::priceRow(qsizetype index, qsizetype row, double weight, st
         return {std::nullopt, u"无匹配地区"_s};
     const TemplateRows &rows = *m_templates.at(index);
     const quint32 combination = rows.combination(row);
-    const bool priced = leadingNumber(rows.combinationCells(combination).at(ColumnFirstWeight)).has_value();
+    const bool priced = leadingNumber(rows.combinationCell(combination, ColumnFirstWeight)).has_value();
     const BilledWeight billed = billedWeight(weight, volume, rules);
     const std::optional<FeeFigures> figures =
         computeFeeFigures(rows.combinationNumbers(combination), priced, billed, m_level);

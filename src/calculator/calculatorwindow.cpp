@@ -3,6 +3,7 @@
 #include "artwork.h"
 #include "backupdialog.h"
 #include "batchwindow.h"
+#include "browserdialog.h"
 #include "databasedialog.h"
 #include "feequerypage.h"
 #include "maintenancepage.h"
@@ -13,23 +14,28 @@
 #include <ratedb/ratedatabase.h>
 #include <templates/workbookmigration.h>
 #include <widgets/messages.h>
+#include <widgets/reportlist.h>
 #include <widgets/screenfit.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -47,6 +53,7 @@ namespace Kuaidi {
 
 namespace {
 const auto GeometryKey = "calculator/geometry"_L1;
+const auto MaximizedKey = "calculator/maximized"_L1;
 } // namespace
 
 CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
@@ -56,29 +63,42 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     initCalculatorResources();
     updateTitle();
 
-    QMenu *settings = menuBar()->addMenu(u"设置"_s);
-    settings->addAction(u"检查更新"_s, this, [this] { openHelp(u"update"_s); });
-    settings->addAction(u"教程视频"_s, this, [this] { openHelp(u"tutorial"_s); });
+    // Alt+S opens the menu, and a letter each item: the keyboard reaches all.
+    QMenu *settings = menuBar()->addMenu(u"设置(&S)"_s);
+    settings->setObjectName(u"settingsMenu"_s);
+    settings->addAction(u"检查更新(&U)"_s, this, [this] { openHelp(u"update"_s); });
+    settings->addAction(u"教程视频(&V)"_s, this, [this] { openHelp(u"tutorial"_s); });
     settings->addSeparator();
-    QAction *quiet = settings->addAction(u"操作成功时不弹窗"_s);
+    QAction *quiet = settings->addAction(u"操作成功时不弹窗(&Q)"_s);
     quiet->setObjectName(u"quietSuccess"_s);
     quiet->setCheckable(true);
     quiet->setChecked(QSettings().value(Messages::QuietSuccessKey).toBool());
     connect(quiet, &QAction::toggled, this,
             [](bool on) { QSettings().setValue(Messages::QuietSuccessKey, on); });
+    // A success box may have turned it on since ("不再弹出此类提示").
+    connect(settings, &QMenu::aboutToShow, quiet, [quiet] {
+        const QSignalBlocker quietly(quiet);
+        quiet->setChecked(QSettings().value(Messages::QuietSuccessKey).toBool());
+    });
     Messages::setStatusSink([this](const QString &text) { statusBar()->showMessage(text, 8000); });
-    QAction *database = settings->addAction(u"数据库…"_s, this, [this] {
+    QAction *database = settings->addAction(u"数据库(&D)…"_s, this, [this] {
         DatabaseDialog dialog(m_databasePath, this);
         if (dialog.exec() == QDialog::Accepted)
             useDatabase(dialog.location());
     });
     database->setObjectName(u"databaseAction"_s);
-    settings->addAction(u"恢复备份…"_s, this, [this] {
+    // Where the editor shows the marketplace page: asked only where the
+    // editor can use the seller's own browser.
+    if (builtPageBackends().contains(PageBackend::OwnBrowser)) {
+        settings->addAction(u"模板编辑器的浏览器(&B)…"_s, this, [this] { BrowserDialog(this).exec(); })
+            ->setObjectName(u"browserAction"_s);
+    }
+    settings->addAction(u"恢复备份(&R)…"_s, this, [this] {
         BackupDialog dialog(*m_database, this);
         connect(&dialog, &BackupDialog::restored, this, &CalculatorWindow::refreshTemplateLists);
         dialog.exec();
     });
-    QAction *access = settings->addAction(u"导入 Access 数据库…"_s, this, [this] {
+    QAction *access = settings->addAction(u"导入 Access 数据库(&A)…"_s, this, [this] {
         importAccessDatabase(Messages::chooseFile(this, u"选择 Access 数据库"_s,
                                                   u"Access 数据库 (*.mdb *.accdb);;所有文件 (*)"_s));
     });
@@ -140,8 +160,11 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     reload->start(250);
     refreshTemplateLists();
     m_feeQuery->clearDestination();
-    if (!restoreGeometry(QSettings().value(GeometryKey).toByteArray()))
-        fitIntoScreen(this, QSize(825, 682));
+    const QSettings stored;
+    if (!restoreGeometry(stored.value(GeometryKey).toByteArray()))
+        fitIntoScreen(this, openingSize());
+    if (stored.value(MaximizedKey).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
     m_feeQuery->setFocus(); // the weight box
 }
 
@@ -153,8 +176,25 @@ void CalculatorWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    QSettings().setValue(GeometryKey, saveGeometry());
+    QSettings settings;
+    settings.setValue(GeometryKey, saveGeometry());
+    settings.setValue(MaximizedKey, isMaximized());
     QMainWindow::closeEvent(event);
+}
+
+QSize CalculatorWindow::openingSize() const
+{
+    // The pages at ease, without the scroll bars the window falls back on,
+    // and the results wide enough for every column up to 到达时间 and past.
+    const auto *scroll = qobject_cast<const QScrollArea *>(centralWidget());
+    QSize size = scroll && scroll->widget() ? scroll->widget()->sizeHint() : QSize();
+    size.rheight() += menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    if (const auto *results = findChild<const ReportList *>(u"超级列表框6"_s)) {
+        const int columns = results->header()->length() + 2 * results->frameWidth() +
+                            results->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        size.rwidth() += qMax(0, columns - results->sizeHint().width());
+    }
+    return size.expandedTo(QSize(825, 682));
 }
 
 CalculatorWindow::~CalculatorWindow()
@@ -357,13 +397,21 @@ void CalculatorWindow::openHelp(const QString &anchor)
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(u"kuaidi-help.html"_s);
     QFile source(u":/kuaidi/help.html"_s);
-    QFile target(path);
-    if (source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        target.write(source.readAll().replace("{{version}}", programVersion().toUtf8()));
-    target.close();
+    QSaveFile target(path);
+    const bool written =
+        source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly) &&
+        target.write(source.readAll().replace("{{version}}", programVersion().toUtf8())) > 0 &&
+        target.commit();
+    // An older copy written before still helps; none at all is said.
+    if (!written && !QFileInfo::exists(path)) {
+        Messages::show(this,
+                       u"无法写出帮助页面 %1：%2"_s.arg(QDir::toNativeSeparators(path), target.errorString()),
+                       u"提示"_s, Messages::Icon::Warning);
+        return;
+    }
     QUrl url = QUrl::fromLocalFile(path);
     url.setFragment(anchor);
-    QDesktopServices::openUrl(url);
+    Messages::openPage(this, url);
 }
 
 } // namespace Kuaidi

@@ -63,6 +63,8 @@ protected:
 
 private:
     QWidget *createSidePanel();
+    /// The size a first start opens at, as far as the screen allows.
+    QSize openingSize() const;
     void openHelp(const QString &anchor);
     void updateTitle();
     void endEditor();

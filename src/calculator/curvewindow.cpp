@@ -19,6 +19,7 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -67,18 +68,52 @@ void CurveWindow::showCurves(const QString &destination, const QString &level, s
         m_database.billingRulesOfAll().value_or(QHash<QString, BillingRules>());
     m_title->setText(
         u"目的地：%1　收费级别：%2"_s.arg(destination.isEmpty() ? u"（未填）"_s : destination, level));
-    draw(ComputeFeeCurve(rows, rules, destination, levelIndex(level), volume));
+    draw(computeExactFeeCurve(rows, rules, destination, levelIndex(level), volume));
 }
 
-void CurveWindow::draw(const FeeCurve &curve)
+namespace {
+
+// A crossover weight to the gram: what a seller weighs.
+QString weightText(double kilograms)
 {
+    return numberToText(std::round(kilograms * 1000) / 1000);
+}
+
+// The corners of @p pieces as lines to draw, one a stretch with a fee:
+// straight where the fee runs on, upright where it steps.
+QList<QList<QPointF>> strokesOf(const QList<FeePiece> &pieces)
+{
+    QList<QList<QPointF>> strokes;
+    QList<QPointF> stroke;
+    for (const FeePiece &piece : pieces) {
+        if (!piece.priced) {
+            if (!stroke.isEmpty())
+                strokes << std::exchange(stroke, {});
+            continue;
+        }
+        if (stroke.isEmpty() || stroke.last() != QPointF(piece.from, piece.start))
+            stroke << QPointF(piece.from, piece.start);
+        stroke << QPointF(piece.to, piece.feeAt(piece.to));
+    }
+    if (!stroke.isEmpty())
+        strokes << stroke;
+    return strokes;
+}
+
+} // namespace
+
+void CurveWindow::draw(const ExactFeeCurve &curve)
+{
+    m_curve = std::make_shared<const ExactFeeCurve>(curve);
     auto *chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto *weightAxis = new QValueAxis;
     weightAxis->setTitleText(u"重量（KG）"_s);
-    weightAxis->setRange(0, MaximumWeight);
+    weightAxis->setRange(0, curve.end);
     weightAxis->setLabelFormat(u"%g"_s);
     weightAxis->setTickCount(11);
+    if (curve.end != MaximumWeight)
+        weightAxis->applyNiceNumbers();
     auto *feeAxis = new QValueAxis;
     feeAxis->setTitleText(u"运费（元）"_s);
     feeAxis->setLabelFormat(u"%g"_s);
@@ -95,54 +130,58 @@ void CurveWindow::draw(const FeeCurve &curve)
                 marker->setVisible(false);
         }
     };
-    for (qsizetype c = 0; c < curve.couriers.size(); ++c) {
-        auto *series = new QLineSeries;
-        series->setName(curve.couriers.at(c));
-        for (qsizetype w = 0; w < curve.weights.size(); ++w) {
-            if (const std::optional<double> fee = curve.fees.at(c).at(w)) {
-                series->append(curve.weights.at(w), *fee);
-                highest = std::max(highest, *fee);
-            }
+    // One line a stretch with a fee; the stretches after the first take its
+    // colour and stay out of the legend.
+    const auto addStrokes = [&](const QList<QList<QPointF>> &strokes, const QString &name, const QPen *pen) {
+        QList<QLineSeries *> added;
+        for (const QList<QPointF> &stroke : strokes) {
+            auto *series = new QLineSeries;
+            series->setName(name);
+            series->append(stroke);
+            if (pen)
+                series->setPen(*pen);
+            else if (!added.isEmpty())
+                series->setPen(added.first()->pen());
+            for (const QPointF &point : stroke)
+                highest = std::max(highest, point.y());
+            add(series, added.isEmpty());
+            added << series;
         }
-        add(series, true);
-        // The fee at the pointer's weight, with the courier's name.
-        connect(series, &QLineSeries::hovered, this, [series](const QPointF &point, bool state) {
-            if (!state)
-                return;
-            const QList<QPointF> points = series->points();
-            const auto nearest =
-                std::min_element(points.cbegin(), points.cend(), [&point](QPointF a, QPointF b) {
-                    return std::abs(a.x() - point.x()) < std::abs(b.x() - point.x());
-                });
-            if (nearest != points.cend()) {
-                QToolTip::showText(QCursor::pos(),
-                                   u"%1\n%2 KG：%3 元"_s.arg(series->name(), numberToText(nearest->x()),
-                                                             numberToText(nearest->y())));
-            }
-        });
+        return added;
+    };
+    for (int c = 0; c < curve.couriers.size(); ++c) {
+        for (QLineSeries *series : addStrokes(strokesOf(curve.pieces.at(c)), curve.couriers.at(c), nullptr)) {
+            // The fee at the pointer's weight, with the courier's name.
+            connect(series, &QLineSeries::hovered, this, [this, c](const QPointF &point, bool state) {
+                const std::optional<double> fee = state ? m_curve->feeAt(c, point.x()) : std::nullopt;
+                if (fee) {
+                    QToolTip::showText(QCursor::pos(), u"%1\n%2 KG：%3 元"_s.arg(
+                                                           m_curve->couriers.at(c), weightText(point.x()),
+                                                           numberToText(std::round(*fee * 100) / 100)));
+                }
+            });
+        }
     }
     // The cheapest at every weight, drawn over the others.
     if (!curve.isEmpty()) {
-        auto *envelope = new QLineSeries;
-        envelope->setName(u"最便宜"_s);
+        QList<FeePiece> lowest;
+        double reached = 0;
+        for (const ExactFeeCurve::Cheapest &cheapest : curve.cheapest) {
+            if (cheapest.piece.from > reached)
+                lowest.append({reached, cheapest.piece.from, false, 0, 0});
+            lowest << cheapest.piece;
+            reached = cheapest.piece.to;
+        }
         QPen pen(QColor(0x1B, 0x7A, 0x2E, 110));
         pen.setWidth(7);
-        envelope->setPen(pen);
-        for (qsizetype w = 0; w < curve.weights.size(); ++w) {
-            std::optional<double> lowest;
-            for (const QList<std::optional<double>> &fees : curve.fees) {
-                if (fees.at(w) && (!lowest || *fees.at(w) < *lowest))
-                    lowest = fees.at(w);
-            }
-            if (lowest)
-                envelope->append(curve.weights.at(w), *lowest);
-        }
-        add(envelope, true);
+        addStrokes(strokesOf(lowest), u"最便宜"_s, &pen);
     }
     feeAxis->setRange(0, highest > 0 ? highest * 1.05 : 10);
     feeAxis->applyNiceNumbers();
     // The band limits, faint.
-    for (const double band : {20.0, 30.0}) {
+    for (const double band : {20.0, 30.0, MaximumWeight}) {
+        if (band >= curve.end)
+            continue;
         auto *limit = new QLineSeries;
         limit->setName(u"%1KG"_s.arg(band));
         QPen pen(QColor(0, 0, 0, 60));
@@ -154,8 +193,14 @@ void CurveWindow::draw(const FeeCurve &curve)
     }
 
     QStringList lines;
-    for (const FeeCurve::Crossover &at : curve.cheapest)
-        lines << u"%1 kg 起 %2 最便宜"_s.arg(numberToText(at.from), at.courier);
+    for (const FeeCurve::Crossover &at : curve.crossovers) {
+        lines << (at.above && at.from > 0 ? u"超过 %1 kg %2 最便宜"_s : u"%1 kg 起 %2 最便宜"_s)
+                     .arg(weightText(at.from), at.courier);
+    }
+    if (curve.isCut()) {
+        lines << u"\n曲线只画到 %1 kg：每条线最多 %2 个点（最大重量 %3 kg）"_s.arg(
+            weightText(curve.end), QString::number(MaxCurvePoints), weightText(curve.maximum));
+    }
     m_crossovers->setText(curve.isEmpty() ? u"没有快递为这个目的地报价"_s : lines.join(u'\n'));
 
     QChart *old = m_view->chart();

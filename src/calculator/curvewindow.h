@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QChartView;
@@ -10,10 +11,11 @@ class QLabel;
 namespace Kuaidi {
 
 class RateDatabase;
-struct FeeCurve;
+struct ExactFeeCurve;
 
-/// Every courier's fee over weight for one destination, drawn as lines, the
-/// cheapest envelope thicker, with the weights where the cheapest changes.
+/// Every courier's fee over weight for one destination, drawn as it runs
+/// (steps where it steps), the cheapest thicker, with the exact weights
+/// where the cheapest changes.
 class CurveWindow final : public QWidget
 {
     Q_OBJECT
@@ -24,18 +26,20 @@ public:
 
     /// Draws the curves for @p destination at star level @p level.
     void showCurves(const QString &destination, const QString &level, std::optional<double> volume);
-    /// The crossovers in words, one a line: "10.5 kg 起 中通快递 最便宜".
+    /// The crossovers in words, one a line: "0 kg 起 圆通快递 最便宜",
+    /// "超过 10.5 kg 中通快递 最便宜".
     QString crossoverText() const;
     QChartView *chartView() const { return m_view; }
 
 private:
-    void draw(const FeeCurve &curve);
+    void draw(const ExactFeeCurve &curve);
     void exportPicture();
 
     RateDatabase &m_database;
     QChartView *m_view = nullptr;
     QLabel *m_title = nullptr;
     QLabel *m_crossovers = nullptr;
+    std::shared_ptr<const ExactFeeCurve> m_curve; ///< as drawn, for the fee under the pointer
 };
 
 } // namespace Kuaidi

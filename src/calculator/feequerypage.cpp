@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -31,6 +32,9 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 namespace {
+
+// 目的地名 among the result list's columns.
+constexpr int DestinationColumn = 1;
 
 const QString InitialTip = u"提示：\r\n\r\n右键单击  左侧的快递名称\r\n\r\n可以查看详细信息"_s;
 
@@ -47,7 +51,8 @@ QString nativeLineBreaks(QString text)
 
 } // namespace
 
-FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(parent), m_database(database)
+FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent)
+    : QWidget(parent), m_database(database), m_search(database)
 {
     auto *group = new QGroupBox(this);
     group->setObjectName(u"分组框13"_s);
@@ -134,7 +139,12 @@ FeeQueryPage::FeeQueryPage(RateDatabase &database, QWidget *parent) : QWidget(pa
     m_matched->setObjectName(u"超级列表框5"_s);
     QStringList matchedTitles = rateColumnShortTitles();
     matchedTitles << u"快递模板名称"_s << u"匹配方式"_s;
-    m_matched->setColumns(matchedTitles, QList<int>(matchedTitles.size(), 60));
+    QList<int> matchedWidths(matchedTitles.size(), 60);
+    matchedWidths[RateColumnCount] = 90;
+    m_matched->setColumns(matchedTitles, matchedWidths);
+    // Which courier a row is of comes first on screen; the columns keep their
+    // order in the list, where the rows are read by column.
+    m_matched->header()->moveSection(RateColumnCount, 0);
     matchedTabs->addTab(m_matched, u"快递信息展示栏目"_s);
 
     m_status = new QLabel(group);
@@ -231,27 +241,36 @@ void FeeQueryPage::showStatus(const QString &text)
 
 void FeeQueryPage::DestinationSearch()
 {
-    const QString destination = m_destination->text();
-    QStringList failed;
-    m_matchedRows = Kuaidi::DestinationSearch(m_database, courierNames(), destination, &failed);
-    const MatchedRows &rows = m_matchedRows;
+    m_search.search(m_destination->text());
+    showMatches();
+}
+
+void FeeQueryPage::showMatches()
+{
+    // The templates searched are those the database holds now.
+    if (m_search.templates() != courierNames())
+        setCourierNames(m_search.templates());
+    const MatchedRows &rows = m_search.rows();
     // The list makes the cells of the rows it shows, when it shows them.
     m_matched->table()->setRowSource({int(rows.size()),
-                                      [this](int row, int column) {
+                                      [&rows](int row, int column) {
                                           if (column < RateColumnCount)
-                                              return m_matchedRows.cell(row, column);
-                                          return column == RateColumnCount
-                                                     ? m_matchedRows.templateName(row)
-                                                     : matchKindText(m_matchedRows.match(row));
+                                              return rows.cell(row, column);
+                                          return column == RateColumnCount ? rows.templateName(row)
+                                                                           : matchKindText(rows.match(row));
                                       },
                                       {}});
 
     // Why first (a database server out of reach fails every template),
     // then which were skipped.
-    if (const QString why = m_database.lastError(); !failed.isEmpty() && !why.isEmpty())
+    const QString destination = m_search.destination();
+    const QStringList &failed = m_search.failedTemplates();
+    if (const QString why = m_search.lastError(); !failed.isEmpty() && !why.isEmpty())
         showStatus(u"%1。已跳过：%2"_s.arg(why, failed.join(u"、")));
     else if (!failed.isEmpty())
         showStatus(u"以下模板无法查询，已跳过：%1"_s.arg(failed.join(u"、")));
+    else if (!why.isEmpty())
+        showStatus(why);
     else if (destination.isEmpty())
         showStatus({});
     else
@@ -323,6 +342,12 @@ void FeeQueryPage::ComputeFees()
 {
     m_results->table()->clearRows();
     m_quotes = {};
+    // Rows edited on page 3, by another program or another station since
+    // the search are priced as they are now.
+    if (m_search.refresh()) {
+        showMatches();
+        followCurves();
+    }
     // A breakdown of the results just replaced must not be copied to a buyer
     // by mistake.
     m_breakdown->setPlainText(nativeLineBreaks(InitialTip));
@@ -343,7 +368,7 @@ void FeeQueryPage::ComputeFees()
         return;
     }
 
-    const MatchedRows &rows = m_matchedRows;
+    const MatchedRows &rows = m_search.rows();
     m_quotes = Kuaidi::ComputeFees(rows, Parcel{*weight, volume}, m_level->currentText(), *rules);
     qsizetype withFee = 0;
     qsizetype unpriced = 0;
@@ -375,7 +400,7 @@ void FeeQueryPage::ComputeFees()
                                                  (column == FeeQuote::BandSurchargeColumn && notCharged(row));
                                       }});
     m_results->table()->setHighlightedRows(m_quotes.cheapest());
-    m_results->fitColumnsToContents();
+    m_results->fitColumnsToShownRows();
 
     if (rows.isEmpty() && m_destination->text().isEmpty())
         showStatus(u"请先输入目的地"_s);
@@ -390,7 +415,7 @@ void FeeQueryPage::ComputeFees()
 void FeeQueryPage::ShowFeeBreakdown()
 {
     m_breakdown->clear();
-    const int row = m_results->currentRow();
+    int row = m_results->currentRow();
     if (row < 0)
         return;
     const QString weightText = m_weight->text();
@@ -403,6 +428,22 @@ void FeeQueryPage::ShowFeeBreakdown()
     std::optional<double> volume;
     if (!readVolume(volume))
         return;
+    if (row < m_quotes.size() && m_search.refresh()) {
+        // The rows changed since the fees were computed: they are computed
+        // again, and the same courier's row for the same region explained.
+        const QString courier = m_quotes.courier(row);
+        const QString region = m_quotes.cell(row, DestinationColumn);
+        showMatches();
+        ComputeFees();
+        row = -1;
+        for (qsizetype i = 0; i < m_quotes.size() && row < 0; ++i) {
+            if (m_quotes.courier(i) == courier && m_quotes.cell(i, DestinationColumn) == region)
+                row = int(i);
+        }
+        m_results->setCurrentRow(row);
+        if (row < 0)
+            return;
+    }
     // The fees are those computed; the weight is the one now typed, billed by
     // the rules of the quote's template.
     const FeeQuote quote =

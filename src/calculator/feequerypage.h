@@ -1,7 +1,7 @@
 #pragma once
 
 #include <fees/feequotes.h>
-#include <fees/matchedrows.h>
+#include <fees/livesearch.h>
 
 #include <QWidget>
 
@@ -52,6 +52,8 @@ public:
     void CopyFeeBreakdown();
 
 private:
+    /// Shows the rows the search found, and what the search came to.
+    void showMatches();
     void followCurves();
     void showStatus(const QString &text);
     /// The volume box: nothing when empty; false when it holds no volume.
@@ -76,7 +78,7 @@ private:
     QLabel *m_status = nullptr;
 
     // What the two lists show, row for row.
-    MatchedRows m_matchedRows;
+    LiveSearch m_search;
     FeeQuotes m_quotes;
 };
 

@@ -10,6 +10,7 @@
 #include <import/workbook.h>
 #include <ratedb/ratedatabase.h>
 #include <templates/ratesheet.h>
+#include <templates/replaceplan.h>
 #include <templates/templategrid.h>
 
 #include <QComboBox>
@@ -165,26 +166,40 @@ void MaintenancePage::replaceTemplate()
                        Messages::Icon::Warning);
         return;
     }
-    // New surcharges, fee and contact as the template's first row has them.
-    const TextTable grid = newTemplateGrid(
-        rates, {m_rows->cell(0, ColumnSurcharge20To30), m_rows->cell(0, ColumnSurcharge30To50),
-                m_rows->cell(0, ColumnOtherFee), m_rows->cell(0, ColumnContact)});
+    const std::optional<TextTable> current = m_database.readTemplate(name);
+    const std::optional<BillingRules> currentRules = m_database.billingRules(name);
+    if (!current || !currentRules) {
+        Messages::show(this, m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
+        return;
+    }
+    // New rows take the surcharges and fee of the template's first row; rows
+    // of regions it has keep their contact and star levels where the sheet
+    // brings none.
+    const Replacement plan =
+        planReplacement(rates,
+                        {m_rows->cell(0, ColumnSurcharge20To30), m_rows->cell(0, ColumnSurcharge30To50),
+                         m_rows->cell(0, ColumnOtherFee), QString()},
+                        *current);
     if (!Messages::confirm(
             this,
-            u"用“%1”的 %2 行替换模板“%3”现有的 %4 行吗？\n\n名称和计费规则不变，替换前会自动备份。"_s
+            u"用“%1”的 %2 行替换模板“%3”现有的 %4 行吗？\n\n%5\n\n名称和计费规则不变，替换前会自动备份。"_s
                 .arg(QFileInfo(path).fileName())
-                .arg(grid.rows.size())
+                .arg(plan.grid.rows.size())
                 .arg(name)
-                .arg(m_rows->rowCount()),
+                .arg(current->rows.size())
+                .arg(plan.summary()),
             u"用表格替换"_s))
         return;
-    if (!m_database.replaceTemplate(name, grid.columns, grid.rows)) {
+    // An export brings its rules; another sheet changes only what its
+    // headings say. Rows and rules are stored together or not at all.
+    const BillingRules rules = exportedBillingRules(path).value_or(rates.rules.appliedTo(*currentRules));
+    if (!m_database.replaceTemplate(name, plan.grid.columns, plan.grid.rows,
+                                    rules != *currentRules ? std::optional(rules) : std::nullopt)) {
         Messages::show(this, u"替换失败\n\n"_s + m_database.lastError(), u"提示"_s, Messages::Icon::Critical);
         return;
     }
-    if (const std::optional<BillingRules> rules = exportedBillingRules(path))
-        m_database.setBillingRules(name, *rules);
-    Messages::show(this, u"替换成功"_s);
+    const QStringList notes = m_database.notes();
+    Messages::show(this, notes.isEmpty() ? u"替换成功"_s : u"替换成功\n\n"_s + notes.join(u'\n'));
     chooseTemplate();
 }
 

@@ -366,24 +366,18 @@ void NewTemplatePage::saveNewTemplate()
         Messages::show(this, problem, u"提示"_s, Messages::Icon::Warning);
         return;
     }
-    if (!m_database.createTemplate(name, grid.columns, grid.rows)) {
+    // The rules go in with the rows: a template without the rules its
+    // prices need would quote wrongly.
+    if (!m_database.createTemplate(name, grid.columns, grid.rows, *rules)) {
         Messages::show(this, u"保存失败，请查看快递模板是否重名！\n\n"_s + m_database.lastError(), u"提示"_s,
-                       Messages::Icon::Critical);
-        return;
-    }
-    // A template without the rules its prices need would quote wrongly:
-    // then it is not kept at all.
-    if (*rules != BillingRules() && !m_database.setBillingRules(name, *rules)) {
-        const QString error = m_database.lastError();
-        m_database.deleteTemplate(name);
-        Messages::show(this, u"保存失败：计费规则没有存入，模板未保存。\n\n"_s + error, u"提示"_s,
                        Messages::Icon::Critical);
         return;
     }
     m_saved = true;
     // The next courier's sheet should not inherit this one's contact.
     m_contact->clear();
-    Messages::show(this, u"保存成功！"_s);
+    const QStringList notes = m_database.notes();
+    Messages::show(this, notes.isEmpty() ? u"保存成功！"_s : u"保存成功！\n\n"_s + notes.join(u'\n'));
 }
 
 bool NewTemplatePage::hasUnsavedSheet() const

@@ -2,6 +2,7 @@
 
 #include <core/numbertext.h>
 #include <core/schema.h>
+#include <fees/feecurve.h>
 #include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
 
@@ -33,7 +34,7 @@ QString usage()
   kuaidi-cli [--db PATH] delete TEMPLATE --yes
   kuaidi-cli [--db PATH] export TEMPLATE FILE.xlsx|FILE.csv
   kuaidi-cli [--db PATH] backups
-  kuaidi-cli [--db PATH] restore BACKUP --yes
+  kuaidi-cli [--db PATH] restore BACKUP [--whole] --yes   (without --whole: only the templates it was taken for)
   kuaidi-cli [--db PATH] curve DESTINATION [--level LEVEL] [--volume M3] [--step KG] [--json]
   kuaidi-cli [--db PATH] batch ORDERS [--sheet SHEET] [--level LEVEL] [--templates A,B,…] [--out FILE]
   kuaidi-cli [--db PATH] reconcile BILL --template NAME [--sheet SHEET] [--level LEVEL]
@@ -68,6 +69,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption step(u"step"_s, u"weight step of a fee curve, kg"_s, u"KG"_s, u"0.5"_s);
     const QCommandLineOption replace(u"replace"_s, u"replace the rows of an existing template"_s);
     const QCommandLineOption yes(u"yes"_s, u"confirm a destructive command"_s);
+    const QCommandLineOption whole(u"whole"_s, u"restore the whole database"_s);
     const QCommandLineOption rounding(u"rounding"_s, u"计费取整"_s, u"STEP"_s);
     const QCommandLineOption firstWeight(u"first-weight"_s, u"首重重量"_s, u"KG"_s);
     const QCommandLineOption divisor(u"divisor"_s, u"抛重系数"_s, u"N"_s);
@@ -86,7 +88,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     parser.addOptions({db,      level,     json,    row,      sheet,       fee20,     fee30,     otherFee,
                        contact, volume,    exact,   rounding, firstWeight, divisor,   templates, templateName,
                        out,     tolerance, replace, yes,      step,        help,      version,   from,
-                       to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding});
+                       to,      brackets,  bands,   bandMode, unit,        maxWeight, encoding,  whole});
     parser.addPositionalArgument(u"command"_s, u"command"_s);
 
     ParsedCommandLine parsed;
@@ -122,6 +124,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     o.exact = parser.isSet(exact);
     o.replace = parser.isSet(replace);
     o.yes = parser.isSet(yes);
+    o.whole = parser.isSet(whole);
     const QList<const QCommandLineOption *> ruleOptions{&rounding, &firstWeight, &divisor, &brackets,
                                                         &bands,    &bandMode,    &unit,    &maxWeight};
     for (int i = 0; i < ruleOptions.size(); ++i) {
@@ -149,6 +152,14 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const std::optional<double> kilograms = parseWeight(parser.value(step));
     if (!kilograms || *kilograms > MaximumWeight) {
         parsed.error = u"--step 需要一个大于 0、不超过 50 的数字（KG），“%1”不是"_s.arg(parser.value(step));
+        return parsed;
+    }
+    // Each weight of a curve is a line of output: a step that would print
+    // millions of them is a slip of the keyboard.
+    if (curveWeightCount(*kilograms, MaximumWeight) > MaxCurvePoints) {
+        parsed.error = u"--step %1 太小：曲线最多 %2 个重量点，画到 50 KG 步长至少要 %3 KG"_s.arg(
+            parser.value(step), QString::number(MaxCurvePoints),
+            numberToText(MaximumWeight / double(MaxCurvePoints)));
         return parsed;
     }
     o.step = *kilograms;

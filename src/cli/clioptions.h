@@ -29,6 +29,7 @@ struct CliOptions
     bool exact = false;
     bool replace = false;
     bool yes = false;
+    bool whole = false; // restore: the whole database, not only the templates the backup was taken for
     // Billing rules to store, by their place in billingRuleNames(); the
     // others stay as they are.
     QMap<int, QString> ruleTexts;

@@ -141,6 +141,10 @@ int Cli::curve()
         m_err << u"没有快递为“%1”报价\n"_s.arg(m_o.arguments.at(0));
         return CliNoRegionMatch;
     }
+    if (fees.cut) {
+        m_err << u"曲线只画到 %1 KG：最多 %2 个重量点，而最大重量是 %3 KG（加大 --step 可画得更远）\n"_s.arg(
+            numberToText(fees.weights.last()), QString::number(MaxCurvePoints), numberToText(fees.maximum));
+    }
     const auto text = [](const std::optional<double> &fee) { return fee ? numberToText(*fee) : QString(); };
     if (m_o.json) {
         QJsonArray weights;

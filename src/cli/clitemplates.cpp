@@ -8,6 +8,7 @@
 #include <ratedb/templatecopy.h>
 #include <templates/raterows.h>
 #include <templates/ratesheet.h>
+#include <templates/replaceplan.h>
 #include <templates/templategrid.h>
 #include <templates/workbookmigration.h>
 
@@ -65,7 +66,7 @@ int Cli::create()
     const RateSheet rates = readRateSheet(*sheet);
     if (!rates.problems.isEmpty())
         return badInput(rates.problems.join(u'\n'));
-    const TextTable grid = newTemplateGrid(rates, m_o.defaults);
+    TextTable grid = newTemplateGrid(rates, m_o.defaults);
     if (const QString problem = checkTemplateColumns(grid.columns); !problem.isEmpty())
         return badInput(problem);
     // An exported template brings its billing rules along; any other sheet
@@ -94,11 +95,21 @@ int Cli::create()
             return databaseError(db);
         rules = rates.rules.appliedTo(*current);
     }
-    if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows)
-                 : db.createTemplate(name, grid.columns, grid.rows)))
+    if (exists) {
+        // Replacing keeps the contacts and star levels the sheet does not
+        // bring, and says what goes.
+        const std::optional<TextTable> current = db.readTemplate(name);
+        if (!current)
+            return databaseError(db);
+        const Replacement plan = planReplacement(rates, m_o.defaults, *current);
+        grid = plan.grid;
+        m_err << u"替换“%1”：%2\n"_s.arg(name, plan.summary());
+    }
+    if (!(exists ? db.replaceTemplate(name, grid.columns, grid.rows, rules)
+                 : db.createTemplate(name, grid.columns, grid.rows, rules)))
         return databaseError(db);
-    if (rules && !db.setBillingRules(name, *rules))
-        return databaseError(db);
+    for (const QString &note : db.notes())
+        m_err << note << u'\n';
     m_out << grid.rows.size() << u'\n';
     return CliOk;
 }
@@ -141,9 +152,12 @@ int Cli::listBackups()
     const QList<Backup> all = db.backups();
     if (!db.lastError().isEmpty())
         return databaseError(db);
-    for (const Backup &backup : all)
-        m_out << tsvLine({backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation})
+    for (const Backup &backup : all) {
+        const QString concerned = backup.templates.isEmpty() ? u"整个数据库"_s : backup.templates.join(u"、");
+        m_out << tsvLine(
+                     {backup.name, backup.time.toString(u"yyyy-MM-dd HH:mm:ss"), backup.operation, concerned})
               << u'\n';
+    }
     return CliOk;
 }
 
@@ -154,12 +168,32 @@ int Cli::restore()
     const QList<Backup> all = db.backups();
     if (!db.lastError().isEmpty())
         return databaseError(db);
-    if (std::none_of(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; }))
+    const auto backup =
+        std::find_if(all.cbegin(), all.cend(), [&name](const Backup &b) { return b.name == name; });
+    if (backup == all.cend())
         return badInput(u"没有名为“%1”的备份（kuaidi-cli backups 列出全部备份）"_s.arg(name));
+    if (!m_o.whole && backup->templates.isEmpty()) {
+        return badInput(u"备份“%1”不是为某个模板做的（恢复备份之前所做，或来自旧版本），"
+                        u"只能恢复整个数据库：请加上 --whole"_s.arg(name));
+    }
+    const RestoreScope scope = m_o.whole ? RestoreScope::WholeDatabase : RestoreScope::Templates;
+    // What will change is said before anything does, with --yes or without.
+    const std::optional<RestorePlan> plan = db.planRestore(name, scope);
+    if (!plan)
+        return databaseError(db);
+    m_out << (m_o.whole ? u"恢复整个数据库到备份“%1”："_s : u"只恢复备份“%1”所针对的模板："_s).arg(name)
+          << u'\n';
+    for (const QString &line : plan->describe())
+        m_out << line << u'\n';
+    if (plan->changesNothing()) {
+        m_err << u"与备份相比没有任何不同，不需要恢复\n"_s;
+        return CliOk;
+    }
     if (const int status = confirmed(u"恢复备份“%1”"_s.arg(name)); status != CliOk)
         return status;
-    if (!db.restoreBackup(name))
+    if (!db.restoreBackup(name, scope))
         return databaseError(db);
+    m_out << u"已恢复\n"_s;
     return CliOk;
 }
 

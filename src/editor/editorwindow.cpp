@@ -1,10 +1,9 @@
 #include "editorwindow.h"
 
-#include <core/numbertext.h>
+#include "editorcolumns.h"
+#include "pagearea.h"
+
 #include <core/schema.h>
-#include <core/tolerance.h>
-#include <pagefill/browserpage.h>
-#include <pagefill/browserprofile.h>
 #include <ratedb/ratedatabase.h>
 #include <regions/regiontable.h>
 #include <templates/raterows.h>
@@ -21,13 +20,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
 
 using namespace Qt::StringLiterals;
 
@@ -40,27 +36,6 @@ constexpr int GridHeight = 370;
 constexpr int ControlsWidth = 470;
 constexpr int ControlsHeight = 262;
 
-// Column positions shared by both ways of loading the list.
-enum EditorColumn {
-    EditorId = 0,
-    EditorElementId = 1,
-    EditorRegion = 2,
-    EditorFirst = 5,
-    EditorAdditional = 6
-};
-
-const QString WelcomePage = uR"(<!DOCTYPE html><html><head><meta charset="utf-8"><style>
-body { font-family: sans-serif; color: #333; margin: 2em; line-height: 1.7; }
-h2 { color: #b03020; } li { margin-bottom: .4em; }
-</style></head><body>
-<h2>淘宝网店快递费用模板快速编辑器</h2>
-<ol>
-<li>在上方“物流工具网址”中确认地址，点击“1.打开”，登录后进入运费模板的编辑页面。</li>
-<li>在右侧选择快递模板，再选择客户级别（或通过 excel 导入）。</li>
-<li>点击“3.智能匹配”，程序为每个地区找到页面上对应的勾选框。</li>
-<li>右键单击右侧列表中的地区，选择“勾选”：页面上该地区会被勾选，并在右侧显示首重、续重价格，照着填写即可。选择“勾选同价地区”，可一次勾选首重、续重价格都相同的全部地区；勾错了可以“取消勾选”。</li>
-</ol></body></html>)"_s;
-
 } // namespace
 
 QString EditorWindow::defaultAddress()
@@ -68,8 +43,8 @@ QString EditorWindow::defaultAddress()
     return u"https://wuliu.taobao.com/user/logis_tools.htm"_s;
 }
 
-EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
-    : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath))
+EditorWindow::EditorWindow(const QString &databasePath, PageArea *page, QWidget *parent)
+    : QWidget(parent), m_database(std::make_unique<RateDatabase>(databasePath)), m_page(page)
 {
     // The caption, and the database it works on.
     setWindowTitle(u"Vantor淘宝网店快递费用模板快速编辑器 — "_s + m_database->shortName());
@@ -88,11 +63,7 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
     addressLayout->addWidget(m_address, 1);
     addressLayout->addWidget(open);
 
-    m_profile = persistentBrowserProfile(this);
-    m_browser = new QWebEngineView(this);
-    m_browser->setObjectName(u"超文本浏览框1"_s);
-    m_browser->setPage(new BrowserPage(m_profile, m_browser));
-    m_browser->setHtml(WelcomePage);
+    m_page->setParent(this);
 
     // Choosers, steps and the prices of the chosen row.
     m_controls = new QGroupBox(this);
@@ -195,9 +166,6 @@ EditorWindow::EditorWindow(const QString &databasePath, QWidget *parent)
 EditorWindow::~EditorWindow()
 {
     Messages::setStatusSink({});
-    // The page must go before the profile it uses.
-    delete m_browser;
-    m_browser = nullptr;
 }
 
 void EditorWindow::showStoredTemplateColumns()
@@ -227,7 +195,7 @@ void EditorWindow::resizeEvent(QResizeEvent *event)
     const int h = event->size().height();
     const int browserWidth = qMax(100, w - GridWidth - 50);
     m_addressBar->setGeometry(6, 12, browserWidth, 28);
-    m_browser->setGeometry(6, 48, browserWidth, qMax(100, h - 100));
+    m_page->setGeometry(6, 48, browserWidth, qMax(100, h - 100));
     m_controls->setGeometry(w - ControlsWidth - 15, 8, ControlsWidth, ControlsHeight);
     // On a short screen the list ends at the window's bottom edge.
     const int gridTop = 8 + ControlsHeight + 8;
@@ -242,7 +210,9 @@ void EditorWindow::closeEvent(QCloseEvent *event)
 
 void EditorWindow::showPage()
 {
-    m_browser->setUrl(QUrl::fromUserInput(m_address->text().trimmed()));
+    QString error;
+    if (!m_page->showAddress(QUrl::fromUserInput(m_address->text().trimmed()), &error))
+        Messages::show(this, error, u"提示"_s, Messages::Icon::Warning);
 }
 
 void EditorWindow::LoadStoredTemplate()
@@ -326,155 +296,6 @@ void EditorWindow::MatchElementIds()
             m_grid->table()->setCell(row, EditorElementId, match->entry->elementId.toString());
     }
     Messages::show(this, u"智能匹配成功！可以进行下一步操作！"_s);
-}
-
-QMenu *EditorWindow::rowMenu(int row)
-{
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const auto add = [menu](const QString &name, const QString &text, auto action) {
-        QAction *item = menu->addAction(text, action);
-        item->setObjectName(name);
-    };
-    add(u"菜单_勾选"_s, u"勾选"_s, [this, row] { ApplyRow(row); });
-    add(u"菜单_取消勾选"_s, u"取消勾选"_s, [this, row] { unapplyRow(row); });
-    add(u"菜单_勾选同价地区"_s, u"勾选同价地区"_s, [this, row] { applySamePriceRows(row); });
-    return menu;
-}
-
-void EditorWindow::showRowMenu(int row)
-{
-    // At the pointer for a right-click, under the row for the menu key
-    // (wherever the pointer happens to be).
-    QPoint at = QCursor::pos();
-    if (m_grid->indexAt(m_grid->viewport()->mapFromGlobal(at)).row() != row) {
-        const QRect rect = m_grid->visualRect(m_grid->table()->index(row, EditorRegion));
-        at = m_grid->viewport()->mapToGlobal(rect.bottomLeft());
-    }
-    rowMenu(row)->popup(at);
-}
-
-EditorWindow::Tick EditorWindow::tickRegion(int row)
-{
-    const QString elementId = m_grid->cell(row, EditorElementId);
-    if (elementId.isEmpty())
-        return Tick::NoElementId;
-    if (!m_filler.SetCheckBoxChecked(elementId, true)) {
-        return m_filler.lastCheckResult() == WebFormFiller::CheckResult::Disabled ? Tick::Disabled
-                                                                                  : Tick::NotFound;
-    }
-    m_filler.SetCheckBoxDisplay(elementId);
-    m_grid->table()->setShaded(row, true);
-    return Tick::Done;
-}
-
-QString EditorWindow::tickText(int row, Tick tick) const
-{
-    const QString region = m_grid->cell(row, EditorRegion);
-    switch (tick) {
-    case Tick::Done:
-        return u"已在网页上勾选“%1”"_s.arg(region);
-    case Tick::NoElementId:
-        return u"“%1”没有对应的网页勾选框：请先点击“3.智能匹配”，或在网页上手动勾选"_s.arg(region);
-    case Tick::Disabled:
-        return u"“%1”在网页上不可选择（可能已用在其他运费规则中），没有勾选"_s.arg(region);
-    case Tick::NotFound:
-        break;
-    }
-    return u"网页上没有找到“%1”的勾选框，请确认已打开运费模板的编辑页面"_s.arg(region);
-}
-
-void EditorWindow::showRowPrices(int row)
-{
-    m_grid->table()->setOnlyChecked(row);
-    m_rowIndex->setText(QString::number(row));
-    m_firstWeight->setText(m_grid->cell(row, EditorFirst));
-    m_additionalWeight->setText(m_grid->cell(row, EditorAdditional));
-}
-
-bool EditorWindow::ApplyRow(int row)
-{
-    if (row < 0 || row >= m_grid->rowCount())
-        return false;
-    // Bound afresh for every row, so the seller may browse between rows.
-    m_filler.Initialise(m_browser);
-    const Tick tick = tickRegion(row);
-    m_status->setText(tickText(row, tick));
-    showRowPrices(row);
-    return tick == Tick::Done;
-}
-
-bool EditorWindow::unapplyRow(int row)
-{
-    if (row < 0 || row >= m_grid->rowCount())
-        return false;
-    const QString elementId = m_grid->cell(row, EditorElementId);
-    const QString region = m_grid->cell(row, EditorRegion);
-    if (elementId.isEmpty()) {
-        m_status->setText(tickText(row, Tick::NoElementId));
-        return false;
-    }
-    m_filler.Initialise(m_browser);
-    if (!m_filler.SetCheckBoxChecked(elementId, false)) {
-        m_status->setText(m_filler.lastCheckResult() == WebFormFiller::CheckResult::Disabled
-                              ? u"“%1”在网页上不可选择，没有改动"_s.arg(region)
-                              : tickText(row, Tick::NotFound));
-        return false;
-    }
-    m_filler.restoreCheckBoxDisplay(elementId);
-    m_grid->table()->setShaded(row, false);
-    if (m_grid->table()->isChecked(row))
-        m_grid->table()->setOnlyChecked(-1);
-    m_status->setText(u"已在网页上取消勾选“%1”"_s.arg(region));
-    return true;
-}
-
-int EditorWindow::applySamePriceRows(int row)
-{
-    if (row < 0 || row >= m_grid->rowCount())
-        return 0;
-    const QString region = m_grid->cell(row, EditorRegion);
-    const std::optional<double> first = leadingNumber(m_grid->cell(row, EditorFirst));
-    const std::optional<double> additional = leadingNumber(m_grid->cell(row, EditorAdditional));
-    if (!first) {
-        m_status->setText(u"“%1”没有首重价格，无法勾选同价地区"_s.arg(region));
-        return 0;
-    }
-    const auto samePrice = [](std::optional<double> a, std::optional<double> b) {
-        return a.has_value() == b.has_value() && (!a || qAbs(*a - *b) < Tolerance);
-    };
-
-    m_filler.Initialise(m_browser);
-    int ticked = 0;
-    int lastTicked = row;
-    QStringList missed;
-    for (int r = 0; r < m_grid->rowCount(); ++r) {
-        if (!samePrice(leadingNumber(m_grid->cell(r, EditorFirst)), first) ||
-            !samePrice(leadingNumber(m_grid->cell(r, EditorAdditional)), additional))
-            continue;
-        if (tickRegion(r) == Tick::Done) {
-            ++ticked;
-            lastTicked = r;
-        } else {
-            missed.append(m_grid->cell(r, EditorRegion));
-        }
-    }
-    showRowPrices(lastTicked);
-    QString text = u"已在网页上勾选 %1 个与“%2”同价的地区（首重 %3 元，续重 %4 元）"_s.arg(ticked).arg(
-        region, m_grid->cell(row, EditorFirst), m_grid->cell(row, EditorAdditional));
-    // The status line has room for two lines: a few names, all of them in
-    // its tooltip.
-    constexpr qsizetype NamesShown = 3;
-    if (!missed.isEmpty()) {
-        text +=
-            u"；%1 个未能勾选（没有对应的网页勾选框，或不可选择）：%2%3"_s.arg(missed.size())
-                .arg(missed.mid(0, NamesShown).join(u'、'), missed.size() > NamesShown ? u"等"_s : QString());
-    }
-    if (ticked == 0)
-        text += u"。请确认已点击“3.智能匹配”，并已打开运费模板的编辑页面"_s;
-    m_status->setText(text);
-    m_status->setToolTip(missed.isEmpty() ? QString() : u"未能勾选：\n"_s + missed.join(u'\n'));
-    return ticked;
 }
 
 void EditorWindow::sortByColumn(int column)

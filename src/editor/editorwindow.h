@@ -2,6 +2,8 @@
 
 #include <pagefill/webformfiller.h>
 
+#include <QHash>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -11,11 +13,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QWebEngineProfile;
-class QWebEngineView;
 
 namespace Kuaidi {
 
+class PageArea;
 class RateDatabase;
 class ReportList;
 class SheetSource;
@@ -25,18 +26,22 @@ class SheetSource;
 /// stored template at a star level (or a sheet), lets the region table find
 /// each region's check box on the page, then right-clicks the rows one by
 /// one: each ticks its region on the page and shows its two prices.
+///
+/// The page is in the embedded browser or in the seller's own (PageArea).
 class EditorWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit EditorWindow(const QString &databasePath, QWidget *parent = nullptr);
+    /// Works on the database at @p databasePath, with the marketplace page
+    /// in @p page, which the window takes.
+    EditorWindow(const QString &databasePath, PageArea *page, QWidget *parent = nullptr);
     ~EditorWindow() override;
 
     /// The marketplace's logistics-tools page, the address box's first text.
     static QString defaultAddress();
 
-    QWebEngineView *browser() const { return m_browser; }
+    PageArea *pageArea() const { return m_page; }
 
     void showPage();
     void LoadStoredTemplate();
@@ -67,17 +72,25 @@ private:
     void fillTemplateChooser();
     void showStoredTemplateColumns();
     void showRowMenu(int row);
+    /// Binds to the page afresh, so that the seller may browse between
+    /// rows; the error text when that failed.
+    QString bindPage();
     /// Ticks the region of @p row on the bound page and hides its box.
     Tick tickRegion(int row);
-    QString tickText(int row, Tick tick) const;
+    Tick tickBox(const QString &elementId);
+    /// What the status line says of a tick of @p row; @p bindError, when
+    /// the page could not be bound, explains a box not found.
+    QString tickText(int row, Tick tick, const QString &bindError = {});
     void showRowPrices(int row);
 
     std::unique_ptr<RateDatabase> m_database;
     std::unique_ptr<SheetSource> m_sheetSource;
     WebFormFiller m_filler;
 
-    QWebEngineProfile *m_profile = nullptr;
-    QWebEngineView *m_browser = nullptr;
+    PageArea *m_page = nullptr;
+    // Element ids of the cities ticked in place of a province, by the
+    // province's element id: taken back with it.
+    QHash<QString, QStringList> m_citiesTicked;
     QWidget *m_addressBar = nullptr;
     QLineEdit *m_address = nullptr;
     QGroupBox *m_controls = nullptr;

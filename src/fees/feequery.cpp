@@ -4,6 +4,7 @@
 #include <core/schema.h>
 #include <core/tolerance.h>
 #include <ratedb/ratedatabase.h>
+#include <regions/regionnames.h>
 #include <regions/regiontable.h>
 
 #include <vector>
@@ -13,14 +14,6 @@ using namespace Qt::StringLiterals;
 namespace Kuaidi {
 
 namespace {
-
-// Longest first, so that "广西壮族自治区" loses "壮族自治区", not "自治区".
-const QStringList &provinceSuffixes()
-{
-    static const QStringList suffixes{u"维吾尔自治区"_s, u"壮族自治区"_s, u"回族自治区"_s, u"特别行政区"_s,
-                                      u"自治区"_s,       u"省"_s,         u"市"_s};
-    return suffixes;
-}
 
 // Upper-case ASCII letters lowered, as LIKE compares them; all else as it is.
 QString foldAscii(QString text)
@@ -36,15 +29,31 @@ QString foldAscii(QString text)
 
 bool isProvinceRegion(QStringView region, QStringView province)
 {
-    region = region.trimmed();
-    for (const QString &suffix : provinceSuffixes()) {
-        if (region.endsWith(suffix) && region.size() > suffix.size()) {
-            region.chop(suffix.size());
-            break;
-        }
-    }
-    return region == province;
+    return withoutProvinceSuffix(region) == province;
 }
+
+namespace {
+
+// Whether row @p row is no match for @p needle because its 地区 excludes it,
+// or excludes the city the destination resolves to.
+bool excludedFrom(const TemplateRows &rows, qsizetype row, QStringView needle, QStringView city)
+{
+    const RegionNames *group = rows.regionGroup(row);
+    return group && (group->excludes(needle) || group->excludes(city));
+}
+
+// Whether row @p row stands for all of @p province but @p city: a province
+// row, or a group that names the province and does not exclude the city.
+bool coversProvince(const TemplateRows &rows, qsizetype row, QStringView province, QStringView city)
+{
+    if (rows.regionIsNull(row))
+        return false;
+    if (const RegionNames *group = rows.regionGroup(row))
+        return group->provinces.contains(province) && !group->excludes(city);
+    return isProvinceRegion(rows.region(row), province);
+}
+
+} // namespace
 
 QString OrderDestination::key() const
 {
@@ -70,11 +79,11 @@ OrderDestination orderDestination(const QString &text)
 
 qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination)
 {
-    const auto firstContaining = [&rows](QStringView needle) {
+    const auto firstContaining = [&rows, &destination](QStringView needle) {
         qsizetype first = -1;
         if (!needle.isEmpty()) {
-            rows.forEachRegionContaining(needle, [&first](qsizetype row) {
-                if (first < 0)
+            rows.forEachRegionContaining(needle, [&](qsizetype row) {
+                if (first < 0 && !excludedFrom(rows, row, needle, destination.city))
                     first = row;
             });
         }
@@ -85,23 +94,65 @@ qsizetype orderRow(const TemplateRows &rows, const OrderDestination &destination
     if (const qsizetype row = firstContaining(destination.city); row >= 0)
         return row;
     for (qsizetype row = 0; row < rows.rowCount(); ++row) {
-        if (!rows.regionIsNull(row) && isProvinceRegion(rows.region(row), destination.province))
+        if (coversProvince(rows, row, destination.province, destination.city))
             return row;
     }
     return -1;
 }
 
+namespace {
+
+// The rows of @p rows a search finds for @p where, each handed to
+// @p found(row, kind): the rows whose 地区 contains the text; failing those,
+// with a place to fall back to, those containing its city; failing those,
+// those standing for its province.
+template<typename Found> void findRows(const TemplateRows &rows, const OrderDestination &where, Found &&found)
+{
+    const QString &needle = where.folded;
+    const QString &city = where.city;
+    const QString &province = where.province;
+    bool any = false;
+    // Rows whose 地区 is NULL are LIKE nothing, not even ''.
+    const auto addWhere = [&](MatchKind kind, auto &&matches) {
+        for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+            if (!rows.regionIsNull(row) && matches(row)) {
+                found(row, kind);
+                any = true;
+            }
+        }
+        return any;
+    };
+    // A row whose 地区 excludes the text or its city ("广东(深圳除外)" for
+    // 深圳) is not found by it.
+    const auto addContaining = [&](MatchKind kind, QStringView text) {
+        rows.forEachRegionContaining(text, [&](qsizetype row) {
+            if (!excludedFrom(rows, row, text, city)) {
+                found(row, kind);
+                any = true;
+            }
+        });
+        return any;
+    };
+    if (needle.isEmpty() ? addWhere(MatchKind::Region, [](qsizetype) { return true; })
+                         : addContaining(MatchKind::Region, needle))
+        return;
+    if (province.isEmpty())
+        return;
+    if (!city.isEmpty() && addContaining(MatchKind::City, city))
+        return;
+    addWhere(MatchKind::Province, [&](qsizetype r) { return coversProvince(rows, r, province, city); });
+}
+
+} // namespace
+
 MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templates,
                               const QString &destination, QStringList *failedTemplates, SearchScope scope)
 {
     const QList<std::shared_ptr<const TemplateRows>> sources =
-        database.templateRows(templates, failedTemplates);
+        database.searchRows(templates, failedTemplates);
     const OrderDestination resolved = scope == SearchScope::WithFallback && !destination.isEmpty()
                                           ? orderDestination(destination)
                                           : OrderDestination{destination, foldAscii(destination), {}, {}};
-    const QString &needle = resolved.folded;
-    const QString &city = resolved.city;
-    const QString &province = resolved.province;
 
     MatchedRows matched;
     if (destination.isEmpty()) {
@@ -110,36 +161,44 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
             all += rows ? rows->rowCount() : 0;
         matched.reserve(all);
     }
-    quint32 source = 0;
-    // Rows whose 地区 is NULL are LIKE nothing, not even ''.
-    const auto addWhere = [&](const std::shared_ptr<const TemplateRows> &rows, MatchKind kind,
-                              auto &&matches) {
-        const qsizetype before = matched.size();
-        for (qsizetype row = 0; row < rows->rowCount(); ++row) {
-            if (!rows->regionIsNull(row) && matches(row))
-                matched.append(source, row, kind);
-        }
-        return matched.size() > before;
-    };
-    const auto addContaining = [&](const std::shared_ptr<const TemplateRows> &rows, MatchKind kind,
-                                   QStringView text) {
-        const qsizetype before = matched.size();
-        rows->forEachRegionContaining(text, [&](qsizetype row) { matched.append(source, row, kind); });
-        return matched.size() > before;
-    };
+    std::vector<std::pair<qsizetype, MatchKind>> found;
+    QList<qsizetype> foundRows;
     for (const std::shared_ptr<const TemplateRows> &rows : sources) {
         if (!rows)
             continue;
-        source = matched.addSource(rows);
-        if (needle.isEmpty() ? addWhere(rows, MatchKind::Region, [](qsizetype) { return true; })
-                             : addContaining(rows, MatchKind::Region, needle))
+        if (rows->hasCells()) {
+            const quint32 source = matched.addSource(rows);
+            findRows(*rows, resolved,
+                     [&](qsizetype row, MatchKind kind) { matched.append(source, row, kind); });
             continue;
-        if (province.isEmpty())
+        }
+        // A template still being read: its 地区 texts answer the search, and
+        // the rows found are read now, with every cell.
+        found.clear();
+        findRows(*rows, resolved, [&found](qsizetype row, MatchKind kind) { found.emplace_back(row, kind); });
+        if (found.empty())
             continue;
-        if (!city.isEmpty() && addContaining(rows, MatchKind::City, city))
+        foundRows.clear();
+        for (const auto &[row, kind] : found)
+            foundRows << row;
+        // Most of a template is read whole: faster than row by row.
+        std::shared_ptr<const TemplateRows> cells = qsizetype(found.size()) * 4 <= rows->rowCount()
+                                                        ? database.rowsWithCells(*rows, foundRows)
+                                                        : nullptr;
+        if (cells) {
+            const quint32 source = matched.addSource(cells);
+            for (qsizetype i = 0; i < qsizetype(found.size()); ++i)
+                matched.append(source, i, found.at(size_t(i)).second);
             continue;
-        addWhere(rows, MatchKind::Province,
-                 [&](qsizetype r) { return isProvinceRegion(rows->region(r), province); });
+        }
+        const std::shared_ptr<const TemplateRows> whole = database.templateRows({rows->name()}).value(0);
+        if (!whole) {
+            if (failedTemplates)
+                failedTemplates->append(rows->name());
+            continue;
+        }
+        const quint32 source = matched.addSource(whole);
+        findRows(*whole, resolved, [&](qsizetype row, MatchKind kind) { matched.append(source, row, kind); });
     }
     return matched;
 }
@@ -190,16 +249,16 @@ public:
         if (shared == NotPriced) {
             // Priced as numbers; the texts are written when the quote is shown.
             const quint32 combination = m_source->combination(row);
-            const QStringList &cells = m_source->combinationCells(combination);
             const std::optional<FeeFigures> figures = computeFeeFigures(
                 m_source->combinationNumbers(combination),
-                leadingNumber(cells.at(ColumnFirstWeight)).has_value(), *m_sourceWeight, m_levelIndex);
+                leadingNumber(m_source->combinationCell(combination, ColumnFirstWeight)).has_value(),
+                *m_sourceWeight, m_levelIndex);
             shared = NoQuote;
             if (figures) {
                 FeeQuote quote;
                 quote.courier = m_source->name();
-                quote.contact = cells.at(ColumnContact);
-                quote.arrivalTime = cells.at(ColumnArrivalTime);
+                quote.contact = m_source->combinationCell(combination, ColumnContact);
+                quote.arrivalTime = m_source->combinationCell(combination, ColumnArrivalTime);
                 quote.billing = *m_sourceWeight;
                 shared = qint64(quotes.addShared(std::move(quote), *figures));
             }

@@ -364,10 +364,18 @@ std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const 
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
                                         QStringView levelName)
 {
-    // A row in memory keeps its prices with the others of its combination.
-    const std::optional<FeeFigures> figures = computeFeeFigures(
-        row.source ? row.source->combinationCells(row.source->combination(row.row)) : row.cells, weight,
-        levelIndex(levelName));
+    // A row in memory keeps its prices, read as numbers once, with the
+    // others of its combination.
+    std::optional<FeeFigures> figures;
+    if (row.source) {
+        const quint32 combination = row.source->combination(row.row);
+        figures = computeFeeFigures(
+            row.source->combinationNumbers(combination),
+            leadingNumber(row.source->combinationCell(combination, ColumnFirstWeight)).has_value(), weight,
+            levelIndex(levelName));
+    } else {
+        figures = computeFeeFigures(row.cells, weight, levelIndex(levelName));
+    }
     if (!figures)
         return std::nullopt;
     FeeQuote quote;

@@ -58,7 +58,8 @@ void frame(Tag tag, std::string_view bytes)
                                      static_cast<unsigned char>(length >> 16),
                                      static_cast<unsigned char>(length >> 24)};
     std::fwrite(header, 1, sizeof header, frames);
-    std::fwrite(bytes.data(), 1, bytes.size(), frames);
+    if (!bytes.empty()) // an empty view may hold no pointer at all
+        std::fwrite(bytes.data(), 1, bytes.size(), frames);
 }
 
 [[noreturn]] void finish(Failure failure, std::string_view table = {})

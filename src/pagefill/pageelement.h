@@ -15,4 +15,16 @@ struct PageElement final
     bool isNull() const { return key.isEmpty(); }
 };
 
+/// A check box as the page shows it now.
+struct PageCheckBox final
+{
+    int frame = 0; ///< the number of its document, 1-based
+    QString id;
+    bool checked = false;
+    bool disabled = false;
+    bool hidden = false; ///< its own display is "none"
+
+    friend bool operator==(const PageCheckBox &, const PageCheckBox &) = default;
+};
+
 } // namespace Kuaidi

@@ -226,6 +226,26 @@ function kuaidiPagefill(encodedRequest) {
                 found.element.style.setProperty('display', request.shown ? 'block' : 'none');
             return {done: true};
         },
+        boxes(request) {
+            const docs = documents();
+            const boxes = [];
+            for (let i = 0; i < docs.length; ++i) {
+                if (!searched(request, i + 1) || !docs[i].body)
+                    continue;
+                for (const input of docs[i].body.getElementsByTagName('input')) {
+                    if (input.type !== 'checkbox')
+                        continue;
+                    boxes.push({
+                        frame: i + 1,
+                        id: text(input.id),
+                        checked: input.checked,
+                        disabled: input.matches(':disabled'),
+                        hidden: input.style.display === 'none',
+                    });
+                }
+            }
+            return {boxes};
+        },
         fire(request) {
             const found = target(request);
             if (!found)

@@ -1,9 +1,9 @@
 #include "webformfiller.h"
 
+#include "answerwait.h"
 #include "elementidentifier.h"
 #include "pagefilllogging.h"
 
-#include <QAction>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -12,11 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -67,43 +62,27 @@ void pumpedDelay(int ms)
 // runs in an isolated world: it shares the page's DOM (and clicks reach the
 // page's own handlers) but not its JavaScript globals, so a page that
 // redefines click(), JSON or atob cannot disturb it or see it.
-QVariantMap askPage(QWebEnginePage *page, QJsonObject request)
+QVariantMap askPage(BrowserTab *tab, QJsonObject request)
 {
-    if (!page || pageScript().isEmpty())
+    if (!tab || pageScript().isEmpty())
         return {};
     const QString operation = request.value("op"_L1).toString();
     request.insert("deadline"_L1, double(QDateTime::currentMSecsSinceEpoch() + AnswerTimeoutMs));
     const QByteArray payload = QJsonDocument(request).toJson(QJsonDocument::Compact).toBase64();
     const QString source = pageScript() % "\nkuaidiPagefill('"_L1 % QString::fromLatin1(payload) % "');\n"_L1;
 
-    // The answer may come after we stopped waiting, or never; the callback
-    // keeps its own state alive for that case.
-    struct Pending
-    {
-        QVariant answer;
-        bool answered = false;
-        QPointer<QEventLoop> loop;
-    };
-    auto pending = std::make_shared<Pending>();
-    QEventLoop loop;
-    pending->loop = &loop;
-    QTimer::singleShot(AnswerTimeoutMs, &loop, &QEventLoop::quit);
-    QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
-    page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [pending](const QVariant &answer) {
-        pending->answer = answer;
-        pending->answered = true;
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    // Waiting for a script is not waiting for the user: keep clicks out of it.
-    if (!pending->answered)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    if (!pending->answered) {
+    const std::optional<QVariant> answered = waitForAnswer<QVariant>(
+        [tab, &source](const std::function<void(const QVariant &)> &done) { tab->runIsolated(source, done); },
+        AnswerTimeoutMs,
+        [tab](QEventLoop &loop) {
+            QObject::connect(tab, &QObject::destroyed, &loop, &QEventLoop::quit);
+            QObject::connect(tab, &BrowserTab::closed, &loop, &QEventLoop::quit);
+        });
+    if (!answered) {
         qCWarning(lcPagefill) << "page did not answer" << operation << "within" << AnswerTimeoutMs << "ms";
         return {};
     }
-    QVariantMap answer = pending->answer.toMap();
+    QVariantMap answer = answered->toMap();
     if (answer.contains("error"_L1)) {
         qCWarning(lcPagefill) << "page script failed:" << operation << answer.value("error"_L1).toString();
         return {};
@@ -120,14 +99,17 @@ QJsonObject elementRequest(const PageElement &element)
 
 } // namespace
 
-bool WebFormFiller::Initialise(QWebEngineView *view, QString *errorText)
+bool WebFormFiller::Initialise(BrowserTab *tab, QString *errorText)
 {
-    // The view can go away while we wait for its page.
-    const QPointer<QWebEngineView> guard(view);
+    // The tab can go away while we wait for its page.
+    const QPointer<BrowserTab> guard(tab);
     QString error;
-    if (!view) {
+    if (!tab) {
         error = ViewGoneText.toString();
-    } else if (!bind(view)) {
+    } else if (!tab->attach(&error)) {
+        if (error.trimmed().isEmpty())
+            error = NotLoadedText.toString();
+    } else if (!bind(tab)) {
         error = guard ? NotLoadedText.toString() : ViewGoneText.toString();
     } else if (!guard) {
         error = ViewGoneText.toString();
@@ -137,19 +119,19 @@ bool WebFormFiller::Initialise(QWebEngineView *view, QString *errorText)
             *errorText = error;
         return false;
     }
-    m_boundView = view;
+    m_boundTab = tab;
     return true;
 }
 
-QWebEngineView *WebFormFiller::boundWindowHandle() const
+BrowserTab *WebFormFiller::boundWindowHandle() const
 {
-    return m_boundView.data();
+    return m_boundTab.data();
 }
 
 void WebFormFiller::EnsureBound()
 {
     if (m_documents.isEmpty())
-        Initialise(m_boundView.data());
+        Initialise(m_boundTab.data());
 }
 
 int WebFormFiller::DocumentCount() const
@@ -177,27 +159,23 @@ QString WebFormFiller::pageFingerprint() const
     return m_pageFingerprint;
 }
 
-bool WebFormFiller::bind(QWebEngineView *view)
+bool WebFormFiller::bind(BrowserTab *tab)
 {
-    const QPointer<QWebEnginePage> page = view->page();
-    // Before its first load a view has no document to bind to.
-    if (!page || page->url().isEmpty())
-        return false;
+    const QPointer<BrowserTab> guard(tab);
     QString bodyTexts;
-    const QList<BoundDocument> documents = liveDocuments(page, &bodyTexts);
-    if (documents.isEmpty() || !page)
+    const QList<BoundDocument> documents = liveDocuments(tab, &bodyTexts);
+    if (documents.isEmpty() || !guard)
         return false;
-    m_page = page;
+    m_boundTab = tab;
     m_documents = documents;
     m_pageFingerprint =
         QString::fromLatin1(QCryptographicHash::hash(bodyTexts.toUtf8(), QCryptographicHash::Md5).toHex());
     return true;
 }
 
-QList<WebFormFiller::BoundDocument> WebFormFiller::liveDocuments(QWebEnginePage *page,
-                                                                 QString *bodyTexts) const
+QList<WebFormFiller::BoundDocument> WebFormFiller::liveDocuments(BrowserTab *tab, QString *bodyTexts) const
 {
-    const QVariantMap answer = askPage(page, {{"op"_L1, "describe"_L1}});
+    const QVariantMap answer = askPage(tab, {{"op"_L1, "describe"_L1}});
     QList<BoundDocument> documents;
     const QVariantList list = answer.value("documents"_L1).toList();
     for (const QVariant &entry : list) {
@@ -210,7 +188,7 @@ QList<WebFormFiller::BoundDocument> WebFormFiller::liveDocuments(QWebEnginePage 
     return documents;
 }
 
-bool WebFormFiller::WaitUntilLoaded(QWebEngineView *view, int timeoutMs)
+bool WebFormFiller::WaitUntilLoaded(BrowserTab *tab, int timeoutMs)
 {
     const qint64 timeout = timeoutMs == -1  ? EndlessLoadTimeoutMs
                            : timeoutMs == 0 ? DefaultLoadTimeoutMs
@@ -218,8 +196,8 @@ bool WebFormFiller::WaitUntilLoaded(QWebEngineView *view, int timeoutMs)
     QElapsedTimer clock;
     clock.start();
     const auto expired = [&] { return clock.elapsed() > timeout; };
-    // A view that is gone will never load; don't wait out the time-out for it.
-    const QPointer<QWebEngineView> guard(view);
+    // A tab that is gone will never load; don't wait out the time-out for it.
+    const QPointer<BrowserTab> guard(tab);
 
     for (;;) {
         while (!Initialise(guard.data())) {
@@ -231,7 +209,7 @@ bool WebFormFiller::WaitUntilLoaded(QWebEngineView *view, int timeoutMs)
         }
         // Until a new page's document arrives the old one answers, complete;
         // only the browser knows that a load is under way.
-        const bool loading = m_page && m_page->action(QWebEnginePage::Stop)->isEnabled();
+        const bool loading = m_boundTab && m_boundTab->isLoading();
         if (!loading && m_documents.first().readyState == Complete)
             break;
         if (expired())
@@ -248,7 +226,7 @@ bool WebFormFiller::WaitUntilLoaded(QWebEngineView *view, int timeoutMs)
         if (!m_documents.at(i).hasText)
             continue;
         for (;;) {
-            const QList<BoundDocument> live = liveDocuments(m_page);
+            const QList<BoundDocument> live = liveDocuments(m_boundTab);
             if (i < live.size() && live.at(i).readyState == Complete)
                 break;
             if (!guard || expired())
@@ -280,7 +258,7 @@ QVariantMap WebFormFiller::callPage(QJsonObject request)
     // A failed re-bind leaves nothing to search.
     if (m_documents.isEmpty())
         return {};
-    return askPage(m_page, std::move(request));
+    return askPage(m_boundTab, std::move(request));
 }
 
 PageElement WebFormFiller::FindInputElement(const QString &type, const QString &identifier, int occurrence,
@@ -355,6 +333,21 @@ bool WebFormFiller::FireElementEvent(const PageElement &element, const QString &
     request.insert("op"_L1, "fire"_L1);
     request.insert("event"_L1, eventName);
     return callPage(request).value("done"_L1).toBool();
+}
+
+QList<PageCheckBox> WebFormFiller::checkBoxes(int frame)
+{
+    QJsonObject request = searchRequest(u"checkbox"_s, QString(), 0, false, frame);
+    request.insert("op"_L1, "boxes"_L1);
+    QList<PageCheckBox> boxes;
+    const QVariantList list = callPage(request).value("boxes"_L1).toList();
+    for (const QVariant &entry : list) {
+        const QVariantMap map = entry.toMap();
+        boxes.append({map.value("frame"_L1).toInt(), map.value("id"_L1).toString(),
+                      map.value("checked"_L1).toBool(), map.value("disabled"_L1).toBool(),
+                      map.value("hidden"_L1).toBool()});
+    }
+    return boxes;
 }
 
 } // namespace Kuaidi

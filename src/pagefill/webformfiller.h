@@ -1,5 +1,6 @@
 #pragma once
 
+#include <pagefill/browsertab.h>
 #include <pagefill/pageelement.h>
 
 #include <QList>
@@ -8,14 +9,13 @@
 #include <QVariantMap>
 
 class QJsonObject;
-class QWebEnginePage;
-class QWebEngineView;
 
 namespace Kuaidi {
 
-/// Finds, ticks and hides check boxes on the page shown in a browser view.
+/// Finds, ticks and hides check boxes on the page shown in a browser tab: the
+/// embedded browser's, or one of the seller's own browser (see BrowserTab).
 ///
-/// Initialise() binds to the view's page and takes stock of its documents: the
+/// Initialise() binds to the tab's page and takes stock of its documents: the
 /// top document, then those of its frames and inline frames, depth-first
 /// (frames of another origin are out of reach and left out). The element
 /// operations search those documents, or only the one that a frame number or
@@ -28,11 +28,11 @@ namespace Kuaidi {
 class WebFormFiller final
 {
 public:
-    /// Binds to the page shown in @p view. On failure the previous binding
+    /// Binds to the page shown in @p tab. On failure the previous binding
     /// stays and @p errorText says why.
-    bool Initialise(QWebEngineView *view, QString *errorText = nullptr);
-    /// The view of the last successful Initialise(), or null once it is gone.
-    QWebEngineView *boundWindowHandle() const;
+    bool Initialise(BrowserTab *tab, QString *errorText = nullptr);
+    /// The tab of the last successful Initialise(), or null once it is gone.
+    BrowserTab *boundWindowHandle() const;
     /// Binds to boundWindowHandle() again when no document is bound.
     void EnsureBound();
 
@@ -47,9 +47,9 @@ public:
     /// document order, as of the last bind.
     QString pageFingerprint() const;
 
-    /// Binds to @p view and waits until its page and the frames that show
+    /// Binds to @p tab and waits until its page and the frames that show
     /// text have loaded. @p timeoutMs 0 waits 20 s, -1 practically forever.
-    bool WaitUntilLoaded(QWebEngineView *view, int timeoutMs = 0);
+    bool WaitUntilLoaded(BrowserTab *tab, int timeoutMs = 0);
 
     /// Ticks (or unticks) a check box and runs the page's click handlers for
     /// it once. False when no check box is found, the box is disabled (it is
@@ -78,6 +78,10 @@ public:
     /// its default action; false when it was cancelled or nothing was found.
     bool FireElementEvent(const PageElement &element, const QString &eventName);
 
+    /// Every check box of the searched documents, in document order, as it
+    /// is now; empty when the page does not answer.
+    QList<PageCheckBox> checkBoxes(int frame = 0);
+
 private:
     struct BoundDocument
     {
@@ -85,15 +89,14 @@ private:
         bool hasText = false;
     };
 
-    bool bind(QWebEngineView *view);
-    QList<BoundDocument> liveDocuments(QWebEnginePage *page, QString *bodyTexts = nullptr) const;
+    bool bind(BrowserTab *tab);
+    QList<BoundDocument> liveDocuments(BrowserTab *tab, QString *bodyTexts = nullptr) const;
     QJsonObject searchRequest(const QString &type, const QString &identifier, int occurrence, bool counted,
                               int frame) const;
     QVariantMap callPage(QJsonObject request);
     bool check(QJsonObject request, bool checked);
 
-    QPointer<QWebEngineView> m_boundView;
-    QPointer<QWebEnginePage> m_page;
+    QPointer<BrowserTab> m_boundTab;
     QList<BoundDocument> m_documents;
     int m_frameSelector = 0;
     QString m_pageFingerprint;

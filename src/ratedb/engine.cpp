@@ -28,7 +28,7 @@ std::optional<Backup> backupNamed(const QString &name)
     const QDateTime time = QDateTime::fromString(name.left(split), BackupTimeFormat);
     if (!time.isValid())
         return std::nullopt;
-    return Backup{name, QString(), time, name.mid(split + 1)};
+    return Backup{name, QString(), time, name.mid(split + 1), {}, time};
 }
 
 bool isServerLocation(QStringView location)
@@ -56,7 +56,7 @@ std::unique_ptr<Engine> makeEngine(const QString &location, int busyTimeoutMs, Q
     if (!isServerLocation(location))
         return makeSqliteEngine(location, busyTimeoutMs);
     const std::optional<ServerLocation> server = parseServerLocation(location, problem);
-    return server ? makeServerEngine(*server) : nullptr;
+    return server ? makeServerEngine(*server, busyTimeoutMs) : nullptr;
 }
 
 } // namespace Kuaidi

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ struct DbError
     int code = 0;
     QString message;
     QString reason; ///< in Chinese; empty when the code has no meaning of its own
+    /// A table of that name was made meanwhile (by another station).
+    bool nameTaken = false;
 
     bool isError() const { return code != 0; }
 };
@@ -27,8 +30,25 @@ struct Backup
 {
     QString name;   ///< as `restore` takes it: the time, '_', the operation
     QString path;   ///< the file, for a database file; empty on a server
-    QDateTime time; ///< when it was taken
+    QDateTime time; ///< when it was taken, as its name says
     QString operation; ///< "删除模板", "替换模板", "重命名模板", "删除行", "全部修改", "恢复备份"
+    /// The templates it was taken for; empty when it was taken for the whole
+    /// database (before a restore), or before backups named their templates.
+    QStringList templates;
+    /// When it was made, by the file's or the server's own clock: backups are
+    /// listed and kept in this order, whatever their names say (a clock once
+    /// set ahead names them wrongly).
+    QDateTime made;
+};
+
+/// One template as a backup holds it.
+struct BackedUpTemplate
+{
+    QStringList columns;
+    QList<QStringList> rows;
+    /// Its billing rules as texts in the order of billingRuleNames() (fewer
+    /// from before the later rules), or nothing when it had none saved.
+    std::optional<QStringList> rules;
 };
 
 /// The rows a query gives, one at a time. Cells are text; NULL reads as the
@@ -104,10 +124,29 @@ public:
     virtual QString checkNames(const QString &name, const QStringList &columns) const = 0;
     /// Every column and row of a table, in table order.
     virtual std::unique_ptr<RowCursor> readTable(const QString &name) = 0;
+    /// The columns of a table, as named (nothing when it cannot be read).
+    virtual std::optional<QStringList> columnsOf(const QString &name, DbError *error) = 0;
+    /// The key and the 地区 of every row of a table, in table order, the
+    /// keys going up; null where rows have no such key (a search then waits
+    /// for whole rows).
+    virtual std::unique_ptr<RowCursor> readRegions(const QString &) { return nullptr; }
+    /// Every column of the rows of a table whose keys are @p keys, in table
+    /// order; null where rows have no keys, or for too many keys at once.
+    virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &)
+    {
+        return nullptr;
+    }
+    /// Keeps few pages in memory: for a connection that reads each once.
+    virtual void keepFewPages() {}
     /// Creates table @p name (every column TEXT) holding @p rows, inside the
     /// running transaction.
     virtual DbError createTable(const QString &name, const QStringList &columns,
                                 const QList<QStringList> &rows) = 0;
+    /// Puts table @p from in the place of table @p name, which is dropped:
+    /// the last, brief step of a replacement whose rows were written aside.
+    /// With @p keepPlace the table keeps @p name's place among the templates
+    /// where the engine can.
+    virtual DbError swapTable(const QString &name, const QString &from, bool keepPlace) = 0;
     /// Drops a table; with @p keepPlace a table made again under its name
     /// keeps its place among the templates.
     virtual DbError dropTable(const QString &name, bool keepPlace) = 0;
@@ -116,13 +155,29 @@ public:
     /// trusting rows held in memory; nothing when it cannot be read.
     virtual std::optional<qint64> dataVersion() = 0;
 
-    /// Copies @p templates (every template when empty) as a backup named
-    /// @p name.
+    /// Takes a backup named @p name for @p templates (the whole database
+    /// when empty): on a file a copy of the whole file, on a server of the
+    /// rows of those templates (of all when empty).
     virtual DbError backUp(const QString &name, const QStringList &templates) = 0;
+    /// The backups, the last made first.
     virtual QList<Backup> backups() = 0;
-    /// Puts the backup's contents in place of what it holds.
-    virtual DbError restore(const Backup &backup) = 0;
     virtual void removeBackup(const Backup &backup) = 0;
+    /// Whether the backup can be read whole and is one of this program: on a
+    /// file it opens, passes SQLite's quick check, its schema reads and the
+    /// program's own tables have their shape. Reads, never writes.
+    virtual DbError checkBackup(const Backup &backup) = 0;
+    /// The templates a backup holds, in their order.
+    virtual std::optional<QStringList> backedUpTemplates(const Backup &backup, DbError *error) = 0;
+    virtual std::optional<BackedUpTemplate> readBackedUp(const Backup &backup, const QString &name,
+                                                         DbError *error) = 0;
+    /// Whether restoreWhole() can put a backup in place of the whole database.
+    virtual bool restoresWholeDatabase() const = 0;
+    /// Puts a checked backup in place of the whole database in one step, its
+    /// templates' change counters set to @p counters first.
+    virtual DbError restoreWhole(const Backup &backup, const QHash<QString, qint64> &counters) = 0;
+    /// Copies the database file byte for byte as a backup named @p name,
+    /// for a file that SQLite cannot copy (a damaged one); an error elsewhere.
+    virtual DbError copyAsBackup(const QString &name) = 0;
 };
 
 /// Whether @p location names a database server rather than a file.

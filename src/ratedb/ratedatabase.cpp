@@ -30,6 +30,30 @@ bool isBlank(QChar c)
 
 } // namespace
 
+bool hasHalfCharacter(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+QString withoutHalfCharacters(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QHash<QString, qint64> changeCountersOf(Engine &engine)
 {
     static constexpr QStringView SelectChangesSql = u"SELECT \"模板\", \"版本\" FROM \"__kuaidi_changes\"";
@@ -77,9 +101,19 @@ QString checkTemplateColumns(const QStringList &columns)
     }
     // The engine compares column names without regard to ASCII case.
     QSet<QString> seen;
-    for (const QString &column : columns) {
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        const QString &column = columns.at(c);
         if (column.trimmed().isEmpty())
             return u"表格中有一列没有标题，请补上标题后重新读取"_s;
+        // A NUL would end the name where the database reads it; half a
+        // character cannot be stored at all.
+        if (column.contains(QChar(0))) {
+            return u"第 %1 列的标题“%2”中有空字符（U+0000），数据库不能保存，请修改标题后重新读取"_s
+                .arg(c + 1)
+                .arg(QString(column).replace(QChar(0), u'\u2400'));
+        }
+        if (hasHalfCharacter(column))
+            return u"第 %1 列的标题中有半个字符（常见于被截断的表情符号），请修改标题后重新读取"_s.arg(c + 1);
         QString key = column;
         for (QChar &c : key) {
             if (c.unicode() < 128)
@@ -231,13 +265,16 @@ bool RateDatabase::open()
 void RateDatabase::close()
 {
     if (m_preload.valid()) {
-        *m_preloadCancelled = true; // a program closed at once need not wait for it
+        m_progress->cancelled = true; // a program closed at once need not wait for it
         m_preload.wait();
         m_preload = {};
     }
+    m_progress.reset();
     m_cached.clear();
+    m_regionsOnly.clear();
     m_versions.clear();
     m_dataVersion = -1;
+    ++m_revision;
     if (m_engine)
         m_engine->close();
 }
@@ -264,6 +301,7 @@ bool RateDatabase::openForWriting()
 
 bool RateDatabase::transact(const QString &failure, const std::function<DbError()> &steps)
 {
+    m_nameTaken = false;
     if (const DbError begun = m_engine->begin(Engine::Access::Write); begun.isError())
         return fail(failure, begun);
     m_countedChanges.clear();
@@ -271,12 +309,14 @@ bool RateDatabase::transact(const QString &failure, const std::function<DbError(
     if (!error.isError())
         error = m_engine->commit();
     if (error.isError()) {
+        m_nameTaken = error.nameTaken;
         m_engine->rollback();
         m_countedChanges.clear();
         return fail(failure, error);
     }
     m_versions.insert(m_countedChanges);
     m_countedChanges.clear();
+    ++m_revision;
     return true;
 }
 
@@ -307,6 +347,16 @@ bool RateDatabase::acceptNames(const QString &name, const QStringList &columns)
     if (problem.isEmpty() && m_engine)
         problem = m_engine->checkNames(name, columns);
     return problem.isEmpty() || fail(problem, QString());
+}
+
+QString RateDatabase::checkNewTemplate(const QString &name, const QStringList &columns) const
+{
+    QString problem = checkTemplateName(name);
+    if (problem.isEmpty())
+        problem = checkTemplateColumns(columns);
+    if (problem.isEmpty() && m_engine)
+        problem = m_engine->checkNames(name, columns);
+    return problem;
 }
 
 QStringList RateDatabase::templateNames()

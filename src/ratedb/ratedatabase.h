@@ -3,6 +3,7 @@
 #include <core/billingrules.h>
 #include <core/texttable.h>
 #include <ratedb/engine.h>
+#include <ratedb/restoreplan.h>
 #include <ratedb/templaterows.h>
 
 #include <QDateTime>
@@ -38,7 +39,8 @@ struct ColumnValue
 QString checkTemplateName(QStringView name);
 
 /// Why @p columns cannot be the columns of a template (a title missing or
-/// used twice, more columns than the database stores), or the empty text.
+/// used twice, one holding a character no database stores, more columns than
+/// the database stores), or the empty text.
 QString checkTemplateColumns(const QStringList &columns);
 
 /// The rate database: one table per courier template, every column TEXT, in
@@ -123,15 +125,54 @@ public:
     QList<std::shared_ptr<const TemplateRows>> templateRows(const QStringList &names,
                                                             QStringList *failed = nullptr);
 
+    /// The rows of @p names for a search, which need not wait for every row
+    /// to be read: a template being read in the background (see
+    /// preloadTemplateRows()) comes as its 地区 texts alone
+    /// (TemplateRows::hasCells() false) as soon as those are read, and
+    /// rowsWithCells() reads the rows a search finds there. Otherwise as
+    /// templateRows().
+    QList<std::shared_ptr<const TemplateRows>> searchRows(const QStringList &names,
+                                                          QStringList *failed = nullptr);
+    /// Rows @p rows (in order) of @p regions, a template's 地区 texts alone
+    /// from searchRows(), read now with every cell: a TemplateRows of those
+    /// rows alone, in that order. Nothing when the template changed since
+    /// its 地区 texts were read, or the rows cannot be read so; templateRows()
+    /// then reads it whole.
+    std::shared_ptr<const TemplateRows> rowsWithCells(const TemplateRows &regions,
+                                                      const QList<qsizetype> &rows);
+    /// Whether templates are being read in the background.
+    bool isReadingRows();
+
+    /// A number that moves whenever templates or their rows may have changed
+    /// since it was last read: a write of this program, a write of another
+    /// program or station (one look at the database's version, as
+    /// templateRows() takes), another database used. Rows found before it
+    /// moved are to be found again.
+    qint64 revision();
+
     /// Starts reading every template not held in memory, or changed in the
     /// database since it was read, on threads of their own, so that the next
     /// search finds them there; templateRows() waits for them. Cheap when
     /// nothing changed: a window calls it after start-up and now and then.
     void preloadTemplateRows();
 
-    /// Creates a template with the given columns (all TEXT) and rows, all in
-    /// one transaction: either the whole template is stored or nothing is.
-    bool createTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
+    /// The columns of a template, as named in the database.
+    std::optional<QStringList> templateColumns(const QString &name);
+    /// Why this database cannot hold a template @p name with @p columns (see
+    /// checkTemplateName(), checkTemplateColumns() and the engine's own
+    /// limits), or the empty text. Asks the database nothing.
+    QString checkNewTemplate(const QString &name, const QStringList &columns) const;
+
+    /// Creates a template with the given columns (all TEXT) and rows, and
+    /// its billing rules when given, all in one transaction: either the
+    /// whole template is stored or nothing is. Half characters in a cell are
+    /// stored as U+FFFD and named in notes().
+    bool createTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
+                        const std::optional<BillingRules> &rules = std::nullopt);
+
+    /// What the last write stored otherwise than given (a cell's half
+    /// character replaced), one line a cell, for the seller to read.
+    QStringList notes() const { return m_notes; }
 
     /// Sets columns of the rows whose ID is @p id, or of every row when @p id
     /// is not given. @p rowsChanged receives the number of rows touched.
@@ -147,24 +188,32 @@ public:
     /// Deletes a template and its billing rules, after a backup.
     bool deleteTemplate(const QString &name);
     /// Replaces every row (and the columns) of template @p name in one
-    /// transaction, after a backup; its name and billing rules stay.
-    bool replaceTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows);
+    /// transaction, after a backup; its name stays, and its billing rules
+    /// unless others are given. The new rows are written aside first, so
+    /// that others read the old ones until the last moment.
+    bool replaceTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
+                         const std::optional<BillingRules> &rules = std::nullopt);
 
     /// The folder of backups: "backups" beside the database file; empty on a
     /// server, which keeps them in a table of its own.
     QString backupFolder() const;
-    /// The backups, newest first; the newest 30 are kept.
+    /// The backups, the last made first; the last 30 made are kept.
     QList<Backup> backups();
-    /// Takes a backup named with the time and @p operation (see Backup): a
-    /// copy of the whole file (SQLite's VACUUM INTO, consistent even while
-    /// others write), or on a server a copy of the rows of @p templates
-    /// (every template when empty). Every destructive operation calls it
-    /// first and does not run when it fails.
+    /// Takes a backup named with the time and @p operation, for @p templates
+    /// (see Backup): a copy of the whole file (SQLite's VACUUM INTO,
+    /// consistent even while others write), or on a server a copy of the
+    /// rows of @p templates (every template when empty). Every destructive
+    /// operation calls it first and does not run when it fails.
     bool backUp(const QString &operation, const QStringList &templates = {});
-    /// Puts the backup called @p name in place of what it copied (the whole
-    /// file, or on a server its templates), after backing up the current
-    /// state.
-    bool restoreBackup(const QString &name);
+    /// What restoring backup @p name would change, template by template,
+    /// after checking the backup whole; nothing (with lastError()) when it
+    /// cannot be restored that way.
+    std::optional<RestorePlan> planRestore(const QString &name, RestoreScope scope);
+    /// Restores backup @p name: the templates it was taken for, or the whole
+    /// database (on a server, every template it holds), after backing up
+    /// what it replaces. The backup is checked whole before anything is
+    /// touched: on any failure the database stays as it was.
+    bool restoreBackup(const QString &name, RestoreScope scope);
 
     /// Renames a template; its billing rules keep going with it.
     bool renameTemplate(const QString &oldName, const QString &newName);
@@ -188,6 +237,25 @@ private:
     /// Runs @p steps in one transaction; each returns the error that stopped
     /// it, none when it worked. Any error rolls all of it back.
     bool transact(const QString &failure, const std::function<DbError()> &steps);
+    /// How a template write treats its table: makes it, or writes the rows
+    /// aside and swaps them in at the end, the template coming last among
+    /// the templates (Replace) or, where the engine can, keeping its place
+    /// (Restore).
+    enum class TableWrite { Create, Replace, Restore };
+    /// How a template write treats the billing rules: saves the ones given,
+    /// keeps what is saved, or forgets it.
+    enum class RulesWrite { Save, Keep, Forget };
+    /// Writes template @p name inside the running transaction. The shared
+    /// things (the old table, the change counter) are taken last, so that
+    /// others wait for them as briefly as can be.
+    DbError writeTemplate(const QString &name, const QStringList &columns, const QList<QStringList> &rows,
+                          TableWrite tableWrite, RulesWrite rulesWrite, const BillingRules &rules = {});
+    /// Takes a backup by @p take and keeps the last 30 made, and always the
+    /// one just taken and the one being restored.
+    bool keepBackup(const QString &operation, const std::function<DbError(const QString &)> &take);
+    std::optional<Backup> findBackup(const QString &name);
+    bool restoreTemplates(const Backup &backup, const QStringList &names);
+    bool restoreWholeFile(const Backup &backup);
     /// Whether template @p name may be destroyed by @p operation: it exists,
     /// the file may be written, and a backup was taken.
     bool prepareToDestroy(const QString &name, const QString &operation);
@@ -207,11 +275,17 @@ private:
     /// Adds those of @p columns that are price columns beyond the 41 and
     /// that template @p name lacks, inside the running transaction.
     DbError addPriceColumns(const QString &name, const QStringList &columns);
+    /// Saves @p rules inside the running transaction (making the rules table
+    /// when missing) and adds the price columns they ask for (their brackets
+    /// and bands) that template @p name lacks, for the seller to fill.
+    DbError storeRules(const QString &name, const BillingRules &rules);
     std::optional<QHash<QString, BillingRules>> savedBillingRules();
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.
     DbError countChange(const QString &name);
-    void takePreload();
+    /// Takes the rows read in the background into memory: once they are
+    /// all read, or, with @p wait, waiting for them.
+    void takePreload(bool wait = true);
     void refreshChangedTemplates();
 
     QString m_path;
@@ -220,6 +294,8 @@ private:
     QString m_locationProblem;
     bool m_checked = false; // passed the quick check this session
     QString m_restoring;    // the backup being restored, kept while it is read
+    QStringList m_notes;
+    bool m_nameTaken = false; // the last transaction failed as another made the name
     int m_busyTimeoutMs = 5000;
 
     /// What is held in memory of each template: its rows, and its change
@@ -234,12 +310,18 @@ private:
         QHash<QString, Cached> templates;
         QHash<QString, qint64> versions;
     };
+    /// What the threads reading in the background have read so far.
+    struct PreloadProgress;
     QHash<QString, Cached> m_cached;
+    QHash<QString, Cached> m_regionsOnly;    // 地区 texts alone, while the rest is read
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
     qint64 m_dataVersion = -1;
+    qint64 m_revision = 0;
+    qint64 m_outsideWrites = 0; // writes of other programs that did not say what they changed
     std::future<Preloaded> m_preload;
-    std::shared_ptr<std::atomic_bool> m_preloadCancelled;
+    std::shared_ptr<PreloadProgress> m_progress;
+    qint64 m_preloadOutsideWrites = 0; // m_outsideWrites when the background reading began
 };
 
 } // namespace Kuaidi

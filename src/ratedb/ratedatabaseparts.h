@@ -3,10 +3,15 @@
 // What the files of RateDatabase share: its log and the change counters.
 
 #include "engine.h"
+#include "ratedatabase.h"
 
 #include <QHash>
 #include <QLoggingCategory>
 #include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRateDb)
 
@@ -16,9 +21,21 @@ namespace Kuaidi {
 // nothing before the table exists.
 QHash<QString, qint64> changeCountersOf(Engine &engine);
 
-// Sets a template's counter to a value (a restore puts back newer ones).
-inline constexpr QStringView SetChangeSql =
-    u"INSERT INTO \"__kuaidi_changes\" (\"模板\", \"版本\") VALUES (?, ?) "
-    u"ON CONFLICT (\"模板\") DO UPDATE SET \"版本\" = excluded.\"版本\"";
+// Whether @p text holds half a character: a surrogate without its other
+// half, as Excel's LEFT() leaves of an emoji.
+bool hasHalfCharacter(QStringView text);
+// @p text with each half character replaced by U+FFFD.
+QString withoutHalfCharacters(QString text);
+
+// The 地区 texts the threads reading in the background have read so far:
+// a search takes them as soon as every thread has read its share.
+struct RateDatabase::PreloadProgress
+{
+    std::mutex mutex;
+    std::condition_variable regionsRead;
+    QHash<QString, Cached> regions;
+    int sharesReadingRegions = 0;
+    std::atomic_bool cancelled = false;
+};
 
 } // namespace Kuaidi

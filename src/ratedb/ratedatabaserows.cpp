@@ -11,6 +11,15 @@
 
 #include <algorithm>
 #include <chrono>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -134,6 +143,7 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
                 continue;
             }
             it = m_cached.insert(name, {std::move(rows), m_versions.value(name)});
+            m_regionsOnly.remove(name);
         }
         result.append(it->rows);
     }
@@ -142,6 +152,116 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::templateRows(const QStr
     m_lastError = firstError;
     return result;
 }
+
+QList<std::shared_ptr<const TemplateRows>> RateDatabase::searchRows(const QStringList &names,
+                                                                    QStringList *failed)
+{
+    m_lastError.clear();
+    if (!open())
+        return templateRows(names, failed);
+    takePreload(false);
+    refreshChangedTemplates();
+    const auto held = [this](const QString &name) {
+        return m_cached.contains(name) || m_regionsOnly.contains(name);
+    };
+    // The 地区 texts of every template are read first, and soon: a search
+    // waits for those, not for the rest.
+    if (m_progress && !std::all_of(names.cbegin(), names.cend(), held)) {
+        std::unique_lock lock(m_progress->mutex);
+        m_progress->regionsRead.wait(lock, [this] { return m_progress->sharesReadingRegions == 0; });
+        if (m_outsideWrites == m_preloadOutsideWrites) {
+            for (const QString &name : names) {
+                const auto it = m_progress->regions.constFind(name);
+                if (!held(name) && it != m_progress->regions.cend() && it->version == m_versions.value(name))
+                    m_regionsOnly.insert(name, *it);
+            }
+        }
+    }
+    QList<std::shared_ptr<const TemplateRows>> result(names.size());
+    QStringList whole;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (const auto it = m_cached.constFind(names.at(i)); it != m_cached.cend())
+            result[i] = it->rows;
+        else if (const auto regions = m_regionsOnly.constFind(names.at(i)); regions != m_regionsOnly.cend())
+            result[i] = regions->rows;
+        else
+            whole << names.at(i);
+    }
+    if (whole.isEmpty())
+        return result;
+    // Templates not read in the background (or changed since) are read
+    // whole, now.
+    const QList<std::shared_ptr<const TemplateRows>> read = templateRows(whole, failed);
+    for (qsizetype i = 0, w = 0; i < names.size(); ++i) {
+        if (!result.at(i))
+            result[i] = read.at(w++);
+    }
+    return result;
+}
+
+std::shared_ptr<const TemplateRows> RateDatabase::rowsWithCells(const TemplateRows &regions,
+                                                                const QList<qsizetype> &rows)
+{
+    if (!open())
+        return nullptr;
+    const QString name = regions.name();
+    // Read in one state of the database, and only while the 地区 texts are
+    // still those of the template: the keys are theirs.
+    const bool inTransaction = !m_engine->begin(Engine::Access::Read).isError();
+    refreshChangedTemplates();
+    std::shared_ptr<const TemplateRows> read;
+    const auto held = m_regionsOnly.constFind(name);
+    if (held != m_regionsOnly.cend() && held->rows.get() == &regions) {
+        QList<qint64> keys;
+        keys.reserve(rows.size());
+        for (const qsizetype row : rows)
+            keys << regions.key(row);
+        if (std::unique_ptr<RowCursor> cursor = m_engine->readRowsByKey(name, keys)) {
+            DbError error;
+            read = TemplateRows::load(*cursor, name, &error);
+            if (read && read->rowCount() != keys.size())
+                read.reset();
+        }
+    }
+    if (inTransaction)
+        m_engine->commit();
+    return read;
+}
+
+bool RateDatabase::isReadingRows()
+{
+    if (m_preload.valid() && m_preload.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        takePreload();
+    return m_preload.valid();
+}
+
+qint64 RateDatabase::revision()
+{
+    if (isOpen() || open())
+        refreshChangedTemplates();
+    return m_revision;
+}
+
+namespace {
+
+// Reading in the background gives way to the window's own work.
+void giveWayToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+#endif
+}
+
+// What the threads read and freed goes back to the system, not to the
+// program's resident memory.
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
 
 void RateDatabase::preloadTemplateRows()
 {
@@ -162,19 +282,48 @@ void RateDatabase::preloadTemplateRows()
     if (names.isEmpty())
         return;
     // Connections of their own, on threads of their own, each reading every
-    // other template; they share nothing with this object but the database.
+    // other template: the 地区 texts of all first, then whole rows. They
+    // share nothing with this object but the database and the progress.
     // The change counters are read in the same transaction as the rows, so
     // that a template changed meanwhile is known to be older than the file.
-    m_preloadCancelled = std::make_shared<std::atomic_bool>(false);
+    const int shares =
+        int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(names.size(), 4)));
+    m_progress = std::make_shared<PreloadProgress>();
+    m_progress->sharesReadingRegions = shares;
+    m_preloadOutsideWrites = m_outsideWrites;
     const std::shared_ptr<const Engine> engine = m_engine->another();
-    m_preload = std::async(std::launch::async, [engine, names, cancelled = m_preloadCancelled] {
-        const auto readShare = [engine, names, cancelled](int share, int shares) {
+    m_preload = std::async(std::launch::async, [engine, names, shares, progress = m_progress] {
+        const auto readShare = [engine, names, shares, progress](int share) {
             Preloaded preloaded;
+            QHash<QString, Cached> regions;
+            bool regionsDone = false;
+            const auto doneWithRegions = [&] {
+                if (regionsDone)
+                    return;
+                regionsDone = true;
+                std::lock_guard lock(progress->mutex);
+                progress->regions.insert(regions);
+                --progress->sharesReadingRegions;
+                progress->regionsRead.notify_all();
+            };
             const std::unique_ptr<Engine> db = engine->another();
-            if (db->open().isError() || db->begin(Engine::Access::Read).isError())
+            if (db->open().isError() || db->begin(Engine::Access::Read).isError()) {
+                doneWithRegions();
                 return preloaded;
+            }
+            db->keepFewPages();
             preloaded.versions = changeCountersOf(*db);
-            for (qsizetype i = share; i < names.size() && !*cancelled; i += shares) {
+            for (qsizetype i = share; i < names.size() && !progress->cancelled; i += shares) {
+                DbError error;
+                if (std::unique_ptr<RowCursor> cursor = db->readRegions(names.at(i))) {
+                    if (std::shared_ptr<const TemplateRows> rows =
+                            TemplateRows::loadRegions(*cursor, names.at(i), &error))
+                        regions.insert(names.at(i), {std::move(rows), preloaded.versions.value(names.at(i))});
+                }
+            }
+            doneWithRegions();
+            giveWayToTheWindow();
+            for (qsizetype i = share; i < names.size() && !progress->cancelled; i += shares) {
                 DbError error;
                 if (std::shared_ptr<const TemplateRows> rows =
                         TemplateRows::load(*db->readTable(names.at(i)), names.at(i), &error))
@@ -184,12 +333,10 @@ void RateDatabase::preloadTemplateRows()
             db->commit();
             return preloaded;
         };
-        const int shares =
-            int(qBound(qsizetype(1), qsizetype(QThread::idealThreadCount()), qMin(names.size(), 4)));
         std::vector<std::future<Preloaded>> others;
         for (int share = 1; share < shares; ++share)
-            others.push_back(std::async(std::launch::async, readShare, share, shares));
-        Preloaded preloaded = readShare(0, shares);
+            others.push_back(std::async(std::launch::async, readShare, share));
+        Preloaded preloaded = readShare(0);
         for (std::future<Preloaded> &other : others) {
             Preloaded more = other.get();
             for (auto it = more.templates.begin(); it != more.templates.end(); ++it) {
@@ -199,15 +346,23 @@ void RateDatabase::preloadTemplateRows()
                     preloaded.templates.insert(it.key(), it.value());
             }
         }
+        returnFreedMemory();
         return preloaded;
     });
 }
 
-void RateDatabase::takePreload()
+void RateDatabase::takePreload(bool wait)
 {
     if (!m_preload.valid())
         return;
+    if (!wait && m_preload.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
     Preloaded preloaded = m_preload.get();
+    m_progress.reset();
+    // Rows read before another program wrote without saying what it changed
+    // may be older than the file.
+    if (m_outsideWrites != m_preloadOutsideWrites)
+        return;
     for (auto it = preloaded.templates.begin(); it != preloaded.templates.end(); ++it) {
         // Only rows read while the template's change counter was what this
         // connection last saw are taken. Rows read after a counted change
@@ -215,8 +370,10 @@ void RateDatabase::takePreload()
         // miss an uncounted write made after them: once the counters have
         // moved, the next look at the file cannot tell that write from the
         // counted one, so such rows are read again instead.
-        if (!m_cached.contains(it.key()) && it->version == m_versions.value(it.key()))
+        if (!m_cached.contains(it.key()) && it->version == m_versions.value(it.key())) {
             m_cached.insert(it.key(), it.value());
+            m_regionsOnly.remove(it.key());
+        }
     }
 }
 
@@ -230,6 +387,9 @@ void RateDatabase::refreshChangedTemplates()
     const std::optional<qint64> read = m_engine->dataVersion();
     if (!read) {
         m_cached.clear();
+        m_regionsOnly.clear();
+        ++m_outsideWrites;
+        ++m_revision;
         return;
     }
     const qint64 version = *read;
@@ -237,17 +397,22 @@ void RateDatabase::refreshChangedTemplates()
         return;
     const bool first = m_dataVersion < 0;
     m_dataVersion = version;
+    ++m_revision;
     const QHash<QString, qint64> counters = changeCountersOf(*m_engine);
     // Changed, but no template says it was: the writer was another program.
     if (!first && counters == m_versions) {
         m_cached.clear();
+        m_regionsOnly.clear();
+        ++m_outsideWrites;
         return;
     }
-    for (auto it = m_cached.begin(); it != m_cached.end();) {
-        if (counters.value(it.key()) != it->version)
-            it = m_cached.erase(it);
-        else
-            ++it;
+    for (QHash<QString, Cached> *held : {&m_cached, &m_regionsOnly}) {
+        for (auto it = held->begin(); it != held->end();) {
+            if (counters.value(it.key()) != it->version)
+                it = held->erase(it);
+            else
+                ++it;
+        }
     }
     m_versions = counters;
 }
@@ -261,6 +426,7 @@ DbError RateDatabase::countChange(const QString &name)
         return bump->error();
     m_countedChanges.insert(name, bump->text(0).toLongLong());
     m_cached.remove(name);
+    m_regionsOnly.remove(name);
     return {};
 }
 

@@ -30,6 +30,29 @@ QString saveRulesSql()
 
 } // namespace
 
+QStringList ProgramTables::ruleTextsByName(const QStringList &columns, const QStringList &values)
+{
+    QStringList texts;
+    for (const QString &rule : billingRuleNames()) {
+        const qsizetype at = columns.indexOf(rule);
+        if (at < 0 || at >= values.size())
+            break;
+        texts << values.at(at);
+    }
+    return texts;
+}
+
+QString ProgramTables::rulesTableProblem(const QStringList &columns)
+{
+    if (columns.value(0) != u"模板"_s)
+        return u"第一列不是“模板”"_s;
+    for (const QString &column : columns.mid(1)) {
+        if (!billingRuleNames().contains(column))
+            return u"“%1”不是计费规则"_s.arg(column);
+    }
+    return {};
+}
+
 DbError RateDatabase::forgetRules(const QString &name)
 {
     DbError error;
@@ -76,25 +99,17 @@ std::optional<QHash<QString, BillingRules>> RateDatabase::savedBillingRules()
     }
     std::unique_ptr<RowCursor> query = m_engine->query(SelectRulesSql, {});
     // By name: a table from before the later rules lacks their columns.
-    QList<int> columnOf;
-    for (const QString &rule : billingRuleNames()) {
-        int found = -1;
-        for (int c = 0; c < query->columnCount() && found < 0; ++c) {
-            if (query->columnName(c) == rule)
-                found = c;
-        }
-        columnOf << found;
-    }
+    QStringList columns;
+    for (int c = 0; c < query->columnCount(); ++c)
+        columns << query->columnName(c);
     while (query->next()) {
         const QString name = query->text(0);
-        QStringList texts;
-        for (const int c : std::as_const(columnOf)) {
-            if (c < 0)
-                break;
-            texts << query->text(c);
-        }
+        QStringList values;
+        for (int c = 0; c < columns.size(); ++c)
+            values << query->text(c);
         QString problem;
-        const std::optional<BillingRules> rules = billingRulesFromTexts(texts, &problem);
+        const std::optional<BillingRules> rules =
+            billingRulesFromTexts(ProgramTables::ruleTextsByName(columns, values), &problem);
         // Rules someone else wrote into the file and no courier can use are
         // not guessed at: the template bills by the defaults.
         if (!rules)
@@ -142,17 +157,21 @@ bool RateDatabase::setBillingRules(const QString &name, const BillingRules &rule
     if (!names.contains(name))
         return fail(u"没有名为“%1”的快递模板"_s.arg(name), QString());
     return transact(u"保存模板“%1”的计费规则失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
-            return error;
-        if (DbError error = saveRules(name, rules); error.isError())
-            return error;
-        // The prices the rules ask for get their columns, for the seller to fill.
-        QStringList columns = priceExtensionColumns(int(rules.brackets.size()), int(rules.bandStarts.size()));
-        columns.removeLast(); // 最低收费: made when first filled
-        if (DbError error = addPriceColumns(name, columns); error.isError())
+        if (DbError error = storeRules(name, rules); error.isError())
             return error;
         return countChange(name);
     });
+}
+
+DbError RateDatabase::storeRules(const QString &name, const BillingRules &rules)
+{
+    if (DbError error = ensureTable(ProgramTables::Rules, ProgramTables::CreateRulesSql); error.isError())
+        return error;
+    if (DbError error = saveRules(name, rules); error.isError())
+        return error;
+    QStringList columns = priceExtensionColumns(int(rules.brackets.size()), int(rules.bandStarts.size()));
+    columns.removeLast(); // 最低收费: made when first filled
+    return addPriceColumns(name, columns);
 }
 
 } // namespace Kuaidi

@@ -5,6 +5,8 @@
 #include "sqltext.h"
 
 #include <core/schema.h>
+
+#include <QRandomGenerator>
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -18,32 +20,121 @@ constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView RenameRulesSql = u"UPDATE \"__kuaidi_rules\" SET \"模板\" = ? WHERE \"模板\" = ?";
 constexpr QStringView ColumnsSql = u"SELECT * FROM %1 WHERE 0 = 1";
 constexpr QStringView AddColumnSql = u"ALTER TABLE %1 ADD COLUMN %2 TEXT";
+// Notes name this many cells at most.
+constexpr qsizetype MostNotes = 20;
+
+QString takenMessage(const QString &name)
+{
+    return u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name);
+}
+
+// Half characters (a surrogate without its other half, as Excel's LEFT()
+// leaves of an emoji) replaced by U+FFFD, cell by cell, each cell named in
+// @p notes; nothing when every cell is whole, so that a sound sheet is not
+// copied.
+std::optional<QList<QStringList>> repairHalfCharacters(const QList<QStringList> &rows,
+                                                       const QStringList &columns, QStringList *notes)
+{
+    std::optional<QList<QStringList>> repaired;
+    qsizetype found = 0;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (qsizetype c = 0; c < rows.at(r).size(); ++c) {
+            if (!hasHalfCharacter(rows.at(r).at(c)))
+                continue;
+            if (!repaired)
+                repaired = rows;
+            (*repaired)[r][c] = withoutHalfCharacters(rows.at(r).at(c));
+            if (++found <= MostNotes) {
+                *notes << u"第 %1 行“%2”中有半个字符（常见于被截断的表情符号），已换成 \uFFFD"_s.arg(r + 1)
+                              .arg(columns.value(c));
+            }
+        }
+    }
+    if (found > MostNotes)
+        *notes << u"另有 %1 处半个字符也已换成 \uFFFD"_s.arg(found - MostNotes);
+    return repaired;
+}
+
+// A name no template has, for rows written aside.
+QString asideName()
+{
+    return u"__kuaidi_new_%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16,
+                                    QChar(u'0'));
+}
 
 } // namespace
 
+DbError RateDatabase::writeTemplate(const QString &name, const QStringList &columns,
+                                    const QList<QStringList> &rows, TableWrite tableWrite,
+                                    RulesWrite rulesWrite, const BillingRules &rules)
+{
+    if (tableWrite == TableWrite::Create) {
+        if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
+            return error;
+    } else {
+        const QString aside = asideName();
+        if (DbError error = m_engine->createTable(aside, columns, rows); error.isError())
+            return error;
+        if (DbError error = m_engine->swapTable(name, aside, tableWrite == TableWrite::Restore);
+            error.isError())
+            return error;
+    }
+    if (rulesWrite == RulesWrite::Save) {
+        if (DbError error = storeRules(name, rules); error.isError())
+            return error;
+    } else if (rulesWrite == RulesWrite::Forget) {
+        if (DbError error = forgetRules(name); error.isError())
+            return error;
+    }
+    return countChange(name);
+}
+
 bool RateDatabase::createTemplate(const QString &name, const QStringList &columns,
-                                  const QList<QStringList> &rows)
+                                  const QList<QStringList> &rows, const std::optional<BillingRules> &rules)
 {
     m_lastError.clear();
+    m_notes.clear();
     if (const QString problem = checkTemplateName(name); !problem.isEmpty())
         return fail(problem, QString());
     if (!acceptNames(name, columns) || !openForWriting())
         return false;
-    const QStringList existing = templateNames();
-    if (!m_lastError.isEmpty())
-        return false;
-    if (existing.contains(name, Qt::CaseInsensitive))
-        return fail(u"已有名为“%1”的快递模板，请换一个名称"_s.arg(name), QString());
-
-    return transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> DbError {
-        if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
+    QStringList notes;
+    const std::optional<QList<QStringList>> repaired = repairHalfCharacters(rows, columns, &notes);
+    // Whether the name is free is asked inside the transaction: on a file
+    // no other writer can take it meanwhile, and on a server one that does
+    // makes the table's creation fail as taken.
+    bool taken = false;
+    const bool created = transact(u"保存模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        DbError error;
+        const std::optional<QStringList> existing = m_engine->templateNames(&error);
+        if (!existing)
             return error;
-        if (DbError error = countChange(name); error.isError())
-            return error;
+        if (existing->contains(name, Qt::CaseInsensitive)) {
+            taken = true;
+            return {-1, takenMessage(name), takenMessage(name)};
+        }
         // Rules left behind by a table that another program dropped are
         // not this template's.
-        return forgetRules(name);
+        return writeTemplate(name, columns, repaired ? *repaired : rows, TableWrite::Create,
+                             rules ? RulesWrite::Save : RulesWrite::Forget, rules.value_or(BillingRules()));
     });
+    if (!created && (taken || m_nameTaken))
+        return fail(takenMessage(name), QString());
+    if (created)
+        m_notes = notes;
+    return created;
+}
+
+std::optional<QStringList> RateDatabase::templateColumns(const QString &name)
+{
+    m_lastError.clear();
+    if (!open())
+        return std::nullopt;
+    DbError error;
+    std::optional<QStringList> columns = m_engine->columnsOf(name, &error);
+    if (!columns && requireTemplate(name))
+        fail(u"读取模板“%1”失败"_s.arg(name), error);
+    return columns;
 }
 
 DbError RateDatabase::addPriceColumns(const QString &name, const QStringList &columns)
@@ -71,6 +162,7 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
                               const std::optional<QString> &id, int *rowsChanged)
 {
     m_lastError.clear();
+    m_notes.clear();
     if (rowsChanged)
         *rowsChanged = 0;
     if (values.isEmpty())
@@ -85,6 +177,9 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
         bound << v.value;
         columns << v.column;
     }
+    QStringList notes;
+    if (const std::optional<QList<QStringList>> repaired = repairHalfCharacters({bound}, columns, &notes))
+        bound = repaired->first();
     QString sql = UpdateSql.arg(Sql::quoted(name), assignments.join(u", "));
     if (id) {
         sql += WhereIdSql.arg(Sql::quoted(RateColumns().at(ColumnId)));
@@ -104,12 +199,15 @@ bool RateDatabase::updateRows(const QString &name, const QList<ColumnValue> &val
     });
     if (updated && rowsChanged)
         *rowsChanged = int(changed);
+    if (updated)
+        m_notes = notes;
     return updated;
 }
 
 bool RateDatabase::insertRow(const QString &name, const QStringList &columns, const QStringList &values)
 {
     m_lastError.clear();
+    m_notes.clear();
     if (!openForWriting() || !requireTemplate(name))
         return false;
     QStringList quotedColumns;
@@ -118,13 +216,19 @@ bool RateDatabase::insertRow(const QString &name, const QStringList &columns, co
         quotedColumns << Sql::quoted(columns.at(c));
         bound << (c < values.size() ? values.at(c) : QString());
     }
+    QStringList notes;
+    if (const std::optional<QList<QStringList>> repaired = repairHalfCharacters({bound}, columns, &notes))
+        bound = repaired->first();
     const QString sql =
         InsertSql.arg(Sql::quoted(name), quotedColumns.join(u", "), Sql::placeholders(columns.size()));
-    return transact(u"增加记录失败"_s, [&]() -> DbError {
+    const bool inserted = transact(u"增加记录失败"_s, [&]() -> DbError {
         if (DbError error = m_engine->exec(sql, bound); error.isError())
             return error;
         return countChange(name);
     });
+    if (inserted)
+        m_notes = notes;
+    return inserted;
 }
 
 bool RateDatabase::deleteRows(const QString &name, const QString &id, int *rowsDeleted)
@@ -196,22 +300,23 @@ bool RateDatabase::deleteTemplate(const QString &name)
 }
 
 bool RateDatabase::replaceTemplate(const QString &name, const QStringList &columns,
-                                   const QList<QStringList> &rows)
+                                   const QList<QStringList> &rows, const std::optional<BillingRules> &rules)
 {
     m_lastError.clear();
+    m_notes.clear();
     if (!acceptNames(name, columns) || !prepareToDestroy(name, u"替换模板"_s))
         return false;
+    QStringList notes;
+    const std::optional<QList<QStringList>> repaired = repairHalfCharacters(rows, columns, &notes);
     // The table is made again, since the new rows may bring other columns;
-    // the rules stay, keyed by the name.
-    return transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> DbError {
-        // Made again, it comes last among the templates, as a table made
-        // anew does in a file.
-        if (DbError error = m_engine->dropTable(name, false); error.isError())
-            return error;
-        if (DbError error = m_engine->createTable(name, columns, rows); error.isError())
-            return error;
-        return countChange(name);
+    // the rules stay, keyed by the name, unless new ones come with the rows.
+    const bool replaced = transact(u"替换模板“%1”失败"_s.arg(name), [&]() -> DbError {
+        return writeTemplate(name, columns, repaired ? *repaired : rows, TableWrite::Replace,
+                             rules ? RulesWrite::Save : RulesWrite::Keep, rules.value_or(BillingRules()));
     });
+    if (replaced)
+        m_notes = notes;
+    return replaced;
 }
 
 } // namespace Kuaidi

@@ -20,6 +20,8 @@ struct ServerLocation
 /// ~/.pgpass or PGPASSWORD.
 std::optional<ServerLocation> parseServerLocation(const QString &text, QString *problem);
 
-std::unique_ptr<Engine> makeServerEngine(const ServerLocation &location);
+/// A rate database on a server; a lock another station holds is waited for
+/// up to @p lockTimeoutMs.
+std::unique_ptr<Engine> makeServerEngine(const ServerLocation &location, int lockTimeoutMs);
 
 } // namespace Kuaidi

@@ -42,6 +42,16 @@ bool isBusy(int code)
     return (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED;
 }
 
+QString exactText(QByteArrayView utf8)
+{
+    if (utf8.startsWith("\xEF\xBB\xBF")) {
+        return QStringDecoder(QStringConverter::Utf8,
+                              QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless)
+            .decode(utf8);
+    }
+    return QString::fromUtf8(utf8);
+}
+
 Statement::Statement(sqlite3 *db, QStringView sql) : m_db(db)
 {
     const QByteArray utf8 = sql.toUtf8();
@@ -123,7 +133,8 @@ int Statement::columnCount() const
 
 QString Statement::columnName(int column) const
 {
-    return QString::fromUtf8(sqlite3_column_name(m_statement, column));
+    const char *name = sqlite3_column_name(m_statement, column);
+    return name ? exactText(QByteArrayView(name, qstrlen(name))) : QString();
 }
 
 bool Statement::isNull(int column) const
@@ -136,15 +147,9 @@ QString Statement::text(int column) const
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
     if (!data)
         return {};
-    const QByteArrayView bytes(data, sqlite3_column_bytes(m_statement, column));
-    // QString::fromUtf8() drops a leading byte-order mark; in a stored text
-    // it is a character like any other.
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        return QStringDecoder(QStringConverter::Utf8,
-                              QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless)
-            .decode(bytes);
-    }
-    return QString::fromUtf8(bytes);
+    // In a stored text a leading byte-order mark is a character like any
+    // other.
+    return exactText(QByteArrayView(data, sqlite3_column_bytes(m_statement, column)));
 }
 
 QByteArrayView Statement::utf8(int column) const
@@ -163,15 +168,16 @@ Connection::~Connection()
     close();
 }
 
-Error Connection::open(const QString &path, int busyTimeoutMs)
+Error Connection::open(const QString &path, int busyTimeoutMs, Mode mode)
 {
     close();
     // SQLite takes UTF-8 names on every system (QFile::encodeName() gives the
     // ANSI code page on Windows, where Chinese names would not open).
     const QByteArray name = path.toUtf8();
     sqlite3 *db = nullptr;
-    const int code = sqlite3_open_v2(
-        name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags =
+        mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int code = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         Error error{db ? sqlite3_extended_errcode(db) : code,
                     QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code))};

@@ -28,6 +28,10 @@ QString reasonText(int code);
 /// Whether the error is one of the file being held by another program.
 bool isBusy(int code);
 
+/// UTF-8 as SQLite holds it, decoded character for character: a leading
+/// byte-order mark stays (QString::fromUtf8() drops it).
+QString exactText(QByteArrayView utf8);
+
 /// One prepared statement. Texts are bound and read as UTF-8, so that SQLite
 /// never takes a character of the seller's text for a byte-order mark and
 /// never replaces one: what is stored is what comes back.
@@ -79,10 +83,12 @@ public:
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    enum class Mode { ReadWrite, ReadOnly };
     /// Opens @p path for reading and writing, creating it when missing (a
-    /// read-only file opens for reading). Busy files are waited for up to
+    /// read-only file opens for reading), or with Mode::ReadOnly only for
+    /// reading a file that exists. Busy files are waited for up to
     /// @p busyTimeoutMs.
-    Error open(const QString &path, int busyTimeoutMs);
+    Error open(const QString &path, int busyTimeoutMs, Mode mode = Mode::ReadWrite);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3 *handle() const { return m_db; }

@@ -1,12 +1,22 @@
 #include "sqliteengine.h"
 
+#include "programtables.h"
 #include "sqlite.h"
+#include "sqlitebackupfiles.h"
 #include "sqltext.h"
+
+#include <core/schema.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStringEncoder>
+
+#include <sqlite3.h>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -14,30 +24,24 @@ namespace Kuaidi {
 
 namespace {
 
-// SQLite keeps its own tables under the reserved "sqlite_" prefix, this
-// program its own under "__kuaidi"; a table's rowid in the catalogue is the
-// order it was made in.
-constexpr QStringView ListTablesSql =
-    u"SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-    u"AND name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' ORDER BY rowid";
 constexpr QStringView TableExistsSql =
     u"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?";
-constexpr QStringView ProbeSql = u"SELECT count(*) FROM sqlite_master";
-constexpr QStringView QuickCheckSql = u"PRAGMA quick_check";
-constexpr QStringView SelectAllSql = u"SELECT * FROM %1";
 constexpr QStringView CreateTableSql = u"CREATE TABLE %1 (%2)";
 constexpr QStringView InsertSql = u"INSERT INTO %1 (%2) VALUES (%3)";
 constexpr QStringView RenameSql = u"ALTER TABLE %1 RENAME TO %2";
 constexpr QStringView DropSql = u"DROP TABLE %1";
-constexpr QStringView VacuumIntoSql = u"VACUUM INTO ?";
 constexpr QStringView DataVersionSql = u"PRAGMA data_version";
+constexpr QStringView CreateBackupInfoSql = u"CREATE TABLE \"__kuaidi_backup\" (\"模板\" TEXT)";
+constexpr QStringView InsertBackupInfoSql = u"INSERT INTO \"__kuaidi_backup\" (\"模板\") VALUES (?)";
+// A row's rowid is its key: its place in the table, going up in table order.
+constexpr QStringView SelectRegionsSql = u"SELECT rowid, %2 FROM %1";
+constexpr QStringView SelectByKeySql = u"SELECT * FROM %1 WHERE rowid IN (%2)";
+// Fewer than SQLite's limit of bound values a statement.
+constexpr qsizetype MaxKeysAtOnce = 5000;
+// 64 KiB of pages: a table read once, from end to end, needs no more.
+constexpr QStringView FewPagesSql = u"PRAGMA cache_size = -64";
 
 constexpr auto BackupFolderName = "backups"_L1;
-
-DbError toDb(const Sqlite::Error &error)
-{
-    return {error.code, error.message, Sqlite::reasonText(error.code)};
-}
 
 DbError refusal(const QString &reason)
 {
@@ -185,6 +189,38 @@ public:
         return query(SelectAllSql.arg(Sql::quoted(name)), {});
     }
 
+    std::optional<QStringList> columnsOf(const QString &name, DbError *error) override
+    {
+        const Sqlite::Statement statement(m_connection.handle(), SelectAllSql.arg(Sql::quoted(name)));
+        if (!statement.isValid()) {
+            *error = toDb(statement.error());
+            return std::nullopt;
+        }
+        QStringList columns;
+        for (int c = 0; c < statement.columnCount(); ++c)
+            columns << statement.columnName(c);
+        return columns;
+    }
+
+    std::unique_ptr<RowCursor> readRegions(const QString &name) override
+    {
+        return query(SelectRegionsSql.arg(Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion))),
+                     {});
+    }
+
+    std::unique_ptr<RowCursor> readRowsByKey(const QString &name, const QList<qint64> &keys) override
+    {
+        if (keys.isEmpty() || keys.size() > MaxKeysAtOnce)
+            return nullptr;
+        QStringList values;
+        values.reserve(keys.size());
+        for (const qint64 key : keys)
+            values << QString::number(key);
+        return query(SelectByKeySql.arg(Sql::quoted(name), Sql::placeholders(keys.size())), values);
+    }
+
+    void keepFewPages() override { m_connection.exec(FewPagesSql); }
+
     DbError createTable(const QString &name, const QStringList &columns,
                         const QList<QStringList> &rows) override
     {
@@ -204,8 +240,9 @@ public:
         if (!insert.isValid())
             return toDb(insert.error());
         // A row's texts encoded into one buffer, bound where they lie: no
-        // allocation a cell.
-        QStringEncoder utf8(QStringEncoder::Utf8);
+        // allocation a cell. Each cell is encoded on its own: half a
+        // character at the end of one never spills into the next.
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
         QByteArray buffer;
         QList<qsizetype> ends(columns.size());
         for (const QStringList &row : rows) {
@@ -231,6 +268,15 @@ public:
     DbError dropTable(const QString &name, bool) override
     {
         return toDb(m_connection.exec(DropSql.arg(Sql::quoted(name))));
+    }
+
+    // The table made aside was made last: the template comes last among the
+    // templates, as one made anew does.
+    DbError swapTable(const QString &name, const QString &from, bool) override
+    {
+        if (DbError error = dropTable(name, false); error.isError())
+            return error;
+        return toDb(m_connection.exec(RenameSql.arg(Sql::quoted(from), Sql::quoted(name))));
     }
 
     DbError renameTable(const QString &from, const QString &to) override
@@ -262,47 +308,132 @@ public:
     }
 
     // A backup is a copy of the whole file, taken by VACUUM INTO: consistent
-    // even while others write.
-    DbError backUp(const QString &name, const QStringList &) override
+    // even while others write. It is made beside its place, told what it
+    // was taken for, and only then named as a backup: a listed backup is
+    // always whole.
+    DbError backUp(const QString &name, const QStringList &templates) override
     {
-        const QDir folder(backupFolder());
-        if (!QDir().mkpath(folder.path()))
-            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
-        const QString path = folder.filePath(name + u".db"_s);
-        if (DbError error = exec(VacuumIntoSql, {path}, nullptr); error.isError()) {
-            QFile::remove(path);
+        QString path;
+        QString part;
+        if (DbError error = placeBackup(name, &path, &part); error.isError())
             return error;
+        if (QFileInfo::exists(path))
+            return refusal(u"备份 %1 已存在"_s.arg(name));
+        DbError error = exec(VacuumIntoSql, {part}, nullptr);
+        if (!error.isError()) {
+            Sqlite::Connection copy;
+            error = toDb(copy.open(part, m_busyTimeoutMs));
+            if (!error.isError())
+                error = toDb(copy.exec(CreateBackupInfoSql));
+            if (!error.isError()) {
+                Sqlite::Statement info(copy.handle(), InsertBackupInfoSql);
+                info.bind(
+                    1,
+                    QString::fromUtf8(
+                        QJsonDocument(QJsonArray::fromStringList(templates)).toJson(QJsonDocument::Compact)));
+                if (!info.run())
+                    error = toDb(info.error());
+            }
         }
-        return {};
+        if (!error.isError() && !QFile::rename(part, path))
+            error = refusal(u"无法保存备份文件 %1"_s.arg(QDir::toNativeSeparators(path)));
+        if (error.isError())
+            QFile::remove(part);
+        return error;
     }
 
     QList<Backup> backups() override
     {
         QList<Backup> found;
         const QDir folder(backupFolder());
-        // Names start with the time: sorted by name, the newest comes first.
-        const QStringList files = folder.entryList({u"*.db"_s}, QDir::Files, QDir::Name | QDir::Reversed);
-        for (const QString &file : files) {
-            if (std::optional<Backup> backup = backupNamed(file.chopped(3))) {
-                backup->path = folder.filePath(file);
+        const QFileInfoList files = folder.entryInfoList({u"*.db"_s}, QDir::Files);
+        for (const QFileInfo &file : files) {
+            if (std::optional<Backup> backup = backupNamed(file.fileName().chopped(3))) {
+                backup->path = file.filePath();
+                backup->made = file.lastModified();
+                backup->templates = backupInfoOf(backup->path);
                 found.append(*backup);
             }
         }
+        // The files' own times, not their names', tell which is newer; a
+        // folder copied all at once falls back on the names.
+        std::sort(found.begin(), found.end(), [](const Backup &a, const Backup &b) {
+            if (a.made != b.made)
+                return a.made > b.made;
+            if (a.time != b.time)
+                return a.time > b.time;
+            return a.name > b.name;
+        });
         return found;
-    }
-
-    DbError restore(const Backup &backup) override
-    {
-        Sqlite::Connection source;
-        if (const Sqlite::Error error = source.open(backup.path, m_busyTimeoutMs); error.isError())
-            return toDb(error);
-        return toDb(Sqlite::copyDatabase(source, m_connection));
     }
 
     void removeBackup(const Backup &backup) override { QFile::remove(backup.path); }
 
+    DbError checkBackup(const Backup &backup) override
+    {
+        return checkBackupFile(backup.path, m_busyTimeoutMs);
+    }
+
+    std::optional<QStringList> backedUpTemplates(const Backup &backup, DbError *error) override
+    {
+        return templatesOfBackupFile(backup.path, m_busyTimeoutMs, error);
+    }
+
+    std::optional<BackedUpTemplate> readBackedUp(const Backup &backup, const QString &name,
+                                                 DbError *error) override
+    {
+        return templateOfBackupFile(backup.path, m_busyTimeoutMs, name, error);
+    }
+
+    bool restoresWholeDatabase() const override { return true; }
+
+    // The backup is copied aside and made ready there (its note of what it
+    // was taken for dropped, the counters set); only then is it put in place,
+    // in one step of SQLite's online backup that either copies every page
+    // or none.
+    DbError restoreWhole(const Backup &backup, const QHash<QString, qint64> &counters) override
+    {
+        const QString aside = backupFolder() + u'/' + backup.name + u".restoring"_s;
+        QFile::remove(aside);
+        DbError error = prepareRestoreFile(backup.path, aside, m_busyTimeoutMs, counters);
+        if (!error.isError()) {
+            Sqlite::Connection source;
+            error = toDb(source.open(aside, m_busyTimeoutMs, Sqlite::Connection::Mode::ReadOnly));
+            if (!error.isError())
+                error = toDb(Sqlite::copyDatabase(source, m_connection));
+        }
+        QFile::remove(aside);
+        return error;
+    }
+
+    DbError copyAsBackup(const QString &name) override
+    {
+        QString path;
+        QString part;
+        if (DbError error = placeBackup(name, &path, &part); error.isError())
+            return error;
+        if (!QFile::copy(m_path, part) || !QFile::rename(part, path)) {
+            QFile::remove(part);
+            return refusal(u"无法复制数据库文件到 %1"_s.arg(QDir::toNativeSeparators(path)));
+        }
+        return {};
+    }
+
 private:
     QString backupFolder() const { return QFileInfo(m_path).dir().filePath(BackupFolderName); }
+
+    // Where backup @p name goes (@p path, its folder made) and the file it is
+    // written to first (@p part, a stale one removed).
+    DbError placeBackup(const QString &name, QString *path, QString *part) const
+    {
+        const QDir folder(backupFolder());
+        if (!QDir().mkpath(folder.path()))
+            return refusal(u"无法创建备份文件夹 %1"_s.arg(QDir::toNativeSeparators(folder.path())));
+        *path = folder.filePath(name + u".db"_s);
+        *part = *path + u".part"_s;
+        QFile::remove(*part);
+        return {};
+    }
 
     QString m_path;
     int m_busyTimeoutMs;

@@ -38,6 +38,27 @@ TemplateCopy copyTemplates(RateDatabase &source, RateDatabase &target, QStringLi
         if (taken >= 0 && !replace)
             return refuse(u"目标数据库已有快递模板“%1”：加 --replace 可以替换它"_s.arg(name));
     }
+    // Whatever the target would refuse is found before anything is
+    // written: names it cannot hold, two that differ in letter case only
+    // (a server keeps both, a file cannot), columns it cannot make.
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &name = names.at(i);
+        for (qsizetype j = 0; j < i; ++j) {
+            if (names.at(j).compare(name, Qt::CaseInsensitive) == 0)
+                return refuse(u"来源数据库中的“%1”和“%2”只差大小写，不能一起复制"_s.arg(names.at(j), name));
+        }
+        QString problem = checkTemplateName(name);
+        if (problem.isEmpty()) {
+            const std::optional<QStringList> columns = source.templateColumns(name);
+            if (!columns) {
+                result.error = u"读取快递模板“%1”失败：%2"_s.arg(name, source.lastError());
+                return result;
+            }
+            problem = target.checkNewTemplate(name, *columns);
+        }
+        if (!problem.isEmpty())
+            return refuse(u"快递模板“%1”不能复制到目标数据库：%2。没有复制任何模板"_s.arg(name, problem));
+    }
 
     for (const QString &name : std::as_const(names)) {
         const std::optional<TextTable> table = source.readTemplate(name);
@@ -46,10 +67,12 @@ TemplateCopy copyTemplates(RateDatabase &source, RateDatabase &target, QStringLi
             result.error = u"读取快递模板“%1”失败：%2"_s.arg(name, source.lastError());
             return result;
         }
+        // Rows and rules in one transaction: a copy killed half-way leaves
+        // the template absent or whole.
         const bool written = targetNames.contains(name)
-                                 ? target.replaceTemplate(name, table->columns, table->rows)
-                                 : target.createTemplate(name, table->columns, table->rows);
-        if (!written || !target.setBillingRules(name, *rules)) {
+                                 ? target.replaceTemplate(name, table->columns, table->rows, *rules)
+                                 : target.createTemplate(name, table->columns, table->rows, *rules);
+        if (!written) {
             result.error = u"写入快递模板“%1”失败：%2"_s.arg(name, target.lastError());
             return result;
         }

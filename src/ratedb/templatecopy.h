@@ -21,11 +21,12 @@ struct TemplateCopy
 /// Copies templates, their rows exactly as stored and their billing rules,
 /// from @p source to @p target: the @p names given, or every template in
 /// creation order. Every name is checked before anything is written: a name
-/// @p source lacks, or one @p target already has (letter case aside), refuses
-/// the whole copy, unless @p replace lets an existing template of exactly
-/// that name be replaced (after a backup, as every replacement is). Each
-/// template is written in one transaction; a failure stops the copy there
-/// and names the template.
+/// @p source lacks, one @p target already has (letter case aside), or one
+/// (or its columns) @p target cannot hold refuses the whole copy, unless
+/// @p replace lets an existing template of exactly that name be replaced
+/// (after a backup, as every replacement is). Each template is written with
+/// its rules in one transaction; a failure of the database stops the copy
+/// there and names the template.
 TemplateCopy copyTemplates(RateDatabase &source, RateDatabase &target, QStringList names = {},
                            bool replace = false);
 

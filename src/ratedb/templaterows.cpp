@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -77,13 +78,72 @@ void TemplateRows::Pool::squeeze()
     m_ends.squeeze();
 }
 
+namespace {
+
+// The priced cells of a combination: those from 首重价格 on.
+constexpr int PricedCellCount = int(PricedColumnCount) - int(ColumnFirstWeight);
+
+// Whether @p text is the decimal number @p number, as IDs are written.
+bool isNumberText(QByteArrayView text, qsizetype number)
+{
+    char digits[24];
+    const int length = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(number));
+    return text == QByteArrayView(digits, length);
+}
+
+} // namespace
+
 QString TemplateRows::cell(qsizetype row, int column) const
 {
     if (column == ColumnId)
-        return m_ids.at(row).toString();
+        return m_idsAreNumbers ? QString::number(row + 1) : m_ids.at(row).toString();
     if (column == ColumnRegion)
         return m_regions.at(row).toString();
-    return m_combinations.at(m_combinationOf.at(row)).value(column);
+    if (!m_hasCells || column < 0 || column >= PricedColumnCount)
+        return {};
+    if (column < ColumnFirstWeight)
+        return m_texts.at(m_placeTexts.at(2 * m_placeOf.at(row) + (column - ColumnProvince)));
+    return combinationCell(m_combinationOf.at(row), column);
+}
+
+const QString &TemplateRows::combinationCell(quint32 combination, int column) const
+{
+    static const QString none;
+    if (column < ColumnFirstWeight || column >= PricedColumnCount)
+        return none;
+    return m_texts.at(
+        m_combinationTexts.at(qsizetype(combination) * PricedCellCount + column - ColumnFirstWeight));
+}
+
+void TemplateRows::appendRegion(QByteArrayView text, bool isNull, QStringDecoder &decoder)
+{
+    m_regions.appendUtf8(text, decoder);
+    const qsizetype row = m_regions.size() - 1;
+    if (isNull && !m_noRegions)
+        m_nullRegions.append(qint32(row));
+    const QStringView region = m_regions.at(row);
+    if (!m_folding && hasUpperAscii(region)) {
+        m_folding = true;
+        for (qsizetype i = 0; i < row; ++i)
+            m_foldedRegions.append(m_regions.at(i));
+    }
+    if (m_folding)
+        m_foldedRegions.append(foldAscii(region));
+    if (!isNull && mayNameSeveralPlaces(region)) {
+        if (RegionNames names = readRegionNames(region); names.isGroup())
+            m_groups.insert(quint32(row), names);
+    }
+}
+
+void TemplateRows::squeeze()
+{
+    m_ids.squeeze();
+    m_regions.squeeze();
+    m_foldedRegions.squeeze();
+    m_nullRegions.squeeze();
+    m_keys.squeeze();
+    m_placeOf.squeeze();
+    m_combinationOf.squeeze();
 }
 
 std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const QString &name, DbError *error)
@@ -102,15 +162,27 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
 
     auto rows = std::make_shared<TemplateRows>();
     rows->m_name = name;
+    rows->m_noRegions = fieldOf[ColumnRegion] < 0;
     // Stateless, so that every text is read alone; a leading U+FEFF stays a
     // character.
     QStringDecoder decoder(QStringConverter::Utf8,
                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    // The other cells of a row, each with its length in front, name its
-    // combination without decoding a single text; the cells a quote reads
-    // name its quote group.
+    // Each distinct text once, found by its bytes.
+    QHash<QByteArray, quint32> textNumbers;
+    const auto textNumber = [&](int column) {
+        const QByteArrayView cell = bytes(column);
+        auto it = textNumbers.constFind(QByteArray::fromRawData(cell.data(), cell.size()));
+        if (it == textNumbers.cend()) {
+            it = textNumbers.insert(cell.toByteArray(), quint32(rows->m_texts.size()));
+            rows->m_texts.append(fieldOf[column] < 0 ? QString() : query.text(fieldOf[column]));
+        }
+        return *it;
+    };
+    // The cells of a row, each with its length in front, name its
+    // combination (and its 省区 and 市等级 their pair) without decoding a
+    // single text.
     QHash<QByteArray, quint32> combinations;
-    QHash<QByteArray, quint32> quoteGroups;
+    QHash<QByteArray, quint32> places;
     std::string key;
     key.reserve(4096);
     const auto appendCell = [&](int column) {
@@ -122,42 +194,49 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
         if (length > 0)
             std::memcpy(key.data() + at + sizeof length, cell.data(), size_t(length));
     };
-    bool folding = false;
+    const auto keyView = [&key] { return QByteArray::fromRawData(key.data(), qsizetype(key.size())); };
     while (query.next()) {
-        rows->m_ids.appendUtf8(bytes(ColumnId), decoder);
-        rows->m_regions.appendUtf8(bytes(ColumnRegion), decoder);
-        rows->m_nullRegion.append(fieldOf[ColumnRegion] < 0 || query.isNull(fieldOf[ColumnRegion]));
-        const QStringView region = rows->m_regions.at(rows->m_regions.size() - 1);
-        if (!folding && hasUpperAscii(region)) {
-            folding = true;
-            for (qsizetype i = 0; i + 1 < rows->m_regions.size(); ++i)
-                rows->m_foldedRegions.append(rows->m_regions.at(i));
+        const qsizetype row = rows->m_regions.size();
+        const QByteArrayView id = bytes(ColumnId);
+        if (rows->m_idsAreNumbers && !isNumberText(id, row + 1)) {
+            rows->m_idsAreNumbers = false;
+            for (qsizetype i = 0; i < row; ++i)
+                rows->m_ids.append(QString::number(i + 1));
         }
-        if (folding)
-            rows->m_foldedRegions.append(foldAscii(region));
+        if (!rows->m_idsAreNumbers)
+            rows->m_ids.appendUtf8(id, decoder);
+        rows->appendRegion(bytes(ColumnRegion),
+                           fieldOf[ColumnRegion] < 0 || query.isNull(fieldOf[ColumnRegion]), decoder);
 
         key.clear();
-        for (int column = ColumnProvince; column < PricedColumnCount; ++column)
+        appendCell(ColumnProvince);
+        appendCell(ColumnCityGrade);
+        auto place = places.constFind(keyView());
+        if (place == places.cend()) {
+            place = places.insert(QByteArray(key.data(), qsizetype(key.size())),
+                                  quint32(rows->m_placeTexts.size() / 2));
+            rows->m_placeTexts << textNumber(ColumnProvince) << textNumber(ColumnCityGrade);
+        }
+        rows->m_placeOf.append(*place);
+
+        key.clear();
+        for (int column = ColumnFirstWeight; column < PricedColumnCount; ++column)
             appendCell(column);
-        auto it = combinations.constFind(QByteArray::fromRawData(key.data(), qsizetype(key.size())));
+        auto it = combinations.constFind(keyView());
         if (it == combinations.cend()) {
-            QStringList cells(PricedColumnCount);
-            for (int column = ColumnProvince; column < PricedColumnCount; ++column)
-                cells[column] = fieldOf[column] < 0 ? QString() : query.text(fieldOf[column]);
             it = combinations.insert(QByteArray(key.data(), qsizetype(key.size())),
-                                     quint32(rows->m_combinations.size()));
+                                     quint32(rows->combinationCount()));
             for (int column = 0; column < PricedColumnCount; ++column) {
-                const QString &cell = cells.at(column);
+                if (column < ColumnFirstWeight) {
+                    rows->m_combinationNumbers.append(0);
+                    continue;
+                }
+                const quint32 text = textNumber(column);
+                rows->m_combinationTexts.append(text);
+                const QString &cell = rows->m_texts.at(text);
                 rows->m_combinationNumbers.append(column < RateColumnCount ? textToNumber(cell)
                                                                            : priceCellNumber(cell));
             }
-            rows->m_combinations.append(std::move(cells));
-            key.clear();
-            for (int column = ColumnFirstWeight; column < PricedColumnCount; ++column)
-                appendCell(column);
-            const QByteArray group(key.data(), qsizetype(key.size()));
-            rows->m_quoteGroupOf.append(quoteGroups.value(group, quint32(quoteGroups.size())));
-            quoteGroups.insert(group, rows->m_quoteGroupOf.last());
         }
         rows->m_combinationOf.append(*it);
     }
@@ -165,12 +244,34 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
         *error = query.error();
         return nullptr;
     }
-    rows->m_quoteGroupCount = quint32(quoteGroups.size());
-    rows->m_ids.squeeze();
-    rows->m_regions.squeeze();
-    rows->m_foldedRegions.squeeze();
-    rows->m_nullRegion.squeeze();
-    rows->m_combinationOf.squeeze();
+    rows->squeeze();
+    return rows;
+}
+
+std::shared_ptr<const TemplateRows> TemplateRows::loadRegions(RowCursor &query, const QString &name,
+                                                              DbError *error)
+{
+    auto rows = std::make_shared<TemplateRows>();
+    rows->m_name = name;
+    rows->m_hasCells = false;
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    while (query.next()) {
+        bool isNumber = false;
+        const qint64 key = query.utf8(0).toLongLong(&isNumber);
+        // Keys that do not go up one row after another find no rows by them.
+        if (!isNumber || (!rows->m_keys.isEmpty() && key <= rows->m_keys.last())) {
+            *error = {-1, u"rows without keys"_s, {}};
+            return nullptr;
+        }
+        rows->m_keys.append(key);
+        rows->appendRegion(query.utf8(1), query.isNull(1), decoder);
+    }
+    if (query.error().isError()) {
+        *error = query.error();
+        return nullptr;
+    }
+    rows->squeeze();
     return rows;
 }
 

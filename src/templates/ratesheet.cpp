@@ -469,7 +469,11 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
         order.insert(1, columns.at(ColumnProvince));
     }
     for (int c = RateColumnCount; c < PricedColumnCount; ++c) {
-        if (from.contains(columns.at(c)))
+        // A band's two prices go together, as the template stores them: the
+        // one the sheet lacks stays blank.
+        const bool inBand = c >= ColumnFirstBand && c < ColumnMinimumFee;
+        const int partner = ColumnFirstBand + ((c - ColumnFirstBand) ^ 1);
+        if (from.contains(columns.at(c)) || (inBand && from.contains(columns.at(partner))))
             order << columns.at(c);
     }
     QList<int> source;

@@ -2,7 +2,10 @@
 
 #include <core/limits.h>
 #include <core/schema.h>
+#include <regions/regionnames.h>
 #include <regions/regiontable.h>
+
+#include <QHash>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +32,20 @@ void setCell(QStringList &row, int column, const QString &text)
     while (row.size() <= column)
         row.append(QString());
     row[column] = text;
+}
+
+// The province every one of @p places lies in, or the empty text when they
+// lie in several, or one of them is in none.
+QString provinceOfAll(const QStringList &places)
+{
+    QString province;
+    for (const QString &place : places) {
+        const std::optional<RegionMatch> match = MatchRegion(place);
+        if (!match || (!province.isEmpty() && match->entry->province != province))
+            return {};
+        province = match->entry->province.toString();
+    }
+    return province;
 }
 
 } // namespace
@@ -73,7 +90,16 @@ void MatchProvinces(TextTable &grid, bool sheetsOwn)
         return;
     }
     for (QStringList &row : grid.rows) {
-        if (const std::optional<RegionMatch> match = MatchRegion(row.value(ColumnRegion)))
+        const QString region = row.value(ColumnRegion);
+        // A row for several provinces ("山东、天津", "江浙沪") belongs to none
+        // of them; one for places of a single province belongs to it.
+        if (mayNameSeveralPlaces(region)) {
+            if (const RegionNames names = readRegionNames(region); names.isGroup()) {
+                setCell(row, ColumnProvince, provinceOfAll(names.named));
+                continue;
+            }
+        }
+        if (const std::optional<RegionMatch> match = MatchRegion(region))
             setCell(row, ColumnProvince, match->entry->province.toString());
     }
 }
@@ -84,18 +110,33 @@ void previewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults)
     // matched put them further left), and refilled in place.
     const QStringList previewColumns = RateColumns().mid(PreviewFirst, PreviewCount);
     int first = int(grid.columns.indexOf(previewColumns.first()));
+    // A sheet may bring some of these columns itself (its own 联系方式):
+    // they move into place, and only their blank cells take the defaults.
+    QHash<int, QStringList> own;
     if (first < 0 || grid.columns.mid(first, PreviewCount) != previewColumns) {
+        for (int i = 0; i < PreviewCount; ++i) {
+            const qsizetype at = grid.columns.indexOf(previewColumns.at(i));
+            if (at < 0)
+                continue;
+            QStringList &cells = own[i];
+            for (QStringList &row : grid.rows)
+                cells << (at < row.size() ? row.takeAt(at) : QString());
+            grid.columns.removeAt(at);
+        }
         for (int i = 0; i < PreviewCount; ++i)
             insertColumn(grid, PreviewFirst + i, previewColumns.at(i));
         first = int(grid.columns.indexOf(previewColumns.first()));
     }
-    for (QStringList &row : grid.rows) {
-        setCell(row, first + 0, defaults.surcharge20To30);
-        setCell(row, first + 1, defaults.surcharge30To50);
-        setCell(row, first + 2, defaults.otherFee);
-        setCell(row, first + 3, defaults.contact);
-        for (int i = 4; i < PreviewCount; ++i)
-            setCell(row, first + i, u"0"_s);
+    const QStringList fills{defaults.surcharge20To30, defaults.surcharge30To50, defaults.otherFee,
+                            defaults.contact};
+    for (qsizetype r = 0; r < grid.rows.size(); ++r) {
+        for (int i = 0; i < PreviewCount; ++i) {
+            const QString sheets = own.value(i).value(r);
+            setCell(grid.rows[r], first + i,
+                    !sheets.trimmed().isEmpty() ? sheets
+                    : i < fills.size()          ? fills.at(i)
+                                                : u"0"_s);
+        }
     }
 }
 

@@ -34,8 +34,9 @@ struct NewTemplateDefaults
 
 /// Adds the two surcharges, the other fee, the contact and the thirty
 /// star-level columns at positions 6 to 39 and fills them: the defaults, and
-/// "0" for every star-level price. On a list that has them already, only
-/// fills them again.
+/// "0" for every star-level price; such columns the list brings elsewhere
+/// move into place, their filled cells kept. On a list that has them in
+/// place already, only fills them again.
 void previewNewTemplate(TextTable &grid, const NewTemplateDefaults &defaults);
 
 /// What keeps @p columns from pricing parcels: the names of the columns the

@@ -3,12 +3,17 @@
 #include <core/program.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QUrl>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +37,19 @@ StatusSink &statusSink()
 {
     static StatusSink sink;
     return sink;
+}
+
+PageOpener &pageOpener()
+{
+    static PageOpener opener;
+    return opener;
+}
+
+// Whether this session's first success was shown in a box.
+bool &quietOffered()
+{
+    static bool offered = false;
+    return offered;
 }
 
 // Each dialog (by its caption) opens in the folder it was last left in.
@@ -64,7 +82,7 @@ QMessageBox::Icon boxIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-bool present(QWidget *parent, const Message &message)
+bool present(QWidget *parent, Message &message)
 {
     if (handler())
         return handler()(message);
@@ -74,7 +92,14 @@ bool present(QWidget *parent, const Message &message)
     box.button(QMessageBox::Ok)->setText(u"确定"_s);
     if (message.question)
         box.button(QMessageBox::Cancel)->setText(u"取消"_s);
-    return box.exec() == QMessageBox::Ok;
+    if (message.offersQuiet) {
+        auto *quiet = new QCheckBox(u"不再弹出此类提示"_s, &box);
+        quiet->setToolTip(u"以后操作成功的提示只显示在状态栏；可在“设置 → 操作成功时不弹窗”改回"_s);
+        box.setCheckBox(quiet);
+    }
+    const bool ok = box.exec() == QMessageBox::Ok;
+    message.quietChosen = box.checkBox() && box.checkBox()->isChecked();
+    return ok;
 }
 
 } // namespace
@@ -83,21 +108,32 @@ void show(QWidget *parent, const QString &text, const QString &title, Icon icon)
 {
     // A success (no warning, no error) goes to the status line when the
     // seller chose so and a window has one.
-    if (icon == Icon::None && statusSink() && QSettings().value(QuietSuccessKey).toBool()) {
+    const bool success = icon == Icon::None && statusSink();
+    if (success && QSettings().value(QuietSuccessKey).toBool()) {
         statusSink()(text);
         return;
     }
-    present(parent, {text, title, icon, false});
+    // A seller tired of "成功" boxes would not look for the setting: the
+    // first box of a session offers it.
+    Message message{text, title, icon, false, success && !std::exchange(quietOffered(), true)};
+    present(parent, message);
+    if (message.offersQuiet && message.quietChosen) {
+        QSettings().setValue(QuietSuccessKey, true);
+        if (statusSink())
+            statusSink()(u"以后操作成功的提示只显示在状态栏（可在“设置 → 操作成功时不弹窗”改回）"_s);
+    }
 }
 
 void setStatusSink(StatusSink sink)
 {
     statusSink() = std::move(sink);
+    quietOffered() = false;
 }
 
 bool confirm(QWidget *parent, const QString &text, const QString &title)
 {
-    return present(parent, {text, title, Icon::Warning, true});
+    Message message{text, title, Icon::Warning, true};
+    return present(parent, message);
 }
 
 void setHandler(Handler h)
@@ -126,6 +162,22 @@ QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &f
 void setFileHandler(FileHandler h)
 {
     fileHandler() = std::move(h);
+}
+
+bool openPage(QWidget *parent, const QUrl &url)
+{
+    if (pageOpener() ? pageOpener()(url) : QDesktopServices::openUrl(url))
+        return true;
+    const QString where =
+        url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString(QUrl::RemoveFragment);
+    show(parent, u"无法打开网页：这台电脑上没有找到可以打开它的浏览器。\n\n请用浏览器打开：\n%1"_s.arg(where),
+         u"提示"_s, Icon::Warning);
+    return false;
+}
+
+void setPageOpener(PageOpener opener)
+{
+    pageOpener() = std::move(opener);
 }
 
 } // namespace Kuaidi::Messages

@@ -11,6 +11,9 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
@@ -111,17 +114,30 @@ ReportList::ReportList(QWidget *parent) : QTreeView(parent), m_model(new TextTab
     header()->setSortIndicatorShown(false);
     header()->setDefaultSectionSize(80);
     connect(header(), &QHeaderView::sectionClicked, this, &ReportList::headerClicked);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_settingWidths)
+            m_handWidths.insert(column, width);
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_fitsShownRows)
+            fitColumnsToShownRows();
+    });
 }
 
 void ReportList::setColumns(const QStringList &titles, const QList<int> &widths)
 {
-    m_model->setTable({titles, {}});
+    TextTable table;
+    table.columns = titles;
+    m_model->setTable(std::move(table));
+    m_titleWidths.fill(0, titles.size());
+    m_handWidths.clear();
     for (int c = 0; c < titles.size(); ++c)
         applyWidth(c, c < widths.size() ? widths.at(c) : -1);
 }
 
 void ReportList::applyWidth(int column, int width)
 {
+    const QScopedValueRollback setting(m_settingWidths, true);
     setColumnHidden(column, width == 0);
     if (width > 0)
         setColumnWidth(column, width);
@@ -145,10 +161,77 @@ void ReportList::setCurrentRow(int row)
 
 void ReportList::fitColumnsToContents()
 {
+    const QScopedValueRollback setting(m_settingWidths, true);
     for (int c = 0; c < columnCount(); ++c) {
         if (!isColumnHidden(c))
             resizeColumnToContents(c);
     }
+}
+
+int ReportList::cellWidth(const QString &text, bool bold) const
+{
+    if (m_textWidths.size() > 4000)
+        m_textWidths.clear();
+    auto it = m_textWidths.constFind({text, bold});
+    if (it == m_textWidths.cend()) {
+        QFont shown = font();
+        shown.setBold(bold);
+        QString line = text;
+        line.replace(u'\n', u' ');
+        // The text's margins as the delegate draws them.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        it = m_textWidths.insert({text, bold}, QFontMetrics(shown).horizontalAdvance(line) + 2 * margin + 1);
+    }
+    return *it;
+}
+
+void ReportList::fitColumnsToShownRows()
+{
+    m_fitsShownRows = true;
+    if (m_titleWidths.size() != columnCount())
+        m_titleWidths.fill(0, columnCount());
+    const int rows = rowCount();
+    int first = 0;
+    int last = -1;
+    if (rows > 0) {
+        const QModelIndex top = indexAt(QPoint(0, 0));
+        first = top.isValid() ? top.row() : 0;
+        const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+        last = bottom.isValid() ? bottom.row() : rows - 1;
+    }
+    const QScopedValueRollback setting(m_settingWidths, true);
+    for (int c = 0; c < columnCount(); ++c) {
+        if (isColumnHidden(c))
+            continue;
+        int &title = m_titleWidths[c];
+        if (title == 0)
+            title = header()->sectionSizeHint(c);
+        int width = qMax(title, m_handWidths.value(c));
+        for (int r = first; r <= last; ++r) {
+            const bool bold =
+                m_model->isHighlighted(r) || m_model->cellTone(r, c) != TextTableModel::Tone::Plain;
+            width = qMax(width, cellWidth(m_model->cell(r, c), bold));
+        }
+        if (width != columnWidth(c))
+            setColumnWidth(c, width);
+    }
+}
+
+void ReportList::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_textWidths.clear();
+        m_titleWidths.fill(0, columnCount());
+    }
+    QTreeView::changeEvent(event);
+}
+
+void ReportList::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    // A taller list shows rows that were not measured.
+    if (m_fitsShownRows && event->size().height() > event->oldSize().height())
+        fitColumnsToShownRows();
 }
 
 QList<int> ReportList::sortByColumn(int column, bool ascending, int kind)

@@ -31,6 +31,12 @@ public:
 
     /// Fits every visible column to its title and contents.
     void fitColumnsToContents();
+    /// Fits every visible column to its title and to the rows on screen, and
+    /// again whenever other rows come on screen (scrolled to, or shown by a
+    /// taller list): a list of thousands of rows costs no more to fit than a
+    /// screenful. A column the seller widened by hand keeps that width at
+    /// least.
+    void fitColumnsToShownRows();
 
     /// What a click on a column header does in every list: sorts the rows by
     /// that column (see TextTableModel::sortByColumn()), unless the list is
@@ -50,10 +56,20 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void applyWidth(int column, int width);
+    /// The width a cell needs to show @p text whole, in the font it is shown in.
+    int cellWidth(const QString &text, bool bold) const;
 
     TextTableModel *m_model = nullptr;
+    bool m_fitsShownRows = false;
+    bool m_settingWidths = false;
+    QList<int> m_titleWidths;     // by column; 0 until measured
+    QHash<int, int> m_handWidths; // columns the seller resized, by column
+    mutable QHash<std::pair<QString, bool>, int> m_textWidths;
 };
 
 } // namespace Kuaidi

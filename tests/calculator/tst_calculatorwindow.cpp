@@ -2,8 +2,10 @@
 #include "../common/sampledb.h"
 #include "../common/testdata.h"
 
+#include <calculator/browserdialog.h>
 #include <calculator/calculatorwindow.h>
 #include <calculator/databasedialog.h>
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
@@ -14,21 +16,29 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -52,12 +62,18 @@ private:
     QString m_path;
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // Settings a run stopped half-way left behind must not decide the next.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
 
     void init()
     {
         m_path = m_dir.filePath(u"kuaidishuju.db"_s);
         QFile::remove(m_path);
+        QSettings().remove(u"calculator"_s); // where a first start opens
         QStringList beijing =
             rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s, u"1"_s, u"2"_s, u"3"_s, u"  张三 "_s, u"次日"_s);
         beijing[priceSetColumnIndex(2, FieldFirstWeight)] = u"1"_s;
@@ -76,10 +92,19 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_path)); // created empty on first start
         // The caption, then the database in use.
         QCOMPARE(window->windowTitle(), u"Vantor快递费用计算器2.2 — %1"_s.arg(QFileInfo(m_path).fileName()));
-        // Its own size where the screen allows, inside the screen where not.
-        QCOMPARE(window->height(), 682);
-        QVERIFY(window->width() <= 825);
+        // At least its own size where the screen allows, inside the screen
+        // where not, and large enough for the pages without scroll bars of
+        // its own, the results showing every column.
+        QVERIFY(window->height() >= 682 && window->width() >= 825);
         QVERIFY(window->screen()->availableGeometry().contains(window->geometry()));
+        auto *scroll = qobject_cast<QScrollArea *>(window->centralWidget());
+        QVERIFY(scroll);
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        QVERIFY2(
+            results->header()->length() <= results->viewport()->width(),
+            qPrintable(u"%1 of %2"_s.arg(results->viewport()->width()).arg(results->header()->length())));
 
         const QList<std::pair<QString, QString>> buttons{{u"按钮17"_s, u"计算"_s},
                                                          {u"按钮4"_s, u"复制"_s},
@@ -158,6 +183,7 @@ private Q_SLOTS:
         typeText(destination, u"北京"_s);
         QCOMPARE(columnTexts(matched, ColumnRegion), (QStringList{u"北京"_s, u"北京郊区"_s, u"北京"_s}));
         QCOMPARE(columnTexts(matched, 41), (QStringList{u"圆通快递"_s, u"圆通快递"_s, u"中通快递"_s}));
+        QCOMPARE(matched->header()->visualIndex(41), 0);         // the courier shown first
         QCOMPARE(matched->cell(0, ColumnContact), u"  张三 "_s); // as stored
 
         QTest::keyClicks(weight, u"10"_s);
@@ -488,6 +514,49 @@ private Q_SLOTS:
         QSettings().remove(DatabaseKey);
     }
 
+    // 设置 → 模板编辑器的浏览器…: a program that is not there keeps the
+    // dialog open with the reason; the choice is kept for the editor.
+    void browserChoice_savedThroughTheDialog()
+    {
+        auto window = openWindow();
+        const QList<PageBackend> built = builtPageBackends();
+        QCOMPARE(window->findChild<QAction *>(u"browserAction"_s) != nullptr,
+                 built.contains(PageBackend::OwnBrowser));
+        if (!built.contains(PageBackend::OwnBrowser))
+            QSKIP("this build's editor has only its embedded browser");
+        MessageRecorder messages;
+        BrowserDialog dialog;
+        auto *program = child<QLineEdit>(&dialog, u"browserProgram"_s);
+        const QString missing = m_dir.filePath(u"没有安装/chrome"_s);
+        program->setText(missing);
+        QCOMPARE(child<QLabel>(&dialog, u"browserFound"_s)->text(), u"这个浏览器程序不存在或不能运行"_s);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(messages.texts().last(),
+                 u"浏览器程序不存在或不能运行：%1"_s.arg(QDir::toNativeSeparators(missing)));
+        QVERIFY(savedBrowserChoice().program.isEmpty());
+
+        const QString edge = m_dir.filePath(u"msedge"_s);
+        QFile file(edge);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+        program->setText(edge);
+        QCOMPARE(child<QLabel>(&dialog, u"browserFound"_s)->text(),
+                 u"将使用：Microsoft Edge（%1）"_s.arg(QDir::toNativeSeparators(edge)));
+        const bool both = built.contains(PageBackend::Embedded);
+        if (both) {
+            // The embedded browser until the seller chooses otherwise.
+            QVERIFY(child<QRadioButton>(&dialog, u"browserEmbedded"_s)->isChecked());
+            child<QRadioButton>(&dialog, u"browserOwn"_s)->setChecked(true);
+        }
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(savedBrowserChoice().program, edge);
+        QCOMPARE(savedBrowserChoice().backend, PageBackend::OwnBrowser);
+        saveBrowserChoice({built.first(), QString()});
+    }
+
     // The editor runs as a program of its own: one at a time, told to come
     // forward when asked again, and ended with the calculator. A script
     // stands in for it here.
@@ -541,6 +610,43 @@ private Q_SLOTS:
         QVERIFY(messages.texts().first().startsWith(u"无法启动淘宝网店快递模板快速编辑器"_s));
         QVERIFY(!window->editorProcess());
     }
+    // A row changed on page 3, or by another program, is priced as it is now
+    // on page 1: by 计算, by a new weight and by the breakdown alike.
+    void feeQuery_pricesRowsAsTheyAreNow()
+    {
+        MessageRecorder messages;
+        auto window = openWindow();
+        auto *pages = child<QTabWidget>(window.get(), u"选择夹1"_s);
+        auto *results = child<ReportList>(window.get(), u"超级列表框6"_s);
+        const auto editFirstWeight = [&](const QString &price) {
+            pages->setCurrentIndex(2);
+            child<QComboBox>(window.get(), u"组合框3"_s)->setCurrentIndex(0);             // 圆通快递
+            rightClickRow(child<ReportList>(window.get(), u"超级列表框1_公司模板"_s), 0); // 北京
+            child<QLineEdit>(window.get(), u"编辑框_首重价格"_s)->setText(price);
+            QTest::mouseClick(child<QPushButton>(window.get(), u"按钮5"_s), Qt::LeftButton);
+            pages->setCurrentIndex(0);
+        };
+        QTest::keyClicks(child<QLineEdit>(window.get(), u"编辑框_货物重量"_s), u"1"_s);
+        typeText(child<QLineEdit>(window.get(), u"编辑框_目的地"_s), u"北京"_s);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"13"_s, u"15"_s, u"11"_s}));
+
+        editFirstWeight(u"9"_s);
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮17"_s), Qt::LeftButton);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"12"_s, u"15"_s, u"11"_s}));
+
+        editFirstWeight(u"8"_s);
+        rightClickRow(results, 0);
+        QVERIFY(
+            child<QPlainTextEdit>(window.get(), u"编辑框4"_s)->toPlainText().contains(u"总费用为：11元"_s));
+        QCOMPARE(results->cell(0, 2), u"11"_s);
+
+        RateDatabase other(m_path);
+        QVERIFY(other.replaceTemplate(u"中通快递"_s, RateColumns(),
+                                      {rateRow(u"1"_s, u"北京"_s, u"5"_s, u"1"_s)}));
+        child<QLineEdit>(window.get(), u"编辑框_货物重量"_s)->setText(u"2"_s);
+        QCOMPARE(columnTexts(results, 2), (QStringList{u"16"_s, u"20"_s, u"9"_s}));
+    }
+
     void feeQuery_byKeyboard()
     {
         MessageRecorder messages;
@@ -588,6 +694,114 @@ private Q_SLOTS:
         QVERIFY(messages.texts().isEmpty());
         QVERIFY(window->statusBar()->currentMessage().startsWith(u"已经复制到剪切板"_s));
         quiet->setChecked(false);
+    }
+
+    void successBox_offersOnceASessionToStayQuiet()
+    {
+        QSettings().remove(Messages::QuietSuccessKey);
+        QList<bool> offered;
+        bool tick = false;
+        Messages::setHandler([&](Messages::Message &m) {
+            offered << m.offersQuiet;
+            m.quietChosen = tick;
+            return true;
+        });
+        const auto copy = [](CalculatorWindow *window) {
+            QTest::mouseClick(child<QPushButton>(window, u"按钮4"_s), Qt::LeftButton);
+        };
+        {
+            auto window = openWindow();
+            copy(window.get());
+            copy(window.get());
+            QCOMPARE(offered, (QList<bool>{true, false})); // declined: not asked again
+        }
+        // A new session asks again; ticked, the setting and its menu item follow.
+        offered.clear();
+        tick = true;
+        auto window = openWindow();
+        copy(window.get());
+        copy(window.get());
+        QCOMPARE(offered, QList<bool>{true});
+        QVERIFY(QSettings().value(Messages::QuietSuccessKey).toBool());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(u"已经复制到剪切板"_s));
+        auto *settings = child<QMenu>(window.get(), u"settingsMenu"_s);
+        QMetaObject::invokeMethod(settings, "aboutToShow");
+        QVERIFY(window->findChild<QAction *>(u"quietSuccess"_s)->isChecked());
+        Messages::setHandler({});
+        QSettings().remove(Messages::QuietSuccessKey);
+    }
+
+    void menus_reachedByAltKeys()
+    {
+        auto window = openWindow();
+        const QList<QAction *> menus = window->menuBar()->actions();
+        QVERIFY(!menus.isEmpty());
+        for (const QAction *menu : menus) {
+            QVERIFY2(menu->text().contains(u'&'), qPrintable(menu->text()));
+            for (const QAction *item : menu->menu()->actions())
+                QVERIFY2(item->isSeparator() || item->text().contains(u'&'), qPrintable(item->text()));
+        }
+        QCOMPARE(menus.first()->text(), u"设置(&S)"_s);
+    }
+
+    // Every help link and menu item opens its section of the help page; with
+    // no browser to open it, the seller is told where the page is.
+    void help_opensItsSectionOrSaysWhere()
+    {
+        MessageRecorder messages;
+        QList<QUrl> opened;
+        bool browser = true;
+        Messages::setPageOpener([&](const QUrl &url) {
+            opened << url;
+            return browser;
+        });
+        auto window = openWindow();
+        auto *settings = child<QMenu>(window.get(), u"settingsMenu"_s);
+        settings->actions().at(0)->trigger();
+        settings->actions().at(1)->trigger();
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            if (label->text().contains(u"卖家交流群（一）"_s))
+                Q_EMIT label->linkActivated(u"community"_s);
+        }
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened.at(0).fragment(), u"update"_s);
+        QCOMPARE(opened.at(1).fragment(), u"tutorial"_s);
+        QCOMPARE(opened.at(2).fragment(), u"community"_s);
+        QVERIFY(messages.texts().isEmpty());
+
+        // The page is true to the billing rules.
+        QFile page(opened.first().toLocalFile());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString help = QString::fromUtf8(page.readAll());
+        for (const QString &rule : billingRuleNames() + QStringList{u"最低收费"_s})
+            QVERIFY2(help.contains(rule), qPrintable(rule));
+
+        browser = false;
+        settings->actions().at(0)->trigger();
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages.first().icon, Messages::Icon::Warning);
+        QVERIFY(messages.texts().first().contains(QDir::toNativeSeparators(opened.first().toLocalFile())));
+        Messages::setPageOpener({});
+    }
+
+    void geometry_remembersBeingMaximised()
+    {
+        QSettings().remove(u"calculator"_s);
+        {
+            auto window = openWindow();
+            QVERIFY(!window->isMaximized());
+            window->showMaximized();
+            QVERIFY(window->close());
+        }
+        {
+            auto window = openWindow();
+            QVERIFY(window->isMaximized());
+            window->showNormal();
+            QVERIFY(window->close());
+        }
+        auto window = openWindow();
+        QVERIFY(!window->isMaximized());
+        QSettings().remove(u"calculator"_s);
     }
 };
 

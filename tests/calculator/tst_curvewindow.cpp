@@ -4,6 +4,7 @@
 #include <calculator/calculatorwindow.h>
 #include <calculator/curvewindow.h>
 #include <calculator/feequerypage.h>
+#include <core/billingrules.h>
 #include <ratedb/ratedatabase.h>
 
 #include <QChart>
@@ -53,14 +54,43 @@ private Q_SLOTS:
         for (QAbstractSeries *series : curves->chartView()->chart()->series())
             named << series->name();
         QCOMPARE(named, (QStringList{u"甲"_s, u"乙"_s, u"丙"_s, u"最便宜"_s, u"20KG"_s, u"30KG"_s}));
+        // 甲's corners: flat over the first kilogram (5 + other fee 3), then
+        // 2 a kilogram, stepping up where the 20–30 and 30–50 kg surcharges
+        // (1 and 2 a kilogram) begin.
         auto *first = qobject_cast<QLineSeries *>(curves->chartView()->chart()->series().first());
-        QCOMPARE(first->count(), 100);
-        QCOMPARE(first->at(0), QPointF(0.5, 8)); // 5 + other fee 3
-        QCOMPARE(curves->crossoverText(), u"0.5 kg 起 甲 最便宜\n11.5 kg 起 乙 最便宜"_s);
+        QCOMPARE(first->points(),
+                 (QList<QPointF>{{0, 8}, {1, 8}, {20, 46}, {20, 66}, {30, 96}, {30, 126}, {50, 206}}));
+        // Exactly where the lines cross, not at the next step.
+        QCOMPARE(curves->crossoverText(), u"0 kg 起 甲 最便宜\n超过 11 kg 乙 最便宜"_s);
 
         // The open window follows the destination.
         destination->setText(u"火星"_s);
         QCOMPARE(curves->crossoverText(), u"没有快递为这个目的地报价"_s);
+    }
+
+    // A fee rounded up to whole kilograms is drawn as stairs: upright where
+    // it steps, flat between, never a slope from one step to the next.
+    void roundedFeeDrawnAsSteps()
+    {
+        const QString path = m_dir.filePath(u"rounded.db"_s);
+        KuaidiTest::createRateTemplate(path, u"甲"_s,
+                                       {KuaidiTest::rateRow(u"1"_s, u"杭州"_s, u"5"_s, u"2"_s)});
+        RateDatabase database(path);
+        QVERIFY(database.open());
+        QVERIFY(database.setBillingRules(u"甲"_s, BillingRules(BillingRules::Rounding::Kilogram, 1, 0)));
+        CurveWindow curves(database);
+        curves.showCurves(u"杭州"_s, u"原参数价格"_s, std::nullopt);
+        auto *line = qobject_cast<QLineSeries *>(curves.chartView()->chart()->series().first());
+        QCOMPARE(line->name(), u"甲"_s);
+        const QList<QPointF> points = line->points();
+        QVERIFY(points.size() > 90);
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            const QPointF a = points.at(i - 1);
+            const QPointF b = points.at(i);
+            QVERIFY2(a.x() == b.x() || a.y() == b.y(),
+                     qPrintable(u"(%1, %2) to (%3, %4)"_s.arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y())));
+        }
+        QCOMPARE(points.at(2), QPointF(1, 10)); // 1.01 kg pays for 2
     }
 };
 

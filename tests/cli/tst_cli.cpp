@@ -1,3 +1,4 @@
+#include "../common/clirun.h"
 #include "../common/sampledb.h"
 #include "../common/testdata.h"
 
@@ -7,6 +8,8 @@
 #include <core/schema.h>
 #include <fees/feequote.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,17 +23,6 @@ using namespace Kuaidi;
 using namespace KuaidiTest;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
-
 class TestCli : public QObject
 {
     Q_OBJECT
@@ -40,14 +32,7 @@ private:
     {
         if (withDb)
             arguments = QStringList{u"--db"_s, m_path} + arguments;
-        arguments.prepend(u"kuaidi-cli"_s);
-        CliRun result;
-        QTextStream out(&result.out);
-        QTextStream err(&result.err);
-        result.status = runCli(arguments, out, err);
-        out.flush();
-        err.flush();
-        return result;
+        return runCliCommand(arguments);
     }
 
     QTemporaryDir m_dir;
@@ -195,6 +180,8 @@ private Q_SLOTS:
             << QStringList{u"create"_s, u"新"_s, workbook, u"--other-fee"_s, u"1,5"_s} << int(CliBadInput);
         QTest::newRow("sheet without prices")
             << QStringList{u"create"_s, u"新"_s, workbook, u"--sheet"_s, u"引号"_s} << int(CliBadInput);
+        QTest::newRow("title holding U+0000")
+            << QStringList{u"create"_s, u"新"_s, testData(u"sheets/标题有空字符.csv"_s)} << int(CliBadInput);
     }
     void create_refusals()
     {
@@ -318,6 +305,8 @@ private Q_SLOTS:
         QTest::newRow("unknown level") << QStringList{u"quote"_s, u"北京"_s, u"3"_s, u"--level"_s, u"VIP"_s};
         QTest::newRow("negative weight") << QStringList{u"quote"_s, u"北京"_s, u"-1"_s};
         QTest::newRow("negative row") << QStringList{u"breakdown"_s, u"北京"_s, u"3"_s, u"--row"_s, u"-1"_s};
+        QTest::newRow("curve step giving 10,001 weights")
+            << QStringList{u"curve"_s, u"北京"_s, u"--step"_s, u"0.0049"_s};
     }
     void badUsageAndInput()
     {
@@ -461,6 +450,62 @@ private Q_SLOTS:
         QVERIFY(run({u"templates"_s}).out.contains(u"副本.csv"_s));
     }
 
+    // Replacing by a sheet of prices only: what goes is said first, and the
+    // contacts and star levels of the regions kept stay.
+    void create_replaceKeepsContactsAndSaysWhatChanges()
+    {
+        const auto write = [this](const QString &name, const QByteArray &text) {
+            QFile file(m_dir.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName()
+                                                                                      : QString();
+        };
+        const QString first =
+            write(u"第一版.csv"_s, "地区,首重价格,续重价格,联系方式\n上海,8,3,赵 789\n拉萨,20,15,\n");
+        const QString second = write(u"第二版.csv"_s, "地区,首重价格,续重价格\n上海,8,2.5\n北京,10,5\n");
+        QCOMPARE(run({u"create"_s, u"替换"_s, first}).status, 0);
+        const CliRun replaced = run({u"create"_s, u"替换"_s, second, u"--replace"_s});
+        QCOMPARE(replaced.status, 0);
+        QCOMPARE(replaced.err, u"替换“替换”：原有 2 行，表格 2 行：删除 1 行（拉萨），新增 1 行（北京），"
+                               "价格变动 1 行；联系方式、会员级别价格沿用原模板\n"_s);
+        const QStringList rows = run({u"rows"_s, u"替换"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);
+        for (const QString &row : rows.mid(1))
+            QCOMPARE(row.split(u'\t').value(ColumnContact), u"赵 789"_s);
+    }
+
+    // A backup names the action and the template it was taken for; restore
+    // says what will change, and brings back only that template unless
+    // --whole is given.
+    void restore_onlyTheTemplateUnlessWhole()
+    {
+        const QString db = m_dir.filePath(u"restore/kuaidishuju.db"_s);
+        QDir().mkpath(QFileInfo(db).path());
+        createRateTemplate(db, u"圆通"_s, {rateRow(u"1"_s, u"北京"_s, u"10"_s, u"5"_s)});
+        createRateTemplate(db, u"中通"_s, {rateRow(u"1"_s, u"上海"_s, u"8"_s, u"4"_s)});
+        const auto cli = [&](const QStringList &arguments) {
+            return run(QStringList{u"--db"_s, db} + arguments, false);
+        };
+        QCOMPARE(cli({u"delete"_s, u"圆通"_s, u"--yes"_s}).status, 0);
+        createRateTemplate(db, u"申通"_s, {rateRow(u"1"_s, u"广州"_s, u"7"_s, u"3"_s)});
+        const QStringList listed = cli({u"backups"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first().section(u'\t', 2), u"删除模板\t圆通"_s);
+        const QString name = listed.first().section(u'\t', 0, 0);
+
+        const CliRun unconfirmed = cli({u"restore"_s, name});
+        QCOMPARE(unconfirmed.status, 2);
+        QVERIFY2(unconfirmed.out.contains(u"“圆通”：现在没有这个模板，恢复备份中的 1 行和计费规则"_s),
+                 qPrintable(unconfirmed.out));
+        QCOMPARE(cli({u"templates"_s}).out, u"中通\n申通\n"_s);
+        QCOMPARE(cli({u"restore"_s, name, u"--yes"_s}).status, 0);
+        QCOMPARE(cli({u"templates"_s}).out, u"中通\n申通\n圆通\n"_s);
+
+        const CliRun whole = cli({u"restore"_s, name, u"--whole"_s, u"--yes"_s});
+        QCOMPARE(whole.status, 0);
+        QVERIFY2(whole.out.contains(u"“申通”：备份时还没有这个模板"_s), qPrintable(whole.out));
+        QCOMPARE(cli({u"templates"_s}).out, u"圆通\n中通\n"_s);
+    }
+
     void create_listsEveryProblemOfTheSheet()
     {
         const QString sheet = m_dir.filePath(u"报价.csv"_s);
@@ -565,6 +610,12 @@ private Q_SLOTS:
                             u"10\t甲\n20\t乙\n"_s);
         QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"火星"_s}, false).status, 1);
         QCOMPARE(run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0"_s}, false).status, 2);
+        // The finest step allowed: 10,000 weights up to 50 kg.
+        const CliRun finest =
+            run(dbArgs + QStringList{u"curve"_s, u"杭州"_s, u"--step"_s, u"0.005"_s, u"--json"_s}, false);
+        QCOMPARE(finest.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(finest.out.toUtf8()).object().value(u"weights"_s).toArray().size(),
+                 10000);
     }
 };
 

@@ -2,6 +2,7 @@
 // headings, GBK text or an .xlsx workbook) made into templates and quoted at
 // weights on and around every limit they name.
 
+#include "../common/clirun.h"
 #include "../common/testdata.h"
 
 #include <batch/tablefile.h>
@@ -19,22 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 CliRun run(const QStringList &arguments)
 {
-    CliRun result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = runCli(QStringList{u"kuaidi-cli"_s} + arguments, out, err);
-    out.flush();
-    err.flush();
-    return result;
+    return runCliCommand(arguments);
 }
 
 // Each sheet, with the rules a seller sets for it beyond what its headings

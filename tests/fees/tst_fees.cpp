@@ -5,8 +5,10 @@
 #include <fees/feequery.h>
 #include <fees/feequote.h>
 #include <fees/feequotes.h>
+#include <fees/livesearch.h>
 #include <ratedb/ratedatabase.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -564,6 +566,190 @@ private Q_SLOTS:
         for (const MatchedRateRow &row : rows)
             listed << row.templateName + u':' + row.cell(ColumnRegion) + u':' + matchKindText(row.match);
         QCOMPARE(listed, found);
+    }
+
+    // Rows whose 地区 names several regions, in full or in short, or
+    // excludes some: found by contains unless the exclusion names the text
+    // or its city, and by the province fallback when they name the
+    // province and do not exclude the city.
+    void destinationSearch_groupRows_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QStringList>("found"); // template:地区:匹配方式
+        const QString beijing = u"甲:山东、天津、江苏、河北、北京:省份"_s;
+        QTest::newRow("the city's own row, not the row excluding it")
+            << u"深圳"_s << false << QStringList{u"甲:深圳:地区"_s};
+        QTest::newRow("the same, exact") << u"深圳"_s << true << QStringList{u"甲:深圳:地区"_s};
+        QTest::newRow("an address in the excluded city")
+            << u"广东省深圳市南山区"_s << false << QStringList{u"甲:深圳:城市"_s};
+        QTest::newRow("another city of the province")
+            << u"广州"_s << false
+            << QStringList{u"甲:广东(深圳除外):省份"_s, u"乙:广东省（除深圳、珠海外）:省份"_s};
+        QTest::newRow("excluded by one template only")
+            << u"珠海"_s << false << QStringList{u"甲:广东(深圳除外):省份"_s};
+        QTest::newRow("the province typed")
+            << u"广东"_s << false
+            << QStringList{u"甲:广东(深圳除外):地区"_s, u"乙:广东省（除深圳、珠海外）:地区"_s};
+        QTest::newRow("a short form") << u"杭州"_s << false << QStringList{u"甲:江浙沪:省份"_s};
+        QTest::newRow("a municipality in a short form")
+            << u"上海市"_s << false << QStringList{u"甲:江浙沪:省份"_s};
+        QTest::newRow("two groups name the province, an address its city")
+            << u"南京"_s << false << QStringList{u"甲:江浙沪:省份"_s, beijing, u"乙:江苏省 南京市:地区"_s};
+        QTest::newRow("an address names no whole province")
+            << u"苏州"_s << false << QStringList{u"甲:江浙沪:省份"_s, beijing};
+        QTest::newRow("provinces listed and 京津冀")
+            << u"石家庄"_s << false << QStringList{beijing, u"乙:京津冀:省份"_s};
+        QTest::newRow("no fallback when exact") << u"石家庄"_s << true << QStringList();
+    }
+    void destinationSearch_groupRows()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, exact);
+        QFETCH(QStringList, found);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        createRateTemplate(path, u"甲"_s,
+                           {rateRow(u"1"_s, u"深圳"_s, u"8"_s, u"4"_s),
+                            rateRow(u"2"_s, u"广东(深圳除外)"_s, u"9"_s, u"4"_s),
+                            rateRow(u"3"_s, u"江浙沪"_s, u"6"_s, u"2"_s),
+                            rateRow(u"4"_s, u"山东、天津、江苏、河北、北京"_s, u"7"_s, u"3"_s)});
+        createRateTemplate(path, u"乙"_s,
+                           {rateRow(u"1"_s, u"江苏省 南京市"_s, u"5"_s, u"2"_s),
+                            rateRow(u"2"_s, u"广东省（除深圳、珠海外）"_s, u"9"_s, u"4"_s),
+                            rateRow(u"3"_s, u"京津冀"_s, u"8"_s, u"3"_s)});
+        RateDatabase db(path);
+        const QStringList names{u"甲"_s, u"乙"_s};
+        const QList<MatchedRateRow> rows = DestinationSearch(
+            db, names, destination, nullptr, exact ? SearchScope::Exact : SearchScope::WithFallback);
+        QStringList listed;
+        for (const MatchedRateRow &row : rows)
+            listed << row.templateName + u':' + row.cell(ColumnRegion) + u':' + matchKindText(row.match);
+        QCOMPARE(listed, found);
+
+        // An order to the same place is priced by the first of those rows
+        // in every template, as batch quotes, bill checks and curves pick it.
+        if (exact)
+            return;
+        const QList<std::shared_ptr<const TemplateRows>> templates = db.templateRows(names);
+        const OrderDestination order = orderDestination(destination);
+        for (qsizetype t = 0; t < names.size(); ++t) {
+            const qsizetype row = orderRow(*templates.at(t), order);
+            const auto first = std::find_if(found.cbegin(), found.cend(), [&](const QString &f) {
+                return f.startsWith(names.at(t) + u':');
+            });
+            QCOMPARE(row < 0 ? QString() : names.at(t) + u':' + templates.at(t)->region(row),
+                     first == found.cend() ? QString() : first->section(u':', 0, 1));
+        }
+    }
+
+    // A search typed the instant the database is opened, while its rows are
+    // still being read, finds and prices what the same search finds once
+    // every row is read: few rows found (read alone), most of them (read
+    // whole), groups, exclusions, ASCII letters in any case, IDs that are
+    // not the rows' numbers.
+    void destinationSearch_whileRowsAreRead_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::newRow("a city") << u"南京"_s;
+        QTest::newRow("a city excluded by a group") << u"深圳"_s;
+        QTest::newRow("a province") << u"江"_s;
+        QTest::newRow("ASCII in another case") << u"HONG kong"_s;
+        QTest::newRow("every row") << QString();
+        QTest::newRow("nowhere") << u"火星"_s;
+    }
+    void destinationSearch_whileRowsAreRead()
+    {
+        QFETCH(QString, destination);
+        static QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.db"_s);
+        const QStringList names{u"甲"_s, u"乙"_s, u"丙"_s, u"丁"_s};
+        if (!QFile::exists(path)) {
+            const QStringList regions{u"北京"_s, u"江苏南京"_s, u"江西南昌"_s,       u"广东(深圳除外)"_s,
+                                      u"深圳"_s, u"江浙沪"_s,   u"Hong Kong 香港"_s, u"浙江杭州"_s};
+            RateDatabase writer(path);
+            for (qsizetype t = 0; t < names.size(); ++t) {
+                QList<QStringList> rows;
+                for (int r = 0; r < 6000; ++r) {
+                    const QString region = regions.at(r % regions.size());
+                    rows << rateRow(t == 1 && r % 7 == 0 ? u"x%1"_s.arg(r) : QString::number(r + 1),
+                                    r < regions.size() ? region : region + QString::number(r),
+                                    QString::number(5 + (r + t) % 9), QString::number(1 + r % 3), u"1"_s,
+                                    u"2"_s, u"3"_s, u"电话%1"_s.arg(t));
+                }
+                QVERIFY2(writer.createTemplate(names.at(t), RateColumns(), rows),
+                         qPrintable(writer.lastError()));
+            }
+        }
+        const auto listed = [&](RateDatabase &db) {
+            const MatchedRows rows = DestinationSearch(db, names, destination);
+            const FeeQuotes quotes = ComputeFees(rows, 2.5, u"原参数价格"_s);
+            QStringList list;
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                list << rows.templateName(i) + u':' + rows.cell(i, ColumnId) + u':' +
+                            rows.cell(i, ColumnRegion) + u':' + matchKindText(rows.match(i)) + u':' +
+                            rows.cell(i, ColumnContact);
+            }
+            for (qsizetype i = 0; i < quotes.size(); ++i)
+                list << quotes.cell(i, 0) + u'=' + quotes.cell(i, 2);
+            return list;
+        };
+        RateDatabase whole(path);
+        whole.templateRows(names);
+        const QStringList expected = listed(whole);
+        RateDatabase db(path);
+        db.preloadTemplateRows();
+        QCOMPARE(listed(db), expected);
+        QCOMPARE(listed(db), expected); // and again, once more is read
+    }
+
+    // A search made before a change prices the rows as they are after it,
+    // whoever changed them: this program, another program on the file (the
+    // command line's create --replace, a plain SQL tool), or a template made
+    // after a search on a new database.
+    void liveSearch_pricesRowsAsTheyAreNow_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("fee"); // 深圳, 1 kg, after the change
+        QTest::newRow("row edited here") << u"edit"_s << u"6.3"_s;
+        QTest::newRow("template replaced by another program") << u"replace"_s << u"5"_s;
+        QTest::newRow("row edited by a plain SQL tool") << u"sql"_s << u"7"_s;
+        QTest::newRow("template made after the search") << u"create"_s << u"4"_s;
+    }
+    void liveSearch_pricesRowsAsTheyAreNow()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, fee);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"k.db"_s);
+        // 首重 3.5 + 其他 3 for 1 kg.
+        const QList<QStringList> rows{rateRow(u"1"_s, u"深圳市"_s, u"3.5"_s, u"1.5"_s)};
+        if (change != u"create")
+            createRateTemplate(path, u"中通"_s, rows);
+        RateDatabase db(path);
+        RateDatabase other(path); // another program on the same file
+        LiveSearch search(db);
+        search.search(u"深圳"_s);
+        QCOMPARE(search.rows().size(), change == u"create" ? 0 : 1);
+        QVERIFY(!search.refresh()); // nothing changed
+
+        if (change == u"edit") {
+            QVERIFY(db.updateRows(u"中通"_s, {{u"首重价格"_s, u"3.3"_s}}, u"1"_s));
+        } else if (change == u"replace") {
+            QVERIFY(other.replaceTemplate(u"中通"_s, RateColumns(),
+                                          {rateRow(u"1"_s, u"深圳市"_s, u"2"_s, u"1"_s)}));
+        } else if (change == u"sql") {
+            execSql(path, {u"UPDATE \"中通\" SET \"首重价格\" = '4'"_s});
+        } else {
+            QVERIFY(other.createTemplate(u"中通"_s, RateColumns(),
+                                         {rateRow(u"1"_s, u"广东深圳"_s, u"1"_s, u"1"_s)}));
+        }
+        QVERIFY(search.refresh());
+        QCOMPARE(search.templates(), QStringList{u"中通"_s});
+        const FeeQuotes quotes = ComputeFees(search.rows(), 1, u"原参数价格");
+        QCOMPARE(quotes.size(), 1);
+        QCOMPARE(quotes.cell(0, 2), fee);
+        QVERIFY(!search.refresh());
     }
 };
 

@@ -9,8 +9,13 @@
 #include <ratedb/templatecopy.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -56,6 +61,40 @@ private:
         const QString folder = m_dir.filePath(QString::number(++m_files));
         QDir().mkpath(folder);
         return folder + u"/kuaidishuju.db"_s;
+    }
+
+    QString schema() const { return m_location.section(u"schema="_s, 1); }
+
+    // Another session on the server, as another station's: "holder".
+    QSqlDatabase holdingSession() const
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(u"QPSQL"_s, u"holder"_s);
+        holder.setHostName(u"127.0.0.1"_s);
+        holder.setPort(QUrl(m_location).port());
+        holder.setUserName(u"kuaidi"_s);
+        holder.setDatabaseName(u"postgres"_s);
+        holder.open();
+        return holder;
+    }
+
+    // Runs @p sql on the database as another program (or the server's owner)
+    // would; "%1" before a table's name stands for its schema. The error, or
+    // the empty text.
+    QString execElsewhere(const QString &sql)
+    {
+        if (m_onServer)
+            return m_server->exec(sql.arg(schema() + u'.'));
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"elsewhere"_s);
+            db.setDatabaseName(m_location);
+            QSqlQuery query(db);
+            if (!db.open() || !query.exec(sql.arg(QString())))
+                error = db.lastError().text() + query.lastError().text();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(u"elsewhere"_s);
+        return error;
     }
 
 private Q_SLOTS:
@@ -312,26 +351,64 @@ private Q_SLOTS:
         QCOMPARE(second.templateNames(), QStringList{u"圆通速递"_s});
     }
 
+    // A backup names the operation and the template it was taken for; by
+    // default a restore brings back that template alone, saying first what
+    // it will change, and leaves templates made or changed later alone.
     void backups_bringBackWhatWasDestroyed()
     {
         RateDatabase db(m_location);
         QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        QVERIFY(db.createTemplate(u"中通"_s, RateColumns(), sampleRows().mid(0, 1)));
         BillingRules rules;
         rules.rounding = BillingRules::Rounding::Kilogram;
         QVERIFY(db.setBillingRules(Name, rules));
         QVERIFY(db.deleteTemplate(Name));
-        QVERIFY(db.templateNames().isEmpty());
+        QCOMPARE(db.templateNames(), QStringList{u"中通"_s});
         const QList<Backup> backups = db.backups();
         QCOMPARE(backups.size(), 1);
         QCOMPARE(backups.first().operation, u"删除模板"_s);
+        QCOMPARE(backups.first().templates, QStringList{Name});
+        // Made and changed after the backup.
+        QVERIFY(db.createTemplate(u"申通"_s, RateColumns(), sampleRows()));
+        BillingRules later;
+        later.volumeDivisor = 6000;
+        QVERIFY(db.setBillingRules(u"中通"_s, later));
+
+        const std::optional<RestorePlan> plan = db.planRestore(backups.first().name, RestoreScope::Templates);
+        QVERIFY2(plan, qPrintable(db.lastError()));
+        QCOMPARE(plan->changes.size(), 1);
+        QCOMPARE(plan->changes.first().kind, RestoreChange::Kind::Added);
+        QCOMPARE(plan->describe(), QStringList{u"“圆通”：现在没有这个模板，恢复备份中的 3 行和计费规则"_s});
 
         RateDatabase other(m_location);
-        QVERIFY(other.templateNames().isEmpty());
-        QVERIFY2(db.restoreBackup(backups.first().name), qPrintable(db.lastError()));
+        QCOMPARE(other.templateNames().size(), 2);
+        QVERIFY2(db.restoreBackup(backups.first().name, RestoreScope::Templates), qPrintable(db.lastError()));
         QCOMPARE(db.readTemplate(Name)->rows, sampleRows());
         QCOMPARE(*db.billingRules(Name), rules);
+        QCOMPARE(*db.billingRules(u"中通"_s), later);
+        QVERIFY(db.hasTemplate(u"申通"_s));
         QCOMPARE(other.findRowsByRegion(Name, u"南京"_s)->size(), 1);
+
+        // The whole database: on a file everything as it was (申通 goes, 中通
+        // gets its old rules back); on a server every template it holds.
+        const std::optional<RestorePlan> whole =
+            db.planRestore(backups.first().name, RestoreScope::WholeDatabase);
+        QVERIFY2(whole, qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(backups.first().name, RestoreScope::WholeDatabase),
+                 qPrintable(db.lastError()));
+        if (m_onServer) {
+            QVERIFY(whole->changesNothing());
+            QCOMPARE(db.templateNames(), (QStringList{u"中通"_s, u"申通"_s, Name}));
+            return;
+        }
+        QCOMPARE(whole->describe(),
+                 (QStringList{u"“中通”：1 行不变，只有计费规则换成备份时的"_s,
+                              u"“申通”：备份时还没有这个模板，它的 3 行将被删除（恢复前会先备份）"_s,
+                              u"“圆通”：与备份时相同，不变"_s}));
+        QCOMPARE(db.templateNames(), (QStringList{Name, u"中通"_s}));
+        QCOMPARE(*db.billingRules(u"中通"_s), BillingRules());
         QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
+        QVERIFY(db.backups().first().templates.isEmpty());
     }
 
     // A database file to this engine and back to a new file, cell for cell,
@@ -391,12 +468,11 @@ private Q_SLOTS:
             return; // a file has no accounts
         RateDatabase owner(m_location);
         QVERIFY(owner.createTemplate(Name, RateColumns(), sampleRows()));
-        const QString schema = m_location.section(u"schema="_s, 1);
         for (const QString &sql :
              {u"CREATE ROLE staff_%1 LOGIN"_s, u"GRANT USAGE ON SCHEMA %1 TO staff_%1"_s,
               u"GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO staff_%1"_s})
-            QCOMPARE(m_server->exec(sql.arg(schema)), QString());
-        RateDatabase staff(m_server->location(schema, u"staff_"_s + schema));
+            QCOMPARE(m_server->exec(sql.arg(schema())), QString());
+        RateDatabase staff(m_server->location(schema(), u"staff_"_s + schema()));
         QCOMPARE(staff.findRowsByRegion(Name, u"北京"_s)->size(), 1);
         QVERIFY2(staff.updateRows(Name, {{u"首重价格"_s, u"9"_s}}, u"1"_s), qPrintable(staff.lastError()));
         QVERIFY2(staff.setBillingRules(Name, BillingRules()), qPrintable(staff.lastError()));
@@ -451,6 +527,201 @@ private Q_SLOTS:
         const std::optional<QList<QStringList>> rows = reader.findRowsByRegion(Name, u"北京"_s);
         QCOMPARE(rows->size(), Rounds + 1);
         QCOMPARE(rows->first().at(ColumnFirstWeight), QString::number(Rounds));
+    }
+
+    // Half a character (Excel's LEFT() cutting an emoji) spoils only its own
+    // cell, and the seller is told which.
+    void halfCharacter_isReplacedInItsCellOnly()
+    {
+        RateDatabase db(m_location);
+        const QString cut = u"北京"_s + QChar(0xD83D);
+        QVERIFY2(db.createTemplate(Name, RateColumns(), {rateRow(u"1"_s, cut, u"5"_s, u"2"_s)}),
+                 qPrintable(db.lastError()));
+        QCOMPARE(db.notes().size(), 1);
+        QVERIFY2(db.notes().first().contains(u"第 1 行“地区”"_s), qPrintable(db.notes().first()));
+        const QStringList stored = db.readTemplate(Name)->rows.first();
+        QCOMPARE(stored.at(ColumnRegion), u"北京\uFFFD"_s);
+        QCOMPARE(stored.at(ColumnFirstWeight), u"5"_s);
+        QCOMPARE(stored.at(ColumnAdditionalWeight), u"2"_s);
+        QVERIFY(db.createTemplate(u"中通"_s, RateColumns(), sampleRows()));
+        QVERIFY(db.notes().isEmpty());
+    }
+
+    // Titles the database would cut or could not store are refused by name,
+    // before anything is written.
+    void titlesNoDatabaseStores_areRefused_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("U+0000") << u"备\u0000注"_s << u"第 42 列的标题“备\u2400注”中有空字符"_s;
+        QTest::newRow("half character") << u"备注"_s + QChar(0xDC00) << u"第 42 列的标题中有半个字符"_s;
+    }
+    void titlesNoDatabaseStores_areRefused()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, reason);
+        RateDatabase db(m_location);
+        QVERIFY(!db.createTemplate(Name, QStringList(RateColumns()) << title, sampleRows()));
+        QVERIFY2(db.lastError().contains(reason), qPrintable(db.lastError()));
+        QVERIFY(db.templateNames().isEmpty());
+    }
+
+    // A title beginning with U+FEFF is kept as written; on a server, a
+    // template that cannot be read (locked past the wait) spoils no other
+    // template's search.
+    void oddTemplate_hidesNoOther()
+    {
+        RateDatabase db(m_location);
+        const QStringList columns = QStringList(RateColumns()) << u"\uFEFF备注"_s;
+        QList<QStringList> rows = sampleRows();
+        for (QStringList &row : rows)
+            row << u"附加"_s;
+        const QStringList names{u"中通"_s, Name, u"申通"_s};
+        for (const QString &name : names)
+            QVERIFY2(db.createTemplate(name, columns, rows), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(Name)->columns, columns);
+        QCOMPARE(db.readTemplate(Name)->rows, rows);
+        if (!m_onServer) {
+            for (const RegionSearchResult &found : db.findRowsByRegion(names, u"北京"_s))
+                QCOMPARE(found.rows.size(), 1);
+            return;
+        }
+        {
+            QSqlDatabase holder = holdingSession();
+            QVERIFY(holder.transaction());
+            QSqlQuery hold(holder);
+            QVERIFY(hold.exec(uR"(LOCK TABLE %1."圆通" IN ACCESS EXCLUSIVE MODE)"_s.arg(schema())));
+            RateDatabase other(m_location);
+            other.setBusyTimeout(500);
+            const QList<RegionSearchResult> found = other.findRowsByRegion(names, u"北京"_s);
+            holder.rollback();
+            QCOMPARE(found.size(), 3);
+            QVERIFY(found.at(1).failed);
+            for (const int i : {0, 2}) {
+                QVERIFY(!found.at(i).failed);
+                QCOMPARE(found.at(i).rows.size(), 1);
+            }
+        }
+        QSqlDatabase::removeDatabase(u"holder"_s);
+    }
+
+    // Rows and rules are saved together or not at all: a create, a
+    // replacement or a copy whose rules cannot be saved leaves no template
+    // without its rules.
+    void rowsAndRules_oneTransaction()
+    {
+        RateDatabase db(m_location);
+        QVERIFY(db.createTemplate(u"中通"_s, RateColumns(), sampleRows(), BillingRules()));
+        const QString refuse = m_onServer ? uR"(CREATE FUNCTION %1refuse() RETURNS trigger LANGUAGE plpgsql AS
+                                        $$BEGIN RAISE EXCEPTION 'refused'; END$$;
+                                        CREATE TRIGGER refuse BEFORE INSERT OR UPDATE ON %1"__kuaidi_rules"
+                                        FOR EACH ROW EXECUTE FUNCTION %1refuse())"_s
+                                          : uR"(CREATE TRIGGER refuse BEFORE INSERT ON "__kuaidi_rules"
+                                        BEGIN SELECT RAISE(ABORT, 'refused'); END)"_s;
+        QCOMPARE(execElsewhere(refuse), QString());
+        BillingRules rules;
+        rules.rounding = BillingRules::Rounding::Kilogram;
+        QVERIFY(!db.createTemplate(Name, RateColumns(), sampleRows(), rules));
+        QVERIFY(!db.hasTemplate(Name));
+        QVERIFY(!db.replaceTemplate(u"中通"_s, RateColumns(), sampleRows().mid(0, 1), rules));
+        QCOMPARE(db.readTemplate(u"中通"_s)->rows, sampleRows());
+
+        RateDatabase source(newFile());
+        QVERIFY(source.createTemplate(u"韵达"_s, RateColumns(), sampleRows(), rules));
+        QVERIFY(!copyTemplates(source, db, {}, false).error.isEmpty());
+        QCOMPARE(db.templateNames(), QStringList{u"中通"_s});
+    }
+
+    // A copy checks every name before it writes: one the target refuses,
+    // wherever it comes in the list, stops the whole copy.
+    void copy_refusedName_writesNothing()
+    {
+        RateDatabase source(newFile());
+        for (const QString &name : {u"韵达"_s, u"STO"_s, u"百世"_s})
+            QVERIFY(source.createTemplate(name, RateColumns(), sampleRows()));
+        RateDatabase target(m_location);
+        QVERIFY(target.createTemplate(u"sto"_s, RateColumns(), sampleRows().mid(0, 1)));
+        TemplateCopy copy = copyTemplates(source, target, {}, false);
+        QVERIFY(copy.refused);
+        QVERIFY2(copy.error.contains(u"STO"_s), qPrintable(copy.error));
+        QVERIFY(copy.copied.isEmpty());
+        QCOMPARE(target.templateNames(), QStringList{u"sto"_s});
+        if (!m_onServer)
+            return;
+        const QString longName = QString(22, u'长'); // too long for the server alone
+        QVERIFY(source.createTemplate(longName, RateColumns(), {}));
+        copy = copyTemplates(source, target, {u"韵达"_s, longName}, false);
+        QVERIFY(copy.refused);
+        QVERIFY2(copy.error.contains(longName), qPrintable(copy.error));
+        QCOMPARE(target.templateNames(), QStringList{u"sto"_s});
+    }
+
+    // Two stations making the same template at once in a new database: one
+    // wins, the other is told the name is taken.
+    void twoStations_createTheSameTemplate()
+    {
+        QString errors[2];
+        bool made[2] = {false, false};
+        {
+            std::thread first([&] {
+                RateDatabase db(m_location);
+                made[0] = db.createTemplate(Name, RateColumns(), sampleRows());
+                errors[0] = db.lastError();
+            });
+            RateDatabase db(m_location);
+            made[1] = db.createTemplate(Name, RateColumns(), sampleRows());
+            errors[1] = db.lastError();
+            first.join();
+        }
+        QVERIFY2(made[0] || made[1], qPrintable(errors[0] + u" / "_s + errors[1]));
+        for (int i = 0; i < 2; ++i) {
+            if (!made[i])
+                QVERIFY2(errors[i].contains(u"已有名为“圆通”"_s), qPrintable(errors[i]));
+        }
+        QCOMPARE(RateDatabase(m_location).readTemplate(Name)->rows, sampleRows());
+    }
+
+    // Another session holding a template: readers still read (a writer's
+    // open transaction holds no reader up), and a write gives up after the
+    // wait it was given, saying why.
+    void lockedTemplate_neverHangs()
+    {
+        if (!m_onServer)
+            return; // a file waits its busy timeout, tested with the file
+        RateDatabase db(m_location);
+        db.setBusyTimeout(1000);
+        QVERIFY(db.createTemplate(Name, RateColumns(), sampleRows()));
+        {
+            QSqlDatabase holder = holdingSession();
+            QVERIFY(holder.transaction());
+            QSqlQuery hold(holder);
+            QVERIFY(hold.exec(uR"(UPDATE %1."圆通" SET "首重价格" = '99')"_s.arg(schema())));
+
+            QElapsedTimer clock;
+            clock.start();
+            RateDatabase reader(m_location);
+            QCOMPARE(reader.findRowsByRegion(Name, u"北京"_s)->first().at(ColumnFirstWeight), u"10"_s);
+            QVERIFY(!db.updateRows(Name, {{u"首重价格"_s, u"11"_s}}, u"1"_s));
+            QVERIFY2(db.lastError().contains(u"等了 1 秒"_s), qPrintable(db.lastError()));
+            QVERIFY(clock.elapsed() < 10'000);
+            holder.rollback();
+            holder.close();
+        }
+        QSqlDatabase::removeDatabase(u"holder"_s);
+        QVERIFY2(db.updateRows(Name, {{u"首重价格"_s, u"11"_s}}, u"1"_s), qPrintable(db.lastError()));
+    }
+
+    // Why a connection failed is decided by the server's code, not by words
+    // in its message.
+    void missingDatabase_isNamedNotTakenForAPassword()
+    {
+        if (!m_onServer)
+            return;
+        const int port = QUrl(m_location).port();
+        RateDatabase db(u"postgresql://kuaidi@127.0.0.1:%1/passwords"_s.arg(port));
+        QVERIFY(!db.open());
+        QVERIFY2(db.lastError().contains(u"没有名为“passwords”的数据库"_s), qPrintable(db.lastError()));
+        QVERIFY2(!db.lastError().contains(u"密码"_s), qPrintable(db.lastError()));
     }
 
     void cleanupTestCase() { m_server.reset(); }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +42,46 @@ class TestRateDatabase : public QObject
 
 private:
     QString dbPath() const { return m_dir.filePath(u"kuaidishuju.db"_s); }
+    QString backupsPath() const { return m_dir.filePath(u"backups"_s); }
+
+    static QByteArray contentsOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Runs @p statements on the SQLite file @p path as another program would.
+    static void runSql(const QString &path, const QStringList &statements)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"raw"_s);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            for (const QString &sql : statements)
+                QVERIFY2(query.exec(sql), qPrintable(sql + u": "_s + query.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(u"raw"_s);
+    }
+
+    // Overwrites the start of a page, where SQLite keeps its structure.
+    static void damagePage(const QString &path)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.size() > 8 * 4096);
+        file.seek(5 * 4096);
+        file.write(QByteArray(300, '\x5A'));
+    }
+
+    static QList<QStringList> manyRows()
+    {
+        QList<QStringList> rows;
+        for (int i = 0; i < 400; ++i)
+            rows.append(rateRow(QString::number(i), u"地区%1"_s.arg(i), u"10"_s, u"5"_s));
+        return rows;
+    }
 
     QTemporaryDir m_dir;
 
@@ -178,16 +219,10 @@ private Q_SLOTS:
     // SQLite's quick check and refuses, leaving every byte as it was.
     void damagedFile_isNeverWritten()
     {
-        QList<QStringList> rows;
-        for (int i = 0; i < 400; ++i)
-            rows.append(rateRow(QString::number(i), u"地区%1"_s.arg(i), u"10"_s, u"5"_s));
+        const QList<QStringList> rows = manyRows();
         createRateTemplate(dbPath(), u"圆通"_s, rows);
+        damagePage(dbPath());
         QFile file(dbPath());
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.size() > 8 * 4096);
-        file.seek(5 * 4096 + 100); // inside a page of the table's rows
-        file.write(QByteArray(300, '\x5A'));
-        file.close();
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
         file.close();
@@ -455,21 +490,157 @@ private Q_SLOTS:
         // The state before the replacement comes back, rules and all, after a
         // backup of the state it replaces.
         const Backup beforeReplace = db.backups().last();
-        QVERIFY2(db.restoreBackup(beforeReplace.name), qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(beforeReplace.name, RestoreScope::WholeDatabase),
+                 qPrintable(db.lastError()));
         QCOMPARE(db.templateNames(), (QStringList{u"甲"_s, u"乙"_s}));
         QCOMPARE(db.readTemplate(u"甲"_s)->rows.first().at(ColumnRegion), u"上海"_s);
         QCOMPARE(db.billingRules(u"甲"_s)->volumeDivisor, 6000.0);
         QCOMPARE(db.backups().first().operation, u"恢复备份"_s);
-        QVERIFY(!db.restoreBackup(u"没有这份"_s));
+        QVERIFY(!db.restoreBackup(u"没有这份"_s, RestoreScope::WholeDatabase));
 
         // Another connection that held rows before the restore reads them again.
         RateDatabase other(dbPath());
         QCOMPARE(other.templateRows({u"甲"_s}).first()->rowCount(), 1);
-        QVERIFY(db.restoreBackup(db.backups().first().name)); // back to 丙 alone
+        QVERIFY(db.restoreBackup(db.backups().first().name, RestoreScope::WholeDatabase)); // back to 丙 alone
         QCOMPARE(other.templateNames(), QStringList{u"丙"_s});
         QStringList failed;
         QVERIFY(!other.templateRows({u"甲"_s}, &failed).first());
         QDir(m_dir.filePath(u"backups"_s)).removeRecursively();
+    }
+
+    // A backup that cannot be restored is found out before the database is
+    // touched: the restore fails saying why, and the database is as it was
+    // and takes writes as before.
+    void restore_ofABadBackup_leavesTheDatabaseAsItWas_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty file") << u"empty"_s << u"0 字节"_s;
+        QTest::newRow("not a database") << u"garbage"_s << u"备份文件不是数据库"_s;
+        QTest::newRow("schema that does not parse") << u"schema"_s << u"备份文件已损坏"_s;
+        QTest::newRow("damaged page") << u"page"_s << u"完整性检查没有通过"_s;
+        QTest::newRow("foreign change counters") << u"changes"_s << u"__kuaidi_changes 不是本程序的格式"_s;
+        QTest::newRow("foreign rules") << u"rules"_s << u"__kuaidi_rules 不是本程序的格式"_s;
+    }
+    void restore_ofABadBackup_leavesTheDatabaseAsItWas()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QDir(backupsPath()).removeRecursively();
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), manyRows(), BillingRules()));
+        QVERIFY(db.deleteRows(u"甲"_s, u"1"_s));
+        const Backup backup = db.backups().first();
+        if (damage == u"empty"_s || damage == u"garbage"_s) {
+            QFile file(backup.path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == u"garbage"_s)
+                file.write(QByteArray(8192, 'x'));
+        } else if (damage == u"schema"_s) {
+            runSql(backup.path,
+                   {u"PRAGMA writable_schema = ON"_s,
+                    u"UPDATE sqlite_master SET sql = 'CREATE TABLE \"甲\" (' WHERE name = '甲'"_s});
+        } else if (damage == u"page"_s) {
+            damagePage(backup.path);
+        } else if (damage == u"changes"_s) {
+            runSql(backup.path, {u"DROP TABLE \"__kuaidi_changes\""_s,
+                                 u"CREATE TABLE \"__kuaidi_changes\" (a TEXT, b TEXT)"_s});
+        } else {
+            runSql(backup.path,
+                   {u"DROP TABLE \"__kuaidi_rules\""_s,
+                    u"CREATE TABLE \"__kuaidi_rules\" (\"模板\" TEXT PRIMARY KEY, \"外来\" TEXT)"_s});
+        }
+        db.close();
+        const QByteArray before = contentsOf(dbPath());
+
+        for (const RestoreScope scope : {RestoreScope::WholeDatabase, RestoreScope::Templates}) {
+            QVERIFY(!db.restoreBackup(backup.name, scope));
+            QVERIFY2(db.lastError().contains(reason) && db.lastError().contains(u"数据库没有改动"_s),
+                     qPrintable(db.lastError()));
+            db.close();
+            QCOMPARE(contentsOf(dbPath()), before);
+        }
+        QCOMPARE(db.backups().size(), 1); // nothing was taken for a restore that did not run
+        QVERIFY2(db.insertRow(u"甲"_s, RateColumns(), rateRow(u"400"_s, u"上海"_s, u"5"_s, u"1"_s)),
+                 qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(u"甲"_s)->rows.size(), 400);
+        QDir(backupsPath()).removeRecursively();
+    }
+
+    // A damaged database is what backups are for: the whole file comes back,
+    // the damaged one kept as it was among the backups. Only a template
+    // cannot be written into it.
+    void restore_mendsADamagedDatabase()
+    {
+        QDir(backupsPath()).removeRecursively();
+        {
+            RateDatabase db(dbPath());
+            QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), manyRows()));
+            QVERIFY(db.deleteRows(u"甲"_s, u"1"_s));
+        }
+        damagePage(dbPath());
+        const QByteArray damaged = contentsOf(dbPath());
+        RateDatabase db(dbPath());
+        const QString name = db.backups().first().name;
+        QVERIFY(!db.restoreBackup(name, RestoreScope::Templates));
+        QVERIFY2(db.lastError().contains(u"已损坏"_s), qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
+        QCOMPARE(db.readTemplate(u"甲"_s)->rows.size(), 400);
+        QVERIFY2(db.insertRow(u"甲"_s, RateColumns(), rateRow(u"400"_s, u"上海"_s, u"5"_s, u"1"_s)),
+                 qPrintable(db.lastError()));
+        const Backup kept = db.backups().first();
+        QCOMPARE(kept.operation, u"恢复备份"_s);
+        QCOMPARE(contentsOf(kept.path), damaged);
+        QDir(backupsPath()).removeRecursively();
+    }
+
+    // Backups from before they named their templates are restored whole.
+    void restore_ofAnOldBackup_isWhole()
+    {
+        QDir(backupsPath()).removeRecursively();
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), manyRows().mid(0, 3)));
+        QVERIFY(db.deleteTemplate(u"甲"_s));
+        const Backup backup = db.backups().first();
+        runSql(backup.path, {u"DROP TABLE \"__kuaidi_backup\""_s});
+        QVERIFY(db.backups().first().templates.isEmpty());
+        QVERIFY(!db.planRestore(backup.name, RestoreScope::Templates));
+        QVERIFY2(db.lastError().contains(u"只能恢复整个数据库"_s), qPrintable(db.lastError()));
+        QVERIFY2(db.restoreBackup(backup.name, RestoreScope::WholeDatabase), qPrintable(db.lastError()));
+        QCOMPARE(db.templateNames(), QStringList{u"甲"_s});
+        QDir(backupsPath()).removeRecursively();
+    }
+
+    // Backups named with a later time (a clock once ahead) are older than
+    // the one just taken: it is kept, and the oldest made goes.
+    void rotation_keepsTheBackupJustTaken()
+    {
+        QDir(backupsPath()).removeRecursively();
+        RateDatabase db(dbPath());
+        QVERIFY(db.createTemplate(u"甲"_s, RateColumns(), manyRows().mid(0, 3)));
+        QVERIFY(db.createTemplate(u"乙"_s, RateColumns(), manyRows().mid(0, 3)));
+        QVERIFY(db.backUp(u"准备"_s));
+        const QString model = db.backups().first().path;
+        const QDateTime ahead = QDateTime::currentDateTime().addYears(1);
+        for (int i = 0; i < 30; ++i) {
+            const QString path =
+                QDir(backupsPath())
+                    .filePath(ahead.addSecs(i).toString(u"yyyyMMdd-HHmmss-zzz"_s) + u"_第%1次.db"_s.arg(i));
+            QVERIFY(QFile::copy(model, path));
+            QFile made(path);
+            QVERIFY(made.open(QIODevice::ReadWrite));
+            QVERIFY(made.setFileTime(QDateTime::currentDateTime().addDays(-30 + i),
+                                     QFileDevice::FileModificationTime));
+        }
+        QFile::remove(model);
+
+        QVERIFY2(db.deleteTemplate(u"甲"_s), qPrintable(db.lastError()));
+        const QList<Backup> kept = db.backups();
+        QCOMPARE(kept.size(), 30);
+        QCOMPARE(kept.first().operation, u"删除模板"_s);
+        QCOMPARE(kept.first().templates, QStringList{u"甲"_s});
+        QCOMPARE(kept.last().operation, u"第1次"_s);
+        QDir(backupsPath()).removeRecursively();
     }
 
     void failedBackup_stopsTheOperation()

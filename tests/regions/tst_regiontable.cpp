@@ -1,3 +1,4 @@
+#include <regions/regionnames.h>
 #include <regions/regiontable.h>
 
 #include <QHash>
@@ -129,6 +130,65 @@ private Q_SLOTS:
             QCOMPARE(address->city->name, entry.name);
         }
         QCOMPARE(provinces, 35);
+    }
+
+    // A 地区 as couriers write it: one place, several, a short form, places
+    // excluded, or an address that names a province with a city of its own.
+    void readRegionNames_groupsShortFormsAndExclusions_data()
+    {
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("named");     // joined by "|"
+        QTest::addColumn<QString>("excluded");  // joined by "|"
+        QTest::addColumn<QString>("provinces"); // joined by "|"
+        QTest::newRow("city") << u"南京"_s << u"南京"_s << QString() << QString();
+        QTest::newRow("province") << u"江苏省"_s << u"江苏省"_s << QString() << u"江苏"_s;
+        QTest::newRow("autonomous region")
+            << u"广西壮族自治区"_s << u"广西壮族自治区"_s << QString() << u"广西"_s;
+        QTest::newRow("provinces by 、") << u"山东、天津、江苏、河北、北京"_s << u"山东|天津|江苏|河北|北京"_s
+                                         << QString() << u"山东|天津|江苏|河北|北京"_s;
+        QTest::newRow("by ， , / and blanks")
+            << u"湖南，湖北,河南/山西  陕西"_s << u"湖南|湖北|河南|山西|陕西"_s << QString()
+            << u"湖南|湖北|河南|山西|陕西"_s;
+        QTest::newRow("江浙沪") << u"江浙沪"_s << u"江苏|浙江|上海"_s << QString() << u"江苏|浙江|上海"_s;
+        QTest::newRow("江浙沪皖") << u"江浙沪皖"_s << u"江苏|浙江|上海|安徽"_s << QString()
+                                  << u"江苏|浙江|上海|安徽"_s;
+        QTest::newRow("京津冀 and more")
+            << u"京津冀、山西"_s << u"北京|天津|河北|山西"_s << QString() << u"北京|天津|河北|山西"_s;
+        QTest::newRow("东三省") << u"东三省"_s << u"辽宁|吉林|黑龙江"_s << QString() << u"辽宁|吉林|黑龙江"_s;
+        QTest::newRow("one city excluded") << u"广东(深圳除外)"_s << u"广东"_s << u"深圳"_s << u"广东"_s;
+        QTest::newRow("two excluded, full-width brackets")
+            << u"广东省（除深圳、珠海外）"_s << u"广东省"_s << u"深圳|珠海"_s << u"广东"_s;
+        QTest::newRow("不含, no brackets") << u"广东 不含深圳市"_s << u"广东"_s << u"深圳市"_s << u"广东"_s;
+        QTest::newRow("除外 as a part") << u"江苏、南京除外"_s << u"江苏"_s << u"南京"_s << u"江苏"_s;
+        QTest::newRow("a note in brackets") << u"新疆(偏远地区)"_s << u"新疆"_s << QString() << u"新疆"_s;
+        QTest::newRow("an address") << u"江苏省 南京市"_s << u"江苏省|南京市"_s << QString() << QString();
+        QTest::newRow("cities of two provinces")
+            << u"南京、杭州"_s << u"南京|杭州"_s << QString() << QString();
+    }
+    void readRegionNames_groupsShortFormsAndExclusions()
+    {
+        QFETCH(QString, region);
+        QFETCH(QString, named);
+        QFETCH(QString, excluded);
+        QFETCH(QString, provinces);
+        const RegionNames names = readRegionNames(region);
+        QCOMPARE(names.named.join(u'|'), named);
+        QCOMPARE(names.excluded.join(u'|'), excluded);
+        QCOMPARE(names.provinces.join(u'|'), provinces);
+        QCOMPARE(names.isGroup(), names.named.size() > 1 || !excluded.isEmpty());
+        // The quick test never misses a group.
+        QVERIFY(!names.isGroup() || mayNameSeveralPlaces(region));
+    }
+
+    void regionNames_excludes()
+    {
+        const RegionNames names = readRegionNames(u"广东(深圳除外)");
+        QVERIFY(names.excludes(u"深圳"));
+        QVERIFY(names.excludes(u"深圳市"));
+        QVERIFY(names.excludes(u"圳"));
+        QVERIFY(!names.excludes(u"广州"));
+        QVERIFY(!names.excludes(u"广东"));
+        QVERIFY(!names.excludes(QString()));
     }
 };
 

@@ -79,6 +79,12 @@ private Q_SLOTS:
             << canonical << QStringList{u"上海"_s, u"面议"_s, u"1"_s, u""_s}
             << QStringList{u"价格不是数字：第 2 行的首重价格“面议”、第 4 行的续重价格“约2”"
                            u"（可以是数字、空白或 未填、空、不发、无、-）"_s};
+        QTest::newRow("a band priced by its additional weight alone keeps its pair")
+            << QList<QStringList>{{u"地区"_s, u"首重"_s, u"续重"_s, u"3KG以上续重"_s},
+                                  {u"上海"_s, u"5"_s, u"1"_s, u"0.8"_s}}
+            << QStringList{u"地区"_s,     u"首重价格"_s,      u"续重价格"_s,
+                           u"到达时间"_s, u"区间1首重价格"_s, u"区间1续重价格"_s}
+            << QStringList{u"上海"_s, u"5"_s, u"1"_s, u""_s, u""_s, u"0.8"_s} << QStringList{};
         QTest::newRow("no header in ten rows")
             << QList<QStringList>(11, {u"x"_s}) << QStringList{} << QStringList{}
             << QStringList{u"缺少“地区”列：前 10 行中没有地区、目的地、到达地区、区域、省份或城市"_s};

@@ -39,6 +39,35 @@ private Q_SLOTS:
         QVERIFY(missingFeeColumns(grid.columns).isEmpty());
     }
 
+    // A row for several provinces gets none of them as its 省区; a row for
+    // places of one province, or a province less a city, gets that one.
+    void matchProvinces_groupRows_data()
+    {
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("province");
+        QTest::newRow("provinces listed") << u"山东、天津、江苏、河北、北京"_s << QString();
+        QTest::newRow("short form") << u"江浙沪"_s << QString();
+        QTest::newRow("short form and a province") << u"京津冀/山西"_s << QString();
+        QTest::newRow("cities of one province") << u"南京、苏州、无锡"_s << u"江苏"_s;
+        QTest::newRow("province less a city") << u"广东(深圳除外)"_s << u"广东"_s;
+        QTest::newRow("an address") << u"江苏省 南京市"_s << u"江苏"_s;
+        QTest::newRow("one city") << u"深圳"_s << u"广东"_s;
+    }
+    void matchProvinces_groupRows()
+    {
+        QFETCH(QString, region);
+        QFETCH(QString, province);
+        TextTable sheet;
+        sheet.columns = QStringList{u"地区"_s, u"首重价格"_s, u"续重价格"_s};
+        sheet.rows = {{region, u"10"_s, u"5"_s}};
+        TextTable grid = importGridFromSheet(sheet);
+        MatchProvinces(grid);
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), province);
+        // Matched again (step 2 pressed twice), still none.
+        MatchProvinces(grid);
+        QCOMPARE(grid.rows.at(0).at(ColumnProvince), province);
+    }
+
     void pressingAgain_leavesOneSetOfColumns()
     {
         TextTable grid = importGridFromSheet(sellerSheet());

@@ -1,6 +1,6 @@
 #include "browserpage.h"
 
-#include "pagefilllogging.h"
+#include <pagefill/pagefilllogging.h>
 
 #include <QTimer>
 
