@@ -52,74 +52,9 @@ constexpr QStringView RememberOrderSql =
 constexpr QStringView ForgetOrderSql = u"DELETE FROM \"__kuaidi_templates\" WHERE \"模板\" = ?";
 constexpr QStringView RenameOrderSql = u"UPDATE \"__kuaidi_templates\" SET \"模板\" = ? WHERE \"模板\" = ?";
 constexpr QStringView DataVersionSql = u"SELECT coalesce(sum(\"版本\"), 0) FROM \"__kuaidi_changes\"";
-<<<<<<< HEAD
-constexpr QStringView BackupColumnsSql =
-    u"INSERT INTO \"__kuaidi_backups\" (\"备份\", \"模板\", \"序号\", \"内容\") VALUES (?, ?, ?, ?)";
-constexpr QStringView BackupRowsSql =
-    u"INSERT INTO \"__kuaidi_backups\" (\"备份\", \"模板\", \"序号\", \"内容\") "
-    u"SELECT ?, ?, row_number() OVER (ORDER BY %2), row_to_json(t)::text FROM %1 t";
-constexpr QStringView BackupRulesSql =
-    u"INSERT INTO \"__kuaidi_backups\" (\"备份\", \"模板\", \"序号\", \"内容\") "
-    u"SELECT ?, ?, -2, row_to_json(r)::text FROM \"__kuaidi_rules\" r WHERE r.\"模板\" = ?";
-constexpr QStringView BackedUpRulesSql =
-    u"SELECT \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"模板\" = ? AND \"序号\" = -2";
-constexpr QStringView ForgetRulesSql = u"DELETE FROM \"__kuaidi_rules\" WHERE \"模板\" = ?";
-constexpr QStringView RestoreRulesSql =
-    u"INSERT INTO \"__kuaidi_rules\" SELECT * FROM json_populate_record(NULL::\"__kuaidi_rules\", ?::json)";
-constexpr QStringView ListBackupsSql =
-    u"SELECT DISTINCT \"备份\" FROM \"__kuaidi_backups\" ORDER BY \"备份\" DESC";
-constexpr QStringView BackupTemplatesSql =
-    u"SELECT \"模板\", \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"序号\" = 0 "
-    u"ORDER BY \"模板\"";
-constexpr QStringView BackupContentSql =
-    u"SELECT \"内容\" FROM \"__kuaidi_backups\" WHERE \"备份\" = ? AND \"模板\" = ? AND \"序号\" > 0 "
-    u"ORDER BY \"序号\"";
-constexpr QStringView RemoveBackupSql = u"DELETE FROM \"__kuaidi_backups\" WHERE \"备份\" = ?";
-
-// What a server's error means to the seller, by its SQLSTATE.
-QString reasonOf(const QString &state)
-{
-    if (state.startsWith(u"08"_s) || state.startsWith(u"57P"_s) || state.isEmpty())
-        return u"与数据库服务器的连接断开了，请检查网络和服务器后再试"_s;
-    if (state == u"40001"_s || state == u"40P01"_s)
-        return u"其他电脑正在同时修改，请再试一次"_s;
-    if (state == u"42501"_s)
-        return u"服务器上的数据库账户没有这项权限，请找管理员授权"_s;
-    if (state == u"53100"_s)
-        return u"数据库服务器的磁盘已满"_s;
-    if (state == u"42P07"_s)
-        return u"服务器上已有同名的表"_s;
-    if (state == u"54011"_s)
-        return u"列太多，服务器上一个模板最多 %1 列"_s.arg(MaxColumns);
-    if (state == u"22021"_s || state == u"22P05"_s)
-        return u"有文字不能保存到服务器上（如空字符）"_s;
-    return {};
-}
-
-// Why connecting failed, from libpq's own words.
-QString connectReason(const QString &message)
-{
-    if (message.contains(u"password"_s))
-        return u"服务器要求密码，但没有找到或密码不对。程序不保存密码：请把密码写在 %1 文件中，"
-               u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName());
-    if (message.contains(u"does not exist"_s))
-        return u"服务器上没有这个数据库或用户，请检查地址"_s;
-    if (message.contains(u"Connection refused"_s) || message.contains(u"could not connect"_s) ||
-        message.contains(u"timeout"_s) || message.contains(u"translate host name"_s))
-        return u"连接不上服务器，请检查地址、端口和网络，以及服务器是否在运行"_s;
-    if (message.contains(u"not loaded"_s) || message.contains(u"Driver not loaded"_s))
-#ifdef Q_OS_WIN
-        return u"这一版程序没有包含 PostgreSQL 数据库驱动，不能连接数据库服务器，请改用数据库文件"_s;
-#else
-        return u"缺少 PostgreSQL 数据库驱动（在 Debian 上请安装 libqt6sql6-psql）"_s;
-#endif
-    return u"无法连接数据库服务器"_s;
-}
-=======
 constexpr QStringView SavepointSql = u"SAVEPOINT kuaidi_read";
 constexpr QStringView ReleaseSql = u"RELEASE SAVEPOINT kuaidi_read";
 constexpr QStringView BackToSavepointSql = u"ROLLBACK TO SAVEPOINT kuaidi_read";
->>>>>>> main
 
 // The driver binds a null text as NULL; stored, every text is one, if empty.
 QVariant bound(const QString &value)
@@ -226,8 +161,13 @@ DbError ServerEngine::open()
     m_db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_connectionName);
     if (!m_db.isValid()) {
         close();
+#ifdef Q_OS_WIN
+        return {1, u"QPSQL driver not loaded"_s,
+                u"这一版程序没有包含 PostgreSQL 数据库驱动，不能连接数据库服务器，请改用数据库文件"_s};
+#else
         return {1, u"QPSQL driver not loaded"_s,
                 u"缺少 PostgreSQL 数据库驱动（在 Debian 上请安装 libqt6sql6-psql）"_s};
+#endif
     }
     m_db.setUserName(m_location.user);
     m_db.setHostName(m_location.host);
@@ -440,38 +380,10 @@ std::unique_ptr<RowCursor> ServerEngine::readTable(const QString &name)
             sql += u" ORDER BY "_s + Sql::quoted(KeyColumn);
         return std::make_unique<ServerCursor>(m_db, sql, QStringList(), m_limits, true, columns);
     };
-<<<<<<< HEAD
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"postgresql"_s && scheme != u"postgres"_s))
-        return refuse(
-            u"数据库服务器地址“%1”的格式不对，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
-    if (!url.password().isEmpty())
-        return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 %1 文件中，"
-                      u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName()));
-    ServerLocation location;
-    location.user = url.userName();
-    location.host = url.host();
-    location.port = url.port(5432);
-    location.database = url.path().mid(1);
-    if (location.database.isEmpty() || location.database.contains(u'/'))
-        return refuse(
-            u"数据库服务器地址“%1”中没有数据库名，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
-    const QUrlQuery options(url);
-    for (const auto &[key, value] : options.queryItems(QUrl::FullyDecoded)) {
-        if (key == u"schema"_s && !value.isEmpty())
-            location.schema = value;
-        else if (key == u"host"_s && !value.isEmpty()) // a socket folder, as libpq takes it
-            location.host = value;
-        else
-            return refuse(u"数据库服务器地址中的“%1”无法识别：只能写 ?schema=名称"_s.arg(key));
-    }
-    return location;
-=======
     std::unique_ptr<RowCursor> cursor = read();
     if (guarded)
         exec(cursor->error().isError() ? BackToSavepointSql : ReleaseSql, {}, nullptr);
     return cursor;
->>>>>>> main
 }
 
 DbError ServerEngine::createTable(const QString &name, const QStringList &columns,
