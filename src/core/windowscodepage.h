@@ -12,8 +12,9 @@ namespace Kuaidi {
 // system code page only. Windows builds only.
 
 /// @p bytes in Windows code page @p codePage (936 GBK, 54936 GB18030, 950
-/// Big5, 932 Shift_JIS, 1250-1258, 10000-10029 Mac, ...); nothing where
-/// Windows does not have that code page.
+/// Big5, 932 Shift_JIS, 1250-1258, 10000-10029 Mac, ...), a byte sequence
+/// the code page does not define (or cut off at the end) as U+FFFD; nothing
+/// where Windows does not have that code page.
 std::optional<QString> decodeWithWindowsCodePage(unsigned codePage, QByteArrayView bytes);
 
 /// @p text in Windows code page @p codePage; characters the code page lacks

@@ -111,14 +111,17 @@ unsigned windowsCodePage(int codePage)
 
 std::optional<QString> decodeEncoding(QByteArrayView bytes, const QString &name)
 {
-    const std::shared_ptr<QStringDecoder> decoder = decoderFor(name);
-    if (!decoder) {
 #ifdef Q_OS_WIN
+    // Every legacy code page through Windows' own tables, also where Qt
+    // offers a decoder of its own by that name.
+    if (!QStringConverter::encodingForName(name.toLatin1())) {
         if (const std::optional<int> codePage = codePageNamed(name))
             return decodeWithWindowsCodePage(windowsCodePage(*codePage), bytes);
-#endif
-        return std::nullopt;
     }
+#endif
+    const std::shared_ptr<QStringDecoder> decoder = decoderFor(name);
+    if (!decoder)
+        return std::nullopt;
     decoder->resetState();
     // A character cut off at the end would wait in the decoder for bytes
     // that never come; a control byte after it makes it a U+FFFD instead.
@@ -136,10 +139,6 @@ std::optional<QString> decodeEncoding(QByteArrayView bytes, const QString &name)
 
 std::optional<QString> decodeCodePage(QByteArrayView bytes, int codePage)
 {
-#ifdef Q_OS_WIN
-    if (!decoderFor(codePageName(codePage)))
-        return decodeWithWindowsCodePage(windowsCodePage(codePage), bytes);
-#endif
     return decodeEncoding(bytes, codePageName(codePage));
 }
 

@@ -189,7 +189,7 @@ private Q_SLOTS:
         const QString path = dir.filePath(u"表.csv"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringEncoder("Big5").encode(u"地區\n臺北"_s));
+        file.write("\xA6\x61\xB0\xCF\n\xBB\x4F\xA5\x5F"); // 地區, 臺北 in Big5
         file.close();
         Workbook book;
         book.setEncoding(u"big5"_s);

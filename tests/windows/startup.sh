@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # startup.sh WINE_RUN ZIP: the portable zip, unpacked as onto a USB stick;
 # its kuaidi.exe under Wine, on a virtual display the size of the smallest
-# screen it must fit (1366 x 768), opens the calculator on a new database in
-# a Chinese folder and ends once its window is shown (--quit-after-start
+# screen it must fit (1366 x 768: the display given, or one of its own),
+# opens the calculator on a new database in a Chinese folder and ends once
+# its window is shown (--quit-after-start
 # prints "mapped <kB>"); its kuaidi-cli.exe, given no database, keeps one
 # beside itself. Neither finds a DLL outside the folder (Wine is run without
 # the SDK on its path), and every DLL in the folder is loaded by one of them:
@@ -28,7 +29,12 @@ wine=$(command -v wine64 || command -v wine)
 
 mkdir "$work/运费数据"
 db="Z:$work/运费数据/快递.db"
-WINEDEBUG=+loaddll timeout 240 xvfb-run -a -s "-screen 0 1366x768x24" \
+# Wine's desktop is opened on the display of the first Wine program of the
+# prefix: the suites run beside this one share it (make test-windows runs
+# them all on one virtual display).
+display=()
+[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1366x768x24")
+WINEDEBUG=+loaddll timeout 240 "${display[@]}" \
     "$wine" "$folder/kuaidi.exe" --db "$db" --quit-after-start >"$work/out" 2>"$work/gui.log" || true
 cat "$work/out"
 if ! grep -q '^mapped [0-9]' "$work/out"; then
