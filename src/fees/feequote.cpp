@@ -361,6 +361,19 @@ std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const 
                              weight, level);
 }
 
+QString formFirstWeightPrice(const QStringList &rateCells, const BillingRules &rules, int level)
+{
+    if (!rules.brackets.isEmpty()) {
+        const BilledWeight first = billedWeight(rules.firstWeight, std::nullopt, rules);
+        const std::optional<FeeFigures> figures = computeFeeFigures(rateCells, first, level);
+        if (figures && !figures->priced)
+            return {};
+        if (figures && figures->rule.basis == FeeBasis::Bracket)
+            return numberToText(figures->firstWeight);
+    }
+    return shownLevelPrice(rateCells, level, FieldFirstWeight);
+}
+
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
                                         QStringView levelName)
 {

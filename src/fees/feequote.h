@@ -188,6 +188,12 @@ void readPriceNumbers(const QStringList &rateCells, double *numbers);
 std::optional<FeeFigures> computeFeeFigures(const double *rateNumbers, bool priced,
                                             const BilledWeight &weight, int level);
 
+/// The first-weight price a marketplace's freight form is given for a row
+/// (cells as for computeFeeFigures()) at a star level: under weight
+/// brackets, what a parcel of 首重重量 pays by its bracket, empty where no
+/// price covers it; otherwise the row's own, as shownLevelPrice().
+QString formFirstWeightPrice(const QStringList &rateCells, const BillingRules &rules, int level);
+
 /// The same for a parcel of @p weight kilograms under the default rules.
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName);
 

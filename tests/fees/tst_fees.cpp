@@ -448,6 +448,38 @@ private Q_SLOTS:
         QCOMPARE(quote->hasFee(), fields.at(1).size() > 0);
     }
 
+    void formFirstWeightPrice_isWhatAParcelOfTheFirstWeightPays_data()
+    {
+        QTest::addColumn<MatchedRateRow>("row");
+        QTest::addColumn<BillingRules>("rules");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("price");
+        const BillingRules whole = bracketRules();
+        QTest::newRow("1 kg bracket") << bracketRow() << whole << 0 << u"6"_s;
+        QTest::newRow("1 kg bracket at a level: its first amount") << bracketRow() << whole << 2 << u"7"_s;
+        BillingRules half = whole;
+        half.firstWeight = 0.5;
+        QTest::newRow("first weight 0.5 kg") << bracketRow() << half << 0 << u"4"_s;
+        BillingRules marked = whole;
+        marked.firstWeight = 2;
+        QTest::newRow("its bracket marked 不发: none") << bracketRow() << marked << 0 << QString();
+        BillingRules beyond = whole;
+        beyond.firstWeight = 5;
+        QTest::newRow("first weight above the brackets: the row's own")
+            << bracketRow() << beyond << 0 << u"10"_s;
+        QTest::newRow("a row without bracket prices: its own") << exampleRow() << whole << 0 << u"10"_s;
+        QTest::newRow("no brackets: the cell as written")
+            << bracketRow() << BillingRules() << 0 << bracketRow().cells.at(ColumnFirstWeight);
+    }
+    void formFirstWeightPrice_isWhatAParcelOfTheFirstWeightPays()
+    {
+        QFETCH(MatchedRateRow, row);
+        QFETCH(BillingRules, rules);
+        QFETCH(int, level);
+        QFETCH(QString, price);
+        QCOMPARE(formFirstWeightPrice(row.cells, rules, level), price);
+    }
+
     void feeBreakdownText_saysWhichPricesApplied_data()
     {
         QTest::addColumn<BillingRules>("rules");
