@@ -10,6 +10,7 @@
 #include <import/workbook.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -174,6 +175,29 @@ private Q_SLOTS:
                 found = cells.value(2);
         }
         QCOMPARE(found, fee);
+    }
+
+    void batch_billedWeightIsTheWeightThatPriced()
+    {
+        // A bracket prices the weight as weighed; above the brackets it is
+        // rounded up to whole kilograms.
+        const QString orders = m_dir.filePath(u"orders.csv"_s);
+        QFile file(orders);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("收货地址,重量\n江苏南京,0.5\n江苏南京,3.01\n");
+        file.close();
+        const QString out = m_dir.filePath(u"priced.csv"_s);
+        QCOMPARE(run({u"--db"_s, databaseOf(u"csv"_s), u"batch"_s, orders, u"--templates"_s, u"电商快递"_s,
+                      u"--out"_s, out})
+                     .status,
+                 int(CliOk));
+        Workbook book;
+        QVERIFY(book.open(out));
+        const std::optional<TextTable> priced = book.readSheet(book.sheetNames().value(0));
+        QVERIFY(priced);
+        const qsizetype billed = priced->columns.indexOf(u"计费重量"_s);
+        QCOMPARE(priced->rows.value(0).value(billed), u"0.5"_s);
+        QCOMPARE(priced->rows.value(1).value(billed), u"4"_s);
     }
 
     void create_namesWhatItLeftOut()
