@@ -98,6 +98,9 @@ struct FeeQuote
     bool priced = true;
     BilledWeight billing;
     FeeRule rule;
+    /// Priced by parts (超出部分) in a band: the additional price of each
+    /// part below it, from the first weight up, for the breakdown.
+    QList<double> lowerAdditionalPrices;
 
     /// A fee a seller can charge: priced and above 0.
     bool hasFee() const;

@@ -491,8 +491,13 @@ private Q_SLOTS:
                u"其他手续费增加3元\r\n\r\n不足最低收费，按最低收费计：7.5元"_s;
         QTest::newRow("band") << bracketRules() << 6.0
                               << u"5KG以上：首重 10 元，续重 4 元/KG\r\n\r\n货物重量为：6KG"_s;
-        QTest::newRow("band by parts")
-            << bracketRules(u"超出部分"_s) << 6.0 << u"首重价格：10元\r\n\r\n5KG以上：超出部分续重 4 元/KG"_s;
+        QTest::newRow("band by parts: each part below at its price")
+            << bracketRules(u"超出部分"_s) << 6.0
+            << u"首重价格：10元\r\n\r\n1-5KG：续重 5 元/KG\r\n\r\n5KG以上：超出部分续重 4 元/KG"_s;
+        QTest::newRow("second band by parts")
+            << bracketRules(u"超出部分"_s) << 40.0
+            << u"首重价格：10元\r\n\r\n1-5KG：续重 5 元/KG\r\n\r\n5-30KG：续重 4 元/KG\r\n\r\n"
+               u"30KG以上：超出部分续重 2 元/KG"_s;
         QTest::newRow("unit") << bracketRules(u"全程"_s, u"0.5"_s) << 3.01
                               << u"首重价格：10元   续重价格：5元/0.5KG"_s;
     }
