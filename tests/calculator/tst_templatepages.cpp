@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -487,6 +488,17 @@ private Q_SLOTS:
         click(w, u"按钮_保存计费规则"_s);
         QVERIFY(status->text().startsWith(u"没有保存"_s));
         QCOMPARE(RateDatabase(m_path).billingRules(u"圆通"_s), std::optional<BillingRules>(expected));
+
+        // A wheel turned over a rule while scrolling the page leaves it alone.
+        auto *divisor = child<QComboBox>(w, u"组合框_抛重系数"_s);
+        QCOMPARE(divisor->accessibleName(), u"抛重系数"_s);
+        QCOMPARE(child<QComboBox>(w, u"组合框_计费取整"_s)->accessibleName(), u"计费取整"_s);
+        child<QLineEdit>(w, u"编辑框_首重重量"_s)->setFocus();
+        const QPoint centre = divisor->rect().center();
+        QWheelEvent wheel(centre, divisor->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(divisor, &wheel);
+        QCOMPARE(divisor->currentText(), u"8000"_s);
 
         // Another template shows its own rules; a renamed one keeps them.
         child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(1);
