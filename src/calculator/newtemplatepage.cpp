@@ -10,6 +10,7 @@
 #include <widgets/sheetsource.h>
 
 #include <batch/tablefile.h>
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <ratedb/ratedatabase.h>
 #include <templates/ratesheet.h>
@@ -219,6 +220,9 @@ void NewTemplatePage::showReadNotes()
         notes << u"未使用的列：%1"_s.arg(m_rates->unusedColumns.join(u"、"));
     if (!m_rates->skippedRows.isEmpty())
         notes << u"没有导入：%1"_s.arg(m_rates->skippedRows.join(u"、"));
+    if (const QString unreachable = unreachableWeightsNote(m_rates->rules.appliedTo(BillingRules()));
+        !unreachable.isEmpty())
+        notes << unreachable;
     if (!m_rates->problems.isEmpty())
         notes << u"不能保存：%1"_s.arg(m_rates->problems.join(u"；"));
     m_readNotes->setText(notes.join(u'\n'));

@@ -211,6 +211,8 @@ private Q_SLOTS:
         const CliRun unused =
             run({u"--db"_s, db, u"create"_s, u"乙"_s, testData(u"couriers/分段快递.csv"_s)});
         QCOMPARE(unused.err, u"未使用的列：面单费\n"_s);
+        const CliRun heavy = run({u"--db"_s, db, u"create"_s, u"丙"_s, testData(u"couriers/物流专线.csv"_s)});
+        QVERIFY2(heavy.err.contains(u"区间起点 300、800KG 不低于最大重量 50KG"_s), qPrintable(heavy.err));
         QCOMPARE(run({u"--db"_s, db, u"rules"_s, u"乙"_s}).out,
                  u"计费取整\t不取整\n首重重量\t1\n抛重系数\t0\n重量段\t0.5,1,2,3,5,8\n区间起点\t8,30\n"
                  u"区间计价\t全程\n续重单位\t1\n最大重量\t50\n"_s);
