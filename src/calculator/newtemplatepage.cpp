@@ -84,7 +84,8 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     steps->addWidget(mapColumns);
     steps->addStretch();
 
-    m_gridGroup = new QGroupBox(u"未命名快递公司模板"_s, this);
+    m_gridGroup = named<QGroupBox>(u"分组框_新模板"_s, this);
+    m_gridGroup->setTitle(u"未命名快递公司模板"_s);
     m_grid = new ReportList(m_gridGroup);
     m_grid->setObjectName(u"超级列表框1"_s);
     m_readNotes = named<QLabel>(u"标签_读取说明"_s, m_gridGroup);
@@ -198,6 +199,8 @@ void NewTemplatePage::readSheet()
     // Every problem of the sheet at once, before anything is saved; the
     // sheet still shows, so that the seller sees the rows named.
     m_rates = readRateSheet(*m_sheet, rememberedMapping());
+    // A title left from the sheet before would name the wrong courier.
+    m_gridGroup->setTitle(m_name->text().trimmed().isEmpty() ? u"未命名快递公司模板"_s : m_name->text());
     m_saved = false;
     if (!m_rates->problems.isEmpty()) {
         Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
