@@ -92,7 +92,7 @@ OrderFee OrderPricer::priceRow(qsizetype index, qsizetype row, double weight, st
         return {std::nullopt, (figures->overMaximum ? OverMaximumText : UnpricedText).toString()};
     if (!(figures->total > 0))
         return {std::nullopt, u"报价不大于0"_s};
-    return {figures->total, {}, billed.billed};
+    return {figures->total, {}, figures->pricedWeight};
 }
 
 BillingRules OrderPricer::rules(qsizetype index) const

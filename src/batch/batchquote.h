@@ -22,7 +22,7 @@ struct OrderFee
 {
     std::optional<double> fee;
     QString reason; ///< "无匹配地区", "未报价", "重量无效", "体积无效", "超过50KG", "报价不大于0"
-    double billed = 0; ///< the kilograms the fee is for
+    double billed = 0; ///< the kilograms the fee is for: unrounded in a weight bracket
 };
 
 /// One order priced by every template.

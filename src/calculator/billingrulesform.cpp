@@ -1,6 +1,8 @@
 #include "billingrulesform.h"
 
+#include <core/schema.h>
 #include <widgets/named.h>
+#include <widgets/wheelguard.h>
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -58,9 +60,13 @@ BillingRulesForm::BillingRulesForm(const QString &scope, QWidget *parent) : QWid
     for (int i = 0; i < fields.size(); ++i) {
         auto *label = new QLabel(fields.at(i).first, this);
         label->setBuddy(fields.at(i).second);
+        // A combo box would be named by its value otherwise.
+        fields.at(i).second->setAccessibleName(normalisedColumnTitle(fields.at(i).first));
         grid->addWidget(label, i / 4, (i % 4) * 2);
         grid->addWidget(fields.at(i).second, i / 4, (i % 4) * 2 + 1);
     }
+    for (QComboBox *combo : {m_rounding, m_divisor, m_bandPricing, m_unit})
+        takeWheelOnlyWhenFocused(combo);
     for (const int column : {3, 5})
         grid->setColumnStretch(column, 1);
     setRules(BillingRules());

@@ -10,6 +10,7 @@
 #include <widgets/sheetsource.h>
 
 #include <batch/tablefile.h>
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <ratedb/ratedatabase.h>
 #include <templates/ratesheet.h>
@@ -83,7 +84,8 @@ NewTemplatePage::NewTemplatePage(RateDatabase &database, QWidget *parent)
     steps->addWidget(mapColumns);
     steps->addStretch();
 
-    m_gridGroup = new QGroupBox(u"未命名快递公司模板"_s, this);
+    m_gridGroup = named<QGroupBox>(u"分组框_新模板"_s, this);
+    m_gridGroup->setTitle(u"未命名快递公司模板"_s);
     m_grid = new ReportList(m_gridGroup);
     m_grid->setObjectName(u"超级列表框1"_s);
     m_readNotes = named<QLabel>(u"标签_读取说明"_s, m_gridGroup);
@@ -197,6 +199,8 @@ void NewTemplatePage::readSheet()
     // Every problem of the sheet at once, before anything is saved; the
     // sheet still shows, so that the seller sees the rows named.
     m_rates = readRateSheet(*m_sheet, rememberedMapping());
+    // A title left from the sheet before would name the wrong courier.
+    m_gridGroup->setTitle(m_name->text().trimmed().isEmpty() ? u"未命名快递公司模板"_s : m_name->text());
     m_saved = false;
     if (!m_rates->problems.isEmpty()) {
         Messages::show(this, u"这个表格还不能保存为模板：\n\n"_s + m_rates->problems.join(u'\n'), u"提示"_s,
@@ -219,6 +223,9 @@ void NewTemplatePage::showReadNotes()
         notes << u"未使用的列：%1"_s.arg(m_rates->unusedColumns.join(u"、"));
     if (!m_rates->skippedRows.isEmpty())
         notes << u"没有导入：%1"_s.arg(m_rates->skippedRows.join(u"、"));
+    if (const QString unreachable = unreachableWeightsNote(m_rates->rules.appliedTo(BillingRules()));
+        !unreachable.isEmpty())
+        notes << unreachable;
     if (!m_rates->problems.isEmpty())
         notes << u"不能保存：%1"_s.arg(m_rates->problems.join(u"；"));
     m_readNotes->setText(notes.join(u'\n'));

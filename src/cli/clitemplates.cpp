@@ -1,6 +1,7 @@
 #include "clicommands.h"
 #include "clioutput.h"
 
+#include <core/billingrules.h>
 #include <core/numbertext.h>
 #include <core/program.h>
 #include <import/workbook.h>
@@ -110,6 +111,10 @@ int Cli::create()
         return databaseError(db);
     for (const QString &note : db.notes())
         m_err << note << u'\n';
+    if (rules) {
+        if (const QString note = unreachableWeightsNote(*rules); !note.isEmpty())
+            m_err << note << u'\n';
+    }
     m_out << grid.rows.size() << u'\n';
     return CliOk;
 }

@@ -147,4 +147,25 @@ std::optional<BillingRules> billingRulesFromTexts(const QStringList &texts, QStr
     return rules;
 }
 
+QString unreachableWeightsNote(const BillingRules &rules)
+{
+    QStringList parts;
+    const auto beyond = [&rules](const QList<double> &limits) {
+        QStringList texts;
+        for (const double limit : limits) {
+            if (limit >= rules.maximumWeight)
+                texts << numberToText(limit);
+        }
+        return texts.join(u"、");
+    };
+    if (const QString brackets = beyond(rules.brackets); !brackets.isEmpty())
+        parts << u"重量段 "_s + brackets + u"KG"_s;
+    if (const QString bands = beyond(rules.bandStarts); !bands.isEmpty())
+        parts << u"区间起点 "_s + bands + u"KG"_s;
+    if (parts.isEmpty())
+        return {};
+    return u"%1 不低于最大重量 %2KG，用不上：更重的包裹不报价，需要时请调高最大重量"_s.arg(
+        parts.join(u"、"), numberToText(rules.maximumWeight));
+}
+
 } // namespace Kuaidi

@@ -70,6 +70,11 @@ QStringList billingRuleTexts(const BillingRules &rules);
 /// takes.
 std::optional<BillingRules> billingRulesFromTexts(const QStringList &texts, QString *error = nullptr);
 
+/// What of @p rules no parcel can reach: bracket limits and band starts at
+/// or above 最大重量, said for the seller to check ("区间起点 300、800KG 不低于
+/// 最大重量 50KG…"); empty when every one can be reached.
+QString unreachableWeightsNote(const BillingRules &rules);
+
 /// Limits such as "0.5,1,2,3" ("，", "、" and blanks also separate them): rising
 /// numbers above 0. Nothing when they are not; @p error says why, naming the
 /// rule @p ruleName.

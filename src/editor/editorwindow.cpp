@@ -3,7 +3,9 @@
 #include "editorcolumns.h"
 #include "pagearea.h"
 
+#include <core/numbertext.h>
 #include <core/schema.h>
+#include <fees/feequote.h>
 #include <ratedb/ratedatabase.h>
 #include <regions/regiontable.h>
 #include <templates/raterows.h>
@@ -236,16 +238,25 @@ void EditorWindow::LoadStoredTemplate()
     }
     Messages::show(this, u"读取成功"_s);
 
+    // The marketplace's form holds a first and an additional price only: a
+    // template priced by weight brackets shows what a parcel of its first
+    // weight pays.
+    const BillingRules rules = m_database->billingRules(name).value_or(BillingRules());
     const int levelIndex = Kuaidi::levelIndex(level);
     QList<QStringList> rows;
     rows.reserve(table->rows.size());
-    for (const QStringList &cells : rateRowsOf(*table)) {
+    for (const QStringList &cells : rateRowsOf(*table, pricedColumns())) {
         rows.append({cells.at(ColumnId), QString(), cells.at(ColumnRegion), cells.at(ColumnProvince),
-                     cells.at(ColumnCityGrade), shownLevelPrice(cells, levelIndex, FieldFirstWeight),
+                     cells.at(ColumnCityGrade), formFirstWeightPrice(cells, rules, levelIndex),
                      shownLevelPrice(cells, levelIndex, FieldAdditionalWeight)});
     }
     showStoredTemplateColumns();
     m_grid->table()->setRows(std::move(rows));
+    if (!rules.brackets.isEmpty()) {
+        m_status->setText(
+            u"“%1”按重量段计价，网页的运费模板只能填写首重和续重：首重价格显示的是 %2KG 包裹的价格"_s.arg(
+                name, numberToText(rules.firstWeight)));
+    }
 }
 
 void EditorWindow::chooseWorkbook()

@@ -144,10 +144,10 @@ QString FeeQuote::cell(int column) const
 FeeQuote FeeQuote::fromCells(const QStringList &cells)
 {
     const auto at = [&cells](int i) { return cells.value(i); };
-    FeeQuote quote{at(0),          at(1),    at(2),  at(3),
-                   at(4),          at(5),    at(6),  at(7),
-                   at(8),          at(9),    at(10), at(2) != UnpricedText && at(2) != OverMaximumText,
-                   BilledWeight(), FeeRule()};
+    FeeQuote quote{at(0),          at(1),     at(2),  at(3),
+                   at(4),          at(5),     at(6),  at(7),
+                   at(8),          at(9),     at(10), at(2) != UnpricedText && at(2) != OverMaximumText,
+                   BilledWeight(), FeeRule(), {}};
     return quote;
 }
 
@@ -238,6 +238,16 @@ public:
         }
         figures.total = shownNumber(total);
         return figures;
+    }
+
+    // By parts, the additional price of each part below band @p b: the
+    // row's own, then the bands' in turn.
+    QList<double> lowerAdditionalPrices(int b) const
+    {
+        QList<double> prices;
+        for (int lower = -1; lower < b; ++lower)
+            prices << additionalPrice(lower).value_or(0);
+        return prices;
     }
 
 private:
@@ -361,24 +371,45 @@ std::optional<FeeFigures> computeFeeFigures(const QStringList &rateCells, const 
                              weight, level);
 }
 
+QString formFirstWeightPrice(const QStringList &rateCells, const BillingRules &rules, int level)
+{
+    if (!rules.brackets.isEmpty()) {
+        const BilledWeight first = billedWeight(rules.firstWeight, std::nullopt, rules);
+        const std::optional<FeeFigures> figures = computeFeeFigures(rateCells, first, level);
+        if (figures && !figures->priced)
+            return {};
+        if (figures && figures->rule.basis == FeeBasis::Bracket)
+            return numberToText(figures->firstWeight);
+    }
+    return shownLevelPrice(rateCells, level, FieldFirstWeight);
+}
+
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, const BilledWeight &weight,
                                         QStringView levelName)
 {
     // A row in memory keeps its prices, read as numbers once, with the
     // others of its combination.
-    std::optional<FeeFigures> figures;
+    std::array<double, PricedColumnCount> read{};
+    const double *numbers = read.data();
+    bool ownFirstPriced = false;
     if (row.source) {
         const quint32 combination = row.source->combination(row.row);
-        figures = computeFeeFigures(
-            row.source->combinationNumbers(combination),
-            leadingNumber(row.source->combinationCell(combination, ColumnFirstWeight)).has_value(), weight,
-            levelIndex(levelName));
+        numbers = row.source->combinationNumbers(combination);
+        ownFirstPriced =
+            leadingNumber(row.source->combinationCell(combination, ColumnFirstWeight)).has_value();
     } else {
-        figures = computeFeeFigures(row.cells, weight, levelIndex(levelName));
+        readPriceNumbers(row.cells, read.data());
+        ownFirstPriced = leadingNumber(row.cells.value(ColumnFirstWeight)).has_value();
     }
+    const int level = levelIndex(levelName);
+    const std::optional<FeeFigures> figures = computeFeeFigures(numbers, ownFirstPriced, weight, level);
     if (!figures)
         return std::nullopt;
     FeeQuote quote;
+    if (figures->priced && figures->rule.basis == FeeBasis::Band &&
+        weight.rules.bandPricing == BillingRules::BandPricing::Excess)
+        quote.lowerAdditionalPrices =
+            RowPricing(numbers, ownFirstPriced, weight, level).lowerAdditionalPrices(figures->rule.step);
     quote.courier = row.templateName;
     quote.destination = row.cell(ColumnRegion);
     quote.contact = row.cell(ColumnContact);
@@ -461,8 +492,15 @@ QString FeeBreakdownText(const FeeQuote &quote, const QString &weightText, const
         text += u"\r\n\r\n"_s + numberToText(rules.bandStarts.value(rule.step)) + u"KG以上：首重 "_s +
                 quote.firstWeight + u" 元，续重 "_s + quote.additionalWeight + u" 元/"_s + unit;
     } else if (rule.basis == FeeBasis::Band) {
-        text += u"\r\n\r\n首重价格："_s + quote.firstWeight + u"元\r\n\r\n"_s +
-                numberToText(rules.bandStarts.value(rule.step)) + u"KG以上：超出部分续重 "_s +
+        text += u"\r\n\r\n首重价格："_s + quote.firstWeight + u"元"_s;
+        // Each part below the band at its own price, so that the total can
+        // be made again from the text.
+        for (qsizetype part = 0; part < quote.lowerAdditionalPrices.size(); ++part) {
+            const double from = part == 0 ? rules.firstWeight : rules.bandStarts.value(part - 1);
+            text += u"\r\n\r\n"_s + numberToText(from) + u"-"_s + numberToText(rules.bandStarts.value(part)) +
+                    u"KG：续重 "_s + numberToText(quote.lowerAdditionalPrices.at(part)) + u" 元/"_s + unit;
+        }
+        text += u"\r\n\r\n"_s + numberToText(rules.bandStarts.value(rule.step)) + u"KG以上：超出部分续重 "_s +
                 quote.additionalWeight + u" 元/"_s + unit;
     } else {
         text += u"\r\n\r\n首重价格："_s + quote.firstWeight + u"元   续重价格："_s + quote.additionalWeight +

@@ -98,6 +98,9 @@ struct FeeQuote
     bool priced = true;
     BilledWeight billing;
     FeeRule rule;
+    /// Priced by parts (超出部分) in a band: the additional price of each
+    /// part below it, from the first weight up, for the breakdown.
+    QList<double> lowerAdditionalPrices;
 
     /// A fee a seller can charge: priced and above 0.
     bool hasFee() const;
@@ -187,6 +190,12 @@ void readPriceNumbers(const QStringList &rateCells, double *numbers);
 /// "不发" … is not priced at 0 where that price applies).
 std::optional<FeeFigures> computeFeeFigures(const double *rateNumbers, bool priced,
                                             const BilledWeight &weight, int level);
+
+/// The first-weight price a marketplace's freight form is given for a row
+/// (cells as for computeFeeFigures()) at a star level: under weight
+/// brackets, what a parcel of 首重重量 pays by its bracket, empty where no
+/// price covers it; otherwise the row's own, as shownLevelPrice().
+QString formFirstWeightPrice(const QStringList &rateCells, const BillingRules &rules, int level);
 
 /// The same for a parcel of @p weight kilograms under the default rules.
 std::optional<FeeQuote> ComputeFeeQuote(const MatchedRateRow &row, double weight, QStringView levelName);

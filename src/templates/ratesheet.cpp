@@ -488,9 +488,10 @@ RateSheet readRateSheet(const TextTable &raw, const QHash<QString, QString> &map
     result.sheet.columns = order;
     for (int c = 0; c < headings.size(); ++c) {
         const QString &target = headings.target(c);
-        const SheetHeading::Kind kind = headings.heading(c).kind;
-        if (!target.isEmpty() && kind != SheetHeading::Kind::Column &&
-            normalisedColumnTitle(headings.title(c)) != target)
+        // Every heading read otherwise than it is written, and every price
+        // by weight and minimum, even under the template's own name.
+        if (!target.isEmpty() && (normalisedColumnTitle(headings.title(c)) != target ||
+                                  columns.indexOf(target) >= RateColumnCount))
             result.understood << understoodLine(headings.title(c), target, result.rules);
     }
     if (result.rules.firstWeight)

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace Kuaidi;
 using namespace KuaidiTest;
@@ -488,6 +489,17 @@ private Q_SLOTS:
         QVERIFY(status->text().startsWith(u"没有保存"_s));
         QCOMPARE(RateDatabase(m_path).billingRules(u"圆通"_s), std::optional<BillingRules>(expected));
 
+        // A wheel turned over a rule while scrolling the page leaves it alone.
+        auto *divisor = child<QComboBox>(w, u"组合框_抛重系数"_s);
+        QCOMPARE(divisor->accessibleName(), u"抛重系数"_s);
+        QCOMPARE(child<QComboBox>(w, u"组合框_计费取整"_s)->accessibleName(), u"计费取整"_s);
+        child<QLineEdit>(w, u"编辑框_首重重量"_s)->setFocus();
+        const QPoint centre = divisor->rect().center();
+        QWheelEvent wheel(centre, divisor->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(divisor, &wheel);
+        QCOMPARE(divisor->currentText(), u"8000"_s);
+
         // Another template shows its own rules; a renamed one keeps them.
         child<QComboBox>(w, u"组合框3"_s)->setCurrentIndex(1);
         QCOMPARE(child<QComboBox>(w, u"组合框_抛重系数"_s)->currentText(), u"0"_s);
@@ -514,7 +526,12 @@ private Q_SLOTS:
         QVERIFY(!rows.isEmpty());
         for (const QStringList &row : rows)
             QCOMPARE(row.at(ColumnOtherFee), u"2"_s);
-        QVERIFY(window->close());
+
+        // The next sheet read is titled by its own name, not the last one previewed.
+        QCOMPARE(child<QGroupBox>(window.get(), u"分组框_新模板"_s)->title(), u"运费-utf8"_s);
+        Messages::setFileHandler([] { return testData(u"couriers/电商快递.csv"_s); });
+        click(window.get(), u"按钮1"_s);
+        QCOMPARE(child<QGroupBox>(window.get(), u"分组框_新模板"_s)->title(), u"电商快递"_s);
     }
 
     // A courier's sheet: what the headings said is shown and filled into the
@@ -554,12 +571,13 @@ private Q_SLOTS:
             dialog->accept();
         });
         click(w, u"按钮_指定列"_s);
-        QVERIFY(!child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"备注"_s));
+        QVERIFY(!child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"未使用的列：备注"_s));
+        QVERIFY(child<QLabel>(w, u"标签_读取说明"_s)->text().contains(u"“备注”：联系方式"_s));
         QVERIFY(child<ReportList>(w, u"超级列表框1"_s)->table()->columns().contains(u"联系方式"_s));
 
         auto again = openWindow(1);
         click(again.get(), u"按钮1"_s);
-        QVERIFY(!child<QLabel>(again.get(), u"标签_读取说明"_s)->text().contains(u"备注"_s));
+        QVERIFY(child<QLabel>(again.get(), u"标签_读取说明"_s)->text().contains(u"“备注”：联系方式"_s));
     }
 
     void maintenance_deleteExportAndReplace()

@@ -10,6 +10,7 @@
 #include <import/workbook.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -176,6 +177,29 @@ private Q_SLOTS:
         QCOMPARE(found, fee);
     }
 
+    void batch_billedWeightIsTheWeightThatPriced()
+    {
+        // A bracket prices the weight as weighed; above the brackets it is
+        // rounded up to whole kilograms.
+        const QString orders = m_dir.filePath(u"orders.csv"_s);
+        QFile file(orders);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("收货地址,重量\n江苏南京,0.5\n江苏南京,3.01\n");
+        file.close();
+        const QString out = m_dir.filePath(u"priced.csv"_s);
+        QCOMPARE(run({u"--db"_s, databaseOf(u"csv"_s), u"batch"_s, orders, u"--templates"_s, u"电商快递"_s,
+                      u"--out"_s, out})
+                     .status,
+                 int(CliOk));
+        Workbook book;
+        QVERIFY(book.open(out));
+        const std::optional<TextTable> priced = book.readSheet(book.sheetNames().value(0));
+        QVERIFY(priced);
+        const qsizetype billed = priced->columns.indexOf(u"计费重量"_s);
+        QCOMPARE(priced->rows.value(0).value(billed), u"0.5"_s);
+        QCOMPARE(priced->rows.value(1).value(billed), u"4"_s);
+    }
+
     void create_namesWhatItLeftOut()
     {
         const QString db = m_dir.filePath(u"named.db"_s);
@@ -187,6 +211,8 @@ private Q_SLOTS:
         const CliRun unused =
             run({u"--db"_s, db, u"create"_s, u"乙"_s, testData(u"couriers/分段快递.csv"_s)});
         QCOMPARE(unused.err, u"未使用的列：面单费\n"_s);
+        const CliRun heavy = run({u"--db"_s, db, u"create"_s, u"丙"_s, testData(u"couriers/物流专线.csv"_s)});
+        QVERIFY2(heavy.err.contains(u"区间起点 300、800KG 不低于最大重量 50KG"_s), qPrintable(heavy.err));
         QCOMPARE(run({u"--db"_s, db, u"rules"_s, u"乙"_s}).out,
                  u"计费取整\t不取整\n首重重量\t1\n抛重系数\t0\n重量段\t0.5,1,2,3,5,8\n区间起点\t8,30\n"
                  u"区间计价\t全程\n续重单位\t1\n最大重量\t50\n"_s);

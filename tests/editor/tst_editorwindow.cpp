@@ -3,8 +3,10 @@
 #include "../common/sampledb.h"
 #include "../common/testdata.h"
 
+#include <core/billingrules.h>
 #include <core/schema.h>
 #include <editor/editorwindow.h>
+#include <ratedb/ratedatabase.h>
 
 // The same tests with the page in the embedded browser, or (with
 // KUAIDI_TEST_DEVTOOLS) in the seller's own: Chromium, headless.
@@ -159,6 +161,16 @@ private Q_SLOTS:
              rateRow(u"3"_s, u"深圳市"_s, u"3.5"_s, u"1.5"_s),
              rateRow(u"4"_s, u"广州市"_s, u"3.8"_s, u"1.5"_s), rateRow(u"5"_s, u"上海"_s, u"4"_s, u"2"_s),
              rateRow(u"6"_s, u"江苏"_s, u"5"_s, u"2"_s)});
+        // Priced up to 0.5 kg and 1 kg by brackets; 新疆 by first and additional weight alone.
+        RateDatabase db(m_path);
+        QStringList nanjing = rateRow(u"1"_s, u"江苏南京"_s, u"10"_s, u"5"_s);
+        nanjing << u"4"_s << u"6"_s;
+        QStringList xinjiang = rateRow(u"2"_s, u"新疆"_s, u"20"_s, u"15"_s);
+        xinjiang << QString() << QString();
+        QVERIFY(db.createTemplate(
+            u"重量段快递"_s, RateColumns() + pricedColumns().mid(ColumnFirstBracket, 2), {nanjing, xinjiang},
+            *billingRulesFromTexts(
+                {u"不取整"_s, u"1"_s, u"0"_s, u"0.5,1"_s, {}, u"全程"_s, u"1"_s, u"50"_s})));
     }
 
     void init()
@@ -178,7 +190,7 @@ private Q_SLOTS:
     {
         QVERIFY2(m_window->windowTitle().startsWith(u"Vantor淘宝网店快递费用模板快速编辑器 — "_s),
                  qPrintable(m_window->windowTitle()));
-        QCOMPARE(combo(u"组合框3"_s)->count(), 4);
+        QCOMPARE(combo(u"组合框3"_s)->count(), 5);
         QCOMPARE(combo(u"组合框2"_s)->count(), 6);
 
         // The browser keeps its place and the right-hand column its size.
@@ -249,6 +261,16 @@ private Q_SLOTS:
         clickHeader(grid(), 2);
         QCOMPARE(columnTexts(grid(), 2),
                  (QStringList{u"广东"_s, u"火星"_s, u"吉林"_s, u"江苏南京"_s})); // GBK order
+    }
+
+    void storedTemplate_byBrackets_showsWhatTheFirstWeightPays()
+    {
+        MessageRecorder messages;
+        combo(u"组合框3"_s)->setCurrentIndex(combo(u"组合框3"_s)->findText(u"重量段快递"_s));
+        pickLevel(0);
+        QCOMPARE(columnTexts(grid(), 5), (QStringList{u"6"_s, u"20"_s}));
+        QCOMPARE(columnTexts(grid(), 6), (QStringList{u"5"_s, u"15"_s}));
+        QVERIFY(child<QLabel>(m_window.get(), u"标签_状态"_s)->text().contains(u"只能填写首重和续重"_s));
     }
 
     void rowMenu_samePriceGroupUntickAndDisabledBoxes()

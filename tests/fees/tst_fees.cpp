@@ -448,6 +448,38 @@ private Q_SLOTS:
         QCOMPARE(quote->hasFee(), fields.at(1).size() > 0);
     }
 
+    void formFirstWeightPrice_isWhatAParcelOfTheFirstWeightPays_data()
+    {
+        QTest::addColumn<MatchedRateRow>("row");
+        QTest::addColumn<BillingRules>("rules");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("price");
+        const BillingRules whole = bracketRules();
+        QTest::newRow("1 kg bracket") << bracketRow() << whole << 0 << u"6"_s;
+        QTest::newRow("1 kg bracket at a level: its first amount") << bracketRow() << whole << 2 << u"7"_s;
+        BillingRules half = whole;
+        half.firstWeight = 0.5;
+        QTest::newRow("first weight 0.5 kg") << bracketRow() << half << 0 << u"4"_s;
+        BillingRules marked = whole;
+        marked.firstWeight = 2;
+        QTest::newRow("its bracket marked 不发: none") << bracketRow() << marked << 0 << QString();
+        BillingRules beyond = whole;
+        beyond.firstWeight = 5;
+        QTest::newRow("first weight above the brackets: the row's own")
+            << bracketRow() << beyond << 0 << u"10"_s;
+        QTest::newRow("a row without bracket prices: its own") << exampleRow() << whole << 0 << u"10"_s;
+        QTest::newRow("no brackets: the cell as written")
+            << bracketRow() << BillingRules() << 0 << bracketRow().cells.at(ColumnFirstWeight);
+    }
+    void formFirstWeightPrice_isWhatAParcelOfTheFirstWeightPays()
+    {
+        QFETCH(MatchedRateRow, row);
+        QFETCH(BillingRules, rules);
+        QFETCH(int, level);
+        QFETCH(QString, price);
+        QCOMPARE(formFirstWeightPrice(row.cells, rules, level), price);
+    }
+
     void feeBreakdownText_saysWhichPricesApplied_data()
     {
         QTest::addColumn<BillingRules>("rules");
@@ -459,8 +491,13 @@ private Q_SLOTS:
                u"其他手续费增加3元\r\n\r\n不足最低收费，按最低收费计：7.5元"_s;
         QTest::newRow("band") << bracketRules() << 6.0
                               << u"5KG以上：首重 10 元，续重 4 元/KG\r\n\r\n货物重量为：6KG"_s;
-        QTest::newRow("band by parts")
-            << bracketRules(u"超出部分"_s) << 6.0 << u"首重价格：10元\r\n\r\n5KG以上：超出部分续重 4 元/KG"_s;
+        QTest::newRow("band by parts: each part below at its price")
+            << bracketRules(u"超出部分"_s) << 6.0
+            << u"首重价格：10元\r\n\r\n1-5KG：续重 5 元/KG\r\n\r\n5KG以上：超出部分续重 4 元/KG"_s;
+        QTest::newRow("second band by parts")
+            << bracketRules(u"超出部分"_s) << 40.0
+            << u"首重价格：10元\r\n\r\n1-5KG：续重 5 元/KG\r\n\r\n5-30KG：续重 4 元/KG\r\n\r\n"
+               u"30KG以上：超出部分续重 2 元/KG"_s;
         QTest::newRow("unit") << bracketRules(u"全程"_s, u"0.5"_s) << 3.01
                               << u"首重价格：10元   续重价格：5元/0.5KG"_s;
     }

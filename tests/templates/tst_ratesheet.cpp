@@ -103,6 +103,40 @@ private Q_SLOTS:
         QVERIFY(!sheet.wholeTemplate);
     }
 
+    void readRateSheet_saysWhatItUnderstood()
+    {
+        const RateSheet sheet = readRateSheet(tableOf(
+            {{u"地区"_s, u"时效"_s, u"0.5kg"_s, u"首重价格"_s, u"续重(元/kg)"_s, u"最低收费"_s, u"备注"_s},
+             {u"上海"_s, u"次日"_s, u"3"_s, u"5"_s, u"1"_s, u"4"_s, u""_s}}));
+        QCOMPARE(sheet.understood,
+                 (QStringList{u"“时效”：到达时间"_s, u"“0.5kg”：重量段 ≤0.5KG"_s,
+                              u"“续重(元/kg)”：续重价格"_s, u"“最低收费”：最低收费"_s, u"续重单位：1KG"_s}));
+        QCOMPARE(sheet.unusedColumns, QStringList{u"备注"_s});
+    }
+
+    void unreachableWeightsNote_namesWhatNoParcelReaches_data()
+    {
+        QTest::addColumn<QStringList>("rules"); // 重量段, 区间起点, 最大重量
+        QTest::addColumn<QString>("note");
+        QTest::newRow("all reached") << QStringList{u"0.5,1"_s, u"3,30"_s, u"50"_s} << QString();
+        QTest::newRow("bands of a heavy-freight sheet")
+            << QStringList{QString(), u"10,300,800"_s, u"50"_s}
+            << u"区间起点 300、800KG 不低于最大重量 50KG，用不上：更重的包裹不报价，需要时请调高最大重量"_s;
+        QTest::newRow("a bracket on the maximum")
+            << QStringList{u"1,5"_s, QString(), u"5"_s}
+            << u"重量段 5KG 不低于最大重量 5KG，用不上：更重的包裹不报价，需要时请调高最大重量"_s;
+        QTest::newRow("raised") << QStringList{QString(), u"300,800"_s, u"5000"_s} << QString();
+    }
+    void unreachableWeightsNote_namesWhatNoParcelReaches()
+    {
+        QFETCH(QStringList, rules);
+        QFETCH(QString, note);
+        const std::optional<BillingRules> read = billingRulesFromTexts(
+            {u"不取整"_s, u"1"_s, u"0"_s, rules.at(0), rules.at(1), u"全程"_s, u"1"_s, rules.at(2)});
+        QVERIFY(read);
+        QCOMPARE(unreachableWeightsNote(*read), note);
+    }
+
     void readSheetHeading_asCouriersWriteThem_data()
     {
         QTest::addColumn<QString>("title");
