@@ -1,12 +1,10 @@
+#include "standardinput.h"
 #include "startup.h"
 
 #include <editor/editorwindow.h>
 #include <editor/pagearea.h>
 
 #include <QApplication>
-#include <QSocketNotifier>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -31,23 +29,18 @@ int main(int argc, char *argv[])
     // on its input: "raise" brings the window forward, and the end of the
     // input (the calculator closed, or ended in any way) ends the editor
     // too. Run on its own, it leaves its input alone.
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    input.setEnabled(options.attached);
-    QObject::connect(&input, &QSocketNotifier::activated, &window, [&window, &input] {
-        char buffer[256];
-        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            input.setEnabled(false);
-            if (n == 0)
-                QApplication::quit();
-            return;
-        }
-        if (QByteArray(buffer, n).contains("raise")) {
-            window.showNormal();
-            window.raise();
-            window.activateWindow();
-        }
-    });
+    Kuaidi::StandardInputLines requests;
+    QObject::connect(&requests, &Kuaidi::StandardInputLines::lineReceived, &window,
+                     [&window](const QByteArray &request) {
+                         if (request.trimmed() == "raise") {
+                             window.showNormal();
+                             window.raise();
+                             window.activateWindow();
+                         }
+                     });
+    QObject::connect(&requests, &Kuaidi::StandardInputLines::ended, &app, &QCoreApplication::quit);
+    if (options.attached)
+        requests.start();
     QApplication::exec();
     return 0;
 }

@@ -2,16 +2,44 @@
 
 #include <calculator/calculatorwindow.h>
 #include <ratedb/engine.h>
+#include <widgets/messages.h>
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStatusBar>
-
-#include <unistd.h>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// --editor: the editor program runs in this one's stead, on the same input
+// and output, and its exit status is this one's.
+int runEditorInstead()
+{
+    const QString program = Kuaidi::CalculatorWindow::builtEditorProgram();
+    if (program.isEmpty()) {
+        Kuaidi::Messages::show(nullptr, Kuaidi::CalculatorWindow::noEditorMessage(), u"提示"_s,
+                               Kuaidi::Messages::Icon::Information);
+        return 1;
+    }
+    QProcess editor;
+    editor.setProcessChannelMode(QProcess::ForwardedChannels);
+    editor.setInputChannelMode(QProcess::ForwardedInputChannel);
+    editor.start(program, QCoreApplication::arguments().mid(1));
+    if (!editor.waitForStarted(-1)) {
+        QTextStream(stderr) << u"无法启动淘宝网店快递模板快速编辑器（%1）：%2"_s.arg(
+                                   QDir::toNativeSeparators(program), editor.errorString())
+                            << Qt::endl;
+        return 1;
+    }
+    editor.waitForFinished(-1);
+    return editor.exitStatus() == QProcess::NormalExit ? editor.exitCode() : 1;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -22,12 +50,8 @@ int main(int argc, char *argv[])
         return 0;
     QApplication app(argc, argv);
     const Kuaidi::StartupOptions options = Kuaidi::startApplication(app, u"kuaidi"_s, description);
-    if (options.editor) {
-        const QByteArray editor =
-            QFile::encodeName(QDir(QCoreApplication::applicationDirPath()).filePath(u"kuaidi-editor"_s));
-        execv(editor.constData(), argv);
-        return 1;
-    }
+    if (options.editor)
+        return runEditorInstead();
     const bool firstStart =
         !Kuaidi::isServerLocation(options.databasePath) && !QFileInfo::exists(options.databasePath);
     Kuaidi::CalculatorWindow window(options.databasePath);

@@ -20,6 +20,12 @@
 #include <algorithm>
 #include <cstdlib>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 // A static library's resources are not registered unless asked for.
@@ -34,6 +40,12 @@ namespace {
 
 qint64 residentKilobytes()
 {
+#ifdef Q_OS_WIN
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return -1;
+    return qint64(counters.WorkingSetSize / 1024);
+#else
     QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -42,6 +54,7 @@ qint64 residentKilobytes()
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+#endif
 }
 
 } // namespace

@@ -56,16 +56,6 @@ const auto GeometryKey = "calculator/geometry"_L1;
 const auto MaximizedKey = "calculator/maximized"_L1;
 } // namespace
 
-namespace {
-
-#ifdef Q_OS_WIN
-constexpr auto EditorProgramName = "kuaidi-editor.exe"_L1;
-#else
-constexpr auto EditorProgramName = "kuaidi-editor"_L1;
-#endif
-
-} // namespace
-
 CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     : QMainWindow(parent), m_databasePath(databasePath),
       m_database(std::make_unique<RateDatabase>(databasePath))
@@ -358,18 +348,36 @@ void CalculatorWindow::openBatchWindow()
     m_batch->activateWindow();
 }
 
+QString CalculatorWindow::builtEditorProgram()
+{
+#ifdef KUAIDI_EDITOR_PROGRAM
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(KUAIDI_EDITOR_PROGRAM));
+#else
+    return {};
+#endif
+}
+
+QString CalculatorWindow::noEditorMessage()
+{
+    return u"淘宝网店快递模板快速编辑器需要浏览器引擎，"
+           u"这一版程序没有包含浏览器引擎，所以暂时不能使用快速编辑器。"
+           u"运费计算、模板维护、批量报价与对账等其他功能不受影响。"_s;
+}
+
 void CalculatorWindow::openEditor()
 {
     if (m_editor && m_editor->state() != QProcess::NotRunning) {
         m_editor->write("raise\n");
         return;
     }
+    const QString program = m_editorProgram.isEmpty() ? builtEditorProgram() : m_editorProgram;
+    if (program.isEmpty()) {
+        Messages::show(this, noEditorMessage(), u"提示"_s, Messages::Icon::Information);
+        return;
+    }
     delete m_editor;
     m_editor = new QProcess(this);
     m_editor->setProcessChannelMode(QProcess::ForwardedChannels);
-    const QString program = m_editorProgram.isEmpty()
-                                ? QDir(QCoreApplication::applicationDirPath()).filePath(EditorProgramName)
-                                : m_editorProgram;
     // Attached, the editor takes its requests on its input and ends with it.
     m_editor->start(program, {u"--db"_s, m_databasePath, u"--attached"_s});
     if (!m_editor->waitForStarted(10000)) {

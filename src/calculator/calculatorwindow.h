@@ -52,6 +52,11 @@ public:
     QProcess *editorProcess() const { return m_editor; }
     /// The editor program; kuaidi-editor beside this program unless set.
     void setEditorProgram(const QString &path) { m_editorProgram = path; }
+    /// kuaidi-editor beside this program, or the empty text in a build
+    /// without the editor (no browser engine).
+    static QString builtEditorProgram();
+    /// What a build without the editor says when it is asked for.
+    static QString noEditorMessage();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,5 +1,6 @@
 #include "databasedialog.h"
 
+#include <ratedb/engine.h>
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
 
@@ -27,10 +28,14 @@ DatabaseDialog::DatabaseDialog(const QString &current, QWidget *parent) : QDialo
     label->setBuddy(m_location);
     auto *browse = new QPushButton(u"选择文件…"_s, this);
     browse->setObjectName(u"databaseBrowse"_s);
-    auto *note = new QLabel(u"几台电脑共用一份运费模板时，请填写数据库服务器（PostgreSQL）的地址，\n"
-                            u"如 postgresql://kuaidi@192.168.1.10:5432/kuaidi ，末尾可加 ?schema=名称。\n"
-                            u"程序不保存密码：请把密码写在 ~/.pgpass 文件中，或设置环境变量 PGPASSWORD。"_s,
-                            this);
+    const QString serverNote =
+        serverDriverAvailable()
+            ? u"几台电脑共用一份运费模板时，请填写数据库服务器（PostgreSQL）的地址，\n"
+              u"如 postgresql://kuaidi@192.168.1.10:5432/kuaidi ，末尾可加 ?schema=名称。\n"
+              u"程序不保存密码：请把密码写在 %1 文件中，或设置环境变量 PGPASSWORD。"_s.arg(passwordFileName())
+            : u"这一版程序没有包含 PostgreSQL 数据库驱动，只能使用数据库文件，不能连接数据库服务器。"_s;
+    auto *note = new QLabel(serverNote, this);
+    note->setObjectName(u"databaseNote"_s);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(u"连接并使用"_s);

@@ -2,6 +2,9 @@
 
 #include <core/numbertext.h>
 #include <core/tolerance.h>
+#ifdef Q_OS_WIN
+#include <core/windowscodepage.h>
+#endif
 
 #include <QDateTime>
 #include <QRunnable>
@@ -291,7 +294,14 @@ QString fillSortOrder(const TextTable &table, int column, bool ascending, bool c
             char *end = gbk.appendToBuffer(bytes.data() + start, text);
             bytes.resize(end - bytes.constData());
         } else {
+#ifdef Q_OS_WIN
+            if (const std::optional<QByteArray> encoded = encodeWithWindowsCodePage(936, text))
+                bytes.append(*encoded);
+            else
+                bytes.append(text.toUtf8());
+#else
             bytes.append(text.toUtf8());
+#endif
         }
         keys.emplace_back(start, bytes.size() - start);
     });

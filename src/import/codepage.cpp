@@ -5,6 +5,12 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <core/windowscodepage.h>
+
+#include <QRegularExpression>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -64,10 +70,55 @@ std::shared_ptr<QStringDecoder> decoderFor(const QString &name)
     return decoder;
 }
 
+#ifdef Q_OS_WIN
+// Qt without ICU, as on Windows, knows no legacy code page by name; Windows'
+// own tables do, by number.
+std::optional<int> codePageNamed(const QString &name)
+{
+    static const QHash<QString, int> numbers{
+        {u"gbk"_s, 936},
+        {u"gb2312"_s, 936},
+        {u"cp936"_s, 936},
+        {u"gb18030"_s, 54936},
+        {u"big5"_s, 950},
+        {u"shift_jis"_s, 932},
+        {u"euc-kr"_s, 949},
+        {u"macintosh"_s, 10000},
+        {u"x-mac-greek"_s, 10006},
+        {u"x-mac-cyrillic"_s, 10007},
+        {u"x-mac-centraleurroman"_s, 10029},
+        {u"x-mac-turkish"_s, 10081},
+        {u"us-ascii"_s, 20127},
+        {u"iso-8859-1"_s, 28591},
+    };
+    const QString key = name.toLower();
+    if (const auto it = numbers.constFind(key); it != numbers.cend())
+        return *it;
+    static const QRegularExpression numbered(u"^(?:windows-|cp)(\\d+)$"_s);
+    if (const QRegularExpressionMatch match = numbered.match(key); match.hasMatch())
+        return match.captured(1).toInt();
+    return std::nullopt;
+}
+
+// Excel's own numbers for the Mac and the Windows Latin code pages.
+unsigned windowsCodePage(int codePage)
+{
+    return codePage == 32768 ? 10000u : codePage == 32769 ? 1252u : unsigned(codePage);
+}
+#endif
+
 } // namespace
 
 std::optional<QString> decodeEncoding(QByteArrayView bytes, const QString &name)
 {
+#ifdef Q_OS_WIN
+    // Every legacy code page through Windows' own tables, also where Qt
+    // offers a decoder of its own by that name.
+    if (!QStringConverter::encodingForName(name.toLatin1())) {
+        if (const std::optional<int> codePage = codePageNamed(name))
+            return decodeWithWindowsCodePage(windowsCodePage(*codePage), bytes);
+    }
+#endif
     const std::shared_ptr<QStringDecoder> decoder = decoderFor(name);
     if (!decoder)
         return std::nullopt;

@@ -14,6 +14,8 @@ namespace {
 
 // No part Excel, WPS or LibreOffice writes nests elements half this deep.
 constexpr int MaxXmlDepth = 64;
+// A workbook is read whole; anything bigger is not a rate table.
+constexpr qint64 MaxPackageBytes = 256 * 1024 * 1024;
 // Workbooks hold tens of parts; a package of more is no workbook.
 constexpr zip_int64_t MaxEntries = 100'000;
 
@@ -86,13 +88,27 @@ bool ZipPackage::fail(const QString &message)
 
 bool ZipPackage::open(const QString &path)
 {
-    int error = 0;
-    m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    if (!m_zip) {
-        if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
-            return fail(SheetReader::cannotOpenMessage());
-        return fail(SheetReader::damagedMessage());
+    // Read whole through Qt, which opens any file name on every system
+    // (libzip under Windows opens no Chinese one), and unpacked from memory.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(SheetReader::cannotOpenMessage());
+    if (file.size() > MaxPackageBytes)
+        return fail(SheetReader::tooLargeMessage());
+    m_file = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(SheetReader::cannotOpenMessage());
+    zip_error_t error;
+    zip_error_init(&error);
+    if (zip_source_t *source =
+            zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
+        m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (!m_zip)
+            zip_source_free(source);
     }
+    zip_error_fini(&error);
+    if (!m_zip)
+        return fail(SheetReader::damagedMessage());
     const zip_int64_t count = zip_get_num_entries(m_zip, 0);
     if (count > MaxEntries)
         return fail(SheetReader::tooLargeMessage());

@@ -35,6 +35,7 @@ public:
 private:
     bool fail(const QString &message);
 
+    QByteArray m_file; // the whole file, which m_zip reads
     zip_t *m_zip = nullptr;
     QHash<QString, quint64> m_entries; // normalised name → index
     QString m_error;

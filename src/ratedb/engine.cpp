@@ -3,6 +3,8 @@
 #include "serverengine.h"
 #include "sqliteengine.h"
 
+#include <QSqlDatabase>
+
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
@@ -33,6 +35,20 @@ bool isServerLocation(QStringView location)
 {
     return location.startsWith(u"postgresql://", Qt::CaseInsensitive) ||
            location.startsWith(u"postgres://", Qt::CaseInsensitive);
+}
+
+bool serverDriverAvailable()
+{
+    return QSqlDatabase::isDriverAvailable(u"QPSQL"_s);
+}
+
+QString passwordFileName()
+{
+#ifdef Q_OS_WIN
+    return u"%APPDATA%\\postgresql\\pgpass.conf"_s;
+#else
+    return u"~/.pgpass"_s;
+#endif
 }
 
 std::unique_ptr<Engine> makeEngine(const QString &location, int busyTimeoutMs, QString *problem)

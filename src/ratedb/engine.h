@@ -183,6 +183,14 @@ public:
 /// Whether @p location names a database server rather than a file.
 bool isServerLocation(QStringView location);
 
+/// Whether this program can reach a database server at all: Qt's PostgreSQL
+/// driver is installed (the Windows build carries none).
+bool serverDriverAvailable();
+
+/// The file in which libpq looks for the server's password, as the seller
+/// finds it on this system.
+QString passwordFileName();
+
 /// The engine for @p location: a PostgreSQL server for
 /// "postgresql://USER@HOST:PORT/DBNAME[?schema=NAME]" (or "postgres://"),
 /// a database file otherwise. A location that cannot be understood gives

@@ -128,7 +128,9 @@ QString checkTemplateColumns(const QStringList &columns)
 
 QString RateDatabase::defaultPath()
 {
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // The local (not roaming) folder: on Windows %LOCALAPPDATA%\Vantor\kuaidi,
+    // elsewhere the same as the application data folder.
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     QString path = defaultPathFor(QCoreApplication::applicationDirPath(), dataDir);
     if (path.startsWith(dataDir))
         QDir().mkpath(dataDir);
@@ -143,8 +145,15 @@ bool RateDatabase::isSystemProgramDir(const QString &programDir)
         return true;
 #endif
 #ifdef Q_OS_WIN
-    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
-        const QString root = QDir::cleanPath(QDir::fromNativeSeparators(qEnvironmentVariable(variable)));
+    QStringList roots;
+    for (const char *variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"})
+        roots << qEnvironmentVariable(variable);
+    // The per-user programs folder too, where an installer without
+    // administrator rights puts a program: writable, yet not a portable copy.
+    if (const QString local = qEnvironmentVariable("LOCALAPPDATA"); !local.isEmpty())
+        roots << local + u"\\Programs"_s;
+    for (const QString &variable : std::as_const(roots)) {
+        const QString root = QDir::cleanPath(QDir::fromNativeSeparators(variable));
         if (!root.isEmpty() &&
             (dir.compare(root, Qt::CaseInsensitive) == 0 || dir.startsWith(root + u'/', Qt::CaseInsensitive)))
             return true;

@@ -9,7 +9,9 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#ifdef KUAIDI_HAS_LIBPQ
 #include <libpq-fe.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +43,7 @@ struct Diagnosis
     QString state;
 };
 
+#ifdef KUAIDI_HAS_LIBPQ
 Diagnosis diagnose(const ServerLocation &location)
 {
     const QByteArray host = location.host.toUtf8();
@@ -86,6 +89,12 @@ Diagnosis diagnose(const ServerLocation &location)
     PQfinish(connection);
     return diagnosis;
 }
+#else
+Diagnosis diagnose(const ServerLocation &)
+{
+    return {};
+}
+#endif
 
 } // namespace
 
@@ -94,8 +103,8 @@ QString connectFailureReason(const ServerLocation &location)
     const Diagnosis diagnosis = diagnose(location);
     const QString state = diagnosis.state;
     if (diagnosis.needsPassword || state == u"28P01"_s)
-        return u"服务器要求密码，但没有找到或密码不对。程序不保存密码：请把密码写在 ~/.pgpass 文件中，"
-               u"或设置环境变量 PGPASSWORD"_s;
+        return u"服务器要求密码，但没有找到或密码不对。程序不保存密码：请把密码写在 %1 文件中，"
+               u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName());
     if (state == u"3D000"_s)
         return u"服务器上没有名为“%1”的数据库，请检查地址"_s.arg(location.database);
     if (state == u"28000"_s)
@@ -189,8 +198,8 @@ std::optional<ServerLocation> parseServerLocation(const QString &text, QString *
         return refuse(
             u"数据库服务器地址“%1”的格式不对，应为 postgresql://用户名@主机:端口/数据库名"_s.arg(text));
     if (!url.password().isEmpty())
-        return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 ~/.pgpass 文件中，"
-                      u"或设置环境变量 PGPASSWORD"_s);
+        return refuse(u"地址中不能写密码：程序不保存密码，请把密码写在 %1 文件中，"
+                      u"或设置环境变量 PGPASSWORD"_s.arg(passwordFileName()));
     ServerLocation location;
     location.user = url.userName();
     location.host = url.host();

@@ -161,8 +161,13 @@ DbError ServerEngine::open()
     m_db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_connectionName);
     if (!m_db.isValid()) {
         close();
+#ifdef Q_OS_WIN
+        return {1, u"QPSQL driver not loaded"_s,
+                u"这一版程序没有包含 PostgreSQL 数据库驱动，不能连接数据库服务器，请改用数据库文件"_s};
+#else
         return {1, u"QPSQL driver not loaded"_s,
                 u"缺少 PostgreSQL 数据库驱动（在 Debian 上请安装 libqt6sql6-psql）"_s};
+#endif
     }
     m_db.setUserName(m_location.user);
     m_db.setHostName(m_location.host);

@@ -171,7 +171,9 @@ Connection::~Connection()
 Error Connection::open(const QString &path, int busyTimeoutMs, Mode mode)
 {
     close();
-    const QByteArray name = QFile::encodeName(path);
+    // SQLite takes UTF-8 names on every system (QFile::encodeName() gives the
+    // ANSI code page on Windows, where Chinese names would not open).
+    const QByteArray name = path.toUtf8();
     sqlite3 *db = nullptr;
     const int flags =
         mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;

@@ -586,6 +586,20 @@ private Q_SLOTS:
         QCOMPARE(written.readAll(), "--db " + m_path.toUtf8() + " --attached\nraise\n");
     }
 
+    // A build without the browser engine has no editor: the button says
+    // why, and starts nothing.
+    void editorButton_buildWithoutEditor_saysWhy()
+    {
+        if (!CalculatorWindow::builtEditorProgram().isEmpty())
+            QSKIP("this build has the editor");
+        MessageRecorder messages;
+        auto window = openWindow();
+        QTest::mouseClick(child<QPushButton>(window.get(), u"按钮19"_s), Qt::LeftButton);
+        QCOMPARE(messages.texts(), QStringList{CalculatorWindow::noEditorMessage()});
+        QVERIFY(messages.texts().first().contains(u"浏览器引擎"_s));
+        QVERIFY(!window->editorProcess());
+    }
+
     void editorButton_missingProgram_saysSo()
     {
         MessageRecorder messages;

@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <signal.h>
-
 using namespace Kuaidi;
 using namespace KuaidiTest;
 using namespace Qt::StringLiterals;
@@ -54,7 +52,7 @@ private:
         QVERIFY(process.waitForStarted());
         if (killAfterMs >= 0) {
             QThread::msleep(ulong(killAfterMs));
-            ::kill(pid_t(process.processId()), SIGKILL);
+            process.kill(); // SIGKILL, or TerminateProcess on Windows: no chance to tidy up
         }
         QVERIFY(process.waitForFinished(120'000));
     }

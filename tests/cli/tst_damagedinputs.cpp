@@ -11,8 +11,13 @@
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <zip.h>
 
@@ -26,7 +31,7 @@ using Kuaidi::Sanitized;
 
 namespace {
 
-constexpr rlim_t AddressSpaceBytes = rlim_t(2) << 30;
+constexpr quint64 AddressSpaceBytes = quint64(2) << 30;
 
 struct Outcome
 {
@@ -38,13 +43,31 @@ struct Outcome
 Outcome runCli(const QStringList &arguments)
 {
     QProcess process;
+#ifdef Q_OS_WIN
+    // A job's memory limit, set as the program starts (Wine does not
+    // enforce it; Windows does).
+    process.start(QStringLiteral(KUAIDI_CLI_PATH), arguments);
+    const std::unique_ptr<void, decltype(&CloseHandle)> job(CreateJobObjectW(nullptr, nullptr), &CloseHandle);
+    if (job && process.waitForStarted()) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit{};
+        limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+        limit.ProcessMemoryLimit = SIZE_T(AddressSpaceBytes);
+        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limit, sizeof limit);
+        if (HANDLE child =
+                OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, DWORD(process.processId()))) {
+            AssignProcessToJobObject(job.get(), child);
+            CloseHandle(child);
+        }
+    }
+#else
     if (!Sanitized) {
         process.setChildProcessModifier([] {
-            const rlimit limit{AddressSpaceBytes, AddressSpaceBytes};
+            const rlimit limit{rlim_t(AddressSpaceBytes), rlim_t(AddressSpaceBytes)};
             setrlimit(RLIMIT_AS, &limit);
         });
     }
     process.start(QStringLiteral(KUAIDI_CLI_PATH), arguments);
+#endif
     // Not a measure of speed: a guard against a reader that never ends.
     if (!process.waitForFinished(120'000)) {
         process.kill();

@@ -15,11 +15,23 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace KuaidiTest {
 
 using namespace Qt::StringLiterals;
+
+// The server refuses to run as root: it is then run as nobody.
+inline bool runsAsRoot()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return geteuid() == 0;
+#endif
+}
 
 class ThrowawayServer
 {
@@ -92,7 +104,7 @@ private:
             return u"PostgreSQL's initdb was not found: install postgresql-15 (scripts/install-deps.sh)"_s;
         if (!m_dir.isValid())
             return u"no temporary folder: "_s + m_dir.errorString();
-        if (geteuid() == 0) {
+        if (runsAsRoot()) {
             if (QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
                 return u"running as root, and runuser (to run the server as nobody) is missing"_s;
             if (QProcess::execute(u"chown"_s, {u"nobody"_s, m_dir.path()}) != 0)
@@ -129,7 +141,7 @@ private:
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.setWorkingDirectory(m_dir.path());
         const QString program = m_bin + u'/' + tool;
-        if (geteuid() == 0)
+        if (runsAsRoot())
             process.start(u"runuser"_s, QStringList{u"-u"_s, u"nobody"_s, u"--"_s, program} + arguments);
         else
             process.start(program, arguments);
