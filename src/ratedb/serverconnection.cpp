@@ -135,7 +135,7 @@ QString reasonOf(const QString &state, const SessionLimits &limits)
         return u"服务器上的数据库账户没有这项权限，请找管理员授权"_s;
     if (state == u"53100"_s)
         return u"数据库服务器的磁盘已满"_s;
-    if (state == u"42P07"_s || state == u"23505"_s)
+    if (state == u"42P07"_s || state == u"23505"_s || state == u"42710"_s)
         return u"服务器上已有同名的表"_s;
     if (state == u"54011"_s)
         return u"列太多，服务器上一个模板最多 %1 列"_s.arg(MaxColumns);

@@ -64,10 +64,10 @@ QVariant bound(const QString &value)
 
 bool isNameTaken(const QSqlError &error)
 {
-    // 23505: two stations made one name at once (the catalogue's unique
-    // index); 42P07: it was there already.
+    // 23505 or 42710 (the table's row type): two stations made one name at
+    // once and the catalogue saw the race; 42P07: it was there already.
     const QString state = error.nativeErrorCode();
-    return state == u"23505"_s || state == u"42P07"_s;
+    return state == u"23505"_s || state == u"42710"_s || state == u"42P07"_s;
 }
 
 } // namespace
