@@ -4,6 +4,7 @@
 #include "serverengineparts.h"
 
 #include <QDeadlineTimer>
+#include <QLibrary>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
@@ -11,6 +12,8 @@
 
 #ifdef KUAIDI_HAS_LIBPQ
 #include <libpq-fe.h>
+
+#include <type_traits>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -44,8 +47,56 @@ struct Diagnosis
 };
 
 #ifdef KUAIDI_HAS_LIBPQ
+// libpq is loaded the first time a connection fails, not with the program:
+// it brings a TLS stack and Kerberos with it, which every start of the
+// calculator would pay for in memory. Qt's driver loads it anyway once a
+// server is named.
+struct LibPq
+{
+    decltype(&PQconnectStartParams) connectStartParams = nullptr;
+    decltype(&PQsetErrorVerbosity) setErrorVerbosity = nullptr;
+    decltype(&PQconnectPoll) connectPoll = nullptr;
+    decltype(&PQconnectionNeedsPassword) connectionNeedsPassword = nullptr;
+    decltype(&PQerrorMessage) errorMessage = nullptr;
+    decltype(&PQfinish) finish = nullptr;
+
+    bool isLoaded() const
+    {
+        return connectStartParams && setErrorVerbosity && connectPoll && connectionNeedsPassword &&
+               errorMessage && finish;
+    }
+};
+
+const LibPq &libPq()
+{
+    static const LibPq api = [] {
+        LibPq api;
+#ifdef Q_OS_WIN
+        QLibrary library(u"libpq"_s);
+#else
+        QLibrary library(u"pq"_s, 5);
+#endif
+        if (!library.load())
+            return api;
+        const auto resolve = [&library](auto &function, const char *symbol) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(symbol));
+        };
+        resolve(api.connectStartParams, "PQconnectStartParams");
+        resolve(api.setErrorVerbosity, "PQsetErrorVerbosity");
+        resolve(api.connectPoll, "PQconnectPoll");
+        resolve(api.connectionNeedsPassword, "PQconnectionNeedsPassword");
+        resolve(api.errorMessage, "PQerrorMessage");
+        resolve(api.finish, "PQfinish");
+        return api;
+    }();
+    return api;
+}
+
 Diagnosis diagnose(const ServerLocation &location)
 {
+    const LibPq &pq = libPq();
+    if (!pq.isLoaded())
+        return {};
     const QByteArray host = location.host.toUtf8();
     const QByteArray port = QByteArray::number(location.port);
     const QByteArray user = location.user.toUtf8();
@@ -64,29 +115,29 @@ Diagnosis diagnose(const ServerLocation &location)
     keys << nullptr;
     values << nullptr;
     Diagnosis diagnosis;
-    PGconn *connection = PQconnectStartParams(keys.constData(), values.constData(), 0);
+    PGconn *connection = pq.connectStartParams(keys.constData(), values.constData(), 0);
     if (!connection)
         return diagnosis;
-    PQsetErrorVerbosity(connection, PQERRORS_SQLSTATE);
+    pq.setErrorVerbosity(connection, PQERRORS_SQLSTATE);
     // Polled without waiting on the socket (which has no portable wait
     // here): only a failed connection comes this way.
     QDeadlineTimer deadline(std::chrono::seconds(ConnectTimeoutSeconds + 1));
     PostgresPollingStatusType status = PGRES_POLLING_WRITING;
     while (status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED && !deadline.hasExpired()) {
-        status = PQconnectPoll(connection);
+        status = pq.connectPoll(connection);
         if (status != PGRES_POLLING_OK && status != PGRES_POLLING_FAILED)
             QThread::msleep(5);
     }
     diagnosis.reached = status == PGRES_POLLING_OK;
-    diagnosis.needsPassword = PQconnectionNeedsPassword(connection) != 0;
+    diagnosis.needsPassword = pq.connectionNeedsPassword(connection) != 0;
     // "…failed: FATAL:  3D000": the code ends the line the server's answer
     // is on; a failure of the network has none.
     static const QRegularExpression stateAtEnd(u":\\s+([0-9A-Z]{5})\\s*$"_s,
                                                QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch match = stateAtEnd.match(QString::fromUtf8(PQerrorMessage(connection)));
+    const QRegularExpressionMatch match = stateAtEnd.match(QString::fromUtf8(pq.errorMessage(connection)));
     if (match.hasMatch())
         diagnosis.state = match.captured(1);
-    PQfinish(connection);
+    pq.finish(connection);
     return diagnosis;
 }
 #else
