@@ -1,6 +1,5 @@
 #include "schema.h"
 
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -100,9 +99,24 @@ const QStringList &rateColumnShortTitles()
 
 QString normalisedColumnTitle(QStringView title)
 {
-    static const QRegularExpression unit(u"[(（][^()（）]*[)）]"_s);
+    // Every "(…)" or "（…）" (either kind closing either) with no bracket
+    // inside goes, as a unit or a note does. Done by hand: the window names
+    // its fields this way at start-up, where a regular expression would load
+    // its engine for this alone.
+    const auto opens = [](QChar c) { return c == u'(' || c == u'（'; };
+    const auto closes = [](QChar c) { return c == u')' || c == u'）'; };
     QString text = title.trimmed().toString();
-    text.remove(unit);
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (!opens(text.at(at)))
+            continue;
+        qsizetype end = at + 1;
+        while (end < text.size() && !opens(text.at(end)) && !closes(text.at(end)))
+            ++end;
+        if (end < text.size() && closes(text.at(end))) {
+            text.remove(at, end - at + 1);
+            --at;
+        }
+    }
     return text.trimmed();
 }
 

@@ -119,6 +119,27 @@ private Q_SLOTS:
         QCOMPARE(volume.value_or(-1), cubicMetres);
     }
 
+    void normalisedColumnTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("normalised");
+        QTest::newRow("unit") << u"首重(元)"_s << u"首重"_s;
+        QTest::newRow("full-width, blanks") << u" 续重（元/KG） "_s << u"续重"_s;
+        QTest::newRow("mixed brackets") << u"首重(1KG）"_s << u"首重"_s;
+        QTest::newRow("two notes") << u"首重(8.01-30)价(元)"_s << u"首重价"_s;
+        QTest::newRow("nested: the inner one") << u"续重((5000克以内))"_s << u"续重()"_s;
+        QTest::newRow("unclosed") << u"地区(省"_s << u"地区(省"_s;
+        QTest::newRow("closing alone") << u"地区)"_s << u"地区)"_s;
+        QTest::newRow("empty brackets") << u"到达时间()"_s << u"到达时间"_s;
+        QTest::newRow("nothing else") << u"（备注）"_s << QString();
+    }
+    void normalisedColumnTitle()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, normalised);
+        QCOMPARE(Kuaidi::normalisedColumnTitle(title), normalised);
+    }
+
     void priceSetColumns_followTheLevelAndFieldRule()
     {
         QCOMPARE(RateColumns().size(), 41);
