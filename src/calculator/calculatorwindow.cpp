@@ -241,6 +241,11 @@ void CalculatorWindow::useDatabase(const QString &location)
     statusBar()->showMessage(u"已改用数据库：%1"_s.arg(m_database->displayName()), 8000);
 }
 
+bool CalculatorWindow::isReadingTemplates() const
+{
+    return m_database->isReadingRows();
+}
+
 QWidget *CalculatorWindow::createSidePanel()
 {
     auto *panel = new QWidget(this);

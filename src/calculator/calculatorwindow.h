@@ -48,6 +48,8 @@ public:
     /// templates of the same names are replaced, and is told each table's
     /// outcome.
     void importAccessDatabase(const QString &path);
+    /// Whether templates are still being read into memory behind the window.
+    bool isReadingTemplates() const;
     /// The running editor process, or null.
     QProcess *editorProcess() const { return m_editor; }
     /// The editor program; kuaidi-editor beside this program unless set.
