@@ -3,8 +3,9 @@
 #include "sheetreader.h"
 
 #include <QFile>
+#include <QtEndian>
 
-#include <zip.h>
+#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +18,50 @@ constexpr int MaxXmlDepth = 64;
 // A workbook is read whole; anything bigger is not a rate table.
 constexpr qint64 MaxPackageBytes = 256 * 1024 * 1024;
 // Workbooks hold tens of parts; a package of more is no workbook.
-constexpr zip_int64_t MaxEntries = 100'000;
+constexpr quint64 MaxEntries = 100'000;
+
+// The records of a zip file this reader reads: the end of the central
+// directory (and its zip64 form with the locator before it), the directory's
+// entries, and each part's local header.
+constexpr quint32 EndSignature = 0x06054b50;
+constexpr quint32 End64Signature = 0x06064b50;
+constexpr quint32 End64LocatorSignature = 0x07064b50;
+constexpr quint32 DirectorySignature = 0x02014b50;
+constexpr quint32 LocalSignature = 0x04034b50;
+constexpr quint64 EndSize = 22;
+constexpr quint64 End64Size = 56;
+constexpr quint64 End64LocatorSize = 20;
+constexpr quint64 DirectoryEntrySize = 46;
+constexpr quint64 LocalHeaderSize = 30;
+constexpr quint64 MaxCommentSize = 0xFFFF;
+constexpr quint16 Zip64ExtraField = 0x0001;
+constexpr quint16 EncryptedFlag = 0x0001;
+constexpr quint16 Stored = 0;
+constexpr quint16 Deflated = 8;
+
+// Little-endian fields of a file held in memory, each read only once has()
+// has said it lies within the file.
+class Fields
+{
+public:
+    explicit Fields(QByteArrayView data) : m_data(data) {}
+
+    bool has(quint64 at, quint64 size) const
+    {
+        const auto total = quint64(m_data.size());
+        return at <= total && size <= total - at;
+    }
+    quint16 u16(quint64 at) const { return qFromLittleEndian<quint16>(m_data.constData() + at); }
+    quint32 u32(quint64 at) const { return qFromLittleEndian<quint32>(m_data.constData() + at); }
+    quint64 u64(quint64 at) const { return qFromLittleEndian<quint64>(m_data.constData() + at); }
+    QByteArrayView bytes(quint64 at, quint64 size) const
+    {
+        return m_data.sliced(qsizetype(at), qsizetype(size));
+    }
+
+private:
+    QByteArrayView m_data;
+};
 
 QString normalisedName(const QString &name)
 {
@@ -74,12 +118,6 @@ bool nestsWithinLimit(QByteArrayView xml)
 
 } // namespace
 
-ZipPackage::~ZipPackage()
-{
-    if (m_zip)
-        zip_discard(m_zip);
-}
-
 bool ZipPackage::fail(const QString &message)
 {
     m_error = message;
@@ -88,8 +126,8 @@ bool ZipPackage::fail(const QString &message)
 
 bool ZipPackage::open(const QString &path)
 {
-    // Read whole through Qt, which opens any file name on every system
-    // (libzip under Windows opens no Chinese one), and unpacked from memory.
+    // Read whole through Qt, which opens any file name on every system, and
+    // unpacked from memory.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(SheetReader::cannotOpenMessage());
@@ -98,29 +136,90 @@ bool ZipPackage::open(const QString &path)
     m_file = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(SheetReader::cannotOpenMessage());
-    zip_error_t error;
-    zip_error_init(&error);
-    if (zip_source_t *source =
-            zip_source_buffer_create(m_file.constData(), zip_uint64_t(m_file.size()), 0, &error)) {
-        m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
-        if (!m_zip)
-            zip_source_free(source);
-    }
-    zip_error_fini(&error);
-    if (!m_zip)
+    return readDirectory();
+}
+
+// The central directory, found through the record that ends the file (or
+// ends it but for a comment, or for a few stray bytes after that): each
+// candidate from the end is tried until one describes a directory that lies
+// within the file.
+bool ZipPackage::readDirectory()
+{
+    const Fields file(m_file);
+    const auto size = quint64(m_file.size());
+    if (size < EndSize)
         return fail(SheetReader::damagedMessage());
-    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
-    if (count > MaxEntries)
-        return fail(SheetReader::tooLargeMessage());
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char *name = zip_get_name(m_zip, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
-        if (!name)
+    // A comment of up to 64 KB, and a few stray bytes, may follow the record.
+    constexpr quint64 Reach = MaxCommentSize + 1024;
+    const quint64 last = size - EndSize;
+    const quint64 first = last > Reach ? last - Reach : 0;
+    for (quint64 end = last + 1; end-- > first;) {
+        if (file.u32(end) != EndSignature)
             continue;
-        const QString normal = normalisedName(QString::fromUtf8(name));
-        if (!m_entries.contains(normal))
-            m_entries.insert(normal, quint64(i));
+        quint64 count = file.u16(end + 10);
+        quint64 directorySize = file.u32(end + 12);
+        quint64 directory = file.u32(end + 16);
+        // Values too large for the record are in the zip64 record, which
+        // the locator just before it points to.
+        if ((count == 0xFFFF || directorySize == 0xFFFFFFFF || directory == 0xFFFFFFFF) &&
+            end >= End64LocatorSize && file.u32(end - End64LocatorSize) == End64LocatorSignature) {
+            const quint64 end64 = file.u64(end - End64LocatorSize + 8);
+            if (file.has(end64, End64Size) && file.u32(end64) == End64Signature) {
+                count = file.u64(end64 + 32);
+                directorySize = file.u64(end64 + 40);
+                directory = file.u64(end64 + 48);
+            }
+        }
+        if (!file.has(directory, directorySize) || count > directorySize / DirectoryEntrySize)
+            continue;
+        if (count > MaxEntries)
+            return fail(SheetReader::tooLargeMessage());
+        std::vector<Entry> parts;
+        QHash<QString, quint64> names;
+        parts.reserve(count);
+        quint64 at = directory;
+        for (quint64 i = 0; i < count; ++i) {
+            if (!file.has(at, DirectoryEntrySize) || file.u32(at) != DirectorySignature)
+                break;
+            const quint16 nameSize = file.u16(at + 28);
+            const quint16 extraSize = file.u16(at + 30);
+            const quint16 commentSize = file.u16(at + 32);
+            if (!file.has(at + DirectoryEntrySize, quint64(nameSize) + extraSize + commentSize))
+                break;
+            Entry entry{file.u16(at + 8),  file.u16(at + 10), file.u32(at + 16),
+                        file.u32(at + 20), file.u32(at + 24), file.u32(at + 42)};
+            // Sizes and offsets too large for 32 bits are in the zip64 extra
+            // field, in this order, each only when its own field is full.
+            const quint64 extra = at + DirectoryEntrySize + nameSize;
+            const quint64 extraEnd = extra + extraSize;
+            for (quint64 field = extra; field + 4 <= extraEnd;) {
+                const quint16 length = file.u16(field + 2);
+                const quint64 fieldEnd = qMin(field + 4 + length, extraEnd);
+                if (file.u16(field) == Zip64ExtraField) {
+                    quint64 value = field + 4;
+                    for (quint64 *wide : {&entry.size, &entry.packedSize, &entry.localHeader}) {
+                        if (*wide == 0xFFFFFFFF && value + 8 <= fieldEnd) {
+                            *wide = file.u64(value);
+                            value += 8;
+                        }
+                    }
+                }
+                field += 4 + length;
+            }
+            const QString name =
+                normalisedName(QString::fromUtf8(file.bytes(at + DirectoryEntrySize, nameSize)));
+            if (!names.contains(name))
+                names.insert(name, parts.size());
+            parts.push_back(entry);
+            at += DirectoryEntrySize + nameSize + extraSize + commentSize;
+        }
+        if (parts.size() != count)
+            continue;
+        m_parts = std::move(parts);
+        m_entries = std::move(names);
+        return true;
     }
-    return true;
+    return fail(SheetReader::damagedMessage());
 }
 
 bool ZipPackage::contains(const QString &part) const
@@ -137,29 +236,45 @@ std::optional<QByteArray> ZipPackage::read(const QString &part, qint64 maxBytes)
     const auto entry = m_entries.constFind(normalisedName(part));
     if (entry == m_entries.cend())
         return failed(SheetReader::damagedMessage() + u"（缺少 %1）"_s.arg(part));
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(m_zip, *entry, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-        return failed(SheetReader::damagedMessage());
+    const Entry &zipped = m_parts.at(*entry);
     // Refused before it is inflated, so a small archive cannot expand into
     // gigabytes of XML.
-    if (stat.size > quint64(maxBytes))
+    if (zipped.size > quint64(maxBytes))
         return failed(u"文件中的“%1”太大（超过 %2 MB），不像是工作簿，无法导入"_s.arg(part).arg(
             maxBytes / (1024 * 1024)));
-    zip_file_t *file = zip_fopen_index(m_zip, *entry, 0);
-    if (!file)
+    const Fields file(m_file);
+    if ((zipped.flags & EncryptedFlag) || !file.has(zipped.localHeader, LocalHeaderSize) ||
+        file.u32(zipped.localHeader) != LocalSignature)
         return failed(SheetReader::damagedMessage());
-    QByteArray data(qsizetype(stat.size), Qt::Uninitialized);
-    qsizetype total = 0;
-    zip_int64_t n = 0;
-    while (total < data.size() &&
-           (n = zip_fread(file, data.data() + total, zip_uint64_t(data.size() - total))) > 0)
-        total += n;
-    // One more read must report the end, which is also when libzip checks the CRC.
-    char extra;
-    const bool complete = n >= 0 && total == data.size() && zip_fread(file, &extra, 1) == 0;
-    zip_fclose(file);
-    if (!complete)
+    const quint64 start = zipped.localHeader + LocalHeaderSize + file.u16(zipped.localHeader + 26) +
+                          file.u16(zipped.localHeader + 28);
+    if (!file.has(start, zipped.packedSize))
+        return failed(SheetReader::damagedMessage());
+    const QByteArrayView packed = file.bytes(start, zipped.packedSize);
+    QByteArray data;
+    if (zipped.method == Stored && zipped.packedSize == zipped.size) {
+        data = packed.toByteArray();
+    } else if (zipped.method == Deflated) {
+        // One byte more than the directory says: a part that inflates to
+        // more than that is as damaged as one that inflates to less.
+        data.resize(qsizetype(zipped.size) + 1);
+        z_stream stream{};
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+            return failed(SheetReader::damagedMessage());
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.data()));
+        stream.avail_in = uInt(packed.size());
+        stream.next_out = reinterpret_cast<Bytef *>(data.data());
+        stream.avail_out = uInt(data.size());
+        const int result = inflate(&stream, Z_FINISH);
+        const bool whole = result == Z_STREAM_END && stream.total_out == zipped.size;
+        inflateEnd(&stream);
+        if (!whole)
+            return failed(SheetReader::damagedMessage());
+        data.resize(qsizetype(zipped.size));
+    } else {
+        return failed(SheetReader::damagedMessage());
+    }
+    if (crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())) != zipped.crc)
         return failed(SheetReader::damagedMessage());
     if (!nestsWithinLimit(data))
         return failed(u"文件中的数据嵌套超过 %1 层，不像是 Excel 工作簿，无法导入"_s.arg(MaxXmlDepth));

@@ -7,8 +7,7 @@
 #include <QXmlStreamReader>
 
 #include <optional>
-
-typedef struct zip zip_t;
+#include <vector>
 
 namespace Kuaidi {
 
@@ -20,7 +19,7 @@ class ZipPackage final
 {
 public:
     ZipPackage() = default;
-    ~ZipPackage();
+    ~ZipPackage() = default;
     Q_DISABLE_COPY_MOVE(ZipPackage)
 
     /// Opens @p path; on failure lastError() tells why.
@@ -33,11 +32,23 @@ public:
     QString lastError() const { return m_error; }
 
 private:
-    bool fail(const QString &message);
+    /// A part as the central directory describes it.
+    struct Entry
+    {
+        quint16 flags = 0;
+        quint16 method = 0;
+        quint32 crc = 0;
+        quint64 packedSize = 0;
+        quint64 size = 0;
+        quint64 localHeader = 0; // offset of the part's local header
+    };
 
-    QByteArray m_file; // the whole file, which m_zip reads
-    zip_t *m_zip = nullptr;
-    QHash<QString, quint64> m_entries; // normalised name → index
+    bool fail(const QString &message);
+    bool readDirectory();
+
+    QByteArray m_file; // the whole file, read from memory
+    std::vector<Entry> m_parts;
+    QHash<QString, quint64> m_entries; // normalised name → index in m_parts
     QString m_error;
 };
 
