@@ -144,6 +144,10 @@ void TemplateRows::squeeze()
     m_keys.squeeze();
     m_placeOf.squeeze();
     m_combinationOf.squeeze();
+    m_texts.squeeze();
+    m_placeTexts.squeeze();
+    m_combinationTexts.squeeze();
+    m_combinationNumbers.squeeze();
 }
 
 std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const QString &name, DbError *error)
