@@ -47,4 +47,6 @@ grep -q '^圆通快递' "$files/quote.txt"
 # Access databases, through the helper the package installs.
 [ "$("$bin/kuaidi-cli" read "$root/tests/data/access/ucanaccess_charsetGBK.mdb")" = "$(printf 'ID\tfield1\n2\tGBK编码')" ]
 QT_QPA_PLATFORM=offscreen "$bin/kuaidi" --db "$db" --quit-after-start | grep -q '^mapped '
+# The curve window's chart, which the calculator loads when it first draws.
+ls "$files"/usr/libexec/kuaidi/kuaidi-chart.so
 echo "package checks passed"

@@ -2,7 +2,7 @@
 # programs, with every DLL and Qt plugin they load and nothing else, and
 # writes the installer's lists of those files.
 #   FOLDER     the folder to make (emptied first)
-#   PROGRAMS   the .exe files
+#   PROGRAMS   the .exe files and the chart module (kuaidi-chart.dll)
 #   SDK        the Windows SDK (bin/ holds the DLLs, plugins/ Qt's plugins)
 #   OBJDUMP    x86_64-w64-mingw32-objdump, which reads what a DLL imports
 #   SOURCE     the source tree (sample sheets, notices)

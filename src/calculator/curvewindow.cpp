@@ -1,5 +1,7 @@
 #include "curvewindow.h"
 
+#include "chartplan.h"
+
 #include <core/numbertext.h>
 #include <core/schema.h>
 #include <fees/feecurve.h>
@@ -7,16 +9,14 @@
 #include <ratedb/ratedatabase.h>
 #include <widgets/messages.h>
 
-#include <QChart>
-#include <QChartView>
+#include <QCoreApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
+#include <QLibrary>
 #include <QPushButton>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <cmath>
 #include <utility>
@@ -24,6 +24,40 @@
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
+
+namespace {
+
+constexpr auto ChartComponent = "kuaidi-chart"_L1;
+
+// The chart component's functions, loaded once: from beside this program (a
+// build, a portable copy) or from where an installation keeps it.
+struct ChartFunctions
+{
+    MakeChartView make = nullptr;
+    ShowChart show = nullptr;
+};
+
+const ChartFunctions &chartFunctions()
+{
+    static const ChartFunctions functions = [] {
+        const QDir dir(QCoreApplication::applicationDirPath());
+        for (const QString &candidate :
+             {dir.filePath(ChartComponent),
+              dir.filePath(QLatin1StringView(KUAIDI_CHART_DIR) + u'/' + ChartComponent)}) {
+            QLibrary library(candidate);
+            if (!library.load())
+                continue;
+            ChartFunctions found{reinterpret_cast<MakeChartView>(library.resolve(MakeChartViewSymbol)),
+                                 reinterpret_cast<ShowChart>(library.resolve(ShowChartSymbol))};
+            if (found.make && found.show)
+                return found;
+        }
+        return ChartFunctions{};
+    }();
+    return functions;
+}
+
+} // namespace
 
 CurveWindow::CurveWindow(RateDatabase &database, QWidget *parent)
     : QWidget(parent, Qt::Window), m_database(database)
@@ -33,9 +67,16 @@ CurveWindow::CurveWindow(RateDatabase &database, QWidget *parent)
     resize(900, 520);
     m_title = new QLabel(this);
     m_title->setObjectName(u"curveTitle"_s);
-    m_view = new QChartView(this);
+    if (const ChartFunctions &chart = chartFunctions(); chart.make) {
+        m_view = chart.make(this);
+    } else {
+        auto *missing = new QLabel(
+            u"无法画出运费曲线：找不到程序的组件 %1，请重新安装本程序"_s.arg(ChartComponent), this);
+        missing->setAlignment(Qt::AlignCenter);
+        missing->setWordWrap(true);
+        m_view = missing;
+    }
     m_view->setObjectName(u"curveChart"_s);
-    m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setAccessibleName(u"运费曲线图"_s);
     m_crossovers = new QLabel(this);
     m_crossovers->setObjectName(u"curveCrossovers"_s);
@@ -105,63 +146,32 @@ QList<QList<QPointF>> strokesOf(const QList<FeePiece> &pieces)
 void CurveWindow::draw(const ExactFeeCurve &curve)
 {
     m_curve = std::make_shared<const ExactFeeCurve>(curve);
-    auto *chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    auto *weightAxis = new QValueAxis;
-    weightAxis->setTitleText(u"重量（KG）"_s);
-    weightAxis->setRange(0, curve.end);
-    weightAxis->setLabelFormat(u"%g"_s);
-    weightAxis->setTickCount(11);
-    if (curve.end != MaximumWeight)
-        weightAxis->applyNiceNumbers();
-    auto *feeAxis = new QValueAxis;
-    feeAxis->setTitleText(u"运费（元）"_s);
-    feeAxis->setLabelFormat(u"%g"_s);
-    chart->addAxis(weightAxis, Qt::AlignBottom);
-    chart->addAxis(feeAxis, Qt::AlignLeft);
-
-    double highest = 0;
-    const auto add = [&](QLineSeries *series, bool inLegend) {
-        chart->addSeries(series);
-        series->attachAxis(weightAxis);
-        series->attachAxis(feeAxis);
-        if (!inLegend) {
-            for (QLegendMarker *marker : chart->legend()->markers(series))
-                marker->setVisible(false);
-        }
-    };
+    ChartPlan plan;
+    plan.weightTitle = u"重量（KG）"_s;
+    plan.feeTitle = u"运费（元）"_s;
+    plan.weightEnd = curve.end;
+    plan.niceWeights = curve.end != MaximumWeight;
     // One line a stretch with a fee; the stretches after the first take its
     // colour and stay out of the legend.
-    const auto addStrokes = [&](const QList<QList<QPointF>> &strokes, const QString &name, const QPen *pen) {
-        QList<QLineSeries *> added;
-        for (const QList<QPointF> &stroke : strokes) {
-            auto *series = new QLineSeries;
-            series->setName(name);
-            series->append(stroke);
-            if (pen)
-                series->setPen(*pen);
-            else if (!added.isEmpty())
-                series->setPen(added.first()->pen());
-            for (const QPointF &point : stroke)
-                highest = std::max(highest, point.y());
-            add(series, added.isEmpty());
-            added << series;
+    const auto addStrokes = [&plan](const QList<QList<QPointF>> &strokes, const QString &name,
+                                    const std::optional<QPen> &pen, int hoverKey) {
+        for (qsizetype i = 0; i < strokes.size(); ++i) {
+            ChartLine line{name, strokes.at(i), pen, i > 0, i == 0, false, hoverKey};
+            for (const QPointF &point : line.points)
+                plan.highestFee = std::max(plan.highestFee, point.y());
+            plan.lines << line;
         }
-        return added;
     };
-    for (int c = 0; c < curve.couriers.size(); ++c) {
-        for (QLineSeries *series : addStrokes(strokesOf(curve.pieces.at(c)), curve.couriers.at(c), nullptr)) {
-            // The fee at the pointer's weight, with the courier's name.
-            connect(series, &QLineSeries::hovered, this, [this, c](const QPointF &point, bool state) {
-                const std::optional<double> fee = state ? m_curve->feeAt(c, point.x()) : std::nullopt;
-                if (fee) {
-                    QToolTip::showText(QCursor::pos(), u"%1\n%2 KG：%3 元"_s.arg(
-                                                           m_curve->couriers.at(c), weightText(point.x()),
-                                                           numberToText(std::round(*fee * 100) / 100)));
-                }
-            });
+    for (int c = 0; c < curve.couriers.size(); ++c)
+        addStrokes(strokesOf(curve.pieces.at(c)), curve.couriers.at(c), std::nullopt, c);
+    // The fee at the pointer's weight, with the courier's name.
+    plan.hovered = [this](int c, QPointF point) {
+        if (const std::optional<double> fee = m_curve->feeAt(c, point.x())) {
+            QToolTip::showText(QCursor::pos(),
+                               u"%1\n%2 KG：%3 元"_s.arg(m_curve->couriers.at(c), weightText(point.x()),
+                                                         numberToText(std::round(*fee * 100) / 100)));
         }
-    }
+    };
     // The cheapest at every weight, drawn over the others.
     if (!curve.isEmpty()) {
         QList<FeePiece> lowest;
@@ -174,22 +184,15 @@ void CurveWindow::draw(const ExactFeeCurve &curve)
         }
         QPen pen(QColor(0x1B, 0x7A, 0x2E, 110));
         pen.setWidth(7);
-        addStrokes(strokesOf(lowest), u"最便宜"_s, &pen);
+        addStrokes(strokesOf(lowest), u"最便宜"_s, pen, -1);
     }
-    feeAxis->setRange(0, highest > 0 ? highest * 1.05 : 10);
-    feeAxis->applyNiceNumbers();
     // The band limits, faint.
     for (const double band : {20.0, 30.0, MaximumWeight}) {
         if (band >= curve.end)
             continue;
-        auto *limit = new QLineSeries;
-        limit->setName(u"%1KG"_s.arg(band));
         QPen pen(QColor(0, 0, 0, 60));
         pen.setStyle(Qt::DashLine);
-        limit->setPen(pen);
-        limit->append(band, 0);
-        limit->append(band, feeAxis->max());
-        add(limit, false);
+        plan.lines << ChartLine{u"%1KG"_s.arg(band), {QPointF(band, 0)}, pen, false, false, true, -1};
     }
 
     QStringList lines;
@@ -203,9 +206,8 @@ void CurveWindow::draw(const ExactFeeCurve &curve)
     }
     m_crossovers->setText(curve.isEmpty() ? u"没有快递为这个目的地报价"_s : lines.join(u'\n'));
 
-    QChart *old = m_view->chart();
-    m_view->setChart(chart);
-    delete old;
+    if (const ChartFunctions &chart = chartFunctions(); chart.show)
+        chart.show(m_view, plan);
 }
 
 QString CurveWindow::crossoverText() const

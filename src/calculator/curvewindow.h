@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 
-class QChartView;
 class QLabel;
 
 namespace Kuaidi {
@@ -29,14 +28,16 @@ public:
     /// The crossovers in words, one a line: "0 kg 起 圆通快递 最便宜",
     /// "超过 10.5 kg 中通快递 最便宜".
     QString crossoverText() const;
-    QChartView *chartView() const { return m_view; }
+    /// The chart (a QChartView of the chart component), or the note that
+    /// says the component is missing.
+    QWidget *chartView() const { return m_view; }
 
 private:
     void draw(const ExactFeeCurve &curve);
     void exportPicture();
 
     RateDatabase &m_database;
-    QChartView *m_view = nullptr;
+    QWidget *m_view = nullptr;
     QLabel *m_title = nullptr;
     QLabel *m_crossovers = nullptr;
     std::shared_ptr<const ExactFeeCurve> m_curve; ///< as drawn, for the fee under the pointer

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 using namespace Kuaidi;
@@ -51,17 +52,31 @@ private Q_SLOTS:
         QVERIFY(curves && curves->isVisible());
 
         QStringList named;
-        for (QAbstractSeries *series : curves->chartView()->chart()->series())
+        for (QAbstractSeries *series : qobject_cast<QChartView *>(curves->chartView())->chart()->series())
             named << series->name();
         QCOMPARE(named, (QStringList{u"甲"_s, u"乙"_s, u"丙"_s, u"最便宜"_s, u"20KG"_s, u"30KG"_s}));
         // 甲's corners: flat over the first kilogram (5 + other fee 3), then
         // 2 a kilogram, stepping up where the 20–30 and 30–50 kg surcharges
         // (1 and 2 a kilogram) begin.
-        auto *first = qobject_cast<QLineSeries *>(curves->chartView()->chart()->series().first());
+        auto *first = qobject_cast<QLineSeries *>(
+            qobject_cast<QChartView *>(curves->chartView())->chart()->series().first());
         QCOMPARE(first->points(),
                  (QList<QPointF>{{0, 8}, {1, 8}, {20, 46}, {20, 66}, {30, 96}, {30, 126}, {50, 206}}));
         // Exactly where the lines cross, not at the next step.
         QCOMPARE(curves->crossoverText(), u"0 kg 起 甲 最便宜\n超过 11 kg 乙 最便宜"_s);
+        // The pointer on a courier's line names it and its fee there; a band
+        // limit runs the height of the fee axis.
+        Q_EMIT first->hovered(QPointF(10, 27), true);
+        QCOMPARE(QToolTip::text(), u"甲\n10 KG：26 元"_s);
+        auto *limit = qobject_cast<QLineSeries *>(
+            qobject_cast<QChartView *>(curves->chartView())->chart()->series().last());
+        QCOMPARE(limit->points(), (QList<QPointF>{{30, 0},
+                                                  {30, qobject_cast<QChartView *>(curves->chartView())
+                                                           ->chart()
+                                                           ->axes(Qt::Vertical)
+                                                           .first()
+                                                           ->property("max")
+                                                           .toDouble()}}));
 
         // The open window follows the destination.
         destination->setText(u"火星"_s);
@@ -80,7 +95,8 @@ private Q_SLOTS:
         QVERIFY(database.setBillingRules(u"甲"_s, BillingRules(BillingRules::Rounding::Kilogram, 1, 0)));
         CurveWindow curves(database);
         curves.showCurves(u"杭州"_s, u"原参数价格"_s, std::nullopt);
-        auto *line = qobject_cast<QLineSeries *>(curves.chartView()->chart()->series().first());
+        auto *line = qobject_cast<QLineSeries *>(
+            qobject_cast<QChartView *>(curves.chartView())->chart()->series().first());
         QCOMPARE(line->name(), u"甲"_s);
         const QList<QPointF> points = line->points();
         QVERIFY(points.size() > 90);
