@@ -5,8 +5,11 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <zip.h>
+
+#include <functional>
 
 using namespace Kuaidi;
 using namespace Qt::StringLiterals;
@@ -69,7 +72,7 @@ QByteArray styles(int id, const QString &code)
            QByteArray::number(id) + R"(" xfId="0"/></cellXfs></styleSheet>)";
 }
 
-bool writeZip(const QString &path, const Parts &parts)
+bool writeZip(const QString &path, const Parts &parts, bool stored = false)
 {
     int error = 0;
     zip_t *zip = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
@@ -78,13 +81,24 @@ bool writeZip(const QString &path, const Parts &parts)
     for (auto it = parts.cbegin(); it != parts.cend(); ++it) {
         zip_source_t *source =
             zip_source_buffer(zip, it.value().constData(), zip_uint64_t(it.value().size()), 0);
-        if (zip_file_add(zip, it.key().toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) < 0) {
+        const zip_int64_t index = zip_file_add(zip, it.key().toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
             zip_source_free(source);
             zip_discard(zip);
             return false;
         }
+        if (stored)
+            zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0);
     }
     return zip_close(zip) == 0;
+}
+
+// Changes a 32-bit field of every entry of the central directory.
+void changeEveryEntry(QByteArray &zip, int field, const std::function<quint32(quint32)> &change)
+{
+    for (qsizetype at = 0; (at = zip.indexOf("PK\x01\x02", at)) >= 0; at += 4)
+        qToLittleEndian(change(qFromLittleEndian<quint32>(zip.constData() + at + field)),
+                        zip.data() + at + field);
 }
 
 } // namespace
@@ -295,6 +309,57 @@ private Q_SLOTS:
             QCOMPARE(table->rows, expected->rows);
             QCOMPARE(table->sourceRows, expected->sourceRows);
         }
+    }
+
+    // The zip container itself: what other programs write is read; a part
+    // that does not inflate to what the directory says is damage.
+    void zipContainer_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<std::function<void(QByteArray &)>>("change");
+        QTest::addColumn<bool>("readable");
+        using Change = std::function<void(QByteArray &)>;
+        QTest::newRow("deflated") << false << Change([](QByteArray &) {}) << true;
+        QTest::newRow("stored") << true << Change([](QByteArray &) {}) << true;
+        QTest::newRow("a comment and stray bytes after the end") << false << Change([](QByteArray &zip) {
+            zip[zip.size() - 2] = 5; // the comment's length
+            zip += "notesXY";
+        }) << true;
+        QTest::newRow("checksums wrong") << false << Change([](QByteArray &zip) {
+            changeEveryEntry(zip, 16, [](quint32 crc) { return ~crc; });
+        }) << false;
+        QTest::newRow("sizes said smaller") << false << Change([](QByteArray &zip) {
+            changeEveryEntry(zip, 24, [](quint32 size) { return size / 2; });
+        }) << false;
+        QTest::newRow("stored, sizes said larger") << true << Change([](QByteArray &zip) {
+            changeEveryEntry(zip, 24, [](quint32 size) { return size + 1; });
+        }) << false;
+        QTest::newRow("encrypted") << false << Change([](QByteArray &zip) {
+            changeEveryEntry(zip, 8, [](quint32 flags) { return flags | 1; });
+        }) << false;
+        QTest::newRow("cut short") << false << Change([](QByteArray &zip) { zip.chop(zip.size() / 2); })
+                                   << false;
+        QTest::newRow("no zip at all") << false << Change([](QByteArray &zip) { zip.fill('P'); }) << false;
+    }
+    void zipContainer()
+    {
+        QFETCH(bool, stored);
+        QFETCH(std::function<void(QByteArray &)>, change);
+        QFETCH(bool, readable);
+        const QString path = m_dir.filePath(u"包.xlsx"_s);
+        QVERIFY(writeZip(path, package(Header + R"(<row><c><v>1</v></c></row>)"), stored));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray zip = file.readAll();
+        change(zip);
+        file.resize(0);
+        file.write(zip);
+        file.close();
+        Workbook book;
+        const bool read = book.open(path) && book.readSheet(u"表"_s).has_value();
+        QCOMPARE(read, readable);
+        if (!read)
+            QVERIFY2(book.lastError().contains(u"已损坏"), qPrintable(book.lastError()));
     }
 
     // Where the parts live is up to the package's relationships.
