@@ -6,11 +6,14 @@
 # its window is shown (--quit-after-start
 # prints "mapped <kB>"); its kuaidi-cli.exe, given no database, keeps one
 # beside itself. Neither finds a DLL outside the folder (Wine is run without
-# the SDK on its path), and every DLL in the folder is loaded by one of them:
-# the folder holds exactly what the programs need.
+# the SDK on its path), and every DLL in the folder is loaded by one of them
+# or, for the curve window's chart kuaidi-chart.dll (loaded when the window
+# first draws), imported by it (read with OBJDUMP): the folder holds exactly
+# what the programs need.
 set -euo pipefail
 wine_run=$1
 zip=$2
+objdump=$3
 if [ ! -f "$zip" ]; then
     echo "no $zip: make windows first" >&2
     exit 1
@@ -62,7 +65,23 @@ if [ -n "$outside" ]; then
     exit 1
 fi
 (cd "$folder" && find . -iname '*.dll' | sed 's|^\./||' | tr '[:upper:]' '[:lower:]' | sort) >"$work/shipped"
-tr '[:upper:]' '[:lower:]' <"$work/loaded" | sed "s|^$folderWindows/||" | sort -u >"$work/used"
+tr '[:upper:]' '[:lower:]' <"$work/loaded" | sed "s|^$folderWindows/||" >"$work/used"
+# The chart module and what it imports, in turn, from the folder (names
+# without regard to case, as Windows finds them).
+queue=(kuaidi-chart.dll)
+while [ ${#queue[@]} -gt 0 ]; do
+    dll=${queue[0]}
+    queue=("${queue[@]:1}")
+    file=$(find "$folder" -maxdepth 1 -iname "$dll" | head -1)
+    [ -n "$file" ] || { echo "no $dll in the folder" >&2; exit 1; }
+    echo "$dll" >>"$work/used"
+    for import in $("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
+        if [ -n "$(find "$folder" -maxdepth 1 -iname "$import")" ] && ! grep -qx "$import" "$work/used"; then
+            queue+=("$import")
+        fi
+    done
+done
+sort -u -o "$work/used" "$work/used"
 unused=$(comm -23 "$work/shipped" "$work/used")
 if [ -n "$unused" ]; then
     echo "in the folder but never loaded:" >&2
