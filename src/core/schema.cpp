@@ -1,6 +1,5 @@
 #include "schema.h"
 
-
 using namespace Qt::StringLiterals;
 
 namespace Kuaidi {
