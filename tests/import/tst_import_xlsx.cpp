@@ -101,6 +101,35 @@ void changeEveryEntry(QByteArray &zip, int field, const std::function<quint32(qu
                         zip.data() + at + field);
 }
 
+// The same zip with every entry's sizes in a zip64 extra field, as some
+// writers put them however small the parts.
+void moveSizesToZip64(QByteArray &zip)
+{
+    const qsizetype end = zip.size() - 22; // no comment
+    const auto u16 = [&zip](qsizetype at) { return qFromLittleEndian<quint16>(zip.constData() + at); };
+    const auto u32 = [&zip](qsizetype at) { return qFromLittleEndian<quint32>(zip.constData() + at); };
+    const qsizetype directory = u32(end + 16);
+    QByteArray entries;
+    for (qsizetype at = directory; at < end;) {
+        const qsizetype length = 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+        QByteArray entry = zip.mid(at, length);
+        QByteArray extra(20, '\0');
+        qToLittleEndian<quint16>(1, extra.data());
+        qToLittleEndian<quint16>(16, extra.data() + 2);
+        qToLittleEndian<quint64>(u32(at + 24), extra.data() + 4);  // size
+        qToLittleEndian<quint64>(u32(at + 20), extra.data() + 12); // packed size
+        qToLittleEndian<quint32>(0xFFFFFFFF, entry.data() + 20);
+        qToLittleEndian<quint32>(0xFFFFFFFF, entry.data() + 24);
+        qToLittleEndian<quint16>(u16(at + 30) + 20, entry.data() + 30);
+        entry.insert(46 + u16(at + 28) + u16(at + 30), extra);
+        entries += entry;
+        at += length;
+    }
+    QByteArray tail = zip.mid(end);
+    qToLittleEndian<quint32>(quint32(entries.size()), tail.data() + 12);
+    zip = zip.left(directory) + entries + tail;
+}
+
 } // namespace
 
 class TestImportXlsx : public QObject
@@ -321,6 +350,12 @@ private Q_SLOTS:
         using Change = std::function<void(QByteArray &)>;
         QTest::newRow("deflated") << false << Change([](QByteArray &) {}) << true;
         QTest::newRow("stored") << true << Change([](QByteArray &) {}) << true;
+        QTest::newRow("sizes in zip64 fields") << false << Change(moveSizesToZip64) << true;
+        QTest::newRow("zip64 sizes said smaller") << false << Change([](QByteArray &zip) {
+            moveSizesToZip64(zip);
+            for (qsizetype at = 0; (at = zip.indexOf("\x01\x00\x10\x00", at)) >= 0; at += 4)
+                zip[at + 4] = char(uchar(zip.at(at + 4)) / 2);
+        }) << false;
         QTest::newRow("a comment and stray bytes after the end") << false << Change([](QByteArray &zip) {
             zip[zip.size() - 2] = 5; // the comment's length
             zip += "notesXY";
