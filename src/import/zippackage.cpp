@@ -34,6 +34,7 @@ constexpr quint64 End64LocatorSize = 20;
 constexpr quint64 DirectoryEntrySize = 46;
 constexpr quint64 LocalHeaderSize = 30;
 constexpr quint64 MaxCommentSize = 0xFFFF;
+constexpr int MaxEndRecordsTried = 8;
 constexpr quint16 Zip64ExtraField = 0x0001;
 constexpr quint16 EncryptedFlag = 0x0001;
 constexpr quint16 Stored = 0;
@@ -153,7 +154,10 @@ bool ZipPackage::readDirectory()
     constexpr quint64 Reach = MaxCommentSize + 1024;
     const quint64 last = size - EndSize;
     const quint64 first = last > Reach ? last - Reach : 0;
-    for (quint64 end = last + 1; end-- > first;) {
+    // A few candidates at most: a file of nothing but end records, each
+    // pointing at a long directory, must not take minutes to refuse.
+    int tries = 0;
+    for (quint64 end = last + 1; end-- > first && tries < MaxEndRecordsTried;) {
         if (file.u32(end) != EndSignature)
             continue;
         quint64 count = file.u16(end + 10);
@@ -172,6 +176,7 @@ bool ZipPackage::readDirectory()
         }
         if (!file.has(directory, directorySize) || count > directorySize / DirectoryEntrySize)
             continue;
+        ++tries;
         if (count > MaxEntries)
             return fail(SheetReader::tooLargeMessage());
         std::vector<Entry> parts;
