@@ -7,6 +7,7 @@
 #include <regions/regionnames.h>
 #include <regions/regiontable.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -161,9 +162,38 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
             all += rows ? rows->rowCount() : 0;
         matched.reserve(all);
     }
-    std::vector<std::pair<qsizetype, MatchKind>> found;
-    QList<qsizetype> foundRows;
-    for (const std::shared_ptr<const TemplateRows> &rows : sources) {
+    // Templates still being read answer the search from their 地区 texts:
+    // the rows found there are read now with every cell, all at once.
+    std::vector<std::vector<std::pair<qsizetype, MatchKind>>> found(size_t(sources.size()));
+    QList<RateDatabase::RowsWanted> wanted;
+    QList<qsizetype> wantedFrom;
+    for (qsizetype s = 0; s < sources.size(); ++s) {
+        const std::shared_ptr<const TemplateRows> &rows = sources.at(s);
+        if (!rows || rows->hasCells())
+            continue;
+        auto &rowsFound = found[size_t(s)];
+        findRows(*rows, resolved,
+                 [&rowsFound](qsizetype row, MatchKind kind) { rowsFound.emplace_back(row, kind); });
+        // Cells come in table order.
+        std::stable_sort(rowsFound.begin(), rowsFound.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        // Most of a template is read whole: faster than row by row.
+        if (rowsFound.empty() || qsizetype(rowsFound.size()) * 4 > rows->rowCount())
+            continue;
+        RateDatabase::RowsWanted rowsWanted{rows.get(), {}};
+        rowsWanted.rows.reserve(qsizetype(rowsFound.size()));
+        for (const auto &[row, kind] : rowsFound)
+            rowsWanted.rows << row;
+        wanted << rowsWanted;
+        wantedFrom << s;
+    }
+    QList<std::shared_ptr<const TemplateRows>> cells(sources.size());
+    const QList<std::shared_ptr<const TemplateRows>> read = database.rowsWithCells(wanted);
+    for (qsizetype w = 0; w < wanted.size(); ++w)
+        cells[wantedFrom.at(w)] = read.value(w);
+
+    for (qsizetype s = 0; s < sources.size(); ++s) {
+        const std::shared_ptr<const TemplateRows> &rows = sources.at(s);
         if (!rows)
             continue;
         if (rows->hasCells()) {
@@ -172,23 +202,13 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
                      [&](qsizetype row, MatchKind kind) { matched.append(source, row, kind); });
             continue;
         }
-        // A template still being read: its 地区 texts answer the search, and
-        // the rows found are read now, with every cell.
-        found.clear();
-        findRows(*rows, resolved, [&found](qsizetype row, MatchKind kind) { found.emplace_back(row, kind); });
-        if (found.empty())
+        const auto &rowsFound = found.at(size_t(s));
+        if (rowsFound.empty())
             continue;
-        foundRows.clear();
-        for (const auto &[row, kind] : found)
-            foundRows << row;
-        // Most of a template is read whole: faster than row by row.
-        std::shared_ptr<const TemplateRows> cells = qsizetype(found.size()) * 4 <= rows->rowCount()
-                                                        ? database.rowsWithCells(*rows, foundRows)
-                                                        : nullptr;
-        if (cells) {
-            const quint32 source = matched.addSource(cells);
-            for (qsizetype i = 0; i < qsizetype(found.size()); ++i)
-                matched.append(source, i, found.at(size_t(i)).second);
+        if (cells.at(s)) {
+            const quint32 source = matched.addSource(cells.at(s));
+            for (qsizetype i = 0; i < qsizetype(rowsFound.size()); ++i)
+                matched.append(source, i, rowsFound.at(size_t(i)).second);
             continue;
         }
         const std::shared_ptr<const TemplateRows> whole = database.templateRows({rows->name()}).value(0);

@@ -15,6 +15,13 @@ constexpr auto BackupTimeFormat = "yyyyMMdd-HHmmss-zzz"_L1;
 
 } // namespace
 
+std::optional<qint64> RowCursor::integer(int column) const
+{
+    bool isNumber = false;
+    const qint64 number = utf8(column).toLongLong(&isNumber);
+    return isNumber ? std::optional(number) : std::nullopt;
+}
+
 QString backupName(const QDateTime &time, const QString &operation)
 {
     return time.toString(BackupTimeFormat) + u'_' + operation;

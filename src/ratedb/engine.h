@@ -66,6 +66,8 @@ public:
     virtual QString text(int column) const = 0;
     /// The cell as UTF-8, valid until the next row.
     virtual QByteArrayView utf8(int column) const = 0;
+    /// The cell as a whole number, or nothing when it is not one.
+    virtual std::optional<qint64> integer(int column) const;
     virtual DbError error() const = 0;
 };
 
@@ -126,10 +128,17 @@ public:
     virtual std::unique_ptr<RowCursor> readTable(const QString &name) = 0;
     /// The columns of a table, as named (nothing when it cannot be read).
     virtual std::optional<QStringList> columnsOf(const QString &name, DbError *error) = 0;
-    /// The key and the 地区 of every row of a table, in table order, the
-    /// keys going up; null where rows have no such key (a search then waits
-    /// for whole rows).
+    /// The key and the 地区 of every row of a table, in any order (as an
+    /// index holds them); null where rows have no such key (a search then
+    /// waits for whole rows). Table order is the order of the keys.
     virtual std::unique_ptr<RowCursor> readRegions(const QString &) { return nullptr; }
+    /// Templates with a 地区 column but no index of it for readRegions() to
+    /// read from (made before there were such indexes, or by another
+    /// program); none where the engine needs none.
+    virtual QStringList templatesWithoutRegionIndex(DbError *) { return {}; }
+    /// Makes the index of table @p name's 地区 texts, inside the running
+    /// transaction.
+    virtual DbError indexRegions(const QString &) { return {}; }
     /// Every column of the rows of a table whose keys are @p keys, in table
     /// order; null where rows have no keys, or for too many keys at once.
     virtual std::unique_ptr<RowCursor> readRowsByKey(const QString &, const QList<qint64> &)

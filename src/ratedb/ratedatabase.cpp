@@ -201,6 +201,7 @@ void RateDatabase::setLocation(const QString &location)
     close();
     m_path = location;
     m_checked = false;
+    m_notIndexed.clear();
     m_lastError.clear();
     m_locationProblem.clear();
     m_engine = makeEngine(m_path, m_busyTimeoutMs, &m_locationProblem);

@@ -133,13 +133,18 @@ public:
     /// templateRows().
     QList<std::shared_ptr<const TemplateRows>> searchRows(const QStringList &names,
                                                           QStringList *failed = nullptr);
-    /// Rows @p rows (in order) of @p regions, a template's 地区 texts alone
-    /// from searchRows(), read now with every cell: a TemplateRows of those
-    /// rows alone, in that order. Nothing when the template changed since
-    /// its 地区 texts were read, or the rows cannot be read so; templateRows()
-    /// then reads it whole.
-    std::shared_ptr<const TemplateRows> rowsWithCells(const TemplateRows &regions,
-                                                      const QList<qsizetype> &rows);
+    /// Rows of templates' 地区 texts alone (from searchRows()), read now with
+    /// every cell, all in one state of the database.
+    struct RowsWanted
+    {
+        const TemplateRows *regions = nullptr;
+        QList<qsizetype> rows; ///< going up
+    };
+    /// For each of @p wanted, a TemplateRows of those rows alone, in that
+    /// order; null where the template changed since its 地区 texts were
+    /// read, or the rows cannot be read so: templateRows() then reads it
+    /// whole.
+    QList<std::shared_ptr<const TemplateRows>> rowsWithCells(const QList<RowsWanted> &wanted);
     /// Whether templates are being read in the background.
     bool isReadingRows();
 
@@ -283,6 +288,10 @@ private:
     /// Bumps the change counter of @p name in the running transaction, so
     /// that other connections know which template to read again.
     DbError countChange(const QString &name);
+    /// Indexes the 地区 texts of templates made before such indexes, that
+    /// they be read fast; quietly, and once a session, where the database
+    /// may not be written.
+    void indexOlderTemplates();
     /// Takes the rows read in the background into memory: once they are
     /// all read, or, with @p wait, waiting for them.
     void takePreload(bool wait = true);
@@ -316,6 +325,7 @@ private:
     QHash<QString, Cached> m_regionsOnly;    // 地区 texts alone, while the rest is read
     QHash<QString, qint64> m_versions;       // the change counters last seen
     QHash<QString, qint64> m_countedChanges; // bumped in the running transaction
+    QStringList m_notIndexed;                // templates whose index could not be made
     qint64 m_dataVersion = -1;
     qint64 m_revision = 0;
     qint64 m_outsideWrites = 0; // writes of other programs that did not say what they changed

@@ -257,6 +257,7 @@ bool RateDatabase::restoreWholeFile(const Backup &backup)
     m_versions.clear();
     m_dataVersion = -1;
     m_checked = false;
+    m_notIndexed.clear();
     return true;
 }
 

@@ -199,33 +199,34 @@ QList<std::shared_ptr<const TemplateRows>> RateDatabase::searchRows(const QStrin
     return result;
 }
 
-std::shared_ptr<const TemplateRows> RateDatabase::rowsWithCells(const TemplateRows &regions,
-                                                                const QList<qsizetype> &rows)
+QList<std::shared_ptr<const TemplateRows>> RateDatabase::rowsWithCells(const QList<RowsWanted> &wanted)
 {
-    if (!open())
-        return nullptr;
-    const QString name = regions.name();
+    QList<std::shared_ptr<const TemplateRows>> result(wanted.size());
+    if (wanted.isEmpty() || !open())
+        return result;
     // Read in one state of the database, and only while the 地区 texts are
     // still those of the template: the keys are theirs.
     const bool inTransaction = !m_engine->begin(Engine::Access::Read).isError();
     refreshChangedTemplates();
-    std::shared_ptr<const TemplateRows> read;
-    const auto held = m_regionsOnly.constFind(name);
-    if (held != m_regionsOnly.cend() && held->rows.get() == &regions) {
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        const TemplateRows &regions = *wanted.at(i).regions;
+        const auto held = m_regionsOnly.constFind(regions.name());
+        if (held == m_regionsOnly.cend() || held->rows.get() != &regions)
+            continue;
         QList<qint64> keys;
-        keys.reserve(rows.size());
-        for (const qsizetype row : rows)
+        keys.reserve(wanted.at(i).rows.size());
+        for (const qsizetype row : wanted.at(i).rows)
             keys << regions.key(row);
-        if (std::unique_ptr<RowCursor> cursor = m_engine->readRowsByKey(name, keys)) {
+        if (std::unique_ptr<RowCursor> cursor = m_engine->readRowsByKey(regions.name(), keys)) {
             DbError error;
-            read = TemplateRows::load(*cursor, name, &error);
-            if (read && read->rowCount() != keys.size())
-                read.reset();
+            std::shared_ptr<const TemplateRows> read = TemplateRows::load(*cursor, regions.name(), &error);
+            if (read && read->rowCount() == keys.size())
+                result[i] = std::move(read);
         }
     }
     if (inTransaction)
         m_engine->commit();
-    return read;
+    return result;
 }
 
 bool RateDatabase::isReadingRows()
@@ -281,6 +282,7 @@ void RateDatabase::preloadTemplateRows()
     names.removeIf([this](const QString &name) { return m_cached.contains(name); });
     if (names.isEmpty())
         return;
+    indexOlderTemplates();
     // Connections of their own, on threads of their own, each reading every
     // other template: the 地区 texts of all first, then whole rows. They
     // share nothing with this object but the database and the progress.

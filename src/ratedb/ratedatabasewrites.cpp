@@ -64,6 +64,30 @@ QString asideName()
 
 } // namespace
 
+void RateDatabase::indexOlderTemplates()
+{
+    DbError error;
+    QStringList names = m_engine->templatesWithoutRegionIndex(&error);
+    names.removeIf([this](const QString &name) { return m_notIndexed.contains(name); });
+    if (names.isEmpty())
+        return;
+    // A damaged file, or one that may not be written, is read as it is.
+    // Each index is a counted change: other stations read that template
+    // again, not every one.
+    const QString lastError = m_lastError;
+    if (!openForWriting() || !transact(u"为模板的地区建立索引失败"_s, [&]() -> DbError {
+            for (const QString &name : std::as_const(names)) {
+                if (DbError indexed = m_engine->indexRegions(name); indexed.isError())
+                    return indexed;
+                if (DbError counted = countChange(name); counted.isError())
+                    return counted;
+            }
+            return {};
+        }))
+        m_notIndexed += names;
+    m_lastError = lastError;
+}
+
 DbError RateDatabase::writeTemplate(const QString &name, const QStringList &columns,
                                     const QList<QStringList> &rows, TableWrite tableWrite,
                                     RulesWrite rulesWrite, const BillingRules &rules)

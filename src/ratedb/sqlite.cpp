@@ -142,6 +142,11 @@ bool Statement::isNull(int column) const
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
+bool Statement::isInteger(int column) const
+{
+    return sqlite3_column_type(m_statement, column) == SQLITE_INTEGER;
+}
+
 QString Statement::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
@@ -171,6 +176,10 @@ Connection::~Connection()
 Error Connection::open(const QString &path, int busyTimeoutMs, Mode mode)
 {
     close();
+    // SQLite need not count the memory it takes: counting takes a lock that
+    // connections reading on several threads would wait for at every
+    // allocation. Said before its first use, or not at all.
+    [[maybe_unused]] static const int uncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     // SQLite takes UTF-8 names on every system (QFile::encodeName() gives the
     // ANSI code page on Windows, where Chinese names would not open).
     const QByteArray name = path.toUtf8();

@@ -61,6 +61,7 @@ public:
     int columnCount() const;
     QString columnName(int column) const;
     bool isNull(int column) const;
+    bool isInteger(int column) const;
     QString text(int column) const; ///< NULL reads as the empty text
     /// The text of @p column as SQLite holds it, valid until the next step.
     QByteArrayView utf8(int column) const;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QStringEncoder>
 
 #include <sqlite3.h>
@@ -35,6 +36,17 @@ constexpr QStringView CreateBackupInfoSql = u"CREATE TABLE \"__kuaidi_backup\" (
 constexpr QStringView InsertBackupInfoSql = u"INSERT INTO \"__kuaidi_backup\" (\"模板\") VALUES (?)";
 // A row's rowid is its key: its place in the table, going up in table order.
 constexpr QStringView SelectRegionsSql = u"SELECT rowid, %2 FROM %1";
+// Read by readRegions() in place of the table: 7 times smaller than its
+// rows. Its name is the program's own and no other index's, whatever the
+// table is renamed to.
+constexpr QStringView CreateRegionIndexSql = u"CREATE INDEX %1 ON %2 (%3)";
+constexpr QStringView RegionIndexPrefix = u"__kuaidi_地区_";
+constexpr QStringView UnindexedTemplatesSql =
+    u"SELECT t.name FROM sqlite_master t WHERE t.type = 'table' "
+    u"AND t.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND t.name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' "
+    u"AND EXISTS (SELECT 1 FROM pragma_table_info(t.name) c WHERE c.name = ?1) "
+    u"AND NOT EXISTS (SELECT 1 FROM sqlite_master i WHERE i.type = 'index' AND i.tbl_name = t.name "
+    u"AND substr(i.name, 1, length(?2)) = ?2) ORDER BY t.rowid";
 constexpr QStringView SelectByKeySql = u"SELECT * FROM %1 WHERE rowid IN (%2)";
 // Fewer than SQLite's limit of bound values a statement.
 constexpr qsizetype MaxKeysAtOnce = 5000;
@@ -63,6 +75,13 @@ public:
     bool isNull(int column) const override { return m_statement.isNull(column); }
     QString text(int column) const override { return m_statement.text(column); }
     QByteArrayView utf8(int column) const override { return m_statement.utf8(column); }
+    // A key read as what it is, not written out as a text to be read back.
+    std::optional<qint64> integer(int column) const override
+    {
+        if (m_statement.isInteger(column))
+            return m_statement.integer(column);
+        return RowCursor::integer(column);
+    }
     DbError error() const override { return toDb(m_statement.error()); }
 
 private:
@@ -208,6 +227,27 @@ public:
                      {});
     }
 
+    QStringList templatesWithoutRegionIndex(DbError *error) override
+    {
+        Sqlite::Statement query(m_connection.handle(), UnindexedTemplatesSql);
+        query.bind(1, RateColumns().at(ColumnRegion));
+        query.bind(2, RegionIndexPrefix.toString());
+        QStringList names;
+        while (query.step() == Sqlite::Statement::Step::Row)
+            names << query.text(0);
+        *error = toDb(query.error());
+        return error->isError() ? QStringList() : names;
+    }
+
+    DbError indexRegions(const QString &name) override
+    {
+        const QString index =
+            RegionIndexPrefix + u"%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16,
+                                            QChar(u'0'));
+        return toDb(m_connection.exec(CreateRegionIndexSql.arg(
+            Sql::quoted(index), Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion)))));
+    }
+
     std::unique_ptr<RowCursor> readRowsByKey(const QString &name, const QList<qint64> &keys) override
     {
         if (keys.isEmpty() || keys.size() > MaxKeysAtOnce)
@@ -262,6 +302,9 @@ public:
             if (!insert.run())
                 return toDb(insert.error());
         }
+        // Indexed once the rows are in: faster than row by row.
+        if (columns.contains(RateColumns().at(ColumnRegion)))
+            return indexRegions(name);
         return {};
     }
 

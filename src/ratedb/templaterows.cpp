@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +44,12 @@ void TemplateRows::Pool::endText()
 {
     m_ends.append(qint32(m_text.size()));
     m_text.append(QChar(0));
+}
+
+void TemplateRows::Pool::reserve(qsizetype texts, qsizetype characters)
+{
+    m_text.reserve(characters + texts);
+    m_ends.reserve(texts);
 }
 
 void TemplateRows::Pool::append(QStringView text)
@@ -255,25 +262,56 @@ std::shared_ptr<const TemplateRows> TemplateRows::load(RowCursor &query, const Q
 std::shared_ptr<const TemplateRows> TemplateRows::loadRegions(RowCursor &query, const QString &name,
                                                               DbError *error)
 {
-    auto rows = std::make_shared<TemplateRows>();
-    rows->m_name = name;
-    rows->m_hasCells = false;
-    QStringDecoder decoder(QStringConverter::Utf8,
-                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    // The rows come as their index holds them, by 地区; they are put in
+    // table order, the order of their keys, once read.
+    struct Read
+    {
+        qint64 key;
+        qsizetype start;
+        qsizetype size;
+        bool isNull;
+    };
+    // Kept by the thread from one template to the next: memory the system
+    // gives anew is costly to touch.
+    thread_local std::vector<Read> read;
+    thread_local std::string texts;
+    read.clear();
+    texts.clear();
     while (query.next()) {
-        bool isNumber = false;
-        const qint64 key = query.utf8(0).toLongLong(&isNumber);
-        // Keys that do not go up one row after another find no rows by them.
-        if (!isNumber || (!rows->m_keys.isEmpty() && key <= rows->m_keys.last())) {
+        const std::optional<qint64> key = query.integer(0);
+        if (!key) {
             *error = {-1, u"rows without keys"_s, {}};
             return nullptr;
         }
-        rows->m_keys.append(key);
-        rows->appendRegion(query.utf8(1), query.isNull(1), decoder);
+        const QByteArrayView text = query.utf8(1);
+        read.push_back({*key, qsizetype(texts.size()), text.size(), query.isNull(1)});
+        texts.append(text.data(), size_t(text.size()));
     }
     if (query.error().isError()) {
         *error = query.error();
         return nullptr;
+    }
+    const auto byKey = [](const Read &a, const Read &b) { return a.key < b.key; };
+    if (!std::is_sorted(read.cbegin(), read.cend(), byKey))
+        std::sort(read.begin(), read.end(), byKey);
+    // Rows that share a key cannot be told apart by it.
+    if (std::adjacent_find(read.cbegin(), read.cend(),
+                           [](const Read &a, const Read &b) { return a.key == b.key; }) != read.cend()) {
+        *error = {-1, u"rows without keys"_s, {}};
+        return nullptr;
+    }
+
+    auto rows = std::make_shared<TemplateRows>();
+    rows->m_name = name;
+    rows->m_hasCells = false;
+    rows->m_keys.reserve(qsizetype(read.size()));
+    // A character of UTF-8 is never fewer bytes than its UTF-16 units.
+    rows->m_regions.reserve(qsizetype(read.size()), qsizetype(texts.size()));
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    for (const Read &row : read) {
+        rows->m_keys.append(row.key);
+        rows->appendRegion(QByteArrayView(texts.data() + row.start, row.size), row.isNull, decoder);
     }
     rows->squeeze();
     return rows;

@@ -108,6 +108,7 @@ private:
     class Pool
     {
     public:
+        void reserve(qsizetype texts, qsizetype characters);
         void append(QStringView text);
         void appendUtf8(QByteArrayView text, QStringDecoder &decoder);
         QStringView at(qsizetype i) const;

@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 
@@ -161,19 +162,20 @@ QStringView withoutProvinceSuffix(QStringView region)
 
 bool mayNameSeveralPlaces(QStringView region)
 {
-    // Separators, brackets, exclusions, and a character of every short form:
-    // asked of every row read, so looked up in one step a character.
+    // Separators (spaces too), brackets, exclusions, and a character of every
+    // short form: asked of every row read, so looked up in one step a
+    // character.
     static const std::bitset<0x10000> triggers = [] {
         std::bitset<0x10000> set;
         for (const QChar c : u"、，,/／;；+＋()（）[]【】〔〕除含括浙津冀三澳两渝贵藏五"_s)
             set.set(c.unicode());
+        for (char16_t c = 0; c < 0xFFFF; ++c) {
+            if (QChar(c).isSpace())
+                set.set(c);
+        }
         return set;
     }();
-    for (const QChar c : region) {
-        if (triggers.test(c.unicode()) || c.isSpace())
-            return true;
-    }
-    return false;
+    return std::any_of(region.begin(), region.end(), [](QChar c) { return triggers.test(c.unicode()); });
 }
 
 RegionNames readRegionNames(QStringView region)
