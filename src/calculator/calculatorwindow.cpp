@@ -61,6 +61,17 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
       m_database(std::make_unique<RateDatabase>(databasePath))
 {
     initCalculatorResources();
+    // Start-up: make sure the database file exists, and start reading every
+    // template into memory, behind the window being built, so that the first
+    // keystroke finds them there. An unusable file leaves the lists empty;
+    // the seller is told which file once the window is up.
+    if (!m_database->open()) {
+        QTimer::singleShot(0, this, [this] {
+            Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
+        });
+    } else {
+        m_database->preloadTemplateRows();
+    }
     updateTitle();
 
     // Alt+S opens the menu, and a letter each item: the keyboard reaches all.
@@ -136,18 +147,6 @@ CalculatorWindow::CalculatorWindow(const QString &databasePath, QWidget *parent)
     connect(m_maintenance, &MaintenancePage::templateRenamed, this, &CalculatorWindow::refreshTemplateLists);
     connect(m_maintenance, &MaintenancePage::templatesChanged, this, &CalculatorWindow::refreshTemplateLists);
 
-    // Start-up: make sure the database file exists, list its templates, and
-    // start with an empty destination. An unusable file leaves the lists
-    // empty; the seller is told which file once the window is up.
-    if (!m_database->open()) {
-        QTimer::singleShot(0, this, [this] {
-            Messages::show(this, m_database->lastError(), u"提示"_s, Messages::Icon::Critical);
-        });
-    } else {
-        // Every template read into memory while the window appears, so that
-        // the first keystroke finds them there.
-        m_database->preloadTemplateRows();
-    }
     // Read again, now and then, once the editor, another program or another
     // station has changed it. A database not open (a server out of reach) is
     // not tried from here: connecting could hold the window for seconds.
