@@ -242,10 +242,10 @@ public:
     DbError indexRegions(const QString &name) override
     {
         const QString index =
-            RegionIndexPrefix + u"%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16,
-                                            QChar(u'0'));
-        return toDb(m_connection.exec(CreateRegionIndexSql.arg(
-            Sql::quoted(index), Sql::quoted(name), Sql::quoted(RateColumns().at(ColumnRegion)))));
+            RegionIndexPrefix +
+            u"%1"_s.arg(qulonglong(QRandomGenerator::global()->generate64()), 16, 16, QChar(u'0'));
+        return toDb(m_connection.exec(CreateRegionIndexSql.arg(Sql::quoted(index), Sql::quoted(name),
+                                                               Sql::quoted(RateColumns().at(ColumnRegion)))));
     }
 
     std::unique_ptr<RowCursor> readRowsByKey(const QString &name, const QList<qint64> &keys) override

@@ -522,13 +522,29 @@ std::optional<RegionMatch> MatchRegion(QStringView text)
 {
     if (text.isEmpty() || text.size() > MaxPlaceTextLength)
         return std::nullopt;
-    // Scanning from the end finds the same entry as keeping the last hit of a
-    // forward scan.
-    for (int i = int(Regions.size()) - 1; i >= 0; --i) {
-        if (text.contains(Regions[i].name))
-            return RegionMatch{&Regions[i], i + 1};
+    // The last entry of the table whose name the text holds, found in one
+    // pass over the text's characters (asked of every row of a sheet read).
+    const RegionIndex &index = regionIndex();
+    qsizetype last = -1;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const auto candidates = index.byFirstChar.constFind(text.at(at));
+        if (candidates == index.byFirstChar.cend())
+            continue;
+        const QStringView rest = text.sliced(at);
+        // Later entries first: the first that fits is the last found here.
+        for (auto entry = candidates->crbegin(); entry != candidates->crend(); ++entry) {
+            const qsizetype row = *entry - Regions.data();
+            if (row <= last)
+                break;
+            if (rest.startsWith((*entry)->name)) {
+                last = row;
+                break;
+            }
+        }
     }
-    return std::nullopt;
+    if (last < 0)
+        return std::nullopt;
+    return RegionMatch{&Regions[size_t(last)], int(last) + 1};
 }
 
 } // namespace Kuaidi

@@ -95,9 +95,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("keys");
         QTest::addColumn<QByteArrayList>("regions");
         QTest::addColumn<QStringList>("expected"); // 地区 by row; empty when refused
-        QTest::newRow("in table order") << QByteArrayList{"1", "2", "3"}
-                                        << QByteArrayList{"北京", "上海", "天津"}
-                                        << QStringList{u"北京"_s, u"上海"_s, u"天津"_s};
+        QTest::newRow("in table order")
+            << QByteArrayList{"1", "2", "3"} << QByteArrayList{"北京", "上海", "天津"}
+            << QStringList{u"北京"_s, u"上海"_s, u"天津"_s};
         QTest::newRow("by text, as an index holds them")
             << QByteArrayList{"2", "7", "1", "3"} << QByteArrayList{"上海", "上海郊区", "北京", "天津"}
             << QStringList{u"北京"_s, u"上海"_s, u"天津"_s, u"上海郊区"_s};
@@ -105,10 +105,10 @@ private Q_SLOTS:
             << QByteArrayList{"900000", "5"} << QByteArrayList{"Hong Kong", "江苏"}
             << QStringList{u"江苏"_s, u"Hong Kong"_s};
         QTest::newRow("no rows") << QByteArrayList{} << QByteArrayList{} << QStringList{};
-        QTest::newRow("a key twice") << QByteArrayList{"3", "1", "3"} << QByteArrayList{"北京", "上海", "天津"}
-                                     << QStringList{u"refused"_s};
-        QTest::newRow("a key not a number") << QByteArrayList{"1", "x"} << QByteArrayList{"北京", "上海"}
-                                            << QStringList{u"refused"_s};
+        QTest::newRow("a key twice") << QByteArrayList{"3", "1", "3"}
+                                     << QByteArrayList{"北京", "上海", "天津"} << QStringList{u"refused"_s};
+        QTest::newRow("a key not a number")
+            << QByteArrayList{"1", "x"} << QByteArrayList{"北京", "上海"} << QStringList{u"refused"_s};
     }
     void loadRegions_putsRowsInTableOrder()
     {

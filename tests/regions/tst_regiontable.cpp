@@ -87,6 +87,31 @@ private Q_SLOTS:
         QCOMPARE(&RegionTable::entry(row), match->entry);
     }
 
+    // Found in one pass over the text, the match is still the last entry of
+    // the table whose name the text holds: every name alone, behind and
+    // before another, and inside an address.
+    void matchRegion_sameAsTryingEveryEntry()
+    {
+        const auto entries = RegionTable::entries();
+        const auto scanned = [&entries](QStringView text) {
+            for (size_t i = entries.size(); i > 0; --i) {
+                if (text.contains(entries[i - 1].name))
+                    return int(i);
+            }
+            return 0;
+        };
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const QString name = entries[i].name.toString();
+            const QString other = entries[(i * 37 + 11) % entries.size()].name.toString();
+            const QStringList texts{name,         name + other, other + name,
+                                    u"收货地址：%1省%2市某区"_s.arg(other, name), name.left(1), name.mid(1)};
+            for (const QString &text : texts) {
+                const std::optional<RegionMatch> match = MatchRegion(text);
+                QCOMPARE(match ? match->row : 0, scanned(text));
+            }
+        }
+    }
+
     void resolveAddress_provinceThenCity_data()
     {
         QTest::addColumn<QString>("text");
