@@ -103,8 +103,9 @@ private Q_SLOTS:
         for (size_t i = 0; i < entries.size(); ++i) {
             const QString name = entries[i].name.toString();
             const QString other = entries[(i * 37 + 11) % entries.size()].name.toString();
-            const QStringList texts{name,         name + other, other + name,
-                                    u"收货地址：%1省%2市某区"_s.arg(other, name), name.left(1), name.mid(1)};
+            const QStringList texts{name,         name + other,
+                                    other + name, u"收货地址：%1省%2市某区"_s.arg(other, name),
+                                    name.left(1), name.mid(1)};
             for (const QString &text : texts) {
                 const std::optional<RegionMatch> match = MatchRegion(text);
                 QCOMPARE(match ? match->row : 0, scanned(text));
