@@ -348,6 +348,12 @@ void RateDatabase::preloadTemplateRows()
                     preloaded.templates.insert(it.key(), it.value());
             }
         }
+        // The whole rows answer every search from here on: the 地区 texts
+        // read first go, before the memory freed is given back.
+        {
+            std::lock_guard lock(progress->mutex);
+            progress->regions.clear();
+        }
         returnFreedMemory();
         return preloaded;
     });
