@@ -164,10 +164,14 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
     }
     // Templates still being read answer the search from their 地区 texts:
     // the rows found there are read now with every cell, all at once.
-    std::vector<std::vector<std::pair<qsizetype, MatchKind>>> found(size_t(sources.size()));
+    // (Nothing of it is made where every template is held whole.)
+    const bool anyBeingRead = std::any_of(sources.cbegin(), sources.cend(),
+                                          [](const auto &rows) { return rows && !rows->hasCells(); });
+    std::vector<std::vector<std::pair<qsizetype, MatchKind>>> found(anyBeingRead ? size_t(sources.size())
+                                                                                 : 0);
     QList<RateDatabase::RowsWanted> wanted;
     QList<qsizetype> wantedFrom;
-    for (qsizetype s = 0; s < sources.size(); ++s) {
+    for (qsizetype s = 0; anyBeingRead && s < sources.size(); ++s) {
         const std::shared_ptr<const TemplateRows> &rows = sources.at(s);
         if (!rows || rows->hasCells())
             continue;
@@ -187,10 +191,13 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
         wanted << rowsWanted;
         wantedFrom << s;
     }
-    QList<std::shared_ptr<const TemplateRows>> cells(sources.size());
-    const QList<std::shared_ptr<const TemplateRows>> read = database.rowsWithCells(wanted);
-    for (qsizetype w = 0; w < wanted.size(); ++w)
-        cells[wantedFrom.at(w)] = read.value(w);
+    QList<std::shared_ptr<const TemplateRows>> cells;
+    if (!wanted.isEmpty()) {
+        cells.resize(sources.size());
+        const QList<std::shared_ptr<const TemplateRows>> read = database.rowsWithCells(wanted);
+        for (qsizetype w = 0; w < wanted.size(); ++w)
+            cells[wantedFrom.at(w)] = read.value(w);
+    }
 
     for (qsizetype s = 0; s < sources.size(); ++s) {
         const std::shared_ptr<const TemplateRows> &rows = sources.at(s);
@@ -205,8 +212,8 @@ MatchedRows DestinationSearch(RateDatabase &database, const QStringList &templat
         const auto &rowsFound = found.at(size_t(s));
         if (rowsFound.empty())
             continue;
-        if (cells.at(s)) {
-            const quint32 source = matched.addSource(cells.at(s));
+        if (const std::shared_ptr<const TemplateRows> read = cells.value(s)) {
+            const quint32 source = matched.addSource(read);
             for (qsizetype i = 0; i < qsizetype(rowsFound.size()); ++i)
                 matched.append(source, i, rowsFound.at(size_t(i)).second);
             continue;
