@@ -35,6 +35,8 @@ struct RateDatabase::PreloadProgress
     std::condition_variable regionsRead;
     QHash<QString, Cached> regions;
     int sharesReadingRegions = 0;
+    std::atomic<qsizetype> nextForRegions = 0; // the next template whose 地区 texts are to be read
+    std::atomic<qsizetype> nextForRows = 0;    // the next to be read whole
     std::atomic_bool cancelled = false;
 };
 

@@ -283,8 +283,9 @@ void RateDatabase::preloadTemplateRows()
     if (names.isEmpty())
         return;
     indexOlderTemplates();
-    // Connections of their own, on threads of their own, each reading every
-    // other template: the 地区 texts of all first, then whole rows. They
+    // Connections of their own, on threads of their own, each taking the
+    // next template not yet taken (a thread slowed down by others leaves
+    // more to the rest): the 地区 texts of all first, then whole rows. They
     // share nothing with this object but the database and the progress.
     // The change counters are read in the same transaction as the rows, so
     // that a template changed meanwhile is known to be older than the file.
@@ -295,7 +296,7 @@ void RateDatabase::preloadTemplateRows()
     m_preloadOutsideWrites = m_outsideWrites;
     const std::shared_ptr<const Engine> engine = m_engine->another();
     m_preload = std::async(std::launch::async, [engine, names, shares, progress = m_progress] {
-        const auto readShare = [engine, names, shares, progress](int share) {
+        const auto readShare = [engine, names, progress] {
             Preloaded preloaded;
             QHash<QString, Cached> regions;
             bool regionsDone = false;
@@ -315,7 +316,7 @@ void RateDatabase::preloadTemplateRows()
             }
             db->keepFewPages();
             preloaded.versions = changeCountersOf(*db);
-            for (qsizetype i = share; i < names.size() && !progress->cancelled; i += shares) {
+            for (qsizetype i = 0; !progress->cancelled && (i = progress->nextForRegions++) < names.size();) {
                 DbError error;
                 if (std::unique_ptr<RowCursor> cursor = db->readRegions(names.at(i))) {
                     if (std::shared_ptr<const TemplateRows> rows =
@@ -325,7 +326,7 @@ void RateDatabase::preloadTemplateRows()
             }
             doneWithRegions();
             giveWayToTheWindow();
-            for (qsizetype i = share; i < names.size() && !progress->cancelled; i += shares) {
+            for (qsizetype i = 0; !progress->cancelled && (i = progress->nextForRows++) < names.size();) {
                 DbError error;
                 if (std::shared_ptr<const TemplateRows> rows =
                         TemplateRows::load(*db->readTable(names.at(i)), names.at(i), &error))
@@ -337,8 +338,8 @@ void RateDatabase::preloadTemplateRows()
         };
         std::vector<std::future<Preloaded>> others;
         for (int share = 1; share < shares; ++share)
-            others.push_back(std::async(std::launch::async, readShare, share));
-        Preloaded preloaded = readShare(0);
+            others.push_back(std::async(std::launch::async, readShare));
+        Preloaded preloaded = readShare();
         for (std::future<Preloaded> &other : others) {
             Preloaded more = other.get();
             for (auto it = more.templates.begin(); it != more.templates.end(); ++it) {
