@@ -41,12 +41,13 @@ constexpr QStringView SelectRegionsSql = u"SELECT rowid, %2 FROM %1";
 // table is renamed to.
 constexpr QStringView CreateRegionIndexSql = u"CREATE INDEX %1 ON %2 (%3)";
 constexpr QStringView RegionIndexPrefix = u"__kuaidi_地区_";
+// The indexed tables are looked up once, not for every table.
 constexpr QStringView UnindexedTemplatesSql =
     u"SELECT t.name FROM sqlite_master t WHERE t.type = 'table' "
     u"AND t.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND t.name NOT LIKE '\\_\\_kuaidi%' ESCAPE '\\' "
-    u"AND EXISTS (SELECT 1 FROM pragma_table_info(t.name) c WHERE c.name = ?1) "
-    u"AND NOT EXISTS (SELECT 1 FROM sqlite_master i WHERE i.type = 'index' AND i.tbl_name = t.name "
-    u"AND substr(i.name, 1, length(?2)) = ?2) ORDER BY t.rowid";
+    u"AND t.name NOT IN (SELECT i.tbl_name FROM sqlite_master i WHERE i.type = 'index' "
+    u"AND substr(i.name, 1, length(?2)) = ?2) "
+    u"AND EXISTS (SELECT 1 FROM pragma_table_info(t.name) c WHERE c.name = ?1) ORDER BY t.rowid";
 constexpr QStringView SelectByKeySql = u"SELECT * FROM %1 WHERE rowid IN (%2)";
 // Fewer than SQLite's limit of bound values a statement.
 constexpr qsizetype MaxKeysAtOnce = 5000;
