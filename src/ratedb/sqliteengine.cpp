@@ -35,6 +35,8 @@ constexpr QStringView DataVersionSql = u"PRAGMA data_version";
 constexpr QStringView CreateBackupInfoSql = u"CREATE TABLE \"__kuaidi_backup\" (\"模板\" TEXT)";
 constexpr QStringView InsertBackupInfoSql = u"INSERT INTO \"__kuaidi_backup\" (\"模板\") VALUES (?)";
 // A row's rowid is its key: its place in the table, going up in table order.
+// The rows come as the index of 地区 below holds them, by text, where the
+// template has it.
 constexpr QStringView SelectRegionsSql = u"SELECT rowid, %2 FROM %1";
 // Read by readRegions() in place of the table: 7 times smaller than its
 // rows. Its name is the program's own and no other index's, whatever the
